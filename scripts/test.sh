@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# Installs, builds and runs every test (windows tests run offscreen).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+./scripts/build.sh
+export QT_QPA_PLATFORM=offscreen
+ctest --test-dir build --output-on-failure --timeout 600 --parallel 2

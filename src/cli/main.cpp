@@ -1,0 +1,58 @@
+// vornak: the command-line tool. The same logic libraries as the window program,
+// so the two never disagree about the registry, the inventory or an analysis.
+#include <cstdio>
+#include <exception>
+#include <iostream>
+#include <map>
+
+#include "cli/Command.h"
+
+namespace vornak::cli {
+namespace {
+
+struct Entry {
+    std::string usage;
+    std::function<int(const Args&)> run;
+};
+
+std::map<std::string, Entry>& table() {
+    static std::map<std::string, Entry> commands;
+    return commands;
+}
+
+void usage(std::ostream& out) {
+    out << "usage: vornak <command> [arguments]\n\ncommands:\n";
+    for (const auto& [name, entry] : table()) out << "  " << entry.usage << "\n";
+}
+
+}  // namespace
+
+Command::Command(std::string name, std::string usageLine, std::function<int(const Args&)> run) {
+    table()[std::move(name)] = Entry{std::move(usageLine), std::move(run)};
+}
+
+int fail(const std::string& message) {
+    std::cerr << message << std::endl;
+    return 1;
+}
+
+}  // namespace vornak::cli
+
+int main(int argc, char** argv) {
+    using namespace vornak::cli;
+    if (argc < 2 || std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h") {
+        usage(argc < 2 ? std::cerr : std::cout);
+        return argc < 2 ? 1 : 0;
+    }
+    auto it = table().find(argv[1]);
+    if (it == table().end()) {
+        std::cerr << "vornak: unknown command '" << argv[1] << "'\n";
+        usage(std::cerr);
+        return 1;
+    }
+    try {
+        return it->second.run(Args(argv + 2, argv + argc));
+    } catch (const std::exception& e) {
+        return fail(std::string("ERROR: ") + e.what());
+    }
+}

@@ -1,0 +1,94 @@
+// The run-time messages and format texts of the program, each named by its
+// role. They have no built-in text: the active language file fills them.
+// Readers on worker threads and the user interface thread replacing an entry
+// never see half of one: every entry is read and replaced as a whole.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <mutex>
+#include <shared_mutex>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace vornak {
+
+// Roles, with the language-file line index that sets each one.
+enum class Msg : int {
+    msgDeleteEntryQuestion = 0,
+    msgUpdateAvailable = 1,
+    msgNoUpdate = 2,
+    msgUpdateCheckFailed = 3,
+    fmtStatusCount = 35,
+    fmtUninstallStarted = 38,
+    fmtUninstallFinished = 39,
+    fmtUninstallNotStarted = 40,
+    msgLogNameCaption = 71,
+    msgLogNamePrompt = 72,
+    msgLogNameTakenCaption = 73,
+    msgLogNameTakenPrompt = 74,
+    msgAnalysisDone = 75,
+    msgNoLogSelected = 82,
+    msgMustConfirm = 83,
+    fmtDeleteFileQuestion = 85,
+    msgDeleteFileCaption = 86,
+    msgDeleteLogQuestion = 87,
+    msgDeleteLogCaption = 88,
+    msgFileDeletedPrefix = 89,
+    fmtFolderNotRemoved = 90,
+    fmtDeletedFilesCount = 91,
+    fmtKeyNotRemoved = 92,
+    msgEntrySkipped = 93,
+    msgRemovalDone = 94,
+    msgRemoveValueQuestion = 100,
+    msgConfirmCaption = 101,
+};
+
+constexpr std::array<Msg, 27> kAllMessages = {
+    Msg::msgDeleteEntryQuestion, Msg::msgUpdateAvailable,     Msg::msgNoUpdate,
+    Msg::msgUpdateCheckFailed,   Msg::fmtStatusCount,         Msg::fmtUninstallStarted,
+    Msg::fmtUninstallFinished,   Msg::fmtUninstallNotStarted, Msg::msgLogNameCaption,
+    Msg::msgLogNamePrompt,       Msg::msgLogNameTakenCaption, Msg::msgLogNameTakenPrompt,
+    Msg::msgAnalysisDone,        Msg::msgNoLogSelected,       Msg::msgMustConfirm,
+    Msg::fmtDeleteFileQuestion,  Msg::msgDeleteFileCaption,   Msg::msgDeleteLogQuestion,
+    Msg::msgDeleteLogCaption,    Msg::msgFileDeletedPrefix,   Msg::fmtFolderNotRemoved,
+    Msg::fmtDeletedFilesCount,   Msg::fmtKeyNotRemoved,       Msg::msgEntrySkipped,
+    Msg::msgRemovalDone,         Msg::msgRemoveValueQuestion, Msg::msgConfirmCaption,
+};
+
+// The role's name as written in the code ("fmtStatusCount").
+const char* messageName(Msg role);
+
+class MessageCatalogue {
+public:
+    std::string get(Msg role) const;
+    void set(Msg role, std::string text);
+    void clear();
+
+private:
+    static size_t slot(Msg role);
+    mutable std::shared_mutex mutex_;
+    std::array<std::string, kAllMessages.size()> texts_{};
+};
+
+// The one catalogue of the running program.
+MessageCatalogue& messages();
+
+// Our own small formatter for catalogue texts: "%s" takes a text argument, "%d"
+// an integer argument, "%%" gives a percent sign. Any other directive, too few
+// or too many arguments, or an argument of the wrong kind throws FormatError.
+// Language texts are never handed to the printf family.
+class FormatError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+using FormatArg = std::variant<std::string, int64_t>;
+std::string formatMessage(std::string_view format, const std::vector<FormatArg>& args);
+
+// Convenience: the catalogue entry of `role` formatted with `args`.
+std::string formatMessage(Msg role, const std::vector<FormatArg>& args);
+
+}  // namespace vornak

@@ -1,0 +1,86 @@
+// Files and folders in the Windows model: drive-letter paths with backslashes,
+// FindFirstFile attribute bits and filter rule. Off Windows a drive map gives
+// each letter a root folder (VORNAK_DRIVES="C=/srv/c;D=/data", default C=/).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vornak::platform {
+
+enum FileAttribute : uint32_t {
+    kAttrReadOnly = 0x01,
+    kAttrHidden = 0x02,
+    kAttrSystem = 0x04,
+    kAttrVolumeLabel = 0x08,
+    kAttrDirectory = 0x10,
+    kAttrArchive = 0x20,
+};
+
+struct DirEntry {
+    std::string name;  // as the directory listing returned it
+    uint32_t attributes = 0;
+};
+
+// FindFirstFile's filter: an entry is skipped when it carries any of hidden,
+// system, volume label or directory that the wanted set does not name.
+inline bool passesAttributeFilter(uint32_t attributes, uint32_t wanted) {
+    const uint32_t special = kAttrHidden | kAttrSystem | kAttrVolumeLabel | kAttrDirectory;
+    return (attributes & special & ~wanted) == 0;
+}
+
+// Windows wildcard match ('*' and '?'), case-insensitive for ASCII letters.
+bool matchesWildcard(const std::string& name, const std::string& pattern);
+
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+
+    // FindFirstFile/FindNextFile over `pattern` (folder + "\" + wildcard), returning
+    // the entries that pass the attribute filter for `wanted`, "." and ".." included
+    // where the host lists them. Returns false when the search cannot be opened.
+    virtual bool findFiles(const std::string& pattern, uint32_t wanted,
+                           const std::function<void(const DirEntry&)>& onEntry) const = 0;
+
+    virtual bool fileExists(const std::string& path) const = 0;  // an existing non-folder
+    virtual bool directoryExists(const std::string& path) const = 0;
+    virtual bool createDirectory(const std::string& path) const = 0;  // one level
+    virtual bool removeDirectory(const std::string& path) const = 0;  // empty only
+    virtual bool deleteFile(const std::string& path) const = 0;
+    virtual std::optional<std::string> readFile(const std::string& path) const = 0;
+    // Writes the whole file: the bytes go to a new file beside it which then
+    // replaces the old one, so a crash never leaves a half-written file.
+    // On failure `error` (if given) says why.
+    virtual bool writeFile(const std::string& path, const std::string& bytes,
+                           std::string* error = nullptr) const = 0;
+    // Whether the current user may write into the folder.
+    virtual bool canWriteDirectory(const std::string& path) const = 0;
+
+    // Drive letters whose type is fixed (GetDriveType == DRIVE_FIXED), A to Z.
+    virtual std::vector<char> fixedDrives() const = 0;
+    // The folder of the running program, with a trailing separator.
+    virtual std::string programFolder() const = 0;
+    // The host path for a program path (identity on Windows).
+    virtual std::string toHostPath(const std::string& path) const = 0;
+    // The program path for a host path (through the drive map off Windows).
+    virtual std::string fromHostPath(const std::string& hostPath) const = 0;
+};
+
+// The file system of this host, with the drive map from the environment.
+std::shared_ptr<FileSystem> hostFileSystem();
+// The same with an explicit drive map (letter -> host root folder) and program folder.
+std::shared_ptr<FileSystem> makeFileSystem(std::map<char, std::string> drives,
+                                           std::string programHostFolder = {});
+// Parses a VORNAK_DRIVES value; letters are upper-cased.
+std::map<char, std::string> parseDriveMap(const std::string& text);
+
+// The file system the program uses; tests may replace it.
+std::shared_ptr<FileSystem> defaultFileSystem();
+void setDefaultFileSystem(std::shared_ptr<FileSystem> fs);
+
+}  // namespace vornak::platform

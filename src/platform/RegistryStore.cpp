@@ -1,0 +1,78 @@
+#include "platform/RegistryStore.h"
+
+#include <cstdlib>
+#include <mutex>
+
+namespace vornak::platform {
+namespace {
+
+struct RootNames {
+    RegRoot root;
+    const char* longName;
+    const char* shortName;
+};
+
+constexpr RootNames kRoots[] = {
+    {RegRoot::ClassesRoot, "HKEY_CLASSES_ROOT", "HKCR"},
+    {RegRoot::CurrentUser, "HKEY_CURRENT_USER", "HKCU"},
+    {RegRoot::LocalMachine, "HKEY_LOCAL_MACHINE", "HKLM"},
+    {RegRoot::Users, "HKEY_USERS", "HKU"},
+    {RegRoot::CurrentConfig, "HKEY_CURRENT_CONFIG", "HKCC"},
+};
+
+bool equalsAsciiNoCase(const std::string& a, const char* b) {
+    size_t i = 0;
+    for (; i < a.size() && b[i]; ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
+        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
+        if (x != y) return false;
+    }
+    return i == a.size() && b[i] == '\0';
+}
+
+std::mutex g_defaultMutex;
+std::shared_ptr<RegistryStore> g_default;
+
+}  // namespace
+
+const char* rootLongName(RegRoot root) {
+    for (const auto& r : kRoots)
+        if (r.root == root) return r.longName;
+    return "";
+}
+
+const char* rootShortName(RegRoot root) {
+    for (const auto& r : kRoots)
+        if (r.root == root) return r.shortName;
+    return "";
+}
+
+std::optional<RegRoot> rootFromName(const std::string& name) {
+    for (const auto& r : kRoots)
+        if (equalsAsciiNoCase(name, r.longName) || equalsAsciiNoCase(name, r.shortName))
+            return r.root;
+    return std::nullopt;
+}
+
+std::string defaultRegistryDir() {
+    if (const char* dir = std::getenv("VORNAK_REGISTRY_DIR"); dir && *dir) return dir;
+    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg)
+        return std::string(xdg) + "/vornak/registry";
+    if (const char* home = std::getenv("HOME"); home && *home)
+        return std::string(home) + "/.local/share/vornak/registry";
+    return "vornak-registry";
+}
+
+std::shared_ptr<RegistryStore> defaultRegistryStore() {
+    std::lock_guard lock(g_defaultMutex);
+    if (!g_default) g_default = openRegistryStore(defaultRegistryDir());
+    return g_default;
+}
+
+void setDefaultRegistryStore(std::shared_ptr<RegistryStore> store) {
+    std::lock_guard lock(g_defaultMutex);
+    g_default = std::move(store);
+}
+
+}  // namespace vornak::platform

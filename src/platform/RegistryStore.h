@@ -1,0 +1,139 @@
+// The registry as the program sees it: five roots of keys with typed values.
+// Modelled on the advapi32 calls we need, so a Win32 backend can implement it
+// one call for one call; off Windows it lives in SQLite files (posix/).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace vornak::platform {
+
+enum class RegRoot { ClassesRoot, CurrentUser, LocalMachine, Users, CurrentConfig };
+
+// Value types with their Windows numbers.
+enum RegType : uint32_t {
+    kRegNone = 0,
+    kRegSz = 1,
+    kRegExpandSz = 2,
+    kRegBinary = 3,
+    kRegDword = 4,
+    kRegMultiSz = 7,
+    kRegQword = 11,
+};
+
+enum class RegAccess {
+    Read,  // KEY_READ
+    Full,  // KEY_ALL_ACCESS
+};
+
+enum class RegStatus {
+    Ok,
+    NotFound,      // ERROR_FILE_NOT_FOUND
+    AccessDenied,  // ERROR_ACCESS_DENIED
+    InvalidName,   // ERROR_INVALID_PARAMETER / bad name
+    HasSubkeys,    // ERROR_ACCESS_DENIED from RegDeleteKey on a non-empty key
+    StoreFailure,  // the backing store itself failed (damaged file, I/O error)
+};
+
+constexpr size_t kMaxKeyNameLength = 255;
+constexpr size_t kMaxValueNameLength = 16383;
+
+struct RegKeyInfo {
+    uint32_t subkeyCount = 0;
+    uint32_t maxSubkeyNameLength = 0;
+    uint32_t valueCount = 0;
+    uint32_t maxValueNameLength = 0;
+};
+
+struct RegValue {
+    std::string name;
+    uint32_t type = kRegNone;
+    std::string data;  // the exact bytes
+};
+
+// Raised for a store that cannot be used at all (not a database, damaged,
+// unreadable). The message names the file.
+class RegistryStoreError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// An open key. Handles are RAII: they close on destruction.
+class RegKey {
+public:
+    virtual ~RegKey() = default;
+    virtual RegRoot root() const = 0;
+    // Path below the root without leading backslash; empty for the root itself.
+    virtual const std::string& path() const = 0;
+};
+
+// One accessor: owns one connection to the store, used by one thread at a time.
+class RegistryAccessor {
+public:
+    virtual ~RegistryAccessor() = default;
+
+    // RegOpenKeyEx / RegCreateKeyEx. `path` is relative to the root, components
+    // separated by backslashes, no leading backslash; empty opens the root.
+    virtual RegStatus openKey(RegRoot root, const std::string& path, RegAccess access,
+                              std::unique_ptr<RegKey>& out) = 0;
+    // Creates every missing component. `created` tells whether the last one was new.
+    virtual RegStatus createKey(RegRoot root, const std::string& path, RegAccess access,
+                                std::unique_ptr<RegKey>& out, bool* created = nullptr) = 0;
+    // Opens a subkey relative to an open key (RegOpenKeyEx with hKey = key).
+    virtual RegStatus openSubKey(const RegKey& key, const std::string& subPath, RegAccess access,
+                                 std::unique_ptr<RegKey>& out) = 0;
+
+    virtual RegStatus queryInfo(const RegKey& key, RegKeyInfo& info) = 0;
+    // RegEnumKeyEx: subkeys in case-insensitive name order. NotFound past the end.
+    virtual RegStatus enumKey(const RegKey& key, uint32_t index, std::string& name) = 0;
+    // RegEnumValue: values in creation order, with type and data. NotFound past the end.
+    virtual RegStatus enumValue(const RegKey& key, uint32_t index, RegValue& value) = 0;
+    // RegQueryValueEx. The empty name is the default value.
+    virtual RegStatus queryValue(const RegKey& key, const std::string& name, RegValue& value) = 0;
+    // RegSetValueEx; needs a key opened with full access.
+    virtual RegStatus setValue(const RegKey& key, const std::string& name, uint32_t type,
+                               const std::string& data) = 0;
+    virtual RegStatus deleteValue(const RegKey& key, const std::string& name) = 0;
+    // RegDeleteKey: deletes the subkey `subPath` of `key`; fails with HasSubkeys
+    // when it still has subkeys (its values go with it).
+    virtual RegStatus deleteKey(const RegKey& key, const std::string& subPath) = 0;
+
+    // Several changes made all-or-nothing (import of a registry file).
+    virtual void beginTransaction() = 0;
+    virtual void commit() = 0;
+    virtual void rollback() = 0;
+};
+
+// A registry store: where the five roots live. Thread-safe; every thread asks
+// for its own accessor.
+class RegistryStore {
+public:
+    virtual ~RegistryStore() = default;
+    virtual std::unique_ptr<RegistryAccessor> accessor() = 0;
+    // Checks that the store files can be used; throws RegistryStoreError if not.
+    virtual void check() = 0;
+    // Human-readable location, for messages.
+    virtual std::string location() const = 0;
+};
+
+// The store of this host: on Windows the real registry, elsewhere the SQLite
+// store in `dir` (created on first use).
+std::shared_ptr<RegistryStore> openRegistryStore(const std::string& dir);
+// $VORNAK_REGISTRY_DIR, else $XDG_DATA_HOME/vornak/registry, else ~/.local/share/vornak/registry.
+std::string defaultRegistryDir();
+
+// The store that the program (and the eight access functions) use. Created from
+// defaultRegistryDir() on first use unless one has been set.
+std::shared_ptr<RegistryStore> defaultRegistryStore();
+void setDefaultRegistryStore(std::shared_ptr<RegistryStore> store);
+
+// Root names as reg.exe and regedit spell them.
+const char* rootLongName(RegRoot root);   // HKEY_LOCAL_MACHINE
+const char* rootShortName(RegRoot root);  // HKLM
+std::optional<RegRoot> rootFromName(const std::string& name);  // either form, any case
+
+}  // namespace vornak::platform

@@ -1,0 +1,41 @@
+// The eight registry functions through which the windows read and write the
+// registry. Each call is complete in itself: its own accessor, one key opened
+// (created when absent) with full access, one operation, everything released.
+//   Read kind  (ReadRegString, ReadRegBool, GetRegKeyNames, GetRegValueNames):
+//     any failure raises SilentAbort.
+//   Write kind (WriteRegString, WriteRegBool, DeleteRegValue, DeleteRegKey):
+//     never raise; they return whether they succeeded.
+// Arguments: root code ("CR", "CU", "LM", "U", "CC", any letter case), key path
+// ("\SOFTWARE\..." with a leading backslash), value name, value.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/RegistryStore.h"
+#include "registry/SilentAbort.h"
+
+namespace vornak {
+
+using NameList = std::vector<std::string>;
+
+std::string ReadRegString(const std::string& rootCode, const std::string& keyPath,
+                          const std::string& valueName);
+bool ReadRegBool(const std::string& rootCode, const std::string& keyPath,
+                 const std::string& valueName);
+NameList GetRegKeyNames(const std::string& rootCode, const std::string& keyPath);
+NameList GetRegValueNames(const std::string& rootCode, const std::string& keyPath);
+
+bool WriteRegString(const std::string& rootCode, const std::string& keyPath,
+                    const std::string& valueName, const std::string& value);
+bool WriteRegBool(const std::string& rootCode, const std::string& keyPath,
+                  const std::string& valueName, bool value);
+bool DeleteRegValue(const std::string& rootCode, const std::string& keyPath,
+                    const std::string& valueName);
+bool DeleteRegKey(const std::string& rootCode, const std::string& keyPath);
+
+// The root a root code selects, compared case-insensitively; nullopt when unknown.
+std::optional<platform::RegRoot> rootFromCode(const std::string& rootCode);
+
+}  // namespace vornak
