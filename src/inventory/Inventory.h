@@ -1,0 +1,147 @@
+// The inventory of registered programs: the master list read from both uninstall
+// keys, the visible list the main window shows, the text and special filters and
+// the hidden-entry filter. No widget code: the main window implements
+// InventoryView and forwards its commands here; the command-line tool and the
+// tests drive the same object.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vornak {
+
+namespace platform {
+class FileSystem;
+}
+
+extern const char* const kUninstallKeyPath;  // "\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall"
+extern const char* const kDeadMarker;        // "{!-DEAD-!}"
+extern const char* const kCrapMarker;        // "{!-CRAP-!}"
+
+// One row of either list.
+struct UninstallEntry {
+    std::string caption;       // display name, the only text shown
+    int statusImage = 0;       // 0 ordinary, 1 dead
+    std::string uninstallCommand;  // sub-item 0: "UninstallString" as stored
+    std::string keyPath;           // sub-item 1: kUninstallKeyPath + "\" + key name
+    std::string rootCode;          // sub-item 2: "LM" or "CU"
+
+    // Sub-item n (0..2); the empty text for any other n.
+    const std::string& subItem(int n) const;
+    bool operator==(const UninstallEntry&) const = default;
+};
+using EntryList = std::vector<UninstallEntry>;
+
+// The built-in adware names, in the order they are tested.
+const std::vector<std::string>& CrapwareNames();
+
+// Sort comparison: column 0 compares captions, column n >= 1 sub-item n-1, with
+// the platform collation; the sign is reversed when `sortAscending` is false.
+int CompareListRows(const UninstallEntry& a, const UninstallEntry& b, int column,
+                    bool sortAscending);
+
+// Status image for an uninstall command read under `rootCode` ("LM" or "CU"):
+// 0 when the uninstaller exists or the command starts a system tool, else 1.
+int ClassifyUninstallCommand(const std::string& command, const std::string& rootCode,
+                             const platform::FileSystem& fs);
+
+// Caption match: both texts upper-cased with the locale, `needle` searched in `caption`.
+bool CaptionContains(const std::string& caption, const std::string& needle);
+
+// What the window (or a test, or the command-line tool) provides to the logic.
+class InventoryView {
+public:
+    virtual ~InventoryView() = default;
+    // The visible list was replaced or changed: redraw it once.
+    virtual void visibleListChanged() {}
+    // Show `text` in the filter box without reporting it back as a change.
+    virtual void showFilterText(const std::string& /*text*/) {}
+    // Status bar panel 0.
+    virtual void showStatus(const std::string& /*text*/) {}
+    // Check marks of kundoedelinks, kuncrap, VisIkkeSkjulte changed.
+    virtual void checkMarksChanged() {}
+    // Splash screen progress bar during the build at creation time.
+    virtual void setSplashMaximum(int /*maximum*/) {}
+    virtual void stepSplash() {}
+};
+
+class Inventory {
+public:
+    explicit Inventory(InventoryView* view = nullptr);
+    ~Inventory();
+
+    void setView(InventoryView* view) { view_ = view; }
+    void setFileSystem(std::shared_ptr<platform::FileSystem> fs);
+
+    // Lists and flags.
+    const EntryList& master() const { return master_; }
+    const EntryList& visible() const { return visible_; }
+    bool masterExists() const { return masterExists_; }
+    bool startupDone() const { return startupDone_; }
+    void setStartupDone() { startupDone_ = true; }
+    bool sortAscending() const { return sortAscending_; }
+
+    // Rebuilds master and visible lists from the registry. May throw SilentAbort
+    // (the lists are then left as far as they got).
+    void RefreshInventory();
+
+    // ---- Text and special filters ----
+    const std::string& filterText() const { return filterText_; }
+    // The filter box's text changed to `text` (typed, pasted or set by the program).
+    // Setting the text it already holds is no change and runs nothing.
+    void setFilterText(const std::string& text);
+    void FilterBoxChange();
+    void FilterRydClick();
+    void kundoedelinksClick();  // may throw SilentAbort
+    void kuncrapClick();        // may throw SilentAbort
+    bool deadChecked() const { return deadChecked_; }
+    bool crapChecked() const { return crapChecked_; }
+
+    // ---- Hidden-entry filter ----
+    bool hiddenFilterOn() const { return hiddenFilterOn_; }
+    // Clears the check mark without running anything (used before re-applying).
+    void clearHiddenFilterMark();
+    void VisIkkeSkjulteClick();
+    // Hides the visible row `selectedRow` (-1: none selected -> SilentAbort).
+    void SkjulClick(int selectedRow);
+    const std::vector<std::string>& hiddenList() const { return hiddenList_; }
+    void setHiddenList(std::vector<std::string> lines) { hiddenList_ = std::move(lines); }
+    // Start-up: load hidden.dat from the program folder and switch the filter on
+    // unless "hidehidden" holds 0.
+    void startHiddenFilter();
+    // Close: write "hidehidden" (result ignored) and hidden.dat (throws
+    // std::runtime_error "Cannot create file <path>" when it cannot be written).
+    void saveHiddenFilter();
+    // Re-apply the hidden filter after a rebuild: clear the mark, run the toggle.
+    void reapplyHiddenFilter();
+    // RefreshInventory then re-apply the filter-box text.
+    void RefreshAndRefilter();
+
+    // Status bar text: fmtStatusCount with the visible row count.
+    void writeStatus();
+
+private:
+    void copyMasterToVisible();
+    void removeHiddenFromMaster();
+
+    InventoryView* view_;
+    std::shared_ptr<platform::FileSystem> fs_;
+    EntryList master_;
+    EntryList visible_;
+    bool masterExists_ = false;
+    bool startupDone_ = false;
+    bool sortAscending_ = true;
+    std::string filterText_;
+    bool deadChecked_ = false;
+    bool crapChecked_ = false;
+    bool hiddenFilterOn_ = false;
+    std::vector<std::string> hiddenList_;
+};
+
+// hidden.dat: read by its line rules (CR LF, lone CR, lone LF; a final break adds
+// no line; a NUL ends the text), written with CR LF after every line.
+std::vector<std::string> parseHiddenList(const std::string& bytes);
+std::string serializeHiddenList(const std::vector<std::string>& lines);
+
+}  // namespace vornak
