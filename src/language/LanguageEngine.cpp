@@ -43,6 +43,34 @@ std::vector<std::string> splitAtLineFeeds(const std::string& text) {
     return lines;
 }
 
+// Every entry counts, whatever its attributes, as the folder lists it.
+constexpr uint32_t kAnyAttributes = platform::kAttrReadOnly | platform::kAttrHidden |
+                                    platform::kAttrSystem | platform::kAttrVolumeLabel |
+                                    platform::kAttrDirectory | platform::kAttrArchive;
+
+// The menu lists "*.lng" without regard to letter case, so where file names
+// distinguish case the file a name stands for is looked up the same way.
+std::optional<std::string> readLanguageFile(const platform::FileSystem& fs,
+                                            const std::string& path) {
+    if (std::optional<std::string> bytes = fs.readFile(path)) {
+        return bytes;
+    }
+    if (path.find_first_of("*?") != std::string::npos) {
+        return std::nullopt;
+    }
+    std::optional<std::string> found;
+    fs.findFiles(path, kAnyAttributes & ~platform::kAttrDirectory,
+                 [&](const platform::DirEntry& entry) {
+                     if (!found) {
+                         found = entry.name;
+                     }
+                 });
+    if (!found) {
+        return std::nullopt;
+    }
+    return fs.readFile(path.substr(0, path.find_last_of('\\') + 1) + *found);
+}
+
 }  // namespace
 
 std::string languageErrorText(const std::string& name) {
@@ -99,7 +127,7 @@ void LanguageEngine::ChangeLang(const std::string& name) {
     const std::string path = fs_->programFolder() + "lang\\" + name + ".lng";
     currentLanguage_ = name;
     try {
-        const std::optional<std::string> bytes = fs_->readFile(path);
+        const std::optional<std::string> bytes = readLanguageFile(*fs_, path);
         if (!bytes) {
             throw std::runtime_error("cannot read " + path);
         }
@@ -140,12 +168,8 @@ void LanguageEngine::LangShit(const std::string& senderIdentifier) {
 }
 
 int LanguageEngine::BuildLanguageMenu() {
-    // Every entry counts, whatever its attributes, as the folder lists it.
-    const uint32_t anyAttributes = platform::kAttrReadOnly | platform::kAttrHidden |
-                                   platform::kAttrSystem | platform::kAttrVolumeLabel |
-                                   platform::kAttrDirectory | platform::kAttrArchive;
     std::vector<std::string> fileNames;
-    fs_->findFiles(fs_->programFolder() + "lang\\*.lng", anyAttributes,
+    fs_->findFiles(fs_->programFolder() + "lang\\*.lng", kAnyAttributes,
                    [&](const platform::DirEntry& entry) { fileNames.push_back(entry.name); });
     int added = 0;
     try {
