@@ -26,23 +26,6 @@ bool startsWithIgnoringCase(std::string_view text, size_t at, std::string_view p
     return true;
 }
 
-// The About window's scrolling text takes its lines the way a string list
-// takes a whole text: a break at the very end adds no empty line.
-std::vector<std::string> splitAtLineFeeds(const std::string& text) {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        const size_t end = text.find('\n', start);
-        if (end == std::string::npos) {
-            lines.push_back(text.substr(start));
-            break;
-        }
-        lines.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return lines;
-}
-
 // Every entry counts, whatever its attributes, as the folder lists it.
 constexpr uint32_t kAnyAttributes = platform::kAttrReadOnly | platform::kAttrHidden |
                                     platform::kAttrSystem | platform::kAttrVolumeLabel |
@@ -155,7 +138,9 @@ void LanguageEngine::applyRow(const TranslationRow& row) {
             catalogue_.set(target.message, std::move(text));
             break;
         case TargetKind::ScrollingText:
-            sink_.setScrollingText(target, splitAtLineFeeds(text));
+            // Taken as a string list takes a whole text: a break at the very end
+            // adds no empty line.
+            sink_.setScrollingText(target, splitLines(text));
             break;
         default:
             sink_.setText(target, text);

@@ -99,6 +99,10 @@ TEST_F(LanguageEngineTest, AboutTextBecomesScrollingLines) {
     EXPECT_EQ(sink.scrollingLines,
               (std::vector<std::string>{"Vornak", "Uninstaller", "", "by", "Vornak"}));
     EXPECT_TRUE(wasSet("OmForm/BnVertScrollText1"));
+
+    fs->put("Test", languageFile(102, {{35, "%d"}, {42, "end\\n"}}));
+    engine.ChangeLang("Test");
+    EXPECT_EQ(sink.scrollingLines, std::vector<std::string>{"end"});
 }
 
 TEST_F(LanguageEngineTest, EmptyLinesSetEmptyTexts) {
