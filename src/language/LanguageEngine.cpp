@@ -57,8 +57,8 @@ std::optional<std::string> readLanguageFile(const platform::FileSystem& fs,
 }  // namespace
 
 std::string languageErrorText(const std::string& name) {
-    return "(Message in English) An error has occurred with the language you have chosen (" +
-           name + "), you should choose another language!";
+    return "(Message in English) An error has occurred with the language you have chosen (" + name +
+           "), you should choose another language!";
 }
 
 std::string languageFromMenuIdentifier(std::string_view identifier) {
@@ -78,8 +78,8 @@ std::string languageFromMenuIdentifier(std::string_view identifier) {
 
 bool isValidMenuIdentifier(std::string_view text) {
     for (const char c : text) {
-        const bool ok = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
-                        (c >= '0' && c <= '9') || c == '_';
+        const bool ok =
+            (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
         if (!ok) {
             return false;
         }
@@ -118,8 +118,8 @@ void LanguageEngine::ChangeLang(const std::string& name) {
         for (const TranslationRow& row : translationTable()) {
             applyRow(row);
         }
-        sink_.setStatusText(formatMessage(catalogue_.get(Msg::fmtStatusCount),
-                                          {int64_t{sink_.visibleRowCount()}}));
+        sink_.setStatusText(
+            formatMessage(catalogue_.get(Msg::fmtStatusCount), {int64_t{sink_.visibleRowCount()}}));
     } catch (const std::exception&) {
         sink_.showMessage(languageErrorText(name));
     }

@@ -29,7 +29,7 @@ constexpr int kDanishFlagImage = 8;
 // thrown from a call counts as a failure of the apply (the error box is shown,
 // nothing after it is set) or ends the menu building silently.
 class LanguageSink {
-public:
+  public:
     virtual ~LanguageSink() = default;
 
     // Set the text of one target: the control `target.control` (an objectName)
@@ -62,7 +62,7 @@ public:
 };
 
 class LanguageEngine {
-public:
+  public:
     explicit LanguageEngine(
         LanguageSink& sink,
         std::shared_ptr<platform::FileSystem> fileSystem = platform::defaultFileSystem(),
@@ -91,7 +91,7 @@ public:
     // The text lines of the language file last read (comments removed).
     const TextLines& lines() const { return lines_; }
 
-private:
+  private:
     void applyRow(const TranslationRow& row);
 
     LanguageSink& sink_;

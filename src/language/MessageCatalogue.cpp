@@ -8,33 +8,60 @@ namespace vornak {
 
 const char* messageName(Msg role) {
     switch (role) {
-        case Msg::msgDeleteEntryQuestion: return "msgDeleteEntryQuestion";
-        case Msg::msgUpdateAvailable: return "msgUpdateAvailable";
-        case Msg::msgNoUpdate: return "msgNoUpdate";
-        case Msg::msgUpdateCheckFailed: return "msgUpdateCheckFailed";
-        case Msg::fmtStatusCount: return "fmtStatusCount";
-        case Msg::fmtUninstallStarted: return "fmtUninstallStarted";
-        case Msg::fmtUninstallFinished: return "fmtUninstallFinished";
-        case Msg::fmtUninstallNotStarted: return "fmtUninstallNotStarted";
-        case Msg::msgLogNameCaption: return "msgLogNameCaption";
-        case Msg::msgLogNamePrompt: return "msgLogNamePrompt";
-        case Msg::msgLogNameTakenCaption: return "msgLogNameTakenCaption";
-        case Msg::msgLogNameTakenPrompt: return "msgLogNameTakenPrompt";
-        case Msg::msgAnalysisDone: return "msgAnalysisDone";
-        case Msg::msgNoLogSelected: return "msgNoLogSelected";
-        case Msg::msgMustConfirm: return "msgMustConfirm";
-        case Msg::fmtDeleteFileQuestion: return "fmtDeleteFileQuestion";
-        case Msg::msgDeleteFileCaption: return "msgDeleteFileCaption";
-        case Msg::msgDeleteLogQuestion: return "msgDeleteLogQuestion";
-        case Msg::msgDeleteLogCaption: return "msgDeleteLogCaption";
-        case Msg::msgFileDeletedPrefix: return "msgFileDeletedPrefix";
-        case Msg::fmtFolderNotRemoved: return "fmtFolderNotRemoved";
-        case Msg::fmtDeletedFilesCount: return "fmtDeletedFilesCount";
-        case Msg::fmtKeyNotRemoved: return "fmtKeyNotRemoved";
-        case Msg::msgEntrySkipped: return "msgEntrySkipped";
-        case Msg::msgRemovalDone: return "msgRemovalDone";
-        case Msg::msgRemoveValueQuestion: return "msgRemoveValueQuestion";
-        case Msg::msgConfirmCaption: return "msgConfirmCaption";
+        case Msg::msgDeleteEntryQuestion:
+            return "msgDeleteEntryQuestion";
+        case Msg::msgUpdateAvailable:
+            return "msgUpdateAvailable";
+        case Msg::msgNoUpdate:
+            return "msgNoUpdate";
+        case Msg::msgUpdateCheckFailed:
+            return "msgUpdateCheckFailed";
+        case Msg::fmtStatusCount:
+            return "fmtStatusCount";
+        case Msg::fmtUninstallStarted:
+            return "fmtUninstallStarted";
+        case Msg::fmtUninstallFinished:
+            return "fmtUninstallFinished";
+        case Msg::fmtUninstallNotStarted:
+            return "fmtUninstallNotStarted";
+        case Msg::msgLogNameCaption:
+            return "msgLogNameCaption";
+        case Msg::msgLogNamePrompt:
+            return "msgLogNamePrompt";
+        case Msg::msgLogNameTakenCaption:
+            return "msgLogNameTakenCaption";
+        case Msg::msgLogNameTakenPrompt:
+            return "msgLogNameTakenPrompt";
+        case Msg::msgAnalysisDone:
+            return "msgAnalysisDone";
+        case Msg::msgNoLogSelected:
+            return "msgNoLogSelected";
+        case Msg::msgMustConfirm:
+            return "msgMustConfirm";
+        case Msg::fmtDeleteFileQuestion:
+            return "fmtDeleteFileQuestion";
+        case Msg::msgDeleteFileCaption:
+            return "msgDeleteFileCaption";
+        case Msg::msgDeleteLogQuestion:
+            return "msgDeleteLogQuestion";
+        case Msg::msgDeleteLogCaption:
+            return "msgDeleteLogCaption";
+        case Msg::msgFileDeletedPrefix:
+            return "msgFileDeletedPrefix";
+        case Msg::fmtFolderNotRemoved:
+            return "fmtFolderNotRemoved";
+        case Msg::fmtDeletedFilesCount:
+            return "fmtDeletedFilesCount";
+        case Msg::fmtKeyNotRemoved:
+            return "fmtKeyNotRemoved";
+        case Msg::msgEntrySkipped:
+            return "msgEntrySkipped";
+        case Msg::msgRemovalDone:
+            return "msgRemovalDone";
+        case Msg::msgRemoveValueQuestion:
+            return "msgRemoveValueQuestion";
+        case Msg::msgConfirmCaption:
+            return "msgConfirmCaption";
     }
     return "?";
 }

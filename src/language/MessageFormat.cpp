@@ -59,8 +59,8 @@ std::string formatMessage(std::string_view format, const std::vector<FormatArg>&
         }
     }
     if (next != args.size()) {
-        throw FormatError("format " + describe(format) + " uses " + std::to_string(next) +
-                          " of " + std::to_string(args.size()) + " argument(s)");
+        throw FormatError("format " + describe(format) + " uses " + std::to_string(next) + " of " +
+                          std::to_string(args.size()) + " argument(s)");
     }
     return out;
 }

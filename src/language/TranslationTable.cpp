@@ -23,7 +23,7 @@ constexpr TranslationRow text(int line, K kind, std::string_view win, std::strin
 }
 
 constexpr TranslationRow onMain(int line, K kind, std::string_view control,
-                              std::string_view builtIn, T transform = T::None) {
+                                std::string_view builtIn, T transform = T::None) {
     return text(line, kind, window::kMain, control, builtIn, transform);
 }
 
@@ -90,9 +90,9 @@ constexpr auto kTable = std::to_array<TranslationRow>({
     message(35, Msg::fmtStatusCount, "d"),
     onMain(36, K::Caption, "lblInfo", "Info"),
     onMain(37, K::Caption, "lblInfoBody",
-         "Velkommen til Vornak Uninstaller! Du vil løbende få information ved at kigge i dette "
-         "felt. God fornøjelse :o)",
-         T::BreakLfCr),
+           "Velkommen til Vornak Uninstaller! Du vil løbende få information ved at kigge i dette "
+           "felt. God fornøjelse :o)",
+           T::BreakLfCr),
     message(38, Msg::fmtUninstallStarted, "s"),
     message(39, Msg::fmtUninstallFinished, "s", T::BreakLfCr),
     message(40, Msg::fmtUninstallNotStarted, "s"),

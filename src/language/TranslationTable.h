@@ -39,8 +39,8 @@ struct Target {
     TargetKind kind = TargetKind::None;
     std::string_view window;
     std::string_view control;
-    int column = 0;    // ColumnHeading only
-    Msg message{};     // Message only
+    int column = 0;  // ColumnHeading only
+    Msg message{};   // Message only
 };
 
 // How a line is changed before it is assigned.

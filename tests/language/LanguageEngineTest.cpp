@@ -22,7 +22,7 @@ std::string languageFile(int lineCount, const std::map<int, std::string>& overri
 }
 
 class LanguageEngineTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { catalogue.clear(); }
 
     bool wasSet(const std::string& key) const {
@@ -140,9 +140,9 @@ TEST_F(LanguageEngineTest, SecondUsesOfSharedLinesComeAtTheirOwnPlace) {
         engine.ChangeLang("Cut");
         return std::vector<std::string>(sink.calls.end() - static_cast<long>(n), sink.calls.end());
     };
-    EXPECT_EQ(lastCalls(63, 3), (std::vector<std::string>{"AnalyzeForm/btnNext_01",
-                                                         "AnalyzeForm/Label4",
-                                                         "AnalyzeForm/btnCancel_02"}));
+    EXPECT_EQ(lastCalls(63, 3),
+              (std::vector<std::string>{"AnalyzeForm/btnNext_01", "AnalyzeForm/Label4",
+                                        "AnalyzeForm/btnCancel_02"}));
     EXPECT_EQ(lastCalls(76, 2),
               (std::vector<std::string>{"AnalyzeForm/Label12", "AnalyzeForm/Label13"}));
     EXPECT_EQ(catalogue.get(Msg::msgAnalysisDone), "T75");
@@ -240,7 +240,10 @@ TEST(LanguageMenu, ItemsStopAtTheFirstNameThatIsNoIdentifier) {
 
     EXPECT_EQ(languageMenuItems({"Norsk bokmål.lng", "English.lng"}).size(), 0u);
     EXPECT_EQ(languageMenuItems({"English.v2.lng", "Danish.lng"}).size(), 0u);
-    EXPECT_EQ(languageMenuItems({"Fran\xc3\xa7" "ais.lng"}).size(), 0u);
+    EXPECT_EQ(languageMenuItems({"Fran\xc3\xa7"
+                                 "ais.lng"})
+                  .size(),
+              0u);
 }
 
 TEST_F(LanguageEngineTest, MenuIsBuiltFromTheLanguageFolderInListingOrder) {
@@ -248,8 +251,8 @@ TEST_F(LanguageEngineTest, MenuIsBuiltFromTheLanguageFolderInListingOrder) {
     EXPECT_EQ(engine.BuildLanguageMenu(), 2);
     EXPECT_EQ(fs->patterns, std::vector<std::string>{"C:\\Program Files\\Vornak\\lang\\*.lng"});
     // Hidden, system and read-only files and folders are listed too.
-    EXPECT_EQ(fs->wantedAttributes & (platform::kAttrHidden | platform::kAttrSystem |
-                                      platform::kAttrDirectory),
+    EXPECT_EQ(fs->wantedAttributes &
+                  (platform::kAttrHidden | platform::kAttrSystem | platform::kAttrDirectory),
               platform::kAttrHidden | platform::kAttrSystem | platform::kAttrDirectory);
     ASSERT_EQ(sink.menu.size(), 2u);
     EXPECT_EQ(sink.menu[0].label, "Zulu");

@@ -31,7 +31,8 @@ TEST(LanguageFile, NulEndsTheText) {
 }
 
 TEST(LanguageFile, OnlyLinesStartingWithSemicolonAreComments) {
-    const TextLines lines = readLanguageLines(";top\r\nfirst\r\n ;not a comment\r\n;\r\n\r\nlast;\r\n;end");
+    const TextLines lines =
+        readLanguageLines(";top\r\nfirst\r\n ;not a comment\r\n;\r\n\r\nlast;\r\n;end");
     EXPECT_EQ(lines, (TextLines{"first", " ;not a comment", "", "last;"}));
 }
 
@@ -56,14 +57,14 @@ TEST(TextEncoding, OneInvalidSequenceMakesTheWholeFileCp1252) {
 TEST(TextEncoding, Utf8ValidationIsStrict) {
     EXPECT_TRUE(isValidUtf8("plain ascii"));
     EXPECT_TRUE(isValidUtf8("\xe2\x82\xac \xf0\x9f\x98\x80"));
-    EXPECT_FALSE(isValidUtf8("\xc0\x80"));              // overlong NUL
-    EXPECT_FALSE(isValidUtf8("\xe0\x80\xaf"));          // overlong slash
-    EXPECT_FALSE(isValidUtf8("\xed\xa0\x80"));          // surrogate
-    EXPECT_FALSE(isValidUtf8("\xf4\x90\x80\x80"));      // above U+10FFFF
+    EXPECT_FALSE(isValidUtf8("\xc0\x80"));          // overlong NUL
+    EXPECT_FALSE(isValidUtf8("\xe0\x80\xaf"));      // overlong slash
+    EXPECT_FALSE(isValidUtf8("\xed\xa0\x80"));      // surrogate
+    EXPECT_FALSE(isValidUtf8("\xf4\x90\x80\x80"));  // above U+10FFFF
     EXPECT_FALSE(isValidUtf8("\xf5\x80\x80\x80"));
-    EXPECT_FALSE(isValidUtf8("ab\xc3"));                // cut short
+    EXPECT_FALSE(isValidUtf8("ab\xc3"));  // cut short
     EXPECT_FALSE(isValidUtf8("\xe2\x82"));
-    EXPECT_FALSE(isValidUtf8("\x80"));                  // stray continuation
+    EXPECT_FALSE(isValidUtf8("\x80"));  // stray continuation
 }
 
 TEST(TextEncoding, EveryCp1252ByteBecomesOneCharacter) {

@@ -22,7 +22,7 @@ std::string completeFile(const std::string& clearCaption) {
 }
 
 class LanguageFolderTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         programHost = tmp.str() + "/drive c/Program Files/Vornak";
         std::filesystem::create_directories(programHost);

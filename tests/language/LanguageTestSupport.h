@@ -15,7 +15,7 @@ namespace vornak::test {
 // Targets are recorded as "window/control" ("window/control#column" for column
 // headings); every call is appended to `calls` in the order it came.
 class RecordingSink : public LanguageSink {
-public:
+  public:
     static std::string key(const Target& t) {
         std::string k = std::string(t.window) + "/" + std::string(t.control);
         if (t.kind == TargetKind::ColumnHeading) {
@@ -57,7 +57,7 @@ public:
 
 // Files by their program path; findFiles lists `listing` in the order given.
 class MemoryFileSystem : public platform::FileSystem {
-public:
+  public:
     static constexpr const char* kFolder = "C:\\Program Files\\Vornak\\";
 
     void put(const std::string& languageName, const std::string& bytes) {
