@@ -1,0 +1,9 @@
+# Registry file tests. The hand-written files in tests/data/registry are read from
+# the source tree.
+vornak_add_gtest(registry_regfile_test
+  ${CMAKE_CURRENT_LIST_DIR}/RegFileTextTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/RegFileParserTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/RegFileWriterTest.cpp
+  LIBS vornak_registry)
+target_compile_definitions(registry_regfile_test PRIVATE
+  VORNAK_TEST_DATA_DIR="${CMAKE_SOURCE_DIR}/tests/data/registry")
