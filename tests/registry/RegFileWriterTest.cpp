@@ -6,6 +6,7 @@
 #include "registry/RegFileParser.h"
 #include "registry/RegFileText.h"
 #include "registry/RegFileWriter.h"
+#include "registry/RegFileTestSupport.h"
 
 namespace vornak::registry {
 namespace {
@@ -98,20 +99,6 @@ std::vector<RegFileKey> keysOf(const RegFileContent& content) {
         }
     }
     return keys;
-}
-
-void expectSameKeys(const std::vector<RegFileKey>& a, const std::vector<RegFileKey>& b) {
-    ASSERT_EQ(a.size(), b.size());
-    for (size_t i = 0; i < a.size(); ++i) {
-        EXPECT_EQ(a[i].root, b[i].root);
-        EXPECT_EQ(a[i].path, b[i].path);
-        ASSERT_EQ(a[i].values.size(), b[i].values.size()) << a[i].path;
-        for (size_t k = 0; k < a[i].values.size(); ++k) {
-            EXPECT_EQ(a[i].values[k].name, b[i].values[k].name) << a[i].path;
-            EXPECT_EQ(a[i].values[k].type, b[i].values[k].type) << a[i].values[k].name;
-            EXPECT_EQ(a[i].values[k].data, b[i].values[k].data) << a[i].values[k].name;
-        }
-    }
 }
 
 TEST(RegFileWriter, EverythingWrittenReadsBackToTheSameBytes) {

@@ -4,6 +4,7 @@ vornak_add_gtest(registry_regfile_test
   ${CMAKE_CURRENT_LIST_DIR}/RegFileTextTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RegFileParserTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RegFileWriterTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/RegFileImportTest.cpp
   LIBS vornak_registry)
 target_compile_definitions(registry_regfile_test PRIVATE
   VORNAK_TEST_DATA_DIR="${CMAKE_SOURCE_DIR}/tests/data/registry")
