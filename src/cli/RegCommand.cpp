@@ -93,7 +93,13 @@ int statusError(platform::RegStatus status) {
 }
 
 bool looksLikeOption(const std::string& arg) {
-    return arg.size() >= 2 && (arg[0] == '/' || arg[0] == '-');
+    // Short words only: "/tmp/x.reg" is a file here, not an option.
+    if (arg.size() < 2 || arg.size() > 4 || (arg[0] != '/' && arg[0] != '-')) return false;
+    for (size_t i = 1; i < arg.size(); ++i) {
+        const char c = lower(arg[i]);
+        if ((c < 'a' || c > 'z') && c != '?') return false;
+    }
+    return true;
 }
 
 bool isOption(const std::string& arg, const char* name) {

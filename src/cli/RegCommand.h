@@ -34,6 +34,7 @@ int statusError(platform::RegStatus status);
 
 // Case-insensitive comparison of an option word (/v, -V) with `name` ("v").
 bool isOption(const std::string& arg, const char* name);
+// A short word after / or - ("/ve", "-f"); file paths such as "/tmp/a.reg" are not.
 bool looksLikeOption(const std::string& arg);
 
 // Asks `question` on the terminal and returns true on Yes. Without a terminal on

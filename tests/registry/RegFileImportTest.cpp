@@ -156,7 +156,7 @@ TEST_F(RegFileImportTest, RoundTripGivesIdenticalFilesAndStores) {
     const std::string second = exportTo(RegRoot::CurrentUser, kTest, "second.reg", fresh.get());
     EXPECT_EQ(first, second);
     expectSameKeys(tree(RegRoot::CurrentUser, kTest, fresh.get()), tree(RegRoot::CurrentUser, kTest));
-    EXPECT_EQ(tree(RegRoot::CurrentUser, kTest).size(), 4u);
+    EXPECT_EQ(tree(RegRoot::CurrentUser, kTest).size(), 5u);  // with Sub [1], sub 2, deeper
 }
 
 TEST_F(RegFileImportTest, ARefusedFileLeavesTheStoreExactlyAsItWas) {

@@ -8,3 +8,7 @@ vornak_add_gtest(registry_regfile_test
   LIBS vornak_registry)
 target_compile_definitions(registry_regfile_test PRIVATE
   VORNAK_TEST_DATA_DIR="${CMAKE_SOURCE_DIR}/tests/data/registry")
+
+# Makes a real Wine prefix (some 20 s) where Wine is installed; skips elsewhere.
+vornak_add_gtest(registry_regfile_wine_test ${CMAKE_CURRENT_LIST_DIR}/RegFileWinePrefixTest.cpp
+  LIBS vornak_registry)
