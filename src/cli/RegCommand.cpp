@@ -9,10 +9,13 @@
 namespace vornak::cli::reg {
 namespace {
 
-char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 std::string lowerAscii(std::string s) {
-    for (char& c : s) c = lower(c);
+    for (char& c : s)
+        c = lower(c);
     return s;
 }
 
@@ -28,7 +31,8 @@ const char* const kUsage =
     "REG_QWORD or REG_NONE. Works on the store in $VORNAK_REGISTRY_DIR.\n";
 
 int run(const Args& args) {
-    if (args.empty()) return syntaxError("");
+    if (args.empty())
+        return syntaxError("");
     const std::string op = lowerAscii(args[0]);
     const Args rest(args.begin() + 1, args.end());
     if (op == "/?" || op == "-?" || op == "/h" || op == "--help") {
@@ -41,16 +45,22 @@ int run(const Args& args) {
             return 0;
         }
     }
-    if (op == "query") return query(rest);
-    if (op == "add") return add(rest);
-    if (op == "delete") return remove(rest);
-    if (op == "import") return importFile(rest);
-    if (op == "export") return exportFile(rest);
+    if (op == "query")
+        return query(rest);
+    if (op == "add")
+        return add(rest);
+    if (op == "delete")
+        return remove(rest);
+    if (op == "import")
+        return importFile(rest);
+    if (op == "export")
+        return exportFile(rest);
     return fail("ERROR: Invalid syntax. Unknown operation \"" + args[0] +
                 "\"; type \"vornak reg /?\" for usage.");
 }
 
-const Command regCommand("reg", "reg query|add|delete|import|export ... (as reg.exe; reg /? for more)",
+const Command regCommand("reg",
+                         "reg query|add|delete|import|export ... (as reg.exe; reg /? for more)",
                          run);
 
 }  // namespace
@@ -60,12 +70,15 @@ std::string KeyName::full() const {
 }
 
 bool parseKeyName(const std::string& text, KeyName& out) {
-    if (text.empty() || text[0] == '\\') return false;  // no remote machines here
+    if (text.empty() || text[0] == '\\')
+        return false;  // no remote machines here
     const size_t bs = text.find('\\');
     const auto root = platform::rootFromName(text.substr(0, bs));
-    if (!root) return false;
+    if (!root)
+        return false;
     std::string path = bs == std::string::npos ? "" : text.substr(bs + 1);
-    while (!path.empty() && path.back() == '\\') path.pop_back();
+    while (!path.empty() && path.back() == '\\')
+        path.pop_back();
     if (!path.empty() && (path.front() == '\\' || path.find("\\\\") != std::string::npos))
         return false;
     out.root = *root;
@@ -80,24 +93,30 @@ int syntaxError(const std::string& operation) {
 
 int statusError(platform::RegStatus status) {
     switch (status) {
-        case platform::RegStatus::NotFound: return fail(kNotFound);
-        case platform::RegStatus::AccessDenied: return fail(kAccessDenied);
-        case platform::RegStatus::InvalidName: return fail(kInvalidKey);
+        case platform::RegStatus::NotFound:
+            return fail(kNotFound);
+        case platform::RegStatus::AccessDenied:
+            return fail(kAccessDenied);
+        case platform::RegStatus::InvalidName:
+            return fail(kInvalidKey);
         case platform::RegStatus::HasSubkeys:
             return fail("ERROR: The key has subkeys and cannot be deleted.");
         case platform::RegStatus::StoreFailure:
             return fail("ERROR: The registry store failed.");
-        case platform::RegStatus::Ok: break;
+        case platform::RegStatus::Ok:
+            break;
     }
     return fail("ERROR: Unexpected registry failure.");
 }
 
 bool looksLikeOption(const std::string& arg) {
     // Short words only: "/tmp/x.reg" is a file here, not an option.
-    if (arg.size() < 2 || arg.size() > 4 || (arg[0] != '/' && arg[0] != '-')) return false;
+    if (arg.size() < 2 || arg.size() > 4 || (arg[0] != '/' && arg[0] != '-'))
+        return false;
     for (size_t i = 1; i < arg.size(); ++i) {
         const char c = lower(arg[i]);
-        if ((c < 'a' || c > 'z') && c != '?') return false;
+        if ((c < 'a' || c > 'z') && c != '?')
+            return false;
     }
     return true;
 }
@@ -119,7 +138,8 @@ bool confirm(const std::string& question, const std::string& refusal) {
             return false;
         }
         answer = lowerAscii(answer);
-        if (answer == "y" || answer == "yes") return true;
+        if (answer == "y" || answer == "yes")
+            return true;
         if (answer == "n" || answer == "no") {
             fail("The operation was cancelled by the user.");
             return false;

@@ -19,7 +19,7 @@ inline constexpr const char* kInvalidKey = "ERROR: Invalid key name.";
 
 struct KeyName {
     platform::RegRoot root = platform::RegRoot::LocalMachine;
-    std::string path;  // below the root, no leading or trailing backslash
+    std::string path;          // below the root, no leading or trailing backslash
     std::string full() const;  // HKEY_LOCAL_MACHINE\path
 };
 

@@ -9,7 +9,8 @@
 namespace vornak::cli::reg {
 
 int importFile(const Args& args) {
-    if (args.size() != 1 || looksLikeOption(args[0])) return syntaxError("import");
+    if (args.size() != 1 || looksLikeOption(args[0]))
+        return syntaxError("import");
     auto acc = openAccessor();
     try {
         registry::importRegFile(*acc, args[0]);
@@ -24,16 +25,19 @@ int exportFile(const Args& args) {
     if (args.size() < 2 || args.size() > 3 || looksLikeOption(args[0]) || looksLikeOption(args[1]))
         return syntaxError("export");
     const bool overwrite = args.size() == 3;
-    if (overwrite && !isOption(args[2], "y")) return syntaxError("export");
+    if (overwrite && !isOption(args[2], "y"))
+        return syntaxError("export");
     KeyName key;
-    if (!parseKeyName(args[0], key)) return fail(kInvalidKey);
+    if (!parseKeyName(args[0], key))
+        return fail(kInvalidKey);
     const std::string& file = args[1];
 
     auto acc = openAccessor();
     std::unique_ptr<platform::RegKey> handle;
     const platform::RegStatus st =
         acc->openKey(key.root, key.path, platform::RegAccess::Read, handle);
-    if (st != platform::RegStatus::Ok) return statusError(st);
+    if (st != platform::RegStatus::Ok)
+        return statusError(st);
     handle.reset();
 
     std::error_code ec;
@@ -45,7 +49,8 @@ int exportFile(const Args& args) {
         return 1;
     try {
         const platform::RegStatus written = registry::exportRegFile(*acc, key.root, key.path, file);
-        if (written != platform::RegStatus::Ok) return statusError(written);
+        if (written != platform::RegStatus::Ok)
+            return statusError(written);
     } catch (const registry::RegFileError& e) {
         return fail(std::string("ERROR: ") + e.what());
     }

@@ -13,14 +13,21 @@ using platform::RegValue;
 
 std::string typeName(uint32_t type) {
     static const char* const kNames[] = {
-        "REG_NONE",          "REG_SZ",
-        "REG_EXPAND_SZ",     "REG_BINARY",
-        "REG_DWORD",         "REG_DWORD_BIG_ENDIAN",
-        "REG_LINK",          "REG_MULTI_SZ",
-        "REG_RESOURCE_LIST", "REG_FULL_RESOURCE_DESCRIPTOR",
-        "REG_RESOURCE_REQUIREMENTS_LIST", "REG_QWORD",
+        "REG_NONE",
+        "REG_SZ",
+        "REG_EXPAND_SZ",
+        "REG_BINARY",
+        "REG_DWORD",
+        "REG_DWORD_BIG_ENDIAN",
+        "REG_LINK",
+        "REG_MULTI_SZ",
+        "REG_RESOURCE_LIST",
+        "REG_FULL_RESOURCE_DESCRIPTOR",
+        "REG_RESOURCE_REQUIREMENTS_LIST",
+        "REG_QWORD",
     };
-    if (type < std::size(kNames)) return kNames[type];
+    if (type < std::size(kNames))
+        return kNames[type];
     char buf[40];
     std::snprintf(buf, sizeof buf, "REG_UNKNOWN(0x%x)", type);
     return buf;
@@ -39,7 +46,8 @@ std::string upperHex(const std::string& data) {
 
 uint64_t littleEndian(const std::string& data) {
     uint64_t v = 0;
-    for (size_t i = data.size(); i-- > 0;) v = (v << 8) | static_cast<unsigned char>(data[i]);
+    for (size_t i = data.size(); i-- > 0;)
+        v = (v << 8) | static_cast<unsigned char>(data[i]);
     return v;
 }
 
@@ -52,22 +60,27 @@ std::string formatData(const RegValue& value) {
             return d.substr(0, d.find('\0'));
         case platform::kRegMultiSz: {
             std::string list = d;
-            while (!list.empty() && list.back() == '\0') list.pop_back();
+            while (!list.empty() && list.back() == '\0')
+                list.pop_back();
             std::string out;
-            for (char c : list) out += c == '\0' ? std::string("\\0") : std::string(1, c);
+            for (char c : list)
+                out += c == '\0' ? std::string("\\0") : std::string(1, c);
             return out;
         }
         case platform::kRegDword:
-            if (d.size() != 4) break;
+            if (d.size() != 4)
+                break;
             std::snprintf(buf, sizeof buf, "0x%x", static_cast<unsigned>(littleEndian(d)));
             return buf;
         case 5:  // REG_DWORD_BIG_ENDIAN
-            if (d.size() != 4) break;
+            if (d.size() != 4)
+                break;
             std::snprintf(buf, sizeof buf, "0x%x",
                           static_cast<unsigned>(littleEndian(std::string(d.rbegin(), d.rend()))));
             return buf;
         case platform::kRegQword:
-            if (d.size() != 8) break;
+            if (d.size() != 8)
+                break;
             std::snprintf(buf, sizeof buf, "0x%llx",
                           static_cast<unsigned long long>(littleEndian(d)));
             return buf;
@@ -91,8 +104,10 @@ RegStatus subkeyNames(platform::RegistryAccessor& acc, const platform::RegKey& k
     for (uint32_t i = 0;; ++i) {
         std::string name;
         const RegStatus st = acc.enumKey(key, i, name);
-        if (st == RegStatus::NotFound) return RegStatus::Ok;
-        if (st != RegStatus::Ok) return st;
+        if (st == RegStatus::NotFound)
+            return RegStatus::Ok;
+        if (st != RegStatus::Ok)
+            return st;
         names.push_back(std::move(name));
     }
 }
@@ -103,26 +118,33 @@ RegStatus listKey(platform::RegistryAccessor& acc, const KeyName& name, bool rec
     {
         std::unique_ptr<platform::RegKey> key;
         RegStatus st = acc.openKey(name.root, name.path, platform::RegAccess::Read, key);
-        if (st != RegStatus::Ok) return st;
+        if (st != RegStatus::Ok)
+            return st;
         out += "\n" + name.full() + "\n";
         for (uint32_t i = 0;; ++i) {
             RegValue value;
             st = acc.enumValue(*key, i, value);
-            if (st == RegStatus::NotFound) break;
-            if (st != RegStatus::Ok) return st;
+            if (st == RegStatus::NotFound)
+                break;
+            if (st != RegStatus::Ok)
+                return st;
             out += valueLine(value);
         }
         st = subkeyNames(acc, *key, names);
-        if (st != RegStatus::Ok) return st;
+        if (st != RegStatus::Ok)
+            return st;
     }
     if (!recurse) {
-        if (!names.empty()) out += "\n";
-        for (const auto& n : names) out += name.full() + "\\" + n + "\n";
+        if (!names.empty())
+            out += "\n";
+        for (const auto& n : names)
+            out += name.full() + "\\" + n + "\n";
         return RegStatus::Ok;
     }
     for (const auto& n : names) {
         const RegStatus st = listKey(acc, KeyName{name.root, join(name.path, n)}, true, out);
-        if (st != RegStatus::Ok) return st;
+        if (st != RegStatus::Ok)
+            return st;
     }
     return RegStatus::Ok;
 }
@@ -134,7 +156,8 @@ RegStatus searchValue(platform::RegistryAccessor& acc, const KeyName& name,
     {
         std::unique_ptr<platform::RegKey> key;
         RegStatus st = acc.openKey(name.root, name.path, platform::RegAccess::Read, key);
-        if (st != RegStatus::Ok) return st;
+        if (st != RegStatus::Ok)
+            return st;
         RegValue value;
         st = acc.queryValue(*key, valueName, value);
         if (st == RegStatus::Ok) {
@@ -144,11 +167,14 @@ RegStatus searchValue(platform::RegistryAccessor& acc, const KeyName& name,
             return st;
         }
         st = subkeyNames(acc, *key, names);
-        if (st != RegStatus::Ok) return st;
+        if (st != RegStatus::Ok)
+            return st;
     }
     for (const auto& n : names) {
-        const RegStatus st = searchValue(acc, KeyName{name.root, join(name.path, n)}, valueName, out, matches);
-        if (st != RegStatus::Ok) return st;
+        const RegStatus st =
+            searchValue(acc, KeyName{name.root, join(name.path, n)}, valueName, out, matches);
+        if (st != RegStatus::Ok)
+            return st;
     }
     return RegStatus::Ok;
 }
@@ -157,8 +183,10 @@ RegStatus searchValue(platform::RegistryAccessor& acc, const KeyName& name,
 
 int query(const Args& args) {
     KeyName name;
-    if (args.empty() || looksLikeOption(args[0])) return syntaxError("query");
-    if (!parseKeyName(args[0], name)) return fail(kInvalidKey);
+    if (args.empty() || looksLikeOption(args[0]))
+        return syntaxError("query");
+    if (!parseKeyName(args[0], name))
+        return fail(kInvalidKey);
     bool recurse = false, haveValue = false, defaultValue = false;
     std::string valueName;
     for (size_t i = 1; i < args.size(); ++i) {
@@ -178,17 +206,21 @@ int query(const Args& args) {
     std::string out;
     if (!haveValue && !defaultValue) {
         const RegStatus st = listKey(*acc, name, recurse, out);
-        if (st != RegStatus::Ok) return statusError(st);
+        if (st != RegStatus::Ok)
+            return statusError(st);
     } else if (recurse) {
         int matches = 0;
         const RegStatus st = searchValue(*acc, name, valueName, out, matches);
-        if (st != RegStatus::Ok) return statusError(st);
-        if (matches == 0) return fail(kNotFound);
+        if (st != RegStatus::Ok)
+            return statusError(st);
+        if (matches == 0)
+            return fail(kNotFound);
         out += "\nEnd of search: " + std::to_string(matches) + " match(es) found.\n";
     } else {
         std::unique_ptr<platform::RegKey> key;
         RegStatus st = acc->openKey(name.root, name.path, platform::RegAccess::Read, key);
-        if (st != RegStatus::Ok) return statusError(st);
+        if (st != RegStatus::Ok)
+            return statusError(st);
         RegValue value;
         st = acc->queryValue(*key, valueName, value);
         if (st == RegStatus::NotFound && defaultValue) {
@@ -196,7 +228,8 @@ int query(const Args& args) {
         } else if (st != RegStatus::Ok) {
             return statusError(st);
         } else {
-            if (defaultValue) value.name.clear();
+            if (defaultValue)
+                value.name.clear();
             out = "\n" + name.full() + "\n" + valueLine(value) + "\n";
         }
     }

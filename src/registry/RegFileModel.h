@@ -44,7 +44,7 @@ struct RegFileKey {
 // A file that cannot be read or written as a whole. `line` is 0 when the fault
 // is not tied to one line.
 class RegFileError : public std::runtime_error {
-public:
+  public:
     RegFileError(int line, const std::string& reason)
         : std::runtime_error(line > 0 ? "line " + std::to_string(line) + ": " + reason : reason),
           line_(line),
@@ -52,7 +52,7 @@ public:
     int line() const { return line_; }
     const std::string& reason() const { return reason_; }
 
-private:
+  private:
     int line_;
     std::string reason_;
 };

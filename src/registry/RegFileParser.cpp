@@ -15,20 +15,28 @@ constexpr std::string_view kHeader4 = "REGEDIT4";
 constexpr std::string_view kHeaderWine = "WINE REGISTRY Version 2";
 constexpr std::string_view kWineBasePrefix = ";; All keys relative to ";
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 std::string_view trim(std::string_view s) {
-    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && (isBlank(s.back()) || s.back() == '\r')) s.remove_suffix(1);
+    while (!s.empty() && isBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && (isBlank(s.back()) || s.back() == '\r'))
+        s.remove_suffix(1);
     return s;
 }
 
-char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char upper(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 bool startsWithNoCase(std::string_view s, std::string_view prefix) {
-    if (s.size() < prefix.size()) return false;
+    if (s.size() < prefix.size())
+        return false;
     for (size_t i = 0; i < prefix.size(); ++i)
-        if (upper(s[i]) != upper(prefix[i])) return false;
+        if (upper(s[i]) != upper(prefix[i]))
+            return false;
     return true;
 }
 
@@ -37,9 +45,12 @@ bool equalsNoCase(std::string_view a, std::string_view b) {
 }
 
 int hexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
     return -1;
 }
 
@@ -47,7 +58,8 @@ std::string quoteForMessage(std::string_view s) {
     constexpr size_t kMax = 60;
     std::string out = "\"";
     out += s.substr(0, kMax);
-    if (s.size() > kMax) out += "...";
+    if (s.size() > kMax)
+        out += "...";
     return out + "\"";
 }
 
@@ -58,15 +70,17 @@ struct CurrentKey {
 };
 
 class Parser {
-public:
+  public:
     Parser(std::string_view text, RegFileFormat format, std::string fileName)
         : format_(format), fileName_(std::move(fileName)) {
         size_t start = 0;
         while (start <= text.size()) {
             size_t end = text.find('\n', start);
-            if (end == std::string_view::npos) end = text.size();
+            if (end == std::string_view::npos)
+                end = text.size();
             std::string_view line = text.substr(start, end - start);
-            if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+            if (!line.empty() && line.back() == '\r')
+                line.remove_suffix(1);
             lines_.push_back(line);
             start = end + 1;
         }
@@ -77,13 +91,16 @@ public:
         for (index_ = 1; index_ < lines_.size(); ++index_) {
             const int number = static_cast<int>(index_) + 1;
             std::string_view t = trim(lines_[index_]);
-            if (t.empty()) continue;
+            if (t.empty())
+                continue;
             if (t.front() == ';') {
-                if (format_ == RegFileFormat::Wine2 && t.substr(0, kWineBasePrefix.size()) == kWineBasePrefix)
+                if (format_ == RegFileFormat::Wine2 &&
+                    t.substr(0, kWineBasePrefix.size()) == kWineBasePrefix)
                     setWineBase(t.substr(kWineBasePrefix.size()), number);
                 continue;
             }
-            if (t.front() == '#' && format_ == RegFileFormat::Wine2) continue;  // #arch, #time, #link, #class
+            if (t.front() == '#' && format_ == RegFileFormat::Wine2)
+                continue;  // #arch, #time, #link, #class
             if (t.front() == '[') {
                 keyLine(t, number);
                 continue;
@@ -93,48 +110,61 @@ public:
         return std::move(content_);
     }
 
-private:
-    [[noreturn]] static void fail(int line, const std::string& reason) { throw RegFileError(line, reason); }
+  private:
+    [[noreturn]] static void fail(int line, const std::string& reason) {
+        throw RegFileError(line, reason);
+    }
 
     // --- keys ---------------------------------------------------------------
 
     void keyLine(std::string_view t, int line) {
         const size_t close = t.rfind(']');
-        if (close == std::string_view::npos) fail(line, "a key line must end with ]");
+        if (close == std::string_view::npos)
+            fail(line, "a key line must end with ]");
         const std::string_view after = trim(t.substr(close + 1));
         if (!after.empty()) {
             bool ok = after.front() == ';';
             if (format_ == RegFileFormat::Wine2) {  // the key's modification time
                 ok = true;
                 for (char c : after)
-                    if (c < '0' || c > '9') ok = false;
+                    if (c < '0' || c > '9')
+                        ok = false;
             }
-            if (!ok) fail(line, "unexpected text after the key name: " + quoteForMessage(after));
+            if (!ok)
+                fail(line, "unexpected text after the key name: " + quoteForMessage(after));
         }
         std::string_view inner = t.substr(1, close - 1);
         const bool deletion = !inner.empty() && inner.front() == '-';
-        if (deletion) inner.remove_prefix(1);
+        if (deletion)
+            inner.remove_prefix(1);
 
         RegRoot root;
         std::string path;
         if (format_ == RegFileFormat::Wine2) {
-            if (deletion) fail(line, "a Wine registry file cannot delete keys");
-            if (!wineRoot_) resolveWineBaseFromFileName(line);
+            if (deletion)
+                fail(line, "a Wine registry file cannot delete keys");
+            if (!wineRoot_)
+                resolveWineBaseFromFileName(line);
             root = *wineRoot_;
             path = wineUnescape(inner, line);
-            if (!wineBase_.empty()) path = path.empty() ? wineBase_ : wineBase_ + "\\" + path;
+            if (!wineBase_.empty())
+                path = path.empty() ? wineBase_ : wineBase_ + "\\" + path;
         } else {
             const size_t bs = inner.find('\\');
             const std::string rootName(inner.substr(0, bs));
             const auto parsed = platform::rootFromName(rootName);
-            if (!parsed) fail(line, "unknown root key " + quoteForMessage(rootName));
+            if (!parsed)
+                fail(line, "unknown root key " + quoteForMessage(rootName));
             root = *parsed;
-            if (bs != std::string_view::npos) path = std::string(inner.substr(bs + 1));
+            if (bs != std::string_view::npos)
+                path = std::string(inner.substr(bs + 1));
         }
-        while (!path.empty() && path.back() == '\\') path.pop_back();
+        while (!path.empty() && path.back() == '\\')
+            path.pop_back();
         if (path.find("\\\\") != std::string::npos || (!path.empty() && path.front() == '\\'))
             fail(line, "empty key name in " + quoteForMessage(inner));
-        if (deletion && path.empty()) fail(line, "a root key cannot be deleted");
+        if (deletion && path.empty())
+            fail(line, "a root key cannot be deleted");
 
         current_ = CurrentKey{root, path, deletion};
         RegFileOp op;
@@ -148,8 +178,10 @@ private:
     void setWineBase(std::string_view text, int line) {
         std::string base = wineUnescape(trim(text), line);
         std::string_view b = base;
-        while (!b.empty() && b.front() == '\\') b.remove_prefix(1);
-        if (startsWithNoCase(b, "REGISTRY\\")) b.remove_prefix(9);
+        while (!b.empty() && b.front() == '\\')
+            b.remove_prefix(1);
+        if (startsWithNoCase(b, "REGISTRY\\"))
+            b.remove_prefix(9);
         if (equalsNoCase(b, "Machine")) {
             wineRoot_ = RegRoot::LocalMachine;
             wineBase_.clear();
@@ -173,16 +205,19 @@ private:
             wineRoot_ = RegRoot::Users;
             wineBase_ = ".Default";
         } else {
-            fail(line, "the file does not say which registry branch it holds "
-                       "(\";; All keys relative to ...\" is missing)");
+            fail(line,
+                 "the file does not say which registry branch it holds "
+                 "(\";; All keys relative to ...\" is missing)");
         }
     }
 
     // --- values -------------------------------------------------------------
 
     void valueLine(std::string_view t, int line) {
-        if (!current_) fail(line, "a value must follow a [key] line");
-        if (current_->deleted) fail(line, "a value cannot follow a key deletion");
+        if (!current_)
+            fail(line, "a value must follow a [key] line");
+        if (current_->deleted)
+            fail(line, "a value cannot follow a key deletion");
         size_t pos = 0;
         std::string name;
         if (t.front() == '@') {
@@ -192,10 +227,13 @@ private:
         } else {
             fail(line, "a value line must begin with a quoted name or @: " + quoteForMessage(t));
         }
-        while (pos < t.size() && isBlank(t[pos])) ++pos;
-        if (pos >= t.size() || t[pos] != '=') fail(line, "= expected after the value name");
+        while (pos < t.size() && isBlank(t[pos]))
+            ++pos;
+        if (pos >= t.size() || t[pos] != '=')
+            fail(line, "= expected after the value name");
         ++pos;
-        while (pos < t.size() && isBlank(t[pos])) ++pos;
+        while (pos < t.size() && isBlank(t[pos]))
+            ++pos;
         const std::string_view rest = t.substr(pos);
 
         RegFileOp op;
@@ -222,10 +260,12 @@ private:
                 value = (value << 4) | static_cast<uint32_t>(hexValue(digits[n]));
                 ++n;
             }
-            if (n == 0 || n > 8) fail(line, "dword: needs 1 to 8 hexadecimal digits");
+            if (n == 0 || n > 8)
+                fail(line, "dword: needs 1 to 8 hexadecimal digits");
             expectEnd(digits.substr(n), line);
             op.type = platform::kRegDword;
-            for (int i = 0; i < 4; ++i) op.data += static_cast<char>((value >> (8 * i)) & 0xFF);
+            for (int i = 0; i < 4; ++i)
+                op.data += static_cast<char>((value >> (8 * i)) & 0xFF);
         } else if (startsWithNoCase(rest, "hex")) {
             size_t p = 3;
             op.type = typeSuffix(rest, p, line, "hex");
@@ -239,14 +279,16 @@ private:
         } else if (format_ == RegFileFormat::Wine2 && startsWithNoCase(rest, "str")) {
             size_t p = 3;
             op.type = typeSuffix(rest, p, line, "str");
-            if (p >= rest.size() || rest[p] != '"') fail(line, "a quoted text must follow str:");
+            if (p >= rest.size() || rest[p] != '"')
+                fail(line, "a quoted text must follow str:");
             std::string text = quoted(rest, p, line);
             expectEnd(rest.substr(p), line);
             op.data = std::move(text) + '\0';
         } else {
             const size_t colon = rest.find(':');
             fail(line, "unknown value type " +
-                           quoteForMessage(rest.substr(0, colon == std::string_view::npos ? rest.size() : colon)));
+                           quoteForMessage(rest.substr(
+                               0, colon == std::string_view::npos ? rest.size() : colon)));
         }
         content_.ops.push_back(std::move(op));
     }
@@ -269,10 +311,12 @@ private:
                 ++n;
             }
             if (n == 0 || n > 8 || p >= rest.size() || rest[p] != ')')
-                fail(line, std::string(word) + "(N): needs a type number of 1 to 8 hexadecimal digits");
+                fail(line,
+                     std::string(word) + "(N): needs a type number of 1 to 8 hexadecimal digits");
             ++p;
         }
-        if (p >= rest.size() || rest[p] != ':') fail(line, std::string("a colon must follow ") + word);
+        if (p >= rest.size() || rest[p] != ':')
+            fail(line, std::string("a colon must follow ") + word);
         ++p;
         return type;
     }
@@ -297,11 +341,13 @@ private:
         std::string out;
         size_t p = 0;
         auto skip = [&] {
-            while (p < s.size() && isBlank(s[p])) ++p;
+            while (p < s.size() && isBlank(s[p]))
+                ++p;
         };
         for (;;) {
             skip();
-            if (p >= s.size() || s[p] == ';') break;
+            if (p >= s.size() || s[p] == ';')
+                break;
             int value = 0;
             size_t n = 0;
             while (p < s.size() && hexValue(s[p]) >= 0 && n < 3) {
@@ -309,12 +355,16 @@ private:
                 ++p;
                 ++n;
             }
-            if (n == 0) fail(line, "a hexadecimal byte expected at " + quoteForMessage(s.substr(p)));
-            if (n > 2) fail(line, "hex bytes are two digits each, separated by commas");
+            if (n == 0)
+                fail(line, "a hexadecimal byte expected at " + quoteForMessage(s.substr(p)));
+            if (n > 2)
+                fail(line, "hex bytes are two digits each, separated by commas");
             out += static_cast<char>(value);
             skip();
-            if (p >= s.size() || s[p] == ';') break;
-            if (s[p] != ',') fail(line, "hex bytes must be separated by commas");
+            if (p >= s.size() || s[p] == ';')
+                break;
+            if (s[p] != ',')
+                fail(line, "hex bytes must be separated by commas");
             ++p;
         }
         return out;
@@ -330,23 +380,34 @@ private:
 
     // A quoted text starting at s[pos] == '"'; pos ends after the closing quote.
     std::string quoted(std::string_view s, size_t& pos, int line) {
-        if (format_ == RegFileFormat::Wine2) return wineQuoted(s, pos, line);
+        if (format_ == RegFileFormat::Wine2)
+            return wineQuoted(s, pos, line);
         std::string out;
         ++pos;
         while (pos < s.size()) {
             const char c = s[pos++];
-            if (c == '"') return out;
+            if (c == '"')
+                return out;
             if (c != '\\') {
                 out += c;
                 continue;
             }
-            if (pos >= s.size()) break;
+            if (pos >= s.size())
+                break;
             const char e = s[pos++];
             switch (e) {
-                case '\\': out += '\\'; break;
-                case '"': out += '"'; break;
-                case 'n': out += '\n'; break;  // regedit of Wine writes these two
-                case 'r': out += '\r'; break;
+                case '\\':
+                    out += '\\';
+                    break;
+                case '"':
+                    out += '"';
+                    break;
+                case 'n':
+                    out += '\n';
+                    break;  // regedit of Wine writes these two
+                case 'r':
+                    out += '\r';
+                    break;
                 default:
                     fail(line, std::string("unknown escape \\") + e +
                                    " in a quoted text (a backslash is written \\\\)");
@@ -358,8 +419,10 @@ private:
     std::string wineQuoted(std::string_view s, size_t& pos, int line) {
         ++pos;
         const size_t start = pos;
-        while (pos < s.size() && s[pos] != '"') pos += (s[pos] == '\\' && pos + 1 < s.size()) ? 2 : 1;
-        if (pos >= s.size()) fail(line, "the closing quote is missing");
+        while (pos < s.size() && s[pos] != '"')
+            pos += (s[pos] == '\\' && pos + 1 < s.size()) ? 2 : 1;
+        if (pos >= s.size())
+            fail(line, "the closing quote is missing");
         std::string text = wineUnescape(s.substr(start, pos - start), line);
         ++pos;
         return text;
@@ -383,14 +446,30 @@ private:
             const char e = s[p++];
             char16_t unit = 0;
             switch (e) {
-                case 'a': unit = 7; break;
-                case 'b': unit = 8; break;
-                case 'e': unit = 27; break;
-                case 'f': unit = 12; break;
-                case 'n': unit = '\n'; break;
-                case 'r': unit = '\r'; break;
-                case 't': unit = '\t'; break;
-                case 'v': unit = 11; break;
+                case 'a':
+                    unit = 7;
+                    break;
+                case 'b':
+                    unit = 8;
+                    break;
+                case 'e':
+                    unit = 27;
+                    break;
+                case 'f':
+                    unit = 12;
+                    break;
+                case 'n':
+                    unit = '\n';
+                    break;
+                case 'r':
+                    unit = '\r';
+                    break;
+                case 't':
+                    unit = '\t';
+                    break;
+                case 'v':
+                    unit = 11;
+                    break;
                 case 'x': {
                     size_t n = 0;
                     while (n < 4 && p < s.size() && hexValue(s[p]) >= 0) {
@@ -398,7 +477,8 @@ private:
                         ++p;
                         ++n;
                     }
-                    if (n == 0) unit = 'x';
+                    if (n == 0)
+                        unit = 'x';
                     break;
                 }
                 default:

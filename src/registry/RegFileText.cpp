@@ -3,7 +3,9 @@
 namespace vornak::registry {
 namespace {
 
-bool isCont(unsigned char c) { return (c & 0xC0) == 0x80; }
+bool isCont(unsigned char c) {
+    return (c & 0xC0) == 0x80;
+}
 
 // Length of the well-formed UTF-8 sequence at `i` (shortest form, no surrogates,
 // at most U+10FFFF), or 0 when the byte there does not start one.
@@ -16,21 +18,28 @@ size_t utf8SequenceLength(std::string_view s, size_t i, char32_t& cp) {
         return 1;
     }
     if (c >= 0xC2 && c <= 0xDF) {
-        if (left < 2 || !isCont(at(1))) return 0;
+        if (left < 2 || !isCont(at(1)))
+            return 0;
         cp = ((c & 0x1Fu) << 6) | (at(1) & 0x3Fu);
         return 2;
     }
     if (c >= 0xE0 && c <= 0xEF) {
-        if (left < 3 || !isCont(at(1)) || !isCont(at(2))) return 0;
-        if (c == 0xE0 && at(1) < 0xA0) return 0;  // overlong
-        if (c == 0xED && at(1) > 0x9F) return 0;  // surrogate
+        if (left < 3 || !isCont(at(1)) || !isCont(at(2)))
+            return 0;
+        if (c == 0xE0 && at(1) < 0xA0)
+            return 0;  // overlong
+        if (c == 0xED && at(1) > 0x9F)
+            return 0;  // surrogate
         cp = ((c & 0x0Fu) << 12) | ((at(1) & 0x3Fu) << 6) | (at(2) & 0x3Fu);
         return 3;
     }
     if (c >= 0xF0 && c <= 0xF4) {
-        if (left < 4 || !isCont(at(1)) || !isCont(at(2)) || !isCont(at(3))) return 0;
-        if (c == 0xF0 && at(1) < 0x90) return 0;  // overlong
-        if (c == 0xF4 && at(1) > 0x8F) return 0;  // above U+10FFFF
+        if (left < 4 || !isCont(at(1)) || !isCont(at(2)) || !isCont(at(3)))
+            return 0;
+        if (c == 0xF0 && at(1) < 0x90)
+            return 0;  // overlong
+        if (c == 0xF4 && at(1) > 0x8F)
+            return 0;  // above U+10FFFF
         cp = ((c & 0x07u) << 18) | ((at(1) & 0x3Fu) << 12) | ((at(2) & 0x3Fu) << 6) |
              (at(3) & 0x3Fu);
         return 4;
@@ -131,7 +140,8 @@ bool isValidUtf8(std::string_view bytes) {
     for (size_t i = 0; i < bytes.size();) {
         char32_t cp = 0;
         const size_t n = utf8SequenceLength(bytes, i, cp);
-        if (n == 0) return false;
+        if (n == 0)
+            return false;
         i += n;
     }
     return true;
@@ -152,8 +162,7 @@ std::string cp1252ToUtf8(std::string_view bytes) {
 
 DecodedText decodeTextFile(std::string_view bytes) {
     DecodedText result;
-    const bool utf16Bom =
-        bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE';
+    const bool utf16Bom = bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE';
     // Without a BOM, an ASCII first character followed by a zero byte is UTF-16LE.
     const bool utf16Bare = !utf16Bom && bytes.size() >= 2 && bytes[0] != '\0' &&
                            static_cast<unsigned char>(bytes[0]) < 0x80 && bytes[1] == '\0';
@@ -161,7 +170,8 @@ DecodedText decodeTextFile(std::string_view bytes) {
         std::string_view body = bytes.substr(utf16Bom ? 2 : 0);
         std::u16string units = leBytesToUtf16(body);
         // A stray odd byte at the end is kept visible rather than dropped.
-        if (body.size() % 2) units += static_cast<char16_t>(0xDC00 + static_cast<unsigned char>(body.back()));
+        if (body.size() % 2)
+            units += static_cast<char16_t>(0xDC00 + static_cast<unsigned char>(body.back()));
         result.text = utf16ToBytes(units);
         result.encoding = FileEncoding::Utf16Le;
         return result;

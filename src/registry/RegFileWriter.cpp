@@ -11,9 +11,11 @@ namespace {
 constexpr size_t kWrapColumn = 77;
 
 bool isPlainText(const std::string& data) {
-    if (data.empty() || data.back() != '\0') return false;
+    if (data.empty() || data.back() != '\0')
+        return false;
     const std::string_view text(data.data(), data.size() - 1);
-    if (text.find_first_of(std::string_view("\0\r\n", 3)) != std::string_view::npos) return false;
+    if (text.find_first_of(std::string_view("\0\r\n", 3)) != std::string_view::npos)
+        return false;
     return isValidUtf8(text);
 }
 
@@ -21,11 +23,20 @@ std::string quote(std::string_view text) {
     std::string out = "\"";
     for (char c : text) {
         switch (c) {
-            case '\\': out += "\\\\"; break;
-            case '"': out += "\\\""; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            default: out += c;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '"':
+                out += "\\\"";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            default:
+                out += c;
         }
     }
     return out + "\"";
@@ -39,7 +50,8 @@ std::string hexData(const std::string& prefix, std::string_view bytes, size_t co
         const auto b = static_cast<unsigned char>(bytes[i]);
         out += kDigits[b >> 4];
         out += kDigits[b & 15];
-        if (i + 1 == bytes.size()) break;
+        if (i + 1 == bytes.size())
+            break;
         out += ',';
         column += 3;
         if (column >= kWrapColumn) {
@@ -51,7 +63,8 @@ std::string hexData(const std::string& prefix, std::string_view bytes, size_t co
 }
 
 std::string typePrefix(uint32_t type) {
-    if (type == platform::kRegBinary) return "hex:";
+    if (type == platform::kRegBinary)
+        return "hex:";
     char buf[24];
     std::snprintf(buf, sizeof buf, "hex(%x):", type);
     return buf;
@@ -62,7 +75,8 @@ std::string typePrefix(uint32_t type) {
 std::string formatRegFileData(uint32_t type, const std::string& data, size_t firstColumn) {
     switch (type) {
         case platform::kRegSz:
-            if (isPlainText(data)) return quote(std::string_view(data.data(), data.size() - 1));
+            if (isPlainText(data))
+                return quote(std::string_view(data.data(), data.size() - 1));
             [[fallthrough]];
         case platform::kRegExpandSz:
         case platform::kRegMultiSz:
@@ -70,7 +84,8 @@ std::string formatRegFileData(uint32_t type, const std::string& data, size_t fir
         case platform::kRegDword:
             if (data.size() == 4) {
                 uint32_t v = 0;
-                for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(data[i]);
+                for (int i = 3; i >= 0; --i)
+                    v = (v << 8) | static_cast<unsigned char>(data[i]);
                 char buf[16];
                 std::snprintf(buf, sizeof buf, "dword:%08x", v);
                 return buf;
@@ -87,8 +102,9 @@ std::string writeRegFile(const std::vector<RegFileKey>& keys) {
         const std::string full = std::string(platform::rootLongName(key.root)) +
                                  (key.path.empty() ? "" : "\\" + key.path);
         if (full.find_first_of(std::string_view("\0\r\n", 3)) != std::string::npos)
-            throw RegFileError(0, "the key name " + full +
-                                      " holds a line break or NUL, which a registry file cannot hold");
+            throw RegFileError(0,
+                               "the key name " + full +
+                                   " holds a line break or NUL, which a registry file cannot hold");
         text += "[" + full + "]\r\n";
         for (const auto& value : key.values) {
             if (value.name.find('\0') != std::string::npos)

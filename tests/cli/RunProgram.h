@@ -1,5 +1,6 @@
 // Runs a program to its end with standard input from a file (/dev/null unless
-// told), capturing its exit code, standard output and standard error.
+// told), capturing its exit code, standard output and standard error. A program
+// still running after a minute is killed (exit code 128 + 9).
 #pragma once
 
 #include <map>

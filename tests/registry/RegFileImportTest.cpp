@@ -18,7 +18,7 @@ using namespace std::string_literals;
 const std::string kTest = "Software\\Vornak Test";
 
 class RegFileImportTest : public test::RegistryFixture {
-protected:
+  protected:
     static std::string data(const std::string& name) {
         return std::string(VORNAK_TEST_DATA_DIR) + "/" + name;
     }
@@ -77,7 +77,9 @@ TEST_F(RegFileImportTest, HandWrittenVersion5FileSetsEveryKindAndDeletes) {
     expectValue(RegRoot::CurrentUser, all, "plain", platform::kRegSz,
                 "Acme \"Editor\" in C:\\Program Files\\Acme\0"s);
     expectValue(RegRoot::CurrentUser, all, "Accented", platform::kRegSz,
-                "Cr\xC3\xA8me br\xC3\xBBl\xC3\xA9" "e, \xC3\x86r\xC3\xB8sk\xC3\xB8" "bing, "
+                "Cr\xC3\xA8me br\xC3\xBBl\xC3\xA9"
+                "e, \xC3\x86r\xC3\xB8sk\xC3\xB8"
+                "bing, "
                 "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\0"s);
     expectValue(RegRoot::CurrentUser, all, "Empty", platform::kRegSz, "\0"s);
     expectValue(RegRoot::CurrentUser, all, "Dword", platform::kRegDword, "\xEF\xBE\0\0"s);
@@ -99,13 +101,16 @@ TEST_F(RegFileImportTest, EightBitAndUtf8FilesGiveUtf8Text) {
     import(data("regedit4-cp1252.reg"));
     import(data("utf8-v5.reg"));
     expectValue(RegRoot::CurrentUser, kTest + "\\Old Style", "Name", platform::kRegSz,
-                "Fran\xC3\xA7" "ais\0"s);
+                "Fran\xC3\xA7"
+                "ais\0"s);
     expectValue(RegRoot::CurrentUser, kTest + "\\Old Style", "Path", platform::kRegExpandSz,
                 "%WINDIR%\0"s);
     expectValue(RegRoot::CurrentUser, kTest + "\\Old Style", "Count", platform::kRegDword,
                 "\x10\0\0\0"s);
     expectValue(RegRoot::CurrentUser, kTest + "\\Utf8", "Name", platform::kRegSz,
-                "\xC3\x9Cn\xC3\xAF" "c\xC3\xB6" "d\xC3\xA9\0"s);
+                "\xC3\x9Cn\xC3\xAF"
+                "c\xC3\xB6"
+                "d\xC3\xA9\0"s);
 }
 
 TEST_F(RegFileImportTest, WinePrefixFilesLandInTheirRoots) {
@@ -118,7 +123,8 @@ TEST_F(RegFileImportTest, WinePrefixFilesLandInTheirRoots) {
     expectValue(RegRoot::LocalMachine, uninstall + "\\Notepad++", "UninstallString",
                 platform::kRegSz, "\"C:\\Program Files\\Notepad++\\uninstall.exe\"\0"s);
     expectValue(RegRoot::LocalMachine, msi, "DisplayName", platform::kRegSz,
-                "Caf\xC3\xA9 \xC3\xA9" "dition \xF0\x9F\x98\x80\0"s);
+                "Caf\xC3\xA9 \xC3\xA9"
+                "dition \xF0\x9F\x98\x80\0"s);
     expectValue(RegRoot::LocalMachine, msi, "InstallLocation", platform::kRegExpandSz,
                 "%ProgramFiles%\\Caf\xC3\xA9\0"s);
     expectValue(RegRoot::LocalMachine, msi, "Languages", platform::kRegMultiSz, "en\0fr\0\0"s);
@@ -126,8 +132,9 @@ TEST_F(RegFileImportTest, WinePrefixFilesLandInTheirRoots) {
     expectValue(RegRoot::CurrentUser, uninstall + "\\Portable Tool", "DisplayName",
                 platform::kRegSz, "Portable \"Tool\"\0"s);
     EXPECT_TRUE(keyExists(RegRoot::CurrentUser, "Software\\Wine\\Drives"));
-    EXPECT_FALSE(keyExists(RegRoot::CurrentUser, "Software\\Microsoft\\Windows\\CurrentVersion\\"
-                                                 "Uninstall\\Notepad++"));
+    EXPECT_FALSE(keyExists(RegRoot::CurrentUser,
+                           "Software\\Microsoft\\Windows\\CurrentVersion\\"
+                           "Uninstall\\Notepad++"));
 }
 
 TEST_F(RegFileImportTest, RoundTripGivesIdenticalFilesAndStores) {
@@ -155,7 +162,8 @@ TEST_F(RegFileImportTest, RoundTripGivesIdenticalFilesAndStores) {
     import(tmp.str() + "/first.reg", fresh.get());
     const std::string second = exportTo(RegRoot::CurrentUser, kTest, "second.reg", fresh.get());
     EXPECT_EQ(first, second);
-    expectSameKeys(tree(RegRoot::CurrentUser, kTest, fresh.get()), tree(RegRoot::CurrentUser, kTest));
+    expectSameKeys(tree(RegRoot::CurrentUser, kTest, fresh.get()),
+                   tree(RegRoot::CurrentUser, kTest));
     EXPECT_EQ(tree(RegRoot::CurrentUser, kTest).size(), 5u);  // with Sub [1], sub 2, deeper
 }
 
@@ -168,11 +176,14 @@ TEST_F(RegFileImportTest, ARefusedFileLeavesTheStoreExactlyAsItWas) {
     EXPECT_EQ(exportTo(RegRoot::CurrentUser, "Software", "after1.reg"), before);
 
     // The store refuses a change half-way (a key name longer than 255 characters).
-    const std::string file = tmp.write("long.reg",
-        "Windows Registry Editor Version 5.00\r\n\r\n"
-        "[-HKEY_CURRENT_USER\\Software\\Vornak Test\\All Types]\r\n"
-        "[HKEY_CURRENT_USER\\Software\\Vornak Test\\New]\r\n\"v\"=\"x\"\r\n"
-        "[HKEY_CURRENT_USER\\Software\\" + std::string(300, 'k') + "]\r\n").string();
+    const std::string file =
+        tmp.write("long.reg",
+                  "Windows Registry Editor Version 5.00\r\n\r\n"
+                  "[-HKEY_CURRENT_USER\\Software\\Vornak Test\\All Types]\r\n"
+                  "[HKEY_CURRENT_USER\\Software\\Vornak Test\\New]\r\n\"v\"=\"x\"\r\n"
+                  "[HKEY_CURRENT_USER\\Software\\" +
+                      std::string(300, 'k') + "]\r\n")
+            .string();
     EXPECT_EQ(errorLine([&] { import(file); }), 6);
     EXPECT_EQ(exportTo(RegRoot::CurrentUser, "Software", "after2.reg"), before);
     EXPECT_FALSE(keyExists(RegRoot::CurrentUser, kTest + "\\New"));
@@ -182,9 +193,9 @@ TEST_F(RegFileImportTest, ARefusedFileLeavesTheStoreExactlyAsItWas) {
 
 TEST_F(RegFileImportTest, ExportOfAMissingKeyWritesNothing) {
     auto acc = store->accessor();
-    EXPECT_EQ(exportRegFile(*acc, RegRoot::CurrentUser, "Software\\Nothing Here",
-                            tmp.str() + "/x.reg"),
-              platform::RegStatus::NotFound);
+    EXPECT_EQ(
+        exportRegFile(*acc, RegRoot::CurrentUser, "Software\\Nothing Here", tmp.str() + "/x.reg"),
+        platform::RegStatus::NotFound);
     EXPECT_FALSE(std::filesystem::exists(tmp.path() / "x.reg"));
     setString(RegRoot::CurrentUser, "Software\\A", "v", "1");
     EXPECT_THROW(exportRegFile(*acc, RegRoot::CurrentUser, "Software\\A",

@@ -13,7 +13,8 @@ using namespace std::string_literals;
 std::string crlf(const std::string& text) {
     std::string out;
     for (char c : text) {
-        if (c == '\n') out += '\r';
+        if (c == '\n')
+            out += '\r';
         out += c;
     }
     return out;
@@ -27,7 +28,8 @@ std::string v5(const std::string& body) {
 
 const RegFileOp& op(const RegFileContent& c, RegFileOp::Kind kind, const std::string& name) {
     for (const auto& o : c.ops)
-        if (o.kind == kind && o.name == name) return o;
+        if (o.kind == kind && o.name == name)
+            return o;
     static RegFileOp none;
     ADD_FAILURE() << "no operation for value \"" << name << "\"";
     return none;
@@ -45,22 +47,22 @@ void expectError(const std::string& bytes, int line, const std::string& reasonPa
 }
 
 TEST(RegFileParser, Version5ReadsEveryValueKindToTheBytesWeStore) {
-    const auto c = parseRegFile(v5(
-        "[HKEY_CURRENT_USER\\Software\\Acme]\n"
-        "@=\"default\"\n"
-        "\"Quote\"=\"say \\\"hi\\\" C:\\\\dir\\\\\"\n"
-        "\"Accent \xC3\xA9\"=\"caf\xC3\xA9 \xE2\x82\xAC\"\n"
-        "\"Empty\"=\"\"\n"
-        "\"Dword\"=dword:0000002A\n"
-        "\"Short\"=dword:1\n"
-        "\"Bin\"=hex:de,AD,be,ef\n"
-        "\"NoBytes\"=hex:\n"
-        "\"Expand\"=hex(2):25,00,41,00,25,00,00,00\n"
-        "\"Multi\"=hex(7):61,00,00,00,e9,00,00,00,00,00\n"
-        "\"Qword\"=hex(b):01,02,03,04,05,06,07,08\n"
-        "\"None\"=hex(0):\n"
-        "\"Custom\"=hex(ffff0007):01,02\n"
-        "\"SzHex\"=hex(1):61,00,62,00\n"));
+    const auto c =
+        parseRegFile(v5("[HKEY_CURRENT_USER\\Software\\Acme]\n"
+                        "@=\"default\"\n"
+                        "\"Quote\"=\"say \\\"hi\\\" C:\\\\dir\\\\\"\n"
+                        "\"Accent \xC3\xA9\"=\"caf\xC3\xA9 \xE2\x82\xAC\"\n"
+                        "\"Empty\"=\"\"\n"
+                        "\"Dword\"=dword:0000002A\n"
+                        "\"Short\"=dword:1\n"
+                        "\"Bin\"=hex:de,AD,be,ef\n"
+                        "\"NoBytes\"=hex:\n"
+                        "\"Expand\"=hex(2):25,00,41,00,25,00,00,00\n"
+                        "\"Multi\"=hex(7):61,00,00,00,e9,00,00,00,00,00\n"
+                        "\"Qword\"=hex(b):01,02,03,04,05,06,07,08\n"
+                        "\"None\"=hex(0):\n"
+                        "\"Custom\"=hex(ffff0007):01,02\n"
+                        "\"SzHex\"=hex(1):61,00,62,00\n"));
     ASSERT_EQ(c.format, RegFileFormat::Regedit5);
     ASSERT_EQ(c.ops.front().kind, RegFileOp::CreateKey);
     EXPECT_EQ(c.ops.front().root, RegRoot::CurrentUser);
@@ -89,20 +91,20 @@ TEST(RegFileParser, Version5ReadsEveryValueKindToTheBytesWeStore) {
 }
 
 TEST(RegFileParser, ContinuationCommentsDeletionsAndRootNames) {
-    const auto c = parseRegFile(v5(
-        "; a comment line\n"
-        "[-HKEY_LOCAL_MACHINE\\Software\\Gone]\n"
-        "\n"
-        "  [hklm\\Software\\Kept\\]  ; trailing comment\n"
-        "\"Wrapped\"=hex:01,02,\\\n"
-        "  03,04,\\\n"
-        "\t05\n"
-        "\"Old\"=-\n"
-        "@=-\n"
-        "\"Dw\" = dword:00000010 ; comment after data\n"
-        "[HKU\\.Default]\n"
-        "[HKEY_CLASSES_ROOT\\.txt]\n"
-        "[HKCC\\System]\n"));
+    const auto c =
+        parseRegFile(v5("; a comment line\n"
+                        "[-HKEY_LOCAL_MACHINE\\Software\\Gone]\n"
+                        "\n"
+                        "  [hklm\\Software\\Kept\\]  ; trailing comment\n"
+                        "\"Wrapped\"=hex:01,02,\\\n"
+                        "  03,04,\\\n"
+                        "\t05\n"
+                        "\"Old\"=-\n"
+                        "@=-\n"
+                        "\"Dw\" = dword:00000010 ; comment after data\n"
+                        "[HKU\\.Default]\n"
+                        "[HKEY_CLASSES_ROOT\\.txt]\n"
+                        "[HKCC\\System]\n"));
     ASSERT_EQ(c.ops.size(), 9u);
     EXPECT_EQ(c.ops[0].kind, RegFileOp::DeleteKey);
     EXPECT_EQ(c.ops[0].root, RegRoot::LocalMachine);
@@ -123,22 +125,25 @@ TEST(RegFileParser, Version5AlsoComesAsUtf8OrEightBit) {
     const std::string body =
         "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\A]\r\n\"N\"=\"caf";
     for (const std::string& bytes : {"\xEF\xBB\xBF" + body + "\xC3\xA9\"\r\n",  // UTF-8, BOM
-                                     body + "\xC3\xA9\"\r\n",                    // UTF-8
-                                     body + "\xE9\"\r\n",                        // Windows-1252
-                                     body + "\xE9\"\n"}) {                       // LF only
+                                     body + "\xC3\xA9\"\r\n",                   // UTF-8
+                                     body + "\xE9\"\r\n",                       // Windows-1252
+                                     body + "\xE9\"\n"}) {                      // LF only
         const auto c = parseRegFile(bytes);
         EXPECT_EQ(op(c, RegFileOp::SetValue, "N").data, "caf\xC3\xA9\0"s);
     }
 }
 
 TEST(RegFileParser, Regedit4KeepsHexTextBytesAsTheyAre) {
-    const auto c = parseRegFile(crlf(
-        "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Old]\n"
-        "\"Path\"=hex(2):25,41,25,00\n"
-        "\"Name\"=\"Fran\xE7" "ais\"\n"));
+    const auto c =
+        parseRegFile(crlf("REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Old]\n"
+                          "\"Path\"=hex(2):25,41,25,00\n"
+                          "\"Name\"=\"Fran\xE7"
+                          "ais\"\n"));
     EXPECT_EQ(c.format, RegFileFormat::Regedit4);
     EXPECT_EQ(op(c, RegFileOp::SetValue, "Path").data, "%A%\0"s);
-    EXPECT_EQ(op(c, RegFileOp::SetValue, "Name").data, "Fran\xC3\xA7" "ais\0"s);
+    EXPECT_EQ(op(c, RegFileOp::SetValue, "Name").data,
+              "Fran\xC3\xA7"
+              "ais\0"s);
 }
 
 TEST(RegFileParser, HeaderRules) {
@@ -217,7 +222,9 @@ TEST(RegFileParser, WineSystemFileGoesToTheMachineRoot) {
     const auto& name = op(c, RegFileOp::SetValue, "DisplayName");
     EXPECT_EQ(name.path, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Caf\xC3\xA9");
     // \xe9, a surrogate pair, \x00e9 followed by the hex letter a, quotes, backslash.
-    EXPECT_EQ(name.data, "Caf\xC3\xA9 \xF0\x9F\x98\x80 \xC3\xA9" "a \"Q\" C:\\x\0"s);
+    EXPECT_EQ(name.data,
+              "Caf\xC3\xA9 \xF0\x9F\x98\x80 \xC3\xA9"
+              "a \"Q\" C:\\x\0"s);
     EXPECT_EQ(op(c, RegFileOp::SetValue, "Expand").type, platform::kRegExpandSz);
     EXPECT_EQ(op(c, RegFileOp::SetValue, "Expand").data, "%ProgramFiles%\\Caf\xC3\xA9\0"s);
     EXPECT_EQ(op(c, RegFileOp::SetValue, "Multi").type, platform::kRegMultiSz);
@@ -237,10 +244,13 @@ TEST(RegFileParser, WineUserFilesAndTheirBranches) {
         return c.ops.empty() ? RegFileOp{} : c.ops.front();
     };
     const std::string keys = "\n[Software\\\\Wine] 1700000000\n\"V\"=\"1\"\n";
-    RegFileOp o = first("WINE REGISTRY Version 2\n;; All keys relative to \\\\User\\\\S-1-5-21-0-0-0-1000\n" + keys);
+    RegFileOp o =
+        first("WINE REGISTRY Version 2\n;; All keys relative to \\\\User\\\\S-1-5-21-0-0-0-1000\n" +
+              keys);
     EXPECT_EQ(o.root, RegRoot::CurrentUser);
     EXPECT_EQ(o.path, "Software\\Wine");
-    o = first("WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\User\\\\.Default\n" + keys);
+    o = first("WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\User\\\\.Default\n" +
+              keys);
     EXPECT_EQ(o.root, RegRoot::Users);
     EXPECT_EQ(o.path, ".Default\\Software\\Wine");
     o = first("WINE REGISTRY Version 2\n" + keys, "user.reg");

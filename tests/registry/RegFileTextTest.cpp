@@ -18,13 +18,13 @@ TEST(RegFileText, ValidUtf8BecomesOrdinaryUtf16) {
 
 TEST(RegFileText, BytesThatAreNotUtf8SurviveTheRoundTrip) {
     const std::string odd[] = {
-        "\xFF",            // never in UTF-8
-        "abc\xC3",         // cut sequence at the end
-        "\xC0\x80",        // overlong NUL
-        "\xED\xA0\x80",    // an encoded surrogate
+        "\xFF",              // never in UTF-8
+        "abc\xC3",           // cut sequence at the end
+        "\xC0\x80",          // overlong NUL
+        "\xED\xA0\x80",      // an encoded surrogate
         "\xF4\x90\x80\x80",  // above U+10FFFF
-        "\xE9t\xE9",       // Windows-1252 text
-        "\xC3\xA9\xA9",    // a valid sequence followed by a stray continuation byte
+        "\xE9t\xE9",         // Windows-1252 text
+        "\xC3\xA9\xA9",      // a valid sequence followed by a stray continuation byte
     };
     for (const auto& bytes : odd) {
         const std::u16string units = bytesToUtf16(bytes);
@@ -40,14 +40,18 @@ TEST(RegFileText, RandomBytesSurviveTheRoundTrip) {
     for (int i = 0; i < 2000; ++i) {
         std::string bytes;
         const int n = length(gen);
-        for (int k = 0; k < n; ++k) bytes += static_cast<char>(byte(gen));
+        for (int k = 0; k < n; ++k)
+            bytes += static_cast<char>(byte(gen));
         ASSERT_EQ(utf16ToBytes(bytesToUtf16(bytes)), bytes) << "case " << i;
     }
 }
 
 TEST(RegFileText, ForeignLoneSurrogatesDoNotBreakTheConversion) {
     // A high surrogate without its partner, as a damaged file may hold.
-    EXPECT_EQ(utf16ToBytes(std::u16string(u"a\xD800" u"b")), "a\xED\xA0\x80" "b");
+    EXPECT_EQ(utf16ToBytes(std::u16string(u"a\xD800"
+                                          u"b")),
+              "a\xED\xA0\x80"
+              "b");
     EXPECT_EQ(utf16ToBytes(std::u16string(1, u'\xDC10')), "\xED\xB0\x90");
 }
 

@@ -4,9 +4,9 @@
 #include <random>
 
 #include "registry/RegFileParser.h"
+#include "registry/RegFileTestSupport.h"
 #include "registry/RegFileText.h"
 #include "registry/RegFileWriter.h"
-#include "registry/RegFileTestSupport.h"
 
 namespace vornak::registry {
 namespace {
@@ -28,11 +28,12 @@ RegFileKey key(RegRoot root, const std::string& path, std::vector<RegValue> valu
 
 TEST(RegFileWriter, WritesRegeditsLayout) {
     const std::string file = writeRegFile({
-        key(RegRoot::CurrentUser, "Software\\Acme", {
-            {"", platform::kRegSz, "Acme \"Editor\" C:\\x\0"s},
-            {"Quote\"Back\\slash", platform::kRegDword, "\xEF\xBE\xAD\xDE"s},
-            {"Bin", platform::kRegBinary, "\x00\xFF"s},
-        }),
+        key(RegRoot::CurrentUser, "Software\\Acme",
+            {
+                {"", platform::kRegSz, "Acme \"Editor\" C:\\x\0"s},
+                {"Quote\"Back\\slash", platform::kRegDword, "\xEF\xBE\xAD\xDE"s},
+                {"Bin", platform::kRegBinary, "\x00\xFF"s},
+            }),
         key(RegRoot::CurrentUser, "Software\\Acme\\Empty", {}),
     });
     EXPECT_EQ(text(file),
@@ -50,9 +51,10 @@ TEST(RegFileWriter, WritesRegeditsLayout) {
 TEST(RegFileWriter, WrapsLongHexDataAtRegeditsColumns) {
     // regedit's own export of the REG_EXPAND_SZ "This is a test".
     const std::string wrapped = formatRegFileData(platform::kRegExpandSz, "This is a test\0"s, 7);
-    EXPECT_EQ("\"test\"=" + wrapped,
-              "\"test\"=hex(2):54,00,68,00,69,00,73,00,20,00,69,00,73,00,20,00,61,00,20,00,74,\\\r\n"
-              "  00,65,00,73,00,74,00,00,00");
+    EXPECT_EQ(
+        "\"test\"=" + wrapped,
+        "\"test\"=hex(2):54,00,68,00,69,00,73,00,20,00,69,00,73,00,20,00,61,00,20,00,74,\\\r\n"
+        "  00,65,00,73,00,74,00,00,00");
     // Full continuation lines hold 25 bytes.
     const std::string many = formatRegFileData(platform::kRegBinary, std::string(60, '\x11'), 4);
     const size_t second = many.find("\r\n  ") + 4;
@@ -95,7 +97,8 @@ std::vector<RegFileKey> keysOf(const RegFileContent& content) {
         } else {
             EXPECT_EQ(o.kind, RegFileOp::SetValue);
             EXPECT_FALSE(keys.empty());
-            if (!keys.empty()) keys.back().values.push_back(RegValue{o.name, o.type, o.data});
+            if (!keys.empty())
+                keys.back().values.push_back(RegValue{o.name, o.type, o.data});
         }
     }
     return keys;
@@ -103,22 +106,23 @@ std::vector<RegFileKey> keysOf(const RegFileContent& content) {
 
 TEST(RegFileWriter, EverythingWrittenReadsBackToTheSameBytes) {
     const std::vector<RegFileKey> keys = {
-        key(RegRoot::LocalMachine, "Software\\Caf\xC3\xA9 [x] ]\"q\"", {
-            {"", platform::kRegSz, "\0"s},
-            {"\"", platform::kRegSz, "\\\"\\\0"s},
-            {"line\nbreak\r", platform::kRegSz, "x\0"s},
-            {"@", platform::kRegSz, "at\0"s},
-            {";not a comment", platform::kRegExpandSz, "%PATH%;\xC3\xA9\0"s},
-            {"multi", platform::kRegMultiSz, "a\0\0b\0\0"s},
-            {"empty multi", platform::kRegMultiSz, ""},
-            {"raw sz", platform::kRegSz, "\xFF\xFE\0x"s},
-            {"tab\there", platform::kRegSz, "a\tb\0"s},
-            {"dw", platform::kRegDword, "\0\0\0\x80"s},
-            {"qw", platform::kRegQword, "\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF"s},
-            {"none", platform::kRegNone, "\x01"s},
-            {"bin", platform::kRegBinary, std::string(200, '\x7F')},
-            {"\xF0\x9F\x98\x80", 0x12345678u, "z"},
-        }),
+        key(RegRoot::LocalMachine, "Software\\Caf\xC3\xA9 [x] ]\"q\"",
+            {
+                {"", platform::kRegSz, "\0"s},
+                {"\"", platform::kRegSz, "\\\"\\\0"s},
+                {"line\nbreak\r", platform::kRegSz, "x\0"s},
+                {"@", platform::kRegSz, "at\0"s},
+                {";not a comment", platform::kRegExpandSz, "%PATH%;\xC3\xA9\0"s},
+                {"multi", platform::kRegMultiSz, "a\0\0b\0\0"s},
+                {"empty multi", platform::kRegMultiSz, ""},
+                {"raw sz", platform::kRegSz, "\xFF\xFE\0x"s},
+                {"tab\there", platform::kRegSz, "a\tb\0"s},
+                {"dw", platform::kRegDword, "\0\0\0\x80"s},
+                {"qw", platform::kRegQword, "\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF"s},
+                {"none", platform::kRegNone, "\x01"s},
+                {"bin", platform::kRegBinary, std::string(200, '\x7F')},
+                {"\xF0\x9F\x98\x80", 0x12345678u, "z"},
+            }),
         key(RegRoot::Users, ".Default", {}),
         key(RegRoot::ClassesRoot, "-dash", {{"v", platform::kRegSz, "\0"s}}),
     };
@@ -131,15 +135,18 @@ TEST(RegFileWriter, EverythingWrittenReadsBackToTheSameBytes) {
 TEST(RegFileWriter, RandomDataOfEveryTypeSurvives) {
     std::mt19937 gen(4242);
     std::uniform_int_distribution<int> byte(0, 255), length(0, 120);
-    const uint32_t types[] = {platform::kRegNone,  platform::kRegSz,    platform::kRegExpandSz,
-                              platform::kRegBinary, platform::kRegDword, platform::kRegMultiSz,
-                              platform::kRegQword, 5u, 0xFFFFFFFFu};
+    const uint32_t types[] = {
+        platform::kRegNone,  platform::kRegSz,      platform::kRegExpandSz, platform::kRegBinary,
+        platform::kRegDword, platform::kRegMultiSz, platform::kRegQword,    5u,
+        0xFFFFFFFFu};
     RegFileKey k{RegRoot::CurrentUser, "Software\\Random", {}};
     for (int i = 0; i < 300; ++i) {
         std::string data, name = "v" + std::to_string(i);
         const int n = length(gen);
-        for (int b = 0; b < n; ++b) data += static_cast<char>(byte(gen));
-        for (int b = 0; b < 3; ++b) name += static_cast<char>(byte(gen) | 1);  // no NUL
+        for (int b = 0; b < n; ++b)
+            data += static_cast<char>(byte(gen));
+        for (int b = 0; b < 3; ++b)
+            name += static_cast<char>(byte(gen) | 1);  // no NUL
         k.values.push_back(RegValue{name, types[i % std::size(types)], data});
     }
     const std::string file = writeRegFile({k});
