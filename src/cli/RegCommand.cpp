@@ -148,7 +148,11 @@ bool confirm(const std::string& question, const std::string& refusal) {
 }
 
 std::unique_ptr<platform::RegistryAccessor> openAccessor() {
-    return platform::defaultRegistryStore()->accessor();
+    auto store = platform::defaultRegistryStore();
+    // A store that cannot be used is reported with the file it concerns, once,
+    // rather than as a bare failure of the first operation.
+    store->check();
+    return store->accessor();
 }
 
 }  // namespace vornak::cli::reg

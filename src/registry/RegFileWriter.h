@@ -9,6 +9,8 @@
 //    their UTF-8 bytes, NULs included, as regedit writes them.
 //  - REG_DWORD of exactly four bytes: dword:; every other type and size: hex(N):
 //    of the raw bytes (hex: for REG_BINARY).
+//  - Names: @ for the default value; a line break in a value name is written \n
+//    or \r as Wine's regedit writes it (Windows' regedit has no way to say it).
 #pragma once
 
 #include <string>

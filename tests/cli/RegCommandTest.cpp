@@ -276,5 +276,16 @@ TEST_F(RegCommandTest, AReadOnlyMachineStoreRefusesWritesAndWholeImports) {
               "\nHKEY_CURRENT_USER\\Software\\T\n    V    REG_SZ    x\n\n");
 }
 
+TEST_F(RegCommandTest, ADamagedStoreIsNamedAndLeftAlone) {
+    const std::string junk = "this is not a registry database\n";
+    tmp.write("registry/user.db", junk);
+    const auto r = reg({"add", "HKCU\\Software\\T", "/v", "V", "/d", "x"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("user.db"), std::string::npos) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_EQ(tmp.read("registry/user.db"), junk);
+}
+
 }  // namespace
 }  // namespace vornak::test
