@@ -157,6 +157,12 @@ TEST_F(RegFileImportTest, RoundTripGivesIdenticalFilesAndStores) {
     setValue(RegRoot::CurrentUser, base + "\\Sub [1]", "x", 0xFFFF0007u, "\x01\x02"s);
     setValue(RegRoot::CurrentUser, base + "\\sub 2\\deeper", "", platform::kRegSz, "\0"s);
 
+    // Long names (past any short-string buffer) that differ only inside.
+    setValue(RegRoot::CurrentUser, base, "DejaVu Sans Bold Oblique (TrueType)", platform::kRegSz,
+             "bold.ttf\0"s);
+    setValue(RegRoot::CurrentUser, base, "DejaVu Sans Mono Oblique (TrueType)", platform::kRegSz,
+             "mono.ttf\0"s);
+
     const std::string first = exportTo(RegRoot::CurrentUser, kTest, "first.reg");
     auto fresh = platform::openRegistryStore(tmp.str() + "/fresh registry");
     import(tmp.str() + "/first.reg", fresh.get());
@@ -164,7 +170,9 @@ TEST_F(RegFileImportTest, RoundTripGivesIdenticalFilesAndStores) {
     EXPECT_EQ(first, second);
     expectSameKeys(tree(RegRoot::CurrentUser, kTest, fresh.get()),
                    tree(RegRoot::CurrentUser, kTest));
-    EXPECT_EQ(tree(RegRoot::CurrentUser, kTest).size(), 5u);  // with Sub [1], sub 2, deeper
+    const auto keys = tree(RegRoot::CurrentUser, kTest, fresh.get());
+    ASSERT_EQ(keys.size(), 5u);  // with Sub [1], sub 2 and deeper
+    EXPECT_EQ(keys[1].values.size(), 16u);
 }
 
 TEST_F(RegFileImportTest, ARefusedFileLeavesTheStoreExactlyAsItWas) {
