@@ -351,12 +351,8 @@ void Inventory::RefreshAndRefilter() {
 }
 
 void Inventory::writeStatus() {
-    // Until a language has set fmtStatusCount there is nothing to show: the panel
-    // stays empty instead of every filter change raising a format error.
-    const std::string format = messages().get(Msg::fmtStatusCount);
     const std::string text =
-        format.empty() ? std::string()
-                       : formatMessage(format, {static_cast<int64_t>(visible_.size())});
+        formatMessage(Msg::fmtStatusCount, {static_cast<int64_t>(visible_.size())});
     if (view_) view_->showStatus(text);
 }
 
