@@ -15,9 +15,17 @@ ApplicationInfo& info() {
 
 }  // namespace
 
-const std::string& applicationTitle() { return info().title; }
-void setApplicationTitle(std::string title) { info().title = std::move(title); }
-const std::string& helpFile() { return info().helpFile; }
-void setHelpFile(std::string fileName) { info().helpFile = std::move(fileName); }
+const std::string& applicationTitle() {
+    return info().title;
+}
+void setApplicationTitle(std::string title) {
+    info().title = std::move(title);
+}
+const std::string& helpFile() {
+    return info().helpFile;
+}
+void setHelpFile(std::string fileName) {
+    info().helpFile = std::move(fileName);
+}
 
 }  // namespace vornak::app

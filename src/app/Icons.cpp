@@ -8,7 +8,7 @@ namespace {
 
 // Every picture is drawn on a 16-unit square and scaled to the size asked for.
 class Canvas {
-public:
+  public:
     explicit Canvas(int size) : pixmap_(size, size) {
         pixmap_.fill(Qt::transparent);
         painter_.begin(&pixmap_);
@@ -21,7 +21,7 @@ public:
         return pixmap_;
     }
 
-private:
+  private:
     QPixmap pixmap_;
     QPainter painter_;
 };
@@ -98,7 +98,8 @@ void drawImage(QPainter& p, int index) {
             p.drawRect(QRectF(2, 2.5, 12, 2));
             p.drawRect(QRectF(6, 1, 4, 1.5));
             p.setPen(pen(QColor(90, 90, 100), 0.9));
-            for (double x : {6.0, 8.0, 10.0}) p.drawLine(QPointF(x, 6.5), QPointF(x, 13));
+            for (double x : {6.0, 8.0, 10.0})
+                p.drawLine(QPointF(x, 6.5), QPointF(x, 13));
             break;
         }
         case kImageWebSite:
@@ -168,7 +169,8 @@ void drawImage(QPainter& p, int index) {
             p.setBrush(Qt::white);
             p.drawRect(QRectF(2.5, 1.5, 9, 12));
             p.setPen(pen(QColor(150, 150, 150), 0.8));
-            for (double y : {4.5, 6.5, 8.5}) p.drawLine(QPointF(4.5, y), QPointF(9.5, y));
+            for (double y : {4.5, 6.5, 8.5})
+                p.drawLine(QPointF(4.5, y), QPointF(9.5, y));
             p.save();
             p.translate(4, 4);
             p.scale(0.75, 0.75);
@@ -181,7 +183,8 @@ void drawImage(QPainter& p, int index) {
             p.setPen(QPen(QColor(60, 60, 60), 1.0));
             p.setBrush(Qt::white);
             p.drawRect(QRectF(1, 2, 14, 12));
-            for (int y : {5, 8, 11}) p.drawLine(1, y, 15, y);
+            for (int y : {5, 8, 11})
+                p.drawLine(1, y, 15, y);
             p.drawLine(6, 2, 6, 14);
             break;
         }
@@ -201,7 +204,8 @@ QPixmap drawMenuImage(int index, int size) {
 const std::vector<QIcon>& menuImages() {
     static const std::vector<QIcon> images = [] {
         std::vector<QIcon> list;
-        for (int i = 0; i < kMenuImageCount; ++i) list.emplace_back(drawMenuImage(i));
+        for (int i = 0; i < kMenuImageCount; ++i)
+            list.emplace_back(drawMenuImage(i));
         return list;
     }();
     return images;

@@ -25,7 +25,9 @@ int InventoryModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : rows_;
 }
 
-int InventoryModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 1; }
+int InventoryModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : 1;
+}
 
 QVariant InventoryModel::data(const QModelIndex& index, int role) const {
     const auto& rows = inventory_.visible();
@@ -49,12 +51,13 @@ QVariant InventoryModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant InventoryModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation == Qt::Horizontal && section == 0 && role == Qt::DisplayRole) return heading_;
+    if (orientation == Qt::Horizontal && section == 0 && role == Qt::DisplayRole)
+        return heading_;
     return {};
 }
 
-bool InventoryModel::setHeaderData(int section, Qt::Orientation orientation,
-                                   const QVariant& value, int role) {
+bool InventoryModel::setHeaderData(int section, Qt::Orientation orientation, const QVariant& value,
+                                   int role) {
     if (orientation != Qt::Horizontal || section != 0 ||
         (role != Qt::EditRole && role != Qt::DisplayRole))
         return false;
@@ -63,7 +66,8 @@ bool InventoryModel::setHeaderData(int section, Qt::Orientation orientation,
 }
 
 Qt::ItemFlags InventoryModel::flags(const QModelIndex& index) const {
-    if (!index.isValid()) return Qt::NoItemFlags;
+    if (!index.isValid())
+        return Qt::NoItemFlags;
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
 }
 

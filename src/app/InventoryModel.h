@@ -13,7 +13,7 @@ class Inventory;
 namespace vornak::app {
 
 class InventoryModel : public QAbstractTableModel {
-public:
+  public:
     explicit InventoryModel(const Inventory& inventory, QObject* parent = nullptr);
 
     // The inventory's visible list was replaced or changed.
@@ -29,7 +29,7 @@ public:
                        int role = Qt::EditRole) override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
-private:
+  private:
     const Inventory& inventory_;
     // The count the views were last told; the inventory's list may already be
     // different while the reset is being announced.

@@ -115,19 +115,24 @@ QAction* TForm1::addCommand(QMenu* menu, const char* name, const QString& captio
                             std::function<void()> handler) {
     auto* action = new QAction(caption, this);
     action->setObjectName(QString::fromLatin1(name));
-    if (!shortcut.isEmpty()) action->setShortcut(shortcut);
-    if (image >= 0) action->setIcon(menuImages()[static_cast<size_t>(image)]);
+    if (!shortcut.isEmpty())
+        action->setShortcut(shortcut);
+    if (image >= 0)
+        action->setIcon(menuImages()[static_cast<size_t>(image)]);
     if (handler) {
         connect(action, &QAction::triggered, this, [this, handler = std::move(handler)] {
             run(handler);
             checkMarksChanged();
         });
     }
-    if (menu) menu->addAction(action);
+    if (menu)
+        menu->addAction(action);
     return action;
 }
 
-void TForm1::disableUntilBuilt(QAction* action) { action->setEnabled(false); }
+void TForm1::disableUntilBuilt(QAction* action) {
+    action->setEnabled(false);
+}
 
 void TForm1::buildMenus() {
     QMenuBar* bar = menuBar();
@@ -139,8 +144,8 @@ void TForm1::buildMenus() {
     };
 
     QMenu* filer = submenu("Filer", QStringLiteral("&Filer"));
-    disableUntilBuilt(addCommand(filer, "EksporterListe", QStringLiteral("&Eksporter Liste"), {},
-                                 -1, nullptr));
+    disableUntilBuilt(
+        addCommand(filer, "EksporterListe", QStringLiteral("&Eksporter Liste"), {}, -1, nullptr));
     addCommand(filer, "Afslut", QStringLiteral("&Afslut"), QKeySequence(Qt::CTRL | Qt::Key_W),
                kImageExit, [this] { AfslutClick(); });
 
@@ -160,11 +165,13 @@ void TForm1::buildMenus() {
     filtrer->addSeparator();
     hideHidden_ = addCommand(filtrer, "VisIkkeSkjulte", QStringLiteral("Vis ikke skjulte 'links'"),
                              {}, -1, [this] { inventory_.VisIkkeSkjulteClick(); });
-    for (QAction* action : {deadOnly_, crapOnly_, hideHidden_}) action->setCheckable(true);
+    for (QAction* action : {deadOnly_, crapOnly_, hideHidden_})
+        action->setCheckable(true);
 
     QMenu* indstillinger = submenu("Indstillinger", QStringLiteral("&Indstillinger"));
-    gridLines_ = addCommand(indstillinger, "GridLines", QStringLiteral("Vis Gitter Linier"),
-                            QKeySequence(Qt::Key_F7), kImageGridLines, [this] { GridLinesClick(); });
+    gridLines_ =
+        addCommand(indstillinger, "GridLines", QStringLiteral("Vis Gitter Linier"),
+                   QKeySequence(Qt::Key_F7), kImageGridLines, [this] { GridLinesClick(); });
     gridLines_->setCheckable(true);
     indstillinger->addSeparator();
     addCommand(indstillinger, "RedigerSkjulFilter", QStringLiteral("Rediger Skjul-Filteret"), {},
@@ -189,7 +196,8 @@ void TForm1::buildMenus() {
     // shows the dialog; the language sets it like any other text.
     auto* saveDialog = new QObject(this);
     saveDialog->setObjectName(QStringLiteral("SaveDialog1"));
-    saveDialog->setProperty("filter", QStringLiteral("Text Filer (*.txt)|*.txt|Alle Filer (*.*)|*.*"));
+    saveDialog->setProperty("filter",
+                            QStringLiteral("Text Filer (*.txt)|*.txt|Alle Filer (*.*)|*.*"));
 }
 
 void TForm1::buildButtonBar(QWidget* parent, QBoxLayout* layout) {
@@ -319,30 +327,39 @@ void TForm1::buildPopupMenu() {
     popup->addSeparator();
     QAction* remove = addCommand(popup, "Slet", QStringLiteral("Slet"),
                                  QKeySequence(Qt::Key_Delete), kImageDelete, nullptr);
-    for (QAction* action : {uninstall, showInfo, remove}) disableUntilBuilt(action);
+    for (QAction* action : {uninstall, showInfo, remove})
+        disableUntilBuilt(action);
     // The pop-up's keys belong to the list: Del in the filter box deletes a letter.
     for (QAction* action : {uninstall, showInfo, hide, remove}) {
         action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
         list_->addAction(action);
     }
     list_->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(list_, &QWidget::customContextMenuRequested, this, [this, popup](const QPoint& at) {
-        popup->popup(list_->viewport()->mapToGlobal(at));
-    });
+    connect(list_, &QWidget::customContextMenuRequested, this,
+            [this, popup](const QPoint& at) { popup->popup(list_->viewport()->mapToGlobal(at)); });
 }
 
-bool TForm1::run(const std::function<void()>& command) { return runCommand(dialogs_, command); }
+bool TForm1::run(const std::function<void()>& command) {
+    return runCommand(dialogs_, command);
+}
 
-void TForm1::AfslutClick() { close(); }
+void TForm1::AfslutClick() {
+    close();
+}
 
-void TForm1::OpdaterListenClick() { inventory_.RefreshInventory(); }
+void TForm1::OpdaterListenClick() {
+    inventory_.RefreshInventory();
+}
 
-void TForm1::SkjulClick() { inventory_.SkjulClick(selectedRow()); }
+void TForm1::SkjulClick() {
+    inventory_.SkjulClick(selectedRow());
+}
 
 void TForm1::RedigerSkjulFilterClick() {
     auto* editor = dynamic_cast<THiddenFilterEditor*>(
         findChild<QDialog*>(QStringLiteral("HiddenFilterEditor")));
-    if (editor) editor->exec();
+    if (editor)
+        editor->exec();
 }
 
 void TForm1::GridLinesClick() {
@@ -351,30 +368,42 @@ void TForm1::GridLinesClick() {
     list_->setShowGrid(on);
 }
 
-bool TForm1::gridLinesShown() const { return list_->showGrid(); }
+bool TForm1::gridLinesShown() const {
+    return list_->showGrid();
+}
 
-QFont TForm1::listFont() const { return list_->font(); }
+QFont TForm1::listFont() const {
+    return list_->font();
+}
 
 int TForm1::selectedRow() const {
     const QModelIndexList rows = list_->selectionModel()->selectedRows();
     return rows.isEmpty() ? -1 : rows.first().row();
 }
 
-QString TForm1::statusText() const { return statusPanel_->text(); }
+QString TForm1::statusText() const {
+    return statusPanel_->text();
+}
 
-void TForm1::visibleListChanged() { model_->refresh(); }
+void TForm1::visibleListChanged() {
+    model_->refresh();
+}
 
 void TForm1::showFilterText(const std::string& text) {
     const QString shown = toQt(text);
-    if (filterBox_->text() == shown) return;
+    if (filterBox_->text() == shown)
+        return;
     const QSignalBlocker quiet(filterBox_);
     filterBox_->setText(shown);
 }
 
-void TForm1::showStatus(const std::string& text) { statusPanel_->setText(toDisplayText(text)); }
+void TForm1::showStatus(const std::string& text) {
+    statusPanel_->setText(toDisplayText(text));
+}
 
 void TForm1::checkMarksChanged() {
-    if (!deadOnly_) return;
+    if (!deadOnly_)
+        return;
     const QSignalBlocker a(deadOnly_), b(crapOnly_), c(hideHidden_);
     deadOnly_->setChecked(inventory_.deadChecked());
     crapOnly_->setChecked(inventory_.crapChecked());
@@ -382,11 +411,13 @@ void TForm1::checkMarksChanged() {
 }
 
 void TForm1::setSplashMaximum(int maximum) {
-    if (splash_.setMaximum) splash_.setMaximum(maximum);
+    if (splash_.setMaximum)
+        splash_.setMaximum(maximum);
 }
 
 void TForm1::stepSplash() {
-    if (splash_.step) splash_.step();
+    if (splash_.step)
+        splash_.step();
 }
 
 }  // namespace vornak::app

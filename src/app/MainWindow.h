@@ -34,7 +34,7 @@ class InventoryModel;
 class WindowLanguage;
 
 class TForm1 : public QMainWindow, public InventoryView {
-public:
+  public:
     // The splash screen's progress bar, driven while the inventory is first built.
     struct SplashHooks {
         std::function<void(int)> setMaximum;
@@ -42,8 +42,7 @@ public:
     };
 
     // Builds the window and the inventory (RefreshInventory runs here).
-    explicit TForm1(platform::Dialogs& dialogs, SplashHooks splash = {},
-                    QWidget* parent = nullptr);
+    explicit TForm1(platform::Dialogs& dialogs, SplashHooks splash = {}, QWidget* parent = nullptr);
     ~TForm1() override;
 
     Inventory& inventory() { return inventory_; }
@@ -82,12 +81,12 @@ public:
     void setSplashMaximum(int maximum) override;
     void stepSplash() override;
 
-protected:
+  protected:
     bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;  // FormCloseQuery
 
-private:
+  private:
     friend class WindowLanguage;
 
     void buildMenus();
@@ -96,8 +95,7 @@ private:
     void buildList(QWidget* parent);
     void buildPopupMenu();
     QAction* addCommand(QMenu* menu, const char* name, const QString& caption,
-                        const QKeySequence& shortcut, int image,
-                        std::function<void()> handler);
+                        const QKeySequence& shortcut, int image, std::function<void()> handler);
     void disableUntilBuilt(QAction* action);
 
     void runStartupSettings();

@@ -25,18 +25,21 @@ constexpr const char* kWriteRoot = "LM";
 
 bool TForm1::event(QEvent* e) {
     const bool handled = QMainWindow::event(e);
-    if (e->type() == QEvent::WindowActivate) FormActivate();
+    if (e->type() == QEvent::WindowActivate)
+        FormActivate();
     return handled;
 }
 
 void TForm1::showEvent(QShowEvent* e) {
     QMainWindow::showEvent(e);
-    if (firstShowSeen_) return;
+    if (firstShowSeen_)
+        return;
     firstShowSeen_ = true;
     // Being shown counts as being activated, also where no window manager hands
     // out the focus: the start-up must not wait for one.
     QTimer::singleShot(0, this, [this] {
-        if (!startupDone()) FormActivate();
+        if (!startupDone())
+            FormActivate();
     });
 }
 
@@ -64,25 +67,32 @@ void TForm1::runStartupSettings() {
     // number that does not convert. What was applied before stays.
     try {
         ChangeLang(storedLanguage());
-        if (ReadRegBool(kReadRoot, kSettingsKeyPath, "grid")) GridLinesClick();
+        if (ReadRegBool(kReadRoot, kSettingsKeyPath, "grid"))
+            GridLinesClick();
         if (ReadRegString(kReadRoot, kSettingsKeyPath, "WindowState") == "Max") {
             setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
         } else {
             const auto read = [](const char* name) {
                 return parseWholeNumber(ReadRegString(kReadRoot, kSettingsKeyPath, name));
             };
-            if (const auto left = read("WindowLeft")) move(*left, y());
-            if (const auto top = read("WindowTop")) move(x(), *top);
-            if (const auto width = read("WindowWidth")) resize(*width, height());
-            if (const auto height = read("WindowHeight")) resize(width(), *height);
+            if (const auto left = read("WindowLeft"))
+                move(*left, y());
+            if (const auto top = read("WindowTop"))
+                move(x(), *top);
+            if (const auto width = read("WindowWidth"))
+                resize(*width, height());
+            if (const auto height = read("WindowHeight"))
+                resize(width(), *height);
         }
         const std::string fontName = ReadRegString(kReadRoot, kSettingsKeyPath, "FontName");
-        if (!fontName.empty()) setListFontName(toQt(fontName));
+        if (!fontName.empty())
+            setListFontName(toQt(fontName));
         const std::string charsetText = ReadRegString(kReadRoot, kSettingsKeyPath, "FontCharset");
         if (!charsetText.empty()) {
             const auto charset = parseWholeNumber(charsetText);
             // A character set is a byte; anything else is as broken as a word.
-            if (!charset || *charset < 0 || *charset > 255) return;
+            if (!charset || *charset < 0 || *charset > 255)
+                return;
             setListFontCharset(*charset);
         }
     } catch (const std::exception&) {
@@ -101,12 +111,15 @@ void TForm1::writeStatusOnActivation() {
     }
 }
 
-void TForm1::ChangeLang(const std::string& name) { language_->ChangeLang(name); }
+void TForm1::ChangeLang(const std::string& name) {
+    language_->ChangeLang(name);
+}
 
 void TForm1::closeEvent(QCloseEvent* e) {
     e->ignore();
     saveSettings();
-    if (run([this] { inventory_.saveHiddenFilter(); })) e->accept();
+    if (run([this] { inventory_.saveHiddenFilter(); }))
+        e->accept();
 }
 
 void TForm1::saveSettings() {
@@ -145,7 +158,8 @@ void TForm1::FontClick() {
     preset.bold = current.bold();
     preset.italic = current.italic();
     const auto choice = dialogs_.chooseFont(preset);
-    if (!choice) return;
+    if (!choice)
+        return;
     // Only the typeface and the character set are taken; the list keeps its
     // size, weight and style.
     setListFontName(toQt(choice->name));

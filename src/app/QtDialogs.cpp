@@ -15,14 +15,20 @@
 namespace vornak::app {
 namespace {
 
-QWidget* owner() { return QApplication::activeWindow(); }
+QWidget* owner() {
+    return QApplication::activeWindow();
+}
 
 QMessageBox::StandardButtons qtButtons(uint32_t buttons) {
     QMessageBox::StandardButtons out;
-    if (buttons & platform::kButtonOk) out |= QMessageBox::Ok;
-    if (buttons & platform::kButtonCancel) out |= QMessageBox::Cancel;
-    if (buttons & platform::kButtonYes) out |= QMessageBox::Yes;
-    if (buttons & platform::kButtonNo) out |= QMessageBox::No;
+    if (buttons & platform::kButtonOk)
+        out |= QMessageBox::Ok;
+    if (buttons & platform::kButtonCancel)
+        out |= QMessageBox::Cancel;
+    if (buttons & platform::kButtonYes)
+        out |= QMessageBox::Yes;
+    if (buttons & platform::kButtonNo)
+        out |= QMessageBox::No;
     return out ? out : QMessageBox::Ok;
 }
 
@@ -42,7 +48,8 @@ platform::DialogButton fromQtButton(int button) {
 int runBox(QMessageBox::Icon icon, const QString& title, const QString& text,
            QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton) {
     QMessageBox box(icon, title, text, buttons, owner());
-    if (defaultButton != QMessageBox::NoButton) box.setDefaultButton(defaultButton);
+    if (defaultButton != QMessageBox::NoButton)
+        box.setDefaultButton(defaultButton);
     return box.exec();
 }
 
@@ -53,8 +60,8 @@ void QtDialogs::showMessage(const std::string& text) {
            QMessageBox::Ok);
 }
 
-platform::DialogButton QtDialogs::messageDialog(const std::string& text,
-                                                platform::DialogKind kind, uint32_t buttons) {
+platform::DialogButton QtDialogs::messageDialog(const std::string& text, platform::DialogKind kind,
+                                                uint32_t buttons) {
     QMessageBox::Icon icon = QMessageBox::Information;
     QString title = QStringLiteral("Information");
     if (kind == platform::DialogKind::Error) {
@@ -76,22 +83,24 @@ bool QtDialogs::askYesNo(const std::string& text, const std::string& title) {
 std::optional<std::string> QtDialogs::inputBox(const std::string& title, const std::string& prompt,
                                                const std::string& text) {
     bool ok = false;
-    const QString answer = QInputDialog::getText(owner(), toDisplayText(title),
-                                                 toDisplayText(prompt), QLineEdit::Normal,
-                                                 toQt(text), &ok);
-    if (!ok) return std::nullopt;
+    const QString answer = QInputDialog::getText(
+        owner(), toDisplayText(title), toDisplayText(prompt), QLineEdit::Normal, toQt(text), &ok);
+    if (!ok)
+        return std::nullopt;
     return fromQt(answer);
 }
 
 std::optional<platform::FontChoice> QtDialogs::chooseFont(const platform::FontChoice& current) {
     QFont preset(toQt(current.name));
-    if (current.pixelHeight > 0) preset.setPixelSize(current.pixelHeight);
+    if (current.pixelHeight > 0)
+        preset.setPixelSize(current.pixelHeight);
     preset.setBold(current.bold);
     preset.setItalic(current.italic);
     bool ok = false;
     // Only fonts that exist can be picked: the dialog lists the installed ones.
     const QFont chosen = QFontDialog::getFont(&ok, preset, owner());
-    if (!ok) return std::nullopt;
+    if (!ok)
+        return std::nullopt;
     platform::FontChoice choice;
     choice.name = fromQt(chosen.family());
     choice.charset = charsetForFamily(chosen.family());
@@ -104,9 +113,10 @@ std::optional<platform::FontChoice> QtDialogs::chooseFont(const platform::FontCh
 }
 
 std::optional<std::string> QtDialogs::saveFileName(const std::string& filter) {
-    const QString chosen = QFileDialog::getSaveFileName(owner(), QString(), QString(),
-                                                        qtFileFilter(filter));
-    if (chosen.isEmpty()) return std::nullopt;
+    const QString chosen =
+        QFileDialog::getSaveFileName(owner(), QString(), QString(), qtFileFilter(filter));
+    if (chosen.isEmpty())
+        return std::nullopt;
     return platform::defaultFileSystem()->fromHostPath(fromQt(chosen));
 }
 

@@ -10,7 +10,7 @@ class QString;
 namespace vornak::app {
 
 class QtDialogs : public platform::Dialogs {
-public:
+  public:
     void showMessage(const std::string& text) override;
     platform::DialogButton messageDialog(const std::string& text, platform::DialogKind kind,
                                          uint32_t buttons) override;

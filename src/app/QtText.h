@@ -8,8 +8,12 @@
 
 namespace vornak::app {
 
-inline QString toQt(const std::string& text) { return QString::fromStdString(text); }
-inline std::string fromQt(const QString& text) { return text.toStdString(); }
+inline QString toQt(const std::string& text) {
+    return QString::fromStdString(text);
+}
+inline std::string fromQt(const QString& text) {
+    return text.toStdString();
+}
 
 inline QString toDisplayText(const std::string& text) {
     QString out;

@@ -27,7 +27,8 @@ QString name(std::string_view text) {
 const QObject* owningWindow(const QObject* object) {
     for (; object; object = object->parent()) {
         const auto* widget = qobject_cast<const QWidget*>(object);
-        if (widget && widget->isWindow() && !qobject_cast<const QMenu*>(widget)) return object;
+        if (widget && widget->isWindow() && !qobject_cast<const QMenu*>(widget))
+            return object;
     }
     return nullptr;
 }
@@ -37,7 +38,8 @@ const QObject* owningWindow(const QObject* object) {
 template <class T>
 T* findControl(QWidget* window, std::string_view control) {
     for (T* found : window->findChildren<T*>(name(control)))
-        if (owningWindow(found) == window) return found;
+        if (owningWindow(found) == window)
+            return found;
     qWarning("language: %s has no control %s", qPrintable(window->objectName()),
              qPrintable(name(control)));
     return nullptr;
@@ -47,15 +49,18 @@ T* findControl(QWidget* window, std::string_view control) {
 
 QWidget* WindowLanguage::findWindow(std::string_view windowName) const {
     const QString wanted = name(windowName);
-    if (form_.objectName() == wanted) return &form_;
+    if (form_.objectName() == wanted)
+        return &form_;
     for (QWidget* child : form_.findChildren<QWidget*>(wanted))
-        if (child->isWindow()) return child;
+        if (child->isWindow())
+            return child;
     return nullptr;
 }
 
 QObject* WindowLanguage::findTarget(const Target& target) const {
     QWidget* window = findWindow(target.window);
-    if (!window) return nullptr;
+    if (!window)
+        return nullptr;
     switch (target.kind) {
         case TargetKind::WindowTitle:
             return window;
@@ -76,7 +81,8 @@ QObject* WindowLanguage::findTarget(const Target& target) const {
 
 void WindowLanguage::setText(const Target& target, const std::string& text) {
     QObject* control = findTarget(target);
-    if (!control) return;
+    if (!control)
+        return;
     switch (target.kind) {
         case TargetKind::Caption: {
             if (auto* button = qobject_cast<QAbstractButton*>(control))
@@ -88,10 +94,12 @@ void WindowLanguage::setText(const Target& target, const std::string& text) {
             break;
         }
         case TargetKind::MenuItem:
-            if (auto* action = qobject_cast<QAction*>(control)) action->setText(toDisplayText(text));
+            if (auto* action = qobject_cast<QAction*>(control))
+                action->setText(toDisplayText(text));
             break;
         case TargetKind::Submenu:
-            if (auto* menu = qobject_cast<QMenu*>(control)) menu->setTitle(toDisplayText(text));
+            if (auto* menu = qobject_cast<QMenu*>(control))
+                menu->setTitle(toDisplayText(text));
             break;
         case TargetKind::WindowTitle:
             static_cast<QWidget*>(control)->setWindowTitle(toDisplayText(text));
@@ -108,20 +116,24 @@ void WindowLanguage::setText(const Target& target, const std::string& text) {
     }
 }
 
-void WindowLanguage::setScrollingText(const Target& target,
-                                      const std::vector<std::string>& lines) {
+void WindowLanguage::setScrollingText(const Target& target, const std::vector<std::string>& lines) {
     if (QObject* control = findTarget(target)) {
         QStringList shown;
-        for (const auto& line : lines) shown << toQt(line);
+        for (const auto& line : lines)
+            shown << toQt(line);
         // The scrolling text control takes its lines as the property "lines" and
         // lays itself out again when it changes.
         control->setProperty("lines", shown);
     }
 }
 
-void WindowLanguage::setStatusText(const std::string& text) { form_.showStatus(text); }
+void WindowLanguage::setStatusText(const std::string& text) {
+    form_.showStatus(text);
+}
 
-void WindowLanguage::showMessage(const std::string& text) { form_.dialogs().showMessage(text); }
+void WindowLanguage::showMessage(const std::string& text) {
+    form_.dialogs().showMessage(text);
+}
 
 int WindowLanguage::visibleRowCount() const {
     return static_cast<int>(form_.inventory().visible().size());

@@ -15,7 +15,7 @@ namespace vornak::app {
 class TForm1;
 
 class WindowLanguage : public LanguageSink {
-public:
+  public:
     explicit WindowLanguage(TForm1& form) : form_(form) {}
 
     void setText(const Target& target, const std::string& text) override;
@@ -32,7 +32,7 @@ public:
     // nullptr when its window does not exist or lacks the control.
     QObject* findTarget(const Target& target) const;
 
-private:
+  private:
     TForm1& form_;
 };
 

@@ -57,17 +57,21 @@ void THiddenFilterEditor::FormActivate() {
 
 void THiddenFilterEditor::showLines() {
     list_->clear();
-    for (const auto& line : model_.lines()) list_->addItem(QString::fromStdString(line));
+    for (const auto& line : model_.lines())
+        list_->addItem(QString::fromStdString(line));
 }
 
 void THiddenFilterEditor::SletValgteClick() {
     const auto selected = list_->selectionModel()->selectedRows();
     const int row = selected.isEmpty() ? -1 : selected.first().row();
     model_.deleteLine(row);
-    if (row >= 0) delete list_->takeItem(row);
+    if (row >= 0)
+        delete list_->takeItem(row);
 }
 
-void THiddenFilterEditor::FormCloseQuery() { model_.apply(inventory_); }
+void THiddenFilterEditor::FormCloseQuery() {
+    model_.apply(inventory_);
+}
 
 void THiddenFilterEditor::done(int result) {
     // The window always closes; a failed re-read of the inventory is reported

@@ -17,7 +17,7 @@ class Dialogs;
 }
 
 class THiddenFilterEditor : public QDialog {
-public:
+  public:
     THiddenFilterEditor(Inventory& inventory, platform::Dialogs& dialogs,
                         QWidget* parent = nullptr);
 
@@ -30,10 +30,10 @@ public:
     // Closing by the close box, Esc or done() all end here.
     void done(int result) override;
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
 
-private:
+  private:
     void showLines();
 
     Inventory& inventory_;

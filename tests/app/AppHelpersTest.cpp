@@ -15,7 +15,7 @@ using vornak::test::ScriptedDialogs;
 class AppHelpersTest : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     void dispatchSwallowsSilentAbortAndReportsErrors() {
         ScriptedDialogs dialogs;
         int ran = 0;
@@ -54,7 +54,8 @@ private slots:
         QFETCH(int, value);
         const auto parsed = app::parseWholeNumber(text.toStdString());
         QCOMPARE(parsed.has_value(), valid);
-        if (valid) QCOMPARE(*parsed, value);
+        if (valid)
+            QCOMPARE(*parsed, value);
     }
 
     void lineBreaksAndAccessKeys() {

@@ -25,11 +25,14 @@ namespace {
 // The text a target shows now, read back the way the window shows it.
 QString shownText(const app::WindowLanguage& language, const Target& target) {
     QObject* object = language.findTarget(target);
-    if (!object) return QStringLiteral("<missing>");
+    if (!object)
+        return QStringLiteral("<missing>");
     switch (target.kind) {
         case TargetKind::Caption:
-            if (auto* button = qobject_cast<QAbstractButton*>(object)) return button->text();
-            if (auto* label = qobject_cast<QLabel*>(object)) return label->text();
+            if (auto* button = qobject_cast<QAbstractButton*>(object))
+                return button->text();
+            if (auto* label = qobject_cast<QLabel*>(object))
+                return label->text();
             return QStringLiteral("<not a caption>");
         case TargetKind::MenuItem:
             return qobject_cast<QAction*>(object)->text();
@@ -38,8 +41,10 @@ QString shownText(const app::WindowLanguage& language, const Target& target) {
         case TargetKind::WindowTitle:
             return static_cast<QWidget*>(object)->windowTitle();
         case TargetKind::ColumnHeading:
-            return qobject_cast<QAbstractItemView*>(object)->model()->headerData(
-                target.column, Qt::Horizontal).toString();
+            return qobject_cast<QAbstractItemView*>(object)
+                ->model()
+                ->headerData(target.column, Qt::Horizontal)
+                .toString();
         case TargetKind::DialogFilter:
             return object->property("filter").toString();
         default:
@@ -51,24 +56,28 @@ QString shownText(const app::WindowLanguage& language, const Target& target) {
 QString expectedText(const Target& target, const std::string& text) {
     if (target.kind == TargetKind::Caption && target.control.substr(0, 3) == "lbl")
         return app::labelText(text);
-    if (target.kind == TargetKind::DialogFilter) return QString::fromStdString(text);
+    if (target.kind == TargetKind::DialogFilter)
+        return QString::fromStdString(text);
     return app::toDisplayText(text);
 }
 
 std::string joinLines(const std::vector<std::string>& lines, const std::string& end) {
     std::string out;
-    for (const auto& line : lines) out += line + end;
+    for (const auto& line : lines)
+        out += line + end;
     return out;
 }
 
-QAction* action(TForm1& form, const char* name) { return form.findChild<QAction*>(name); }
+QAction* action(TForm1& form, const char* name) {
+    return form.findChild<QAction*>(name);
+}
 
 }  // namespace
 
 class MainWindowLanguageTest : public QObject {
     Q_OBJECT
 
-private:
+  private:
     std::unique_ptr<test::ProgramFixture> fx;
     ScriptedDialogs dialogs;
 
@@ -76,13 +85,14 @@ private:
     void verifyMainTexts(TForm1& form, const std::vector<std::string>& lines) {
         app::WindowLanguage language(form);
         for (const TranslationRow& row : translationTable()) {
-            if (row.target.window != window::kMain) continue;
+            if (row.target.window != window::kMain)
+                continue;
             const std::string text = transformLine(row.transform, lines.at(size_t(row.line)));
             QCOMPARE(shownText(language, row.target), expectedText(row.target, text));
         }
     }
 
-private slots:
+  private slots:
     void init() {
         fx = std::make_unique<test::ProgramFixture>();
         dialogs = ScriptedDialogs();
@@ -95,7 +105,8 @@ private slots:
         app::WindowLanguage language(form);
         int checked = 0;
         for (const TranslationRow& row : translationTable()) {
-            if (row.target.window != window::kMain) continue;
+            if (row.target.window != window::kMain)
+                continue;
             const std::string builtIn(row.builtIn);
             QCOMPARE(shownText(language, row.target), expectedText(row.target, builtIn));
             ++checked;
@@ -150,7 +161,8 @@ private slots:
 
     void shortFileSetsWhatComesBeforeTheGap() {
         std::vector<std::string> lines;
-        for (int i = 0; i < 60; ++i) lines.push_back("T" + std::to_string(i));
+        for (int i = 0; i < 60; ++i)
+            lines.push_back("T" + std::to_string(i));
         lines[35] = "%d rows";
         fx->writeLanguage("Short", joinLines(lines, "\r\n"));
         TForm1 form(dialogs);
@@ -224,7 +236,8 @@ private slots:
         const auto english = fx->shippedLines("English");
         std::string file = ";comment at the top" + end;
         for (size_t i = 0; i < english.size(); ++i) {
-            if (i % 10 == 0) file += ";comment " + std::to_string(i) + end + ";" + end;
+            if (i % 10 == 0)
+                file += ";comment " + std::to_string(i) + end + ";" + end;
             file += english[i] + end;
         }
         fx->writeLanguage("Mixed", file);

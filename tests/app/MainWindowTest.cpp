@@ -36,7 +36,8 @@ QString menuLayout(const QMenu* menu) {
 }
 
 QString englishStatus(const test::ProgramFixture& fx, int rows) {
-    return QString::fromStdString(formatMessage(fx.shippedLines("English").at(35), {int64_t{rows}}));
+    return QString::fromStdString(
+        formatMessage(fx.shippedLines("English").at(35), {int64_t{rows}}));
 }
 
 }  // namespace
@@ -44,7 +45,7 @@ QString englishStatus(const test::ProgramFixture& fx, int rows) {
 class MainWindowTest : public QObject {
     Q_OBJECT
 
-private:
+  private:
     std::unique_ptr<test::ProgramFixture> fx;
     ScriptedDialogs dialogs;
 
@@ -55,7 +56,7 @@ private:
                             "\"C:\\Program Files\\Gone\\uninst.exe\"");
     }
 
-private slots:
+  private slots:
     void init() {
         fx = std::make_unique<test::ProgramFixture>();
         dialogs = ScriptedDialogs();
@@ -73,15 +74,17 @@ private slots:
 
         QMenuBar* bar = form.menuBar();
         QStringList titles;
-        for (QAction* a : bar->actions()) titles << a->menu()->objectName() + '=' + a->text();
-        QCOMPARE(titles, QStringList({"Filer=&Filer", "Funktioner=F&unktioner", "Filtrer=F&iltrer",
-                                      "Indstillinger=&Indstillinger", "Sprog=&Sprog",
-                                      "Hjaelp=&Hjælp"}));
+        for (QAction* a : bar->actions())
+            titles << a->menu()->objectName() + '=' + a->text();
+        QCOMPARE(titles,
+                 QStringList({"Filer=&Filer", "Funktioner=F&unktioner", "Filtrer=F&iltrer",
+                              "Indstillinger=&Indstillinger", "Sprog=&Sprog", "Hjaelp=&Hjælp"}));
         auto menu = [&](const char* name) { return form.findChild<QMenu*>(name); };
         QCOMPARE(menuLayout(menu("Filer")), QStringLiteral("EksporterListe Afslut"));
         QCOMPARE(menuLayout(menu("Funktioner")),
                  QStringLiteral("OpdaterListen - SoegEfterOpdateringer"));
-        QCOMPARE(menuLayout(menu("Filtrer")), QStringLiteral("kundoedelinks kuncrap - VisIkkeSkjulte"));
+        QCOMPARE(menuLayout(menu("Filtrer")),
+                 QStringLiteral("kundoedelinks kuncrap - VisIkkeSkjulte"));
         QCOMPARE(menuLayout(menu("Indstillinger")),
                  QStringLiteral("GridLines - RedigerSkjulFilter - Font"));
         QCOMPARE(menuLayout(menu("Sprog")), QString());
@@ -122,8 +125,10 @@ private slots:
             QCOMPARE(action->isEnabled(), c.enabled);
         }
 
-        const char* buttons[][2] = {{"btnUninstall", "Uninstall"}, {"btnDelete", "S&let"},
-                                    {"btnAnalyze", "&Analyser"}, {"btnHelp", "Hjæl&p"}};
+        const char* buttons[][2] = {{"btnUninstall", "Uninstall"},
+                                    {"btnDelete", "S&let"},
+                                    {"btnAnalyze", "&Analyser"},
+                                    {"btnHelp", "Hjæl&p"}};
         QLayout* buttonRow = form.findChild<QWidget*>("ButtonBar")->layout();
         int index = 0;
         for (const auto& b : buttons) {
@@ -191,8 +196,8 @@ private slots:
         QCOMPARE(fx->settingText("WindowState"), std::optional<std::string>("Normal"));
         QCOMPARE(fx->settingText("WindowWidth"), std::optional<std::string>("564"));
         QCOMPARE(fx->settingText("WindowHeight"), std::optional<std::string>("444"));
-        QCOMPARE(fx->settingText("WindowLeft"), std::optional<std::string>(
-                                                    std::to_string(designPosition.x())));
+        QCOMPARE(fx->settingText("WindowLeft"),
+                 std::optional<std::string>(std::to_string(designPosition.x())));
         QCOMPARE(fx->settingText("FontName"), std::optional<std::string>("Verdana"));
         QCOMPARE(fx->settingText("FontCharset"), std::optional<std::string>("0"));
         QVERIFY(std::filesystem::exists(fx->programHost + "/hidden.dat"));
@@ -225,7 +230,8 @@ private slots:
     void secondRunNormalPlacement() {
         QFETCH(QString, state);
         fx->setSettingFlag("grid", 0);
-        if (!state.isNull()) fx->setSetting("WindowState", state.toStdString());
+        if (!state.isNull())
+            fx->setSetting("WindowState", state.toStdString());
         fx->setSetting("WindowLeft", "40");
         fx->setSetting("WindowTop", "50");
         fx->setSetting("WindowWidth", "wide");

@@ -65,7 +65,8 @@ void ProgramFixture::setSettingFlag(const std::string& name, uint32_t value) {
     QCOMPARE(acc->createKey(RegRoot::LocalMachine, kSettingsPath, RegAccess::Full, key),
              RegStatus::Ok);
     std::string bytes(4, '\0');
-    for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+    for (int i = 0; i < 4; ++i)
+        bytes[i] = static_cast<char>((value >> (8 * i)) & 0xFF);
     QCOMPARE(acc->setValue(*key, name, kRegDword, bytes), RegStatus::Ok);
 }
 
@@ -78,7 +79,8 @@ std::optional<std::string> ProgramFixture::settingText(const std::string& name) 
     if (acc->queryValue(*key, name, value) != RegStatus::Ok || value.type != kRegSz)
         return std::nullopt;
     std::string text = value.data;
-    if (auto nul = text.find('\0'); nul != std::string::npos) text.resize(nul);
+    if (auto nul = text.find('\0'); nul != std::string::npos)
+        text.resize(nul);
     return text;
 }
 
@@ -92,7 +94,8 @@ std::optional<uint32_t> ProgramFixture::settingFlag(const std::string& name) {
         value.data.size() != 4)
         return std::nullopt;
     uint32_t n = 0;
-    for (int i = 3; i >= 0; --i) n = (n << 8) | static_cast<unsigned char>(value.data[i]);
+    for (int i = 3; i >= 0; --i)
+        n = (n << 8) | static_cast<unsigned char>(value.data[i]);
     return n;
 }
 
@@ -108,13 +111,12 @@ void ProgramFixture::addRegistration(RegRoot root, const std::string& keyName,
                                      const std::string& uninstallString) {
     auto acc = store->accessor();
     std::unique_ptr<RegKey> key;
-    QCOMPARE(acc->createKey(root, std::string(kUninstallPath) + "\\" + keyName, RegAccess::Full,
-                            key),
-             RegStatus::Ok);
+    QCOMPARE(
+        acc->createKey(root, std::string(kUninstallPath) + "\\" + keyName, RegAccess::Full, key),
+        RegStatus::Ok);
     QCOMPARE(acc->setValue(*key, "DisplayName", kRegSz, displayName + std::string(1, '\0')),
              RegStatus::Ok);
-    QCOMPARE(acc->setValue(*key, "UninstallString", kRegSz,
-                           uninstallString + std::string(1, '\0')),
+    QCOMPARE(acc->setValue(*key, "UninstallString", kRegSz, uninstallString + std::string(1, '\0')),
              RegStatus::Ok);
 }
 
@@ -124,7 +126,8 @@ std::string ProgramFixture::addProgramFile(const std::string& relative) {
     std::ofstream(host) << "MZ";
     std::string windowsPath = "C:\\" + relative;
     for (char& c : windowsPath)
-        if (c == '/') c = '\\';
+        if (c == '/')
+            c = '\\';
     return windowsPath;
 }
 

@@ -21,7 +21,7 @@ class TForm1;
 namespace vornak::test {
 
 class ProgramFixture {
-public:
+  public:
     ProgramFixture();
     ~ProgramFixture();
     ProgramFixture(const ProgramFixture&) = delete;

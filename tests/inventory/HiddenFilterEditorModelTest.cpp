@@ -13,7 +13,7 @@ namespace {
 using Lines = std::vector<std::string>;
 
 class HiddenFilterEditorModelTest : public test::InventoryFixture {
-protected:
+  protected:
     void SetUp() override {
         InventoryFixture::SetUp();
         const std::string live = uninstaller("live.exe");

@@ -13,7 +13,7 @@
 namespace vornak::test {
 
 class ScriptedDialogs : public platform::Dialogs {
-public:
+  public:
     enum class Kind { Message, Dialog, YesNo, Input, Font, SaveFile, Error };
     struct Call {
         Kind kind;
@@ -34,24 +34,30 @@ public:
 
     size_t count(Kind kind) const {
         size_t n = 0;
-        for (const auto& call : calls) n += call.kind == kind;
+        for (const auto& call : calls)
+            n += call.kind == kind;
         return n;
     }
     // Texts of the calls of one kind, in order.
     std::vector<std::string> texts(Kind kind) const {
         std::vector<std::string> out;
         for (const auto& call : calls)
-            if (call.kind == kind) out.push_back(call.text);
+            if (call.kind == kind)
+                out.push_back(call.text);
         return out;
     }
 
-    void showMessage(const std::string& text) override { calls.push_back({Kind::Message, text, {}}); }
+    void showMessage(const std::string& text) override {
+        calls.push_back({Kind::Message, text, {}});
+    }
     platform::DialogButton messageDialog(const std::string& text, platform::DialogKind,
                                          uint32_t buttons) override {
         calls.push_back({Kind::Dialog, text, {}});
-        if (!buttonAnswers.empty()) return pop(buttonAnswers);
+        if (!buttonAnswers.empty())
+            return pop(buttonAnswers);
         for (auto cautious : {platform::kButtonCancel, platform::kButtonNo, platform::kButtonOk})
-            if (buttons & cautious) return cautious;
+            if (buttons & cautious)
+                return cautious;
         return platform::kButtonOk;
     }
     bool askYesNo(const std::string& text, const std::string& title) override {
@@ -74,7 +80,7 @@ public:
     }
     void showError(const std::string& text) override { calls.push_back({Kind::Error, text, {}}); }
 
-private:
+  private:
     template <class T>
     static T pop(std::deque<T>& queue) {
         T value = std::move(queue.front());
