@@ -14,15 +14,15 @@ std::vector<std::string> sortedUniqueLines(const std::vector<std::string>& lines
     // stays in front and is the one unique() keeps.
     std::vector<size_t> order(lines.size());
     std::iota(order.begin(), order.end(), size_t{0});
-    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-        return collation.compare(lines[a], lines[b]) < 0;
-    });
+    std::stable_sort(order.begin(), order.end(),
+                     [&](size_t a, size_t b) { return collation.compare(lines[a], lines[b]) < 0; });
     auto last = std::unique(order.begin(), order.end(), [&](size_t a, size_t b) {
         return collation.compare(lines[a], lines[b]) == 0;
     });
     std::vector<std::string> out;
     out.reserve(static_cast<size_t>(last - order.begin()));
-    for (auto it = order.begin(); it != last; ++it) out.push_back(lines[*it]);
+    for (auto it = order.begin(); it != last; ++it)
+        out.push_back(lines[*it]);
     return out;
 }
 
@@ -43,7 +43,8 @@ void HiddenFilterEditorModel::deleteLine(int index) {
 }
 
 void HiddenFilterEditorModel::apply(Inventory& inventory) const {
-    if (!modified_) return;
+    if (!modified_)
+        return;
     inventory.setHiddenList(lines_);
     if (inventory.hiddenFilterOn()) {
         inventory.clearHiddenFilterMark();

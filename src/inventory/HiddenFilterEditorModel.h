@@ -19,7 +19,7 @@ std::vector<std::string> sortedUniqueLines(const std::vector<std::string>& lines
                                            const platform::Collation& collation);
 
 class HiddenFilterEditorModel {
-public:
+  public:
     // FormActivate: a fresh working copy of the hidden list; not modified.
     void load(const std::vector<std::string>& hiddenList, const platform::Collation& collation);
     void load(const std::vector<std::string>& hiddenList);  // with the thread's collation
@@ -37,7 +37,7 @@ public:
     // RefreshInventory may raise the silent abort.
     void apply(Inventory& inventory) const;
 
-private:
+  private:
     std::vector<std::string> lines_;
     bool modified_ = false;
 };
