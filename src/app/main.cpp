@@ -9,7 +9,7 @@
 #include "app/ProgramWindows.h"
 #include "app/QtDialogs.h"
 #include "app/QtText.h"
-#include "platform/RegistryStore.h"
+#include "app/StoreCheck.h"
 
 int main(int argc, char** argv) {
     using namespace vornak;
@@ -22,12 +22,7 @@ int main(int argc, char** argv) {
         QApplication::setStyle(style);
 
     app::QtDialogs dialogs;
-    try {
-        platform::defaultRegistryStore()->check();
-    } catch (const platform::RegistryStoreError& e) {
-        // The program still starts: every registry read then aborts silently.
-        dialogs.showError(e.what());
-    }
+    app::reportDamagedRegistryStore(dialogs);
 
     app::TForm1 form(dialogs);
     app::createProgramWindows(form);

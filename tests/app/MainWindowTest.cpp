@@ -18,6 +18,7 @@
 #include "QtTestMain.h"
 #include "WindowTestSupport.h"
 #include "app/MainWindow.h"
+#include "app/StoreCheck.h"
 #include "language/MessageCatalogue.h"
 #include "support/ScriptedDialogs.h"
 
@@ -348,6 +349,24 @@ class MainWindowTest : public QObject {
         QVERIFY2(form.close(), "a user who cannot save the settings can still close");
         QVERIFY(dialogs.calls.empty());
         QVERIFY(!fx->settingText("lang"));
+    }
+
+    void damagedStoreIsReportedOnceAndTheProgramStarts() {
+        fx->store.reset();
+        platform::setDefaultRegistryStore(nullptr);
+        fx->tmp.write("registry/machine.db", std::string(64, 'x'));
+        std::filesystem::remove(fx->tmp.path() / "registry/machine.db-wal");
+        std::filesystem::remove(fx->tmp.path() / "registry/machine.db-shm");
+        platform::setDefaultRegistryStore(platform::openRegistryStore(fx->tmp.str() + "/registry"));
+        QVERIFY(!app::reportDamagedRegistryStore(dialogs));
+        QCOMPARE(dialogs.count(ScriptedDialogs::Kind::Error), size_t{1});
+        QVERIFY(dialogs.texts(ScriptedDialogs::Kind::Error)[0].find("machine.db") !=
+                std::string::npos);
+        TForm1 form(dialogs);
+        test::startUp(form);
+        QCOMPARE(form.findChild<QTableView*>("ListView1")->model()->rowCount(), 0);
+        QVERIFY(form.close());
+        QCOMPARE(dialogs.calls.size(), size_t{1});
     }
 
     void closeKeepsWindowWhenHiddenListCannotBeWritten() {
