@@ -58,10 +58,9 @@ std::string formatMessage(std::string_view format, const std::vector<FormatArg>&
             out += std::to_string(*number);
         }
     }
-    if (next != args.size()) {
-        throw FormatError("format " + describe(format) + " uses " + std::to_string(next) + " of " +
-                          std::to_string(args.size()) + " argument(s)");
-    }
+    // Arguments a text does not use are left out, not an error: a translation may
+    // leave out the count, and an entry no language has set yet (the empty text)
+    // must show as empty rather than fail every status update.
     return out;
 }
 

@@ -183,8 +183,15 @@ TEST_F(LanguageEngineTest, MessagesNotReachedKeepTheirEarlierText) {
     EXPECT_EQ(catalogue.get(Msg::msgConfirmCaption), "Confirm");
 }
 
+TEST_F(LanguageEngineTest, StatusFormatWithoutTheCountIsAccepted) {
+    fs->put("Plain", languageFile(102, {{35, "Programs"}}));
+    engine.ChangeLang("Plain");
+    EXPECT_TRUE(sink.shownMessages.empty());
+    EXPECT_EQ(sink.status, "Programs");
+}
+
 TEST_F(LanguageEngineTest, StatusFormatThatDoesNotTakeOneIntegerIsAnError) {
-    for (const std::string bad : {"%s listed", "%d of %d", "no number", "100%"}) {
+    for (const std::string bad : {"%s listed", "%d of %d", "100%"}) {
         sink = RecordingSink{};
         fs->put("Bad", languageFile(102, {{35, bad}}));
         engine.ChangeLang("Bad");
