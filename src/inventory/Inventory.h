@@ -46,9 +46,6 @@ int CompareListRows(const UninstallEntry& a, const UninstallEntry& b, int column
 int ClassifyUninstallCommand(const std::string& command, const std::string& rootCode,
                              const platform::FileSystem& fs);
 
-// Caption match: both texts upper-cased with the locale, `needle` searched in `caption`.
-bool CaptionContains(const std::string& caption, const std::string& needle);
-
 // What the window (or a test, or the command-line tool) provides to the logic.
 class InventoryView {
 public:
@@ -110,10 +107,15 @@ public:
     // Start-up: load hidden.dat from the program folder and switch the filter on
     // unless "hidehidden" holds 0.
     void startHiddenFilter();
-    // Close: write "hidehidden" (result ignored) and hidden.dat (throws
-    // std::runtime_error "Cannot create file <path>" when it cannot be written).
-    void saveHiddenFilter();
-    // Re-apply the hidden filter after a rebuild: clear the mark, run the toggle.
+    // Close: write the hidden list to hidden.dat, replacing the file atomically;
+    // throws std::runtime_error "Cannot create file <path>" when it cannot be
+    // written. ("hidehidden" is written with the other settings, from
+    // hiddenFilterOn().)
+    void saveHiddenFilter() const;
+    // hidden.dat in the program folder.
+    std::string hiddenFilePath() const;
+    // Re-apply the hidden filter after a change of the master list or the hidden
+    // list: when it is on, clear the mark and run the toggle (which turns it on).
     void reapplyHiddenFilter();
     // RefreshInventory then re-apply the filter-box text.
     void RefreshAndRefilter();

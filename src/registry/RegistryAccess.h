@@ -20,6 +20,9 @@ namespace vornak {
 
 using NameList = std::vector<std::string>;
 
+// The program's settings key below HKEY_LOCAL_MACHINE.
+inline constexpr const char* kSettingsKeyPath = "\\SOFTWARE\\Vornak\\Uninstaller\\";
+
 std::string ReadRegString(const std::string& rootCode, const std::string& keyPath,
                           const std::string& valueName);
 bool ReadRegBool(const std::string& rootCode, const std::string& keyPath,

@@ -1,0 +1,62 @@
+// vornak list: the inventory exactly as the main window builds and filters it.
+#include <iostream>
+
+#include "cli/Command.h"
+#include "inventory/Inventory.h"
+#include "registry/SilentAbort.h"
+
+namespace vornak::cli {
+namespace {
+
+int runList(const Args& args) {
+    bool dead = false, crap = false, showHidden = false, haveFilter = false;
+    std::string filter;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--dead") {
+            dead = true;
+        } else if (a == "--crap") {
+            crap = true;
+        } else if (a == "--show-hidden") {
+            showHidden = true;
+        } else if (a == "--filter") {
+            if (i + 1 >= args.size()) return fail("vornak list: --filter needs a text");
+            filter = args[++i];
+            haveFilter = true;
+        } else {
+            return fail("vornak list: unknown argument '" + a + "'");
+        }
+    }
+
+    Inventory inventory;
+    try {
+        inventory.RefreshInventory();
+    } catch (const SilentAbort&) {
+        return fail("vornak list: the uninstall keys cannot be read with full access");
+    }
+    // As at the window's first activation: hidden.dat and "hidehidden".
+    if (!showHidden) inventory.startHiddenFilter();
+    inventory.setStartupDone();
+    try {
+        if (haveFilter) inventory.setFilterText(filter);
+        if (dead) inventory.kundoedelinksClick();
+        if (crap) inventory.kuncrapClick();
+    } catch (const SilentAbort&) {
+        // A special filter on an empty list: nothing to show.
+    }
+
+    const size_t prefix = std::string(kUninstallKeyPath).size() + 1;
+    for (const auto& row : inventory.visible()) {
+        std::cout << (row.statusImage == 1 ? "dead" : "ok") << '\t' << row.rootCode << '\t'
+                  << row.keyPath.substr(std::min(prefix, row.keyPath.size())) << '\t'
+                  << row.caption << '\t' << row.uninstallCommand << '\n';
+    }
+    std::cout.flush();
+    return std::cout ? 0 : 1;
+}
+
+const Command listCommand("list", "list [--dead] [--crap] [--filter TEXT] [--show-hidden]",
+                          runList);
+
+}  // namespace
+}  // namespace vornak::cli

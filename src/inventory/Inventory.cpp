@@ -1,0 +1,350 @@
+#include "inventory/Inventory.h"
+
+#include <algorithm>
+#include <numeric>
+#include <stdexcept>
+#include <unordered_set>
+
+#include "language/MessageCatalogue.h"
+#include "platform/Collation.h"
+#include "platform/FileSystem.h"
+#include "registry/RegistryAccess.h"
+
+namespace vornak {
+
+const char* const kUninstallKeyPath = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+const char* const kDeadMarker = "{!-DEAD-!}";
+const char* const kCrapMarker = "{!-CRAP-!}";
+
+namespace {
+
+const char* const kHiddenFileName = "hidden.dat";
+
+std::string asciiLower(const std::string& text) {
+    std::string out = text;
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
+// Calls the view's redraw once when the scope ends, also when a silent abort
+// leaves the lists half built, so the window never shows stale rows.
+class RedrawOnExit {
+public:
+    explicit RedrawOnExit(InventoryView* view) : view_(view) {}
+    ~RedrawOnExit() {
+        if (view_) view_->visibleListChanged();
+    }
+    RedrawOnExit(const RedrawOnExit&) = delete;
+    RedrawOnExit& operator=(const RedrawOnExit&) = delete;
+
+private:
+    InventoryView* view_;
+};
+
+bool isMarker(const std::string& text) { return text == kDeadMarker || text == kCrapMarker; }
+
+}  // namespace
+
+const std::string& UninstallEntry::subItem(int n) const {
+    static const std::string empty;
+    switch (n) {
+        case 0:
+            return uninstallCommand;
+        case 1:
+            return keyPath;
+        case 2:
+            return rootCode;
+        default:
+            return empty;
+    }
+}
+
+const std::vector<std::string>& CrapwareNames() {
+    static const std::vector<std::string> names = {
+        "Alexa",       "Aureate",     "Gator",         "BonziBuddy",    "HotBar",
+        "CyDoor",      "New.net",     "SaveNow",       "B3D Projector", "WebHancer",
+        "Xupiter",     "OnFlow",      "Radiate",       "CoolWebSearch", "PurityScan",
+        "N-Case",      "msbbb",       "GAIN",          "CWS",           "Transponder",
+        "vx2",         "ISTbar",      "AUpdate",       "KeenValue",     "Internet Optimizer",
+        "Perfect Keylogger", "TIBS Dialer"};
+    return names;
+}
+
+int CompareListRows(const UninstallEntry& a, const UninstallEntry& b, int column,
+                    bool sortAscending) {
+    const std::string& x = column == 0 ? a.caption : a.subItem(column - 1);
+    const std::string& y = column == 0 ? b.caption : b.subItem(column - 1);
+    const int r = platform::threadCollation().compare(x, y);
+    const int sign = r < 0 ? -1 : (r > 0 ? 1 : 0);
+    return sortAscending ? sign : -sign;
+}
+
+int ClassifyUninstallCommand(const std::string& command, const std::string& rootCode,
+                             const platform::FileSystem& fs) {
+    std::string unquoted;
+    unquoted.reserve(command.size());
+    for (char c : command)
+        if (c != '"') unquoted.push_back(c);
+
+    const size_t exe = asciiLower(unquoted).find(".exe");
+    const std::string candidate =
+        exe == std::string::npos ? unquoted.substr(0, 3) : unquoted.substr(0, exe + 4);
+    if (!candidate.empty() && fs.fileExists(candidate)) return 0;
+
+    // System tools that carry the uninstall logic themselves need no file of their own.
+    const std::string lower = asciiLower(command);
+    auto startsWith = [&](const char* prefix) { return lower.rfind(prefix, 0) == 0; };
+    const bool cu = asciiLower(rootCode) == "cu";
+    if (startsWith(cu ? "msiexec.exe" : "msiexec")) return 0;
+    if (startsWith("rundll32") || startsWith("regsvr32") || startsWith("rundll.exe")) return 0;
+    return 1;
+}
+
+std::vector<std::string> parseHiddenList(const std::string& bytes) {
+    std::vector<std::string> lines;
+    const size_t end = std::min(bytes.find('\0'), bytes.size());
+    size_t start = 0;
+    while (start < end) {
+        size_t stop = start;
+        while (stop < end && bytes[stop] != '\r' && bytes[stop] != '\n') ++stop;
+        lines.emplace_back(bytes, start, stop - start);
+        if (stop < end && bytes[stop] == '\r' && stop + 1 < end && bytes[stop + 1] == '\n')
+            start = stop + 2;
+        else
+            start = stop + 1;
+    }
+    return lines;
+}
+
+std::string serializeHiddenList(const std::vector<std::string>& lines) {
+    std::string out;
+    for (const auto& line : lines) {
+        out += line;
+        out += "\r\n";
+    }
+    return out;
+}
+
+Inventory::Inventory(InventoryView* view) : view_(view), fs_(platform::defaultFileSystem()) {}
+
+Inventory::~Inventory() = default;
+
+void Inventory::setFileSystem(std::shared_ptr<platform::FileSystem> fs) { fs_ = std::move(fs); }
+
+void Inventory::RefreshInventory() {
+    deadChecked_ = false;
+    crapChecked_ = false;
+    if (view_) view_->checkMarksChanged();
+    RedrawOnExit redraw(view_);
+    visible_.clear();
+
+    // The master list exists before anything is read, so a failed read leaves it
+    // empty rather than missing.
+    if (!startupDone_) masterExists_ = true;
+
+    const NameList lmNames = GetRegKeyNames("LM", kUninstallKeyPath);
+    const NameList cuNames = GetRegKeyNames("CU", kUninstallKeyPath);
+    if (!startupDone_ && view_)
+        view_->setSplashMaximum(static_cast<int>(lmNames.size() + cuNames.size()));
+
+    master_.clear();
+    master_.reserve(lmNames.size() + cuNames.size());
+    const std::string prefix = std::string(kUninstallKeyPath) + "\\";
+    for (const char* rootCode : {"LM", "CU"}) {
+        for (const std::string& keyName : rootCode[0] == 'L' ? lmNames : cuNames) {
+            const std::string keyPath = prefix + keyName;
+            std::string command = ReadRegString(rootCode, keyPath, "UninstallString");
+            if (command.empty()) continue;
+            master_.emplace_back();
+            master_.back().statusImage = ClassifyUninstallCommand(command, rootCode, *fs_);
+            std::string caption = ReadRegString(rootCode, keyPath, "DisplayName");
+            // Only leading blanks go; tabs and trailing blanks stay.
+            caption.erase(0, std::min(caption.find_first_not_of(' '), caption.size()));
+            if (caption.empty()) caption = keyName + " ***";
+            UninstallEntry& row = master_.back();
+            row.caption = std::move(caption);
+            row.uninstallCommand = std::move(command);
+            row.keyPath = keyPath;
+            row.rootCode = rootCode;
+            if (!startupDone_ && view_) view_->stepSplash();
+        }
+    }
+
+    // Sort by caption through precomputed collation keys: one key per row
+    // instead of two collations per comparison.
+    sortAscending_ = true;
+    const auto& collation = platform::threadCollation();
+    std::vector<std::string> keys(master_.size());
+    for (size_t i = 0; i < master_.size(); ++i) collation.sortKey(master_[i].caption, keys[i]);
+    std::vector<size_t> order(master_.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(),
+                     [&](size_t a, size_t b) { return keys[a] < keys[b]; });
+    EntryList sorted;
+    sorted.reserve(master_.size());
+    for (size_t i : order) sorted.push_back(std::move(master_[i]));
+    master_ = std::move(sorted);
+
+    visible_ = master_;
+
+    if (hiddenFilterOn_) {
+        hiddenFilterOn_ = false;
+        VisIkkeSkjulteClick();
+    }
+}
+
+void Inventory::setFilterText(const std::string& text) {
+    if (text == filterText_) return;
+    filterText_ = text;
+    FilterBoxChange();
+}
+
+void Inventory::FilterBoxChange() {
+    deadChecked_ = false;
+    crapChecked_ = false;
+    if (view_) view_->checkMarksChanged();
+    if (isMarker(filterText_)) return;
+
+    {
+        RedrawOnExit redraw(view_);
+        visible_.clear();
+        if (filterText_.empty()) {
+            visible_ = master_;
+        } else {
+            const auto& collation = platform::threadCollation();
+            const std::string needle = collation.toUpper(filterText_);
+            for (const auto& row : master_)
+                if (collation.toUpper(row.caption).find(needle) != std::string::npos)
+                    visible_.push_back(row);
+        }
+    }
+    writeStatus();
+}
+
+void Inventory::FilterRydClick() {
+    setFilterText(std::string());
+    if (view_) view_->showFilterText(filterText_);
+}
+
+void Inventory::kundoedelinksClick() {
+    setFilterText(kDeadMarker);
+    if (view_) view_->showFilterText(filterText_);
+    if (visible_.empty()) throw SilentAbort();
+    {
+        RedrawOnExit redraw(view_);
+        std::erase_if(visible_, [](const UninstallEntry& row) { return row.statusImage == 0; });
+    }
+    writeStatus();
+}
+
+void Inventory::kuncrapClick() {
+    setFilterText(kCrapMarker);
+    if (view_) view_->showFilterText(filterText_);
+    if (visible_.empty()) throw SilentAbort();
+    {
+        RedrawOnExit redraw(view_);
+        const auto& collation = platform::threadCollation();
+        std::vector<std::string> names;
+        for (const auto& name : CrapwareNames()) names.push_back(collation.toUpper(name));
+        std::erase_if(visible_, [&](const UninstallEntry& row) {
+            const std::string caption = collation.toUpper(row.caption);
+            for (const auto& name : names)
+                if (caption.find(name) != std::string::npos) return false;
+            return true;
+        });
+    }
+    writeStatus();
+}
+
+void Inventory::clearHiddenFilterMark() {
+    hiddenFilterOn_ = false;
+    if (view_) view_->checkMarksChanged();
+}
+
+void Inventory::VisIkkeSkjulteClick() {
+    if (hiddenFilterOn_) {
+        clearHiddenFilterMark();
+        RefreshInventory();
+    } else {
+        hiddenFilterOn_ = true;
+        if (view_) view_->checkMarksChanged();
+        removeHiddenFromMaster();
+    }
+    copyMasterToVisible();
+    writeStatus();
+}
+
+void Inventory::removeHiddenFromMaster() {
+    if (hiddenList_.empty() || master_.empty()) return;
+    const std::unordered_set<std::string> hidden(hiddenList_.begin(), hiddenList_.end());
+    std::erase_if(master_, [&](const UninstallEntry& row) { return hidden.count(row.caption) > 0; });
+}
+
+void Inventory::copyMasterToVisible() {
+    RedrawOnExit redraw(view_);
+    visible_ = master_;
+}
+
+void Inventory::SkjulClick(int selectedRow) {
+    if (selectedRow < 0 || static_cast<size_t>(selectedRow) >= visible_.size()) throw SilentAbort();
+    hiddenList_.push_back(visible_[static_cast<size_t>(selectedRow)].caption);
+    if (hiddenFilterOn_) {
+        RedrawOnExit redraw(view_);
+        visible_.erase(visible_.begin() + selectedRow);
+    }
+    writeStatus();
+}
+
+std::string Inventory::hiddenFilePath() const { return fs_->programFolder() + kHiddenFileName; }
+
+void Inventory::startHiddenFilter() {
+    hiddenList_.clear();
+    bool failed = false;
+    const std::string path = hiddenFilePath();
+    if (fs_->fileExists(path)) {
+        if (auto bytes = fs_->readFile(path))
+            hiddenList_ = parseHiddenList(*bytes);
+        else
+            failed = true;
+    }
+    bool on = false;
+    if (!failed) {
+        try {
+            on = ReadRegBool("lm", kSettingsKeyPath, "hidehidden");
+        } catch (const SilentAbort&) {
+            failed = true;
+        }
+    }
+    // The filter is on unless the settings say 0 in so many words.
+    if (failed || on) VisIkkeSkjulteClick();
+}
+
+void Inventory::saveHiddenFilter() const {
+    const std::string path = hiddenFilePath();
+    if (!fs_->writeFile(path, serializeHiddenList(hiddenList_)))
+        throw std::runtime_error("Cannot create file " + path);
+}
+
+void Inventory::reapplyHiddenFilter() {
+    if (!hiddenFilterOn_) return;
+    clearHiddenFilterMark();
+    VisIkkeSkjulteClick();
+}
+
+void Inventory::RefreshAndRefilter() {
+    const std::string remembered = filterText_;
+    RefreshInventory();
+    // Setting the text it already holds runs nothing, so go round by another text.
+    setFilterText(remembered + "dummytextline");
+    setFilterText(remembered);
+    if (view_) view_->showFilterText(filterText_);
+}
+
+void Inventory::writeStatus() {
+    const std::string text =
+        formatMessage(Msg::fmtStatusCount, {static_cast<int64_t>(visible_.size())});
+    if (view_) view_->showStatus(text);
+}
+
+}  // namespace vornak

@@ -1,0 +1,66 @@
+#include "platform/FileSystem.h"
+
+#include <cctype>
+#include <mutex>
+
+namespace vornak::platform {
+namespace {
+
+std::mutex g_defaultMutex;
+std::shared_ptr<FileSystem> g_default;
+
+char upperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+bool wildcardAt(const std::string& name, size_t n, const std::string& pattern, size_t p) {
+    while (p < pattern.size()) {
+        const char pc = pattern[p];
+        if (pc == '*') {
+            while (p < pattern.size() && pattern[p] == '*') ++p;
+            if (p == pattern.size()) return true;
+            for (size_t k = n; k <= name.size(); ++k)
+                if (wildcardAt(name, k, pattern, p)) return true;
+            return false;
+        }
+        if (n == name.size()) return false;
+        if (pc != '?' && upperAscii(pc) != upperAscii(name[n])) return false;
+        ++n;
+        ++p;
+    }
+    return n == name.size();
+}
+
+}  // namespace
+
+bool matchesWildcard(const std::string& name, const std::string& pattern) {
+    // As on Windows, "*.*" also matches names without a dot.
+    if (pattern == "*.*" || pattern == "*") return true;
+    return wildcardAt(name, 0, pattern, 0);
+}
+
+std::map<char, std::string> parseDriveMap(const std::string& text) {
+    std::map<char, std::string> drives;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find(';', start);
+        if (end == std::string::npos) end = text.size();
+        const std::string item = text.substr(start, end - start);
+        const size_t eq = item.find('=');
+        if (eq == 1 && std::isalpha(static_cast<unsigned char>(item[0])) && item.size() > 2)
+            drives[upperAscii(item[0])] = item.substr(2);
+        start = end + 1;
+    }
+    return drives;
+}
+
+std::shared_ptr<FileSystem> defaultFileSystem() {
+    std::lock_guard lock(g_defaultMutex);
+    if (!g_default) g_default = hostFileSystem();
+    return g_default;
+}
+
+void setDefaultFileSystem(std::shared_ptr<FileSystem> fs) {
+    std::lock_guard lock(g_defaultMutex);
+    g_default = std::move(fs);
+}
+
+}  // namespace vornak::platform

@@ -1,0 +1,97 @@
+// `vornak list` run as a program against the same store and drive as the
+// inventory logic in this process: the two must agree row for row.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <sstream>
+
+#include "inventory/InventoryTestSupport.h"
+#include "registry/RegistryAccess.h"
+
+using namespace vornak;
+
+namespace {
+
+struct RunResult {
+    int exitCode = -1;
+    std::string out;
+};
+
+class ListCommandTest : public test::InventoryFixture {
+protected:
+    void SetUp() override {
+        InventoryFixture::SetUp();
+        // The tool reads hidden.dat beside itself, so it runs from the test's program folder.
+        tool = programHost + "/vornak";
+        std::filesystem::copy_file(VORNAK_TOOL, tool);
+        const std::string live = uninstaller("Program Files/Acme/uninstall.exe");
+        registration("LM", "Acme", "Acme Editor", "\"" + live + "\" /S");
+        registration("LM", "Gone", "Gone Player", "C:\\Program Files\\Gone\\uninst.exe");
+        registration("CU", "{5A1E-0001}", "", "MsiExec.exe /X{5A1E-0001}");
+        registration("CU", "Bonzi", "BonziBuddy 4", "C:\\bonzi\\remove.exe");
+        registration("LM", "Tabs", "Tabbed\tName", live);
+    }
+
+    RunResult run(const std::string& args) {
+        const std::string cmd = "env VORNAK_REGISTRY_DIR='" + tmp.str() + "/registry' VORNAK_DRIVES='C=" +
+                                driveC + "' '" + tool + "' list " + args + " </dev/null 2>&1";
+        RunResult r;
+        FILE* pipe = popen(cmd.c_str(), "r");
+        char buf[4096];
+        size_t n;
+        while ((n = fread(buf, 1, sizeof(buf), pipe)) > 0) r.out.append(buf, n);
+        r.exitCode = WEXITSTATUS(pclose(pipe));
+        return r;
+    }
+
+    // What the logic shows, in the tool's line format.
+    static std::string lines(const EntryList& rows) {
+        std::ostringstream out;
+        const size_t prefix = std::string(kUninstallKeyPath).size() + 1;
+        for (const auto& r : rows)
+            out << (r.statusImage ? "dead" : "ok") << '\t' << r.rootCode << '\t'
+                << r.keyPath.substr(prefix) << '\t' << r.caption << '\t' << r.uninstallCommand
+                << '\n';
+        return out.str();
+    }
+
+    std::string tool;
+};
+
+}  // namespace
+
+TEST_F(ListCommandTest, AgreesWithTheInventory) {
+    Inventory inv(&view);
+    inv.RefreshInventory();
+    inv.startHiddenFilter();
+    const RunResult r = run("");
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, lines(inv.visible()));
+    EXPECT_NE(r.out.find("dead\tLM\tGone\tGone Player\t"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("ok\tCU\t{5A1E-0001}\t{5A1E-0001} ***\tMsiExec.exe"), std::string::npos);
+}
+
+TEST_F(ListCommandTest, FiltersLikeTheWindow) {
+    Inventory inv(&view);
+    inv.RefreshInventory();
+    inv.startHiddenFilter();
+    inv.setFilterText("o");
+    inv.kundoedelinksClick();
+    EXPECT_EQ(run("--filter o --dead").out, lines(inv.visible()));
+    EXPECT_EQ(run("--crap").out.substr(0, 5), "dead\t");
+    EXPECT_EQ(run("--dead --crap").out,
+              "dead\tCU\tBonzi\tBonziBuddy 4\tC:\\bonzi\\remove.exe\n");
+    EXPECT_EQ(run("--filter nothing-matches --dead").out, "");
+    const RunResult bad = run("--bogus");
+    EXPECT_EQ(bad.exitCode, 1);
+    EXPECT_NE(bad.out.find("--bogus"), std::string::npos);
+}
+
+TEST_F(ListCommandTest, HiddenListAppliedUnlessShowHidden) {
+    tmp.write("drive c/Program Files/Vornak/hidden.dat", "Acme Editor\r\n");
+    EXPECT_EQ(run("").out.find("Acme Editor"), std::string::npos);
+    EXPECT_NE(run("--show-hidden").out.find("Acme Editor"), std::string::npos);
+    WriteRegBool("LM", kSettingsKeyPath, "hidehidden", false);
+    EXPECT_NE(run("").out.find("Acme Editor"), std::string::npos) << "hidehidden 0: filter off";
+}

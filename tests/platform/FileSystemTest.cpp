@@ -1,0 +1,135 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <set>
+
+#include "platform/FileSystem.h"
+#include "support/TempDir.h"
+
+using namespace vornak::platform;
+using vornak::test::TempDir;
+
+namespace {
+
+std::set<std::string> names(const FileSystem& fs, const std::string& pattern, uint32_t wanted) {
+    std::set<std::string> found;
+    EXPECT_TRUE(fs.findFiles(pattern, wanted, [&](const DirEntry& e) { found.insert(e.name); }));
+    return found;
+}
+
+}  // namespace
+
+TEST(DriveMap, ParsesLettersAndIgnoresJunk) {
+    auto drives = parseDriveMap("c=/srv/c;D=/data;;x;E=");
+    ASSERT_EQ(drives.size(), 2u);
+    EXPECT_EQ(drives['C'], "/srv/c");
+    EXPECT_EQ(drives['D'], "/data");
+}
+
+TEST(DriveMap, TranslatesBothWays) {
+    TempDir tmp;
+    auto fs = makeFileSystem({{'C', tmp.str() + "/c/"}, {'D', "/"}}, tmp.str() + "/c/prog");
+    EXPECT_EQ(fs->toHostPath("C:\\Program Files\\X\\uninst.exe"),
+              tmp.str() + "/c/Program Files/X/uninst.exe");
+    EXPECT_EQ(fs->toHostPath("c:"), tmp.str() + "/c");
+    EXPECT_EQ(fs->toHostPath("Q:\\nothing"), "");  // unmapped drive
+    EXPECT_EQ(fs->toHostPath("/usr/bin/env"), "/usr/bin/env");
+    // The longest matching root wins over "/".
+    EXPECT_EQ(fs->fromHostPath(tmp.str() + "/c/prog"), "C:\\prog");
+    EXPECT_EQ(fs->fromHostPath("/etc/hosts"), "D:\\etc\\hosts");
+    EXPECT_EQ(fs->programFolder(), "C:\\prog\\");
+}
+
+TEST(DriveMap, ProgramOutsideEveryDriveKeepsItsHostPath) {
+    TempDir tmp;
+    auto fs = makeFileSystem({{'C', tmp.str() + "/c"}}, "/opt/vornak");
+    EXPECT_EQ(fs->programFolder(), "/opt/vornak/");
+    EXPECT_EQ(fs->toHostPath(fs->programFolder() + "lang\\English.lng"),
+              "/opt/vornak/lang/English.lng");
+}
+
+TEST(FindFiles, AttributeFilterFollowsWindowsRules) {
+    TempDir tmp;
+    tmp.write("c/Visible/a.txt", "a");
+    tmp.write("c/.hidden dir/b.txt", "b");
+    tmp.write("c/.hidden file", "h");
+    tmp.write("c/plain.txt", "p");
+    auto fs = makeFileSystem({{'C', tmp.str() + "/c"}});
+
+    // Directory pass: folders and plain files, nothing hidden.
+    EXPECT_EQ(names(*fs, "C:\\*.*", kAttrDirectory),
+              (std::set<std::string>{"Visible", "plain.txt"}));
+    // File pass: every non-folder, hidden ones included.
+    EXPECT_EQ(names(*fs, "C:\\*.*", 0x2F), (std::set<std::string>{".hidden file", "plain.txt"}));
+    // Wildcards match without regard to case.
+    EXPECT_EQ(names(*fs, "C:\\*.TXT", 0x2F), (std::set<std::string>{"plain.txt"}));
+    EXPECT_FALSE(fs->findFiles("C:\\missing\\*.*", 0x2F, [](const DirEntry&) {}));
+}
+
+TEST(FindFiles, LinksAreFilesAndKernelFoldersAreSystem) {
+    TempDir tmp;
+    tmp.write("c/real/x", "x");
+    std::filesystem::create_directory_symlink(tmp.path() / "c", tmp.path() / "c" / "loop");
+    auto fs = makeFileSystem({{'C', tmp.str() + "/c"}});
+    uint32_t loopAttrs = 0;
+    fs->findFiles("C:\\*.*", 0x3F, [&](const DirEntry& e) {
+        if (e.name == "loop") loopAttrs = e.attributes;
+    });
+    EXPECT_EQ(loopAttrs & kAttrDirectory, 0u) << "a link to a folder must not be walked into";
+
+    auto root = makeFileSystem({{'C', "/"}});
+    bool procSeen = false;
+    root->findFiles("C:\\*.*", kAttrDirectory, [&](const DirEntry& e) {
+        if (e.name == "proc") procSeen = true;
+    });
+    EXPECT_FALSE(procSeen);
+}
+
+TEST(Files, ExistenceCreateRemoveDelete) {
+    TempDir tmp;
+    tmp.write("c/dir/file.txt", "x");
+    auto fs = makeFileSystem({{'C', tmp.str() + "/c"}});
+    EXPECT_TRUE(fs->fileExists("C:\\dir\\file.txt"));
+    EXPECT_FALSE(fs->fileExists("C:\\dir"));
+    EXPECT_TRUE(fs->directoryExists("C:\\dir"));
+    EXPECT_FALSE(fs->removeDirectory("C:\\dir")) << "not empty";
+    EXPECT_TRUE(fs->deleteFile("C:\\dir\\file.txt"));
+    EXPECT_FALSE(fs->deleteFile("C:\\dir\\file.txt"));
+    EXPECT_TRUE(fs->removeDirectory("C:\\dir"));
+    EXPECT_TRUE(fs->createDirectory("C:\\new"));
+    EXPECT_FALSE(fs->createDirectory("C:\\a\\b")) << "one level only";
+    EXPECT_EQ(fs->fixedDrives(), std::vector<char>{'C'});
+}
+
+TEST(Files, WriteReplacesWholeFileAndRefusesProtectedFolders) {
+    TempDir tmp;
+    tmp.write("c/out.txt", "old contents");
+    auto fs = makeFileSystem({{'C', tmp.str() + "/c"}});
+    ASSERT_TRUE(fs->writeFile("C:\\out.txt", "new"));
+    EXPECT_EQ(*fs->readFile("C:\\out.txt"), "new");
+    // Only the file itself is left, no temporary beside it.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(tmp.path() / "c"),
+                            std::filesystem::directory_iterator()),
+              1);
+
+    // A write-protected folder refuses the write, even for root, and the old
+    // file stays as it was.
+    chmod((tmp.path() / "c").c_str(), 0555);
+    std::string error;
+    EXPECT_FALSE(fs->writeFile("C:\\out.txt", "newer", &error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(*fs->readFile("C:\\out.txt"), "new");
+    EXPECT_FALSE(fs->canWriteDirectory("C:\\"));
+    chmod((tmp.path() / "c").c_str(), 0755);
+    EXPECT_TRUE(fs->canWriteDirectory("C:\\"));
+}
+
+TEST(Wildcard, MatchesLikeFindFirstFile) {
+    EXPECT_TRUE(matchesWildcard("English.lng", "*.lng"));
+    EXPECT_TRUE(matchesWildcard("Danish.LNG", "*.lng"));
+    EXPECT_FALSE(matchesWildcard("English.lng.bak", "*.lng"));
+    EXPECT_TRUE(matchesWildcard("noext", "*.*"));
+    EXPECT_TRUE(matchesWildcard("a1", "a?"));
+    EXPECT_FALSE(matchesWildcard("a", "a?"));
+}
