@@ -14,12 +14,12 @@ std::string AnalysisShared::logName() const {
     return logName_;
 }
 
-void AnalysisShared::reportProblem(std::string text) {
+void AnalysisShared::reportProblem(std::string text, bool failed) {
     std::lock_guard lock(mutex_);
-    problems_.push_back(std::move(text));
+    problems_.push_back({std::move(text), failed});
 }
 
-std::vector<std::string> AnalysisShared::takeProblems() {
+std::vector<AnalysisShared::Problem> AnalysisShared::takeProblems() {
     std::lock_guard lock(mutex_);
     return std::exchange(problems_, {});
 }

@@ -28,14 +28,19 @@ public:
     std::string logName() const;
 
     // A worker that could not do all of its work says so here; the window or
-    // the command-line tool shows these once the run is over.
-    void reportProblem(std::string text);
-    std::vector<std::string> takeProblems();
+    // the command-line tool shows these once the run is over. `failed`: its
+    // file is missing or incomplete, rather than a note about what it left out.
+    struct Problem {
+        std::string text;
+        bool failed = true;
+    };
+    void reportProblem(std::string text, bool failed = true);
+    std::vector<Problem> takeProblems();
 
 private:
     mutable std::mutex mutex_;
     std::string logName_;
-    std::vector<std::string> problems_;
+    std::vector<Problem> problems_;
 };
 
 // Adds the completion step when it goes out of scope, so a worker counts

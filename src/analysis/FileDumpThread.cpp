@@ -97,7 +97,8 @@ void FileDumpThread::Execute() {
             shared_->reportProblem("Cannot write " + path + ": " + error);
         if (skipped > 0)
             shared_->reportProblem(std::to_string(skipped) +
-                                   " names with control characters were left out of " + path);
+                                   " names with control characters were left out of " + path,
+                                   false);
     } catch (const std::exception& e) {
         shared_->reportProblem(std::string("File snapshot failed: ") + e.what());
     } catch (...) {

@@ -239,13 +239,14 @@ void LogReplay::removeAddedRegistry(const std::vector<std::string>& entries,
             continue;
         }
         std::unique_ptr<platform::RegKey> key;
-        if (registry.openKey(entry->root, entry->apiPath, RegAccess::Full, key) != RegStatus::Ok)
-            continue;
+        const RegStatus opened = registry.openKey(entry->root, entry->apiPath, RegAccess::Full, key);
+        if (opened == RegStatus::NotFound) continue;  // gone already, and its values with it
         const size_t tab = entry->rest.find('\t');
         const std::string name = entry->rest.substr(0, tab);
         platform::RegValue value;
-        if (registry.queryValue(*key, name, value) == RegStatus::Ok)
-            registry.deleteValue(*key, name);
+        if (opened != RegStatus::Ok || (registry.queryValue(*key, name, value) == RegStatus::Ok &&
+                                        registry.deleteValue(*key, name) != RegStatus::Ok))
+            append_(message(Msg::msgEntrySkipped) + " " + *it);
     }
 
     std::stable_sort(keys.begin(), keys.end(), [](const RegistryEntry& a, const RegistryEntry& b) {
@@ -271,8 +272,9 @@ void LogReplay::removeAddedRegistry(const std::vector<std::string>& entries,
         const std::string leaf = cut == std::string::npos ? entry.apiPath
                                                           : entry.apiPath.substr(cut + 1);
         std::unique_ptr<platform::RegKey> parent;
-        if (registry.openKey(entry.root, parentPath, RegAccess::Full, parent) == RegStatus::Ok)
-            registry.deleteKey(*parent, leaf);
+        if (registry.openKey(entry.root, parentPath, RegAccess::Full, parent) != RegStatus::Ok ||
+            registry.deleteKey(*parent, leaf) != RegStatus::Ok)
+            append_(message(Msg::fmtKeyNotRemoved, {entry.keyPath}));
     }
 }
 
@@ -286,7 +288,12 @@ bool LogReplay::restoreDeletedRegistry(const std::vector<std::string>& entries,
         }
         std::unique_ptr<platform::RegKey> key;
         const RegStatus opened = registry.createKey(entry->root, entry->apiPath, RegAccess::Full, key);
-        if (entry->isKey || opened != RegStatus::Ok) continue;
+        if (entry->isKey) continue;
+        if (opened != RegStatus::Ok) {
+            // A value that cannot be put back must not pass for one that was.
+            append_(message(Msg::msgEntrySkipped) + " " + text);
+            continue;
+        }
 
         const size_t tab = entry->rest.find('\t');
         if (tab == std::string::npos) continue;  // recorded without data: cannot be written back

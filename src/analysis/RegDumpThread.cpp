@@ -204,7 +204,8 @@ void RegDumpThread::Execute() {
                 shared_->reportProblem("Cannot write " + path + ": " + error);
             if (stats.skippedNames > 0)
                 shared_->reportProblem(std::to_string(stats.skippedNames) +
-                                       " names with line breaks were left out of " + path);
+                                       " names with line breaks were left out of " + path,
+                                       false);
             if (stats.failedKeys > 0)
                 shared_->reportProblem(std::to_string(stats.failedKeys) +
                                        " keys of " + rootName + " could not be read completely");
