@@ -50,9 +50,10 @@ protected:
         auto registry = store->accessor();
         std::atomic<int32_t> count{0};
         std::vector<std::string> lines;
-        for (int root = 0; root < 4; ++root)
-            for (auto line : splitLines(registrySnapshotText(*registry, root, count)))
-                lines.emplace_back(line);
+        for (int root = 0; root < 4; ++root) {
+            const std::string text = registrySnapshotText(*registry, root, count);
+            for (auto line : splitLines(text)) lines.emplace_back(line);
+        }
         std::sort(lines.begin(), lines.end());
         return lines;
     }

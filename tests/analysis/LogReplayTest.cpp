@@ -6,6 +6,7 @@
 #include "analysis/AnalysisTestSupport.h"
 #include "analysis/LogReplay.h"
 #include "analysis/RegDumpThread.h"
+#include "analysis/TextLines.h"
 
 using namespace vornak;
 using namespace vornak::analysis;
@@ -24,17 +25,20 @@ protected:
     }
     static RemovalOptions noQuestions() { return {false, false}; }
 
-    // Everything below drive C and in HKCU and HKLM, to prove that nothing the
-    // log does not name has changed.
-    std::string state() {
-        std::string text;
+    // Everything below drive C and in HKCU and HKLM, sorted, to prove that
+    // nothing the log does not name has changed.
+    std::vector<std::string> state() {
+        std::vector<std::string> lines;
         for (const auto& e : std::filesystem::recursive_directory_iterator(driveC))
-            if (e.path().string().rfind(logsHost(), 0) != 0) text += e.path().string() + "\n";
+            if (e.path().string().rfind(logsHost(), 0) != 0) lines.push_back(e.path().string());
         auto registry = store->accessor();
         std::atomic<int32_t> count{0};
-        text += registrySnapshotText(*registry, 1, count);
-        text += registrySnapshotText(*registry, 2, count);
-        return text;
+        for (int root : {1, 2}) {
+            const std::string text = registrySnapshotText(*registry, root, count);
+            for (auto line : splitLines(text)) lines.emplace_back(line);
+        }
+        std::sort(lines.begin(), lines.end());
+        return lines;
     }
 
     test::ScriptedDialogs dialogs;
@@ -119,7 +123,7 @@ TEST_F(LogReplayTest, PathsThatLeaveTheDriveOrAreRelativeAreSkipped) {
     file("outside.txt");
     std::filesystem::create_directories(tmp.str() + "/elsewhere");
     { std::ofstream(tmp.str() + "/victim.txt") << "x"; }
-    const std::string before = state();
+    const auto before = state();
     replay("FILE ADDED!\tC:\\Acme\\..\\outside.txt\r\n"
            "FILE ADDED!\tC:\\..\\victim.txt\r\n"
            "FILE ADDED!\tAcme\\x.txt\r\n"
@@ -201,7 +205,7 @@ TEST_F(LogReplayTest, MalformedLogChangesOnlyWhatItNames) {
     setString(RegRoot::CurrentUser, "Software\\Acme", "Named", "x");
     setString(RegRoot::CurrentUser, "Software\\Acme", "Other", "y");
     setString(RegRoot::CurrentUser, "Software\\Acme", "Number", "5");
-    const std::string before = state();
+    const auto before = state();
     const auto result = replay(
         "no tab at all\r\n"
         "WHAT?\tC:\\Acme\\other.txt\r\n"
