@@ -42,6 +42,7 @@ enum class RegStatus {
 constexpr size_t kMaxKeyNameLength = 255;
 constexpr size_t kMaxValueNameLength = 16383;
 
+// Name lengths count bytes of the 8-bit text, as the ANSI calls count them.
 struct RegKeyInfo {
     uint32_t subkeyCount = 0;
     uint32_t maxSubkeyNameLength = 0;
@@ -62,7 +63,8 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// An open key. Handles are RAII: they close on destruction.
+// An open key. Handles are RAII: they close on destruction. A handle stays safe
+// to use when its key is deleted meanwhile: operations on it then give NotFound.
 class RegKey {
 public:
     virtual ~RegKey() = default;
@@ -72,6 +74,10 @@ public:
 };
 
 // One accessor: owns one connection to the store, used by one thread at a time.
+// Key names may not be empty, contain a backslash or exceed kMaxKeyNameLength;
+// a path may end in one backslash, which is ignored. Any other misuse, and a key
+// handle from another store, give InvalidName. On a store that cannot be used
+// (see RegistryStore::check) every operation gives StoreFailure.
 class RegistryAccessor {
 public:
     virtual ~RegistryAccessor() = default;
@@ -87,14 +93,21 @@ public:
     virtual RegStatus openSubKey(const RegKey& key, const std::string& subPath, RegAccess access,
                                  std::unique_ptr<RegKey>& out) = 0;
 
+    // Also reads the key's subkey and value listings for the enumerations below.
     virtual RegStatus queryInfo(const RegKey& key, RegKeyInfo& info) = 0;
-    // RegEnumKeyEx: subkeys in case-insensitive name order. NotFound past the end.
+    // The enumerations read the whole listing at index 0 (or take the one that
+    // queryInfo has just read) and serve the other indexes from it, so a walk
+    // costs one query per key; asking for index 0 again reads afresh.
+    // RegEnumKeyEx: subkeys in case-insensitive name order (by folded case, code
+    // point order). NotFound past the end.
     virtual RegStatus enumKey(const RegKey& key, uint32_t index, std::string& name) = 0;
-    // RegEnumValue: values in creation order, with type and data. NotFound past the end.
+    // RegEnumValue: values in creation order, with type and data (use these rather
+    // than a queryValue per name when walking). NotFound past the end.
     virtual RegStatus enumValue(const RegKey& key, uint32_t index, RegValue& value) = 0;
     // RegQueryValueEx. The empty name is the default value.
     virtual RegStatus queryValue(const RegKey& key, const std::string& name, RegValue& value) = 0;
-    // RegSetValueEx; needs a key opened with full access.
+    // RegSetValueEx; needs a key opened with full access. Replacing a value keeps
+    // its place in the enumeration (and the letter case of its name).
     virtual RegStatus setValue(const RegKey& key, const std::string& name, uint32_t type,
                                const std::string& data) = 0;
     virtual RegStatus deleteValue(const RegKey& key, const std::string& name) = 0;
@@ -102,7 +115,12 @@ public:
     // when it still has subkeys (its values go with it).
     virtual RegStatus deleteKey(const RegKey& key, const std::string& subPath) = 0;
 
-    // Several changes made all-or-nothing (import of a registry file).
+    // Several changes made all-or-nothing (import of a registry file): after
+    // beginTransaction the operations commit nothing on their own (a failed one
+    // undoes only its own part) until commit(). commit() throws RegistryStoreError
+    // when the changes cannot be saved (then none of them is kept). Changes to
+    // HKEY_CURRENT_USER and to the machine roots live in two files, each
+    // all-or-nothing on its own. Destroying the accessor rolls back.
     virtual void beginTransaction() = 0;
     virtual void commit() = 0;
     virtual void rollback() = 0;
@@ -113,15 +131,24 @@ public:
 class RegistryStore {
 public:
     virtual ~RegistryStore() = default;
+    // Cheap: accessors reuse idle connections. Never throws for a damaged store;
+    // the accessor's operations give StoreFailure instead.
     virtual std::unique_ptr<RegistryAccessor> accessor() = 0;
-    // Checks that the store files can be used; throws RegistryStoreError if not.
+    // Checks that the store files can be used; throws RegistryStoreError if not,
+    // with a message naming the file. It opens both files (creating missing
+    // ones) and recognises them as ours; damage deeper inside a file shows as
+    // StoreFailure of the operation that meets it.
     virtual void check() = 0;
     // Human-readable location, for messages.
     virtual std::string location() const = 0;
 };
 
 // The store of this host: on Windows the real registry, elsewhere the SQLite
-// store in `dir` (created on first use).
+// store in `dir` (created on first use): machine.db holds HKLM, HKCR, HKU and
+// HKCC, user.db HKCU. A store file the user cannot write (or one without any
+// write permission bit, so this holds for root too) opens read-only: full access
+// to its keys is then denied. A file that is not a registry database is never
+// changed or replaced; only a missing or empty (0-byte) file is made a store.
 std::shared_ptr<RegistryStore> openRegistryStore(const std::string& dir);
 // $VORNAK_REGISTRY_DIR, else $XDG_DATA_HOME/vornak/registry, else ~/.local/share/vornak/registry.
 std::string defaultRegistryDir();

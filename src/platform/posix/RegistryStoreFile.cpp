@@ -1,0 +1,289 @@
+#include "platform/posix/RegistryStoreFile.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <filesystem>
+
+namespace vornak::platform::posix {
+namespace {
+
+// Marks a file as ours in its header, so a database of another program is
+// recognised and never taken over.
+constexpr int64_t kApplicationId = 0x566E6B52;  // "VnkR"
+constexpr int64_t kSchemaVersion = 1;
+constexpr int kBusyTimeoutMs = 10000;
+constexpr size_t kMaxIdleConnections = 16;
+
+constexpr const char* kSchema = R"sql(
+CREATE TABLE keys(
+  id INTEGER PRIMARY KEY AUTOINCREMENT,  -- never reused, so a stale handle finds nothing
+  parent INTEGER,                        -- NULL for a root
+  name TEXT NOT NULL,                    -- as created
+  folded TEXT NOT NULL,                  -- name in folded case
+  path TEXT NOT NULL UNIQUE              -- folded path from the root: hklm\software\...
+);
+CREATE INDEX keys_by_parent ON keys(parent, folded);
+CREATE TABLE vals(
+  id INTEGER PRIMARY KEY,                -- creation order
+  key INTEGER NOT NULL,
+  name TEXT NOT NULL,
+  folded TEXT NOT NULL,
+  type INTEGER NOT NULL,
+  data BLOB NOT NULL,
+  UNIQUE(key, folded)
+);
+)sql";
+
+// Closes a handle that failed its checks without checkpointing on the way out:
+// a file that is not ours is never written.
+struct PendingHandle {
+    sqlite3* db = nullptr;
+    ~PendingHandle() {
+        if (db) {
+            sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+            sqlite3_close_v2(db);
+        }
+    }
+    sqlite3* release() {
+        sqlite3* out = db;
+        db = nullptr;
+        return out;
+    }
+};
+
+int pragmaInt(sqlite3* db, const char* sql, int64_t& value) {
+    sqlite3_stmt* stmt = nullptr;
+    int rc = sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr);
+    if (rc == SQLITE_OK) {
+        rc = sqlite3_step(stmt);
+        if (rc == SQLITE_ROW) {
+            value = sqlite3_column_int64(stmt, 0);
+            rc = SQLITE_OK;
+        } else {
+            rc = sqlite3_extended_errcode(db);
+            if (rc == SQLITE_OK)
+                rc = SQLITE_ERROR;
+        }
+    } else {
+        rc = sqlite3_extended_errcode(db);
+    }
+    sqlite3_finalize(stmt);
+    return rc;
+}
+
+struct Header {
+    int64_t applicationId = 0;
+    int64_t version = 0;
+    int64_t pageCount = 0;
+};
+
+int readHeader(sqlite3* db, Header& header) {
+    int rc = pragmaInt(db, "PRAGMA application_id", header.applicationId);
+    if (rc == SQLITE_OK)
+        rc = pragmaInt(db, "PRAGMA user_version", header.version);
+    if (rc == SQLITE_OK)
+        rc = pragmaInt(db, "PRAGMA page_count", header.pageCount);
+    return rc;
+}
+
+// Makes an empty file a registry store. Returns SQLITE_OK (also when another
+// process got there first), kForeignDatabase, or the SQLite error.
+constexpr int kForeignDatabase = -1;
+
+int initialise(sqlite::Connection& connection, Header& header,
+               const std::vector<StoreRoot>& roots) {
+    // WAL mode comes afterwards: switching to it writes the first page, and the
+    // file would then no longer look empty. Another process may be doing the
+    // same, so look again holding the write lock.
+    sqlite::Transaction transaction(connection);
+    int rc = transaction.beginResult();
+    if (rc == SQLITE_OK)
+        rc = readHeader(connection.handle(), header);
+    if (rc != SQLITE_OK || header.applicationId == kApplicationId)
+        return rc;
+    // The file was empty a moment ago; inside the write transaction the page
+    // count reads 1 already, so what must hold now is that nothing is in it.
+    int64_t tables = 0;
+    if (rc == SQLITE_OK)
+        rc = pragmaInt(connection.handle(), "SELECT count(*) FROM sqlite_schema", tables);
+    if (rc != SQLITE_OK)
+        return rc;
+    if (header.applicationId != 0 || header.version != 0 || tables != 0)
+        return kForeignDatabase;
+    std::string sql = kSchema;
+    sql += "PRAGMA application_id=" + std::to_string(kApplicationId) + ";";
+    sql += "PRAGMA user_version=" + std::to_string(kSchemaVersion) + ";";
+    for (const StoreRoot& root : roots)
+        sql += std::string("INSERT INTO keys(parent, name, folded, path) VALUES(NULL, '") +
+               root.longName + "', '" + root.folded + "', '" + root.folded + "');";
+    rc = connection.exec(sql.c_str());
+    if (rc == SQLITE_OK)
+        rc = transaction.commit();
+    if (rc == SQLITE_OK)
+        header.version = kSchemaVersion;
+    return rc;
+}
+
+// A read-only file whose -shm cannot be opened (none left behind and the folder
+// not writable) can still be read as an immutable file.
+std::string immutableUri(const std::string& path) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string uri = "file:";
+    for (unsigned char c : path) {
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+            c == '/' || c == '-' || c == '.' || c == '_' || c == '~') {
+            uri += static_cast<char>(c);
+        } else {
+            uri += '%';
+            uri += kHex[c >> 4];
+            uri += kHex[c & 15];
+        }
+    }
+    return uri + "?immutable=1";
+}
+
+bool isDamageError(int rc) {
+    return (rc & 0xFF) == SQLITE_NOTADB || (rc & 0xFF) == SQLITE_CORRUPT;
+}
+
+}  // namespace
+
+RegistryStoreFile::RegistryStoreFile(std::string folder, const std::string& fileName,
+                                     std::vector<StoreRoot> roots)
+    : folder_(std::move(folder)),
+      path_((std::filesystem::path(folder_) / fileName).string()),
+      roots_(std::move(roots)) {}
+
+RegistryStoreFile::~RegistryStoreFile() = default;
+
+std::unique_ptr<sqlite::Connection> RegistryStoreFile::acquire(std::string* error) {
+    {
+        std::lock_guard lock(mutex_);
+        if (!idle_.empty()) {
+            auto connection = std::move(idle_.back());
+            idle_.pop_back();
+            return connection;
+        }
+    }
+    return open(error);
+}
+
+void RegistryStoreFile::release(std::unique_ptr<sqlite::Connection> connection) {
+    if (!connection)
+        return;
+    if (connection->inTransaction())
+        connection->exec("ROLLBACK");
+    if (connection->inTransaction())
+        return;  // unusable: close it
+    std::lock_guard lock(mutex_);
+    if (idle_.size() < kMaxIdleConnections)
+        idle_.push_back(std::move(connection));
+}
+
+std::unique_ptr<sqlite::Connection> RegistryStoreFile::open(std::string* error) {
+    auto fail = [&](const std::string& message) -> std::unique_ptr<sqlite::Connection> {
+        if (error)
+            *error = message;
+        return nullptr;
+    };
+    auto invalid = [&](const std::string& reason) {
+        return fail("The registry store file '" + path_ + "' is not a valid registry database (" +
+                    reason + ")");
+    };
+    auto unreadable = [&](const std::string& reason) {
+        return fail("The registry store file '" + path_ + "' cannot be opened (" + reason + ")");
+    };
+
+    std::error_code ec;
+    std::filesystem::create_directories(folder_, ec);
+    if (ec)
+        return fail("The registry folder '" + folder_ + "' cannot be created (" + ec.message() +
+                    ")");
+
+    // Root ignores permission bits, so a file without any write bit also counts
+    // as one the user may not write: a store made read-only stays read-only.
+    struct stat st {};
+    const bool exists = ::stat(path_.c_str(), &st) == 0;
+    const bool writable =
+        !exists || (::access(path_.c_str(), W_OK) == 0 && (st.st_mode & 0222) != 0);
+
+    PendingHandle handle;
+    const int flags =
+        SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_EXRESCODE |
+        (writable ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE : SQLITE_OPEN_READONLY);
+    int rc = sqlite3_open_v2(path_.c_str(), &handle.db, flags, nullptr);
+    if (rc != SQLITE_OK)
+        return unreadable(handle.db ? sqlite3_errmsg(handle.db) : sqlite3_errstr(rc));
+    sqlite3_extended_result_codes(handle.db, 1);
+    sqlite3_busy_timeout(handle.db, kBusyTimeoutMs);
+
+    Header header;
+    rc = readHeader(handle.db, header);
+    if (rc != SQLITE_OK && !writable && !isDamageError(rc)) {
+        PendingHandle fallback;
+        if (sqlite3_open_v2(immutableUri(path_).c_str(), &fallback.db,
+                            SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_READONLY | SQLITE_OPEN_URI,
+                            nullptr) == SQLITE_OK) {
+            sqlite3_extended_result_codes(fallback.db, 1);
+            if (readHeader(fallback.db, header) == SQLITE_OK) {
+                std::swap(handle.db, fallback.db);
+                rc = SQLITE_OK;
+            }
+        }
+    }
+    if (rc != SQLITE_OK)
+        return isDamageError(rc) ? invalid(sqlite3_errstr(rc)) : unreadable(sqlite3_errstr(rc));
+
+    auto connection = std::make_unique<sqlite::Connection>(handle.db, writable);
+    auto discard = [&](std::unique_ptr<sqlite::Connection>& c) {
+        sqlite3_db_config(c->handle(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+        c.reset();
+    };
+    sqlite3* db = handle.release();
+
+    if (header.applicationId != kApplicationId) {
+        if (header.applicationId != 0 || header.pageCount != 0) {
+            discard(connection);
+            return invalid("it is a database of another program");
+        }
+        if (!writable) {
+            discard(connection);
+            return invalid("it is empty and cannot be written");
+        }
+        // Empty: make it ours.
+        rc = initialise(*connection, header, roots_);
+        if (rc == kForeignDatabase) {
+            discard(connection);
+            return invalid("it is a database of another program");
+        }
+        if (rc != SQLITE_OK) {
+            const std::string reason = connection->lastError();
+            discard(connection);
+            return fail("The registry store file '" + path_ + "' cannot be created (" + reason +
+                        ")");
+        }
+    }
+    if (header.version > kSchemaVersion) {
+        discard(connection);
+        return invalid("it was made by a newer version of the program");
+    }
+    if (header.version < 1) {
+        discard(connection);
+        return invalid("its layout is unknown");
+    }
+
+    if (writable) {
+        connection->exec("PRAGMA journal_mode=WAL");
+        // Keep -wal and -shm after the last connection closes: without them a
+        // user who may not write the folder could not read the store at all.
+        int persist = 1;
+        sqlite3_file_control(db, "main", SQLITE_FCNTL_PERSIST_WAL, &persist);
+        connection->exec("PRAGMA synchronous=NORMAL; PRAGMA journal_size_limit=4194304");
+    }
+    connection->exec("PRAGMA mmap_size=268435456");
+    return connection;
+}
+
+}  // namespace vornak::platform::posix

@@ -1,0 +1,138 @@
+#include "platform/posix/SqliteDatabase.h"
+
+namespace vornak::platform::sqlite {
+namespace {
+
+enum ControlSlot : size_t {
+    kBeginImmediate,
+    kCommit,
+    kRollback,
+    kSavepoint,
+    kRelease,
+    kRollbackTo,
+};
+static_assert(kRollbackTo < Connection::kFirstFreeSlot);
+
+}  // namespace
+
+Connection::Connection(sqlite3* db, bool writable) : db_(db), writable_(writable) {}
+
+Connection::~Connection() {
+    for (sqlite3_stmt* stmt : statements_)
+        sqlite3_finalize(stmt);
+    sqlite3_close_v2(db_);
+}
+
+sqlite3_stmt* Connection::statement(size_t slot, const char* sql) {
+    if (slot >= statements_.size())
+        statements_.resize(slot + 1, nullptr);
+    if (!statements_[slot]) {
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr) !=
+            SQLITE_OK) {
+            sqlite3_finalize(stmt);
+            return nullptr;
+        }
+        statements_[slot] = stmt;
+    }
+    return statements_[slot];
+}
+
+int Connection::exec(const char* sql) {
+    return sqlite3_exec(db_, sql, nullptr, nullptr, nullptr);
+}
+
+Query::Query(Connection& connection, size_t slot, const char* sql)
+    : connection_(connection), stmt_(connection.statement(slot, sql)) {
+    prepareResult_ = stmt_ ? SQLITE_OK : sqlite3_extended_errcode(connection.handle());
+    if (prepareResult_ == SQLITE_OK && stmt_ == nullptr)
+        prepareResult_ = SQLITE_ERROR;
+}
+
+Query::~Query() {
+    if (stmt_) {
+        sqlite3_reset(stmt_);
+        sqlite3_clear_bindings(stmt_);
+    }
+}
+
+void Query::bind(int index, int64_t value) {
+    if (stmt_)
+        sqlite3_bind_int64(stmt_, index, value);
+}
+
+void Query::bindText(int index, std::string_view text) {
+    if (stmt_)
+        sqlite3_bind_text64(stmt_, index, text.data(), text.size(), SQLITE_STATIC, SQLITE_UTF8);
+}
+
+void Query::bindBlob(int index, std::string_view bytes) {
+    // A null pointer would bind NULL instead of an empty blob.
+    static const char kEmpty = 0;
+    if (stmt_)
+        sqlite3_bind_blob64(stmt_, index, bytes.empty() ? &kEmpty : bytes.data(), bytes.size(),
+                            SQLITE_STATIC);
+}
+
+int Query::step() {
+    if (!stmt_)
+        return prepareResult_;
+    int rc = sqlite3_step(stmt_);
+    if (rc == SQLITE_ROW || rc == SQLITE_DONE)
+        return rc;
+    rc = sqlite3_extended_errcode(connection_.handle());
+    sqlite3_reset(stmt_);
+    return rc == SQLITE_OK ? SQLITE_ERROR : rc;
+}
+
+std::string Query::columnText(int column) const {
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
+    if (!text)
+        return {};
+    return std::string(text, static_cast<size_t>(sqlite3_column_bytes(stmt_, column)));
+}
+
+std::string Query::columnBlob(int column) const {
+    const auto* bytes = static_cast<const char*>(sqlite3_column_blob(stmt_, column));
+    if (!bytes)
+        return {};
+    return std::string(bytes, static_cast<size_t>(sqlite3_column_bytes(stmt_, column)));
+}
+
+Transaction::Transaction(Connection& connection)
+    : connection_(connection), nested_(connection.inTransaction()) {
+    begin_ = nested_ ? run(kSavepoint, "SAVEPOINT op") : run(kBeginImmediate, "BEGIN IMMEDIATE");
+    if (begin_ != SQLITE_OK)
+        finished_ = true;
+}
+
+Transaction::~Transaction() {
+    if (finished_)
+        return;
+    if (nested_) {
+        // A failed statement may already have ended the caller's transaction.
+        if (connection_.inTransaction()) {
+            run(kRollbackTo, "ROLLBACK TO op");
+            run(kRelease, "RELEASE op");
+        }
+    } else if (connection_.inTransaction()) {
+        run(kRollback, "ROLLBACK");
+    }
+}
+
+int Transaction::commit() {
+    if (finished_)
+        return begin_ == SQLITE_OK ? SQLITE_MISUSE : begin_;
+    int rc = nested_ ? run(kRelease, "RELEASE op") : run(kCommit, "COMMIT");
+    if (rc == SQLITE_OK)
+        finished_ = true;
+    return rc;
+}
+
+int Transaction::run(size_t slot, const char* sql) {
+    Query q(connection_, slot, sql);
+    int rc = q.step();
+    return rc == SQLITE_DONE ? SQLITE_OK : rc;
+}
+
+}  // namespace vornak::platform::sqlite

@@ -1,0 +1,205 @@
+// Readers and writers at once on the SQLite registry store: several threads,
+// and several processes, must neither fail nor see half of a change.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "RegistryStoreTestSupport.h"
+
+using namespace vornak::platform;
+using namespace vornak::test;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+// The writer switches the watched value between these two; a reader that sees
+// any other type-and-data pair has seen a torn write.
+const RegValue kStateA{"state", kRegSz, std::string("alpha\0", 6)};
+const RegValue kStateB{"state", kRegBinary, std::string(64, '\xb7')};
+
+bool isWholeState(const RegValue& v) {
+    return (v.type == kStateA.type && v.data == kStateA.data) ||
+           (v.type == kStateB.type && v.data == kStateB.data);
+}
+
+struct WalkCounts {
+    std::atomic<int> failures{0};  // any status but Ok and NotFound
+    std::atomic<int> torn{0};
+    std::atomic<int> statesSeen{0};
+    std::atomic<int> walks{0};
+};
+
+void count(WalkCounts& counts, RegStatus status) {
+    if (status != RegStatus::Ok && status != RegStatus::NotFound)
+        ++counts.failures;
+}
+
+// The walk of a registry snapshot: open, query, list values, list subkeys.
+void walk(RegistryAccessor& acc, const std::string& path, WalkCounts& counts) {
+    std::unique_ptr<RegKey> key;
+    RegStatus status = acc.openKey(RegRoot::LocalMachine, path, RegAccess::Full, key);
+    count(counts, status);
+    if (status != RegStatus::Ok)
+        return;
+    RegKeyInfo info;
+    status = acc.queryInfo(*key, info);
+    count(counts, status);
+    if (status != RegStatus::Ok)
+        return;
+    RegValue value;
+    for (uint32_t i = 0; (status = acc.enumValue(*key, i, value)) == RegStatus::Ok; ++i) {
+        if (value.name == "state") {
+            ++counts.statesSeen;
+            if (!isWholeState(value))
+                ++counts.torn;
+        }
+    }
+    count(counts, status);
+    if (acc.queryValue(*key, "state", value) == RegStatus::Ok && !isWholeState(value))
+        ++counts.torn;
+    std::vector<std::string> names;
+    std::string name;
+    for (uint32_t i = 0; (status = acc.enumKey(*key, i, name)) == RegStatus::Ok; ++i)
+        names.push_back(name);
+    count(counts, status);
+    for (const auto& child : names)
+        walk(acc, path.empty() ? child : path + "\\" + child, counts);
+}
+
+void buildTree(RegistryStore& store) {
+    auto acc = store.accessor();
+    acc->beginTransaction();
+    for (int i = 0; i < 20; ++i) {
+        for (int j = 0; j < 3; ++j) {
+            auto key =
+                mustCreate(*acc, RegRoot::LocalMachine,
+                           "Walk\\Branch " + std::to_string(i) + "\\Leaf " + std::to_string(j));
+            for (int v = 0; v < 4; ++v)
+                ASSERT_EQ(
+                    acc->setValue(*key, "v" + std::to_string(v), kRegSz, std::string(40, 'x')),
+                    RegStatus::Ok);
+        }
+    }
+    auto watched = mustCreate(*acc, RegRoot::LocalMachine, "Walk\\Watched");
+    ASSERT_EQ(acc->setValue(*watched, "first", kRegDword, "1111"), RegStatus::Ok);
+    ASSERT_EQ(acc->setValue(*watched, kStateA.name, kStateA.type, kStateA.data), RegStatus::Ok);
+    acc->commit();
+}
+
+// Flips the watched value, and makes and removes keys next to it, until told to stop.
+// Returns how many changes failed.
+int writeUntil(RegistryStore& store, const std::atomic<bool>& stop, int* changes = nullptr) {
+    auto acc = store.accessor();
+    int failed = 0;
+    int n = 0;
+    std::unique_ptr<RegKey> watched;
+    if (acc->openKey(RegRoot::LocalMachine, "Walk\\Watched", RegAccess::Full, watched) !=
+        RegStatus::Ok)
+        return 1;
+    for (; !stop; ++n) {
+        const RegValue& next = n % 2 ? kStateA : kStateB;
+        if (n % 10 == 9) {
+            // Now and then a group of changes, as an import makes them.
+            acc->beginTransaction();
+            std::unique_ptr<RegKey> extra;
+            if (acc->createKey(RegRoot::LocalMachine, "Walk\\Churn\\Group", RegAccess::Full,
+                               extra) != RegStatus::Ok ||
+                acc->setValue(*extra, "n", kRegSz, std::to_string(n)) != RegStatus::Ok ||
+                acc->setValue(*watched, next.name, next.type, next.data) != RegStatus::Ok)
+                ++failed;
+            acc->commit();
+        } else if (acc->setValue(*watched, next.name, next.type, next.data) != RegStatus::Ok) {
+            ++failed;
+        }
+        std::unique_ptr<RegKey> churn;
+        const std::string name = "Walk\\Churn\\Key " + std::to_string(n % 8);
+        if (n % 16 < 8) {
+            if (acc->createKey(RegRoot::LocalMachine, name, RegAccess::Full, churn) !=
+                    RegStatus::Ok ||
+                acc->setValue(*churn, "v", kRegSz, name) != RegStatus::Ok)
+                ++failed;
+        } else if (acc->openKey(RegRoot::LocalMachine, name, RegAccess::Full, churn) !=
+                       RegStatus::Ok ||
+                   acc->deleteKey(*churn, "") != RegStatus::Ok) {
+            ++failed;
+        }
+    }
+    if (changes)
+        *changes = n;
+    return failed;
+}
+
+}  // namespace
+
+TEST_F(RegistryStoreTest, FourWalkersAndAWriterNeitherFailNorTear) {
+    buildTree(*store);
+    std::atomic<bool> stop{false};
+    WalkCounts counts;
+    std::vector<std::thread> walkers;
+    for (int t = 0; t < 4; ++t) {
+        walkers.emplace_back([&] {
+            auto own = store->accessor();
+            while (!stop) {
+                walk(*own, "", counts);
+                ++counts.walks;
+            }
+        });
+    }
+    int changes = 0;
+    int writeFailures = 0;
+    std::thread writer([&] { writeFailures = writeUntil(*store, stop, &changes); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+    stop = true;
+    writer.join();
+    for (auto& w : walkers)
+        w.join();
+
+    EXPECT_EQ(writeFailures, 0);
+    EXPECT_EQ(counts.failures, 0);
+    EXPECT_EQ(counts.torn, 0);
+    EXPECT_GT(changes, 20);
+    EXPECT_GE(counts.walks, 4);
+    EXPECT_GT(counts.statesSeen, 0);
+}
+
+TEST_F(RegistryStoreTest, AnotherProcessWritingMeanwhile) {
+    buildTree(*store);
+    // A connection must not cross fork(): close them all first.
+    acc.reset();
+    store.reset();
+
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        auto own = openRegistryStore(dir);
+        std::atomic<bool> stop{false};
+        std::thread timer([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(800));
+            stop = true;
+        });
+        int changes = 0;
+        const int failed = writeUntil(*own, stop, &changes);
+        timer.join();
+        _exit(failed == 0 && changes > 10 ? 0 : 1);
+    }
+
+    auto reader = openRegistryStore(dir);
+    WalkCounts counts;
+    const auto end = Clock::now() + std::chrono::milliseconds(800);
+    while (Clock::now() < end) {
+        auto own = reader->accessor();
+        walk(*own, "Walk", counts);
+        ++counts.walks;
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the writing process failed";
+    EXPECT_EQ(counts.failures, 0);
+    EXPECT_EQ(counts.torn, 0);
+    EXPECT_GT(counts.statesSeen, 0);
+}
