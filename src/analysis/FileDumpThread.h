@@ -29,13 +29,16 @@ struct FileDumpInputs {
 };
 
 // The lines of one snapshot, unsorted: "C:\Acme" TAB "<- dir" for a folder,
-// "C:\Acme\setup.log" for a file. `foundFiles` goes up by one per line. Names
-// with control characters (a line break would split the line, a tab would
-// make a file look like a folder) are left out, and so is what lies below
-// such a folder; `skipped` counts them.
+// "C:\Acme\setup.log" for a file. Folders are listed by `walkers` threads at
+// once (0: one per core, up to two), each into its own arena of `lines`.
+// `foundFiles` goes up by one per line. Names with control characters (a
+// line break would split the line, a tab would make a file look like a
+// folder) are left out, and so is what lies below such a folder; `skipped`
+// counts them.
 void collectFileLines(const platform::FileSystem& fs, const std::vector<DriveItem>& drives,
-                      const std::string& logsFolderPath, LineArena& lines,
-                      std::atomic<int32_t>& foundFiles, uint64_t* skipped = nullptr);
+                      const std::string& logsFolderPath, std::vector<LineArena>& lines,
+                      std::atomic<int32_t>& foundFiles, uint64_t* skipped = nullptr,
+                      unsigned walkers = 0);
 
 class FileDumpThread {
 public:
