@@ -4,8 +4,8 @@
 
 #include "analysis/AnalysisFiles.h"
 #include "analysis/CollatedOrder.h"
+#include "analysis/MappedText.h"
 #include "analysis/SnapshotDifference.h"
-#include "analysis/TextLines.h"
 
 namespace vornak::analysis {
 namespace {
@@ -33,13 +33,13 @@ std::string analysisLogText(const platform::FileSystem& fs, const std::string& l
     LineArena differences;
     for (const Pair& pair : snapshotPairs(logsFolderPath)) {
         if (!fs.fileExists(pair.before) || !fs.fileExists(pair.after)) continue;
-        const auto before = fs.readFile(pair.before);
-        const auto after = fs.readFile(pair.after);
+        const auto before = MappedText::open(fs, pair.before);
+        const auto after = MappedText::open(fs, pair.after);
         if (!before || !after) continue;
         if (pair.isFiles)
-            appendDifferences(*before, *after, kFileAdded, kFileDeleted, differences);
+            appendDifferences(before->text(), after->text(), kFileAdded, kFileDeleted, differences);
         else
-            appendDifferences(*before, *after, kRegAdded, kRegDeleted, differences);
+            appendDifferences(before->text(), after->text(), kRegAdded, kRegDeleted, differences);
     }
     const auto order = collatedOrder(static_cast<uint32_t>(differences.size()),
                                      [&differences](uint32_t i) { return differences[i]; });

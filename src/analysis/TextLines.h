@@ -8,6 +8,18 @@
 
 namespace vornak::analysis {
 
+// Reads lines one after the other by the rules of splitLines, without a list.
+class LineCursor {
+public:
+    explicit LineCursor(std::string_view text) : p_(text.data()), end_(p_ + text.size()) {}
+    // The next line into `line`; false when there is none left.
+    bool next(std::string_view& line);
+
+private:
+    const char* p_;
+    const char* end_;
+};
+
 // Splits at CR LF, lone LF and lone CR. A break at the very end adds no empty
 // line, so an empty text has no lines. The views point into `text`.
 std::vector<std::string_view> splitLines(std::string_view text);
