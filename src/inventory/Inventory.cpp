@@ -126,7 +126,14 @@ std::string serializeHiddenList(const std::vector<std::string>& lines) {
     return out;
 }
 
-Inventory::Inventory(InventoryView* view) : view_(view), fs_(platform::defaultFileSystem()) {}
+Inventory::Inventory(InventoryView* view) : view_(view) {}
+
+const platform::FileSystem& Inventory::fileSystem() const {
+    if (fs_) return *fs_;
+    // Looked up at use, so a file system set up after construction counts.
+    current_ = platform::defaultFileSystem();
+    return *current_;
+}
 
 Inventory::~Inventory() = default;
 
@@ -148,6 +155,7 @@ void Inventory::RefreshInventory() {
     if (!startupDone_ && view_)
         view_->setSplashMaximum(static_cast<int>(lmNames.size() + cuNames.size()));
 
+    const platform::FileSystem& fs = fileSystem();
     master_.clear();
     master_.reserve(lmNames.size() + cuNames.size());
     const std::string prefix = std::string(kUninstallKeyPath) + "\\";
@@ -157,7 +165,7 @@ void Inventory::RefreshInventory() {
             std::string command = ReadRegString(rootCode, keyPath, "UninstallString");
             if (command.empty()) continue;
             master_.emplace_back();
-            master_.back().statusImage = ClassifyUninstallCommand(command, rootCode, *fs_);
+            master_.back().statusImage = ClassifyUninstallCommand(command, rootCode, fs);
             std::string caption = ReadRegString(rootCode, keyPath, "DisplayName");
             // Only leading blanks go; tabs and trailing blanks stay.
             caption.erase(0, std::min(caption.find_first_not_of(' '), caption.size()));
@@ -296,14 +304,15 @@ void Inventory::SkjulClick(int selectedRow) {
     writeStatus();
 }
 
-std::string Inventory::hiddenFilePath() const { return fs_->programFolder() + kHiddenFileName; }
+std::string Inventory::hiddenFilePath() const { return fileSystem().programFolder() + kHiddenFileName; }
 
 void Inventory::startHiddenFilter() {
     hiddenList_.clear();
     bool failed = false;
     const std::string path = hiddenFilePath();
-    if (fs_->fileExists(path)) {
-        if (auto bytes = fs_->readFile(path))
+    const platform::FileSystem& fs = fileSystem();
+    if (fs.fileExists(path)) {
+        if (auto bytes = fs.readFile(path))
             hiddenList_ = parseHiddenList(*bytes);
         else
             failed = true;
@@ -322,7 +331,7 @@ void Inventory::startHiddenFilter() {
 
 void Inventory::saveHiddenFilter() const {
     const std::string path = hiddenFilePath();
-    if (!fs_->writeFile(path, serializeHiddenList(hiddenList_)))
+    if (!fileSystem().writeFile(path, serializeHiddenList(hiddenList_)))
         throw std::runtime_error("Cannot create file " + path);
 }
 

@@ -69,6 +69,8 @@ public:
     ~Inventory();
 
     void setView(InventoryView* view) { view_ = view; }
+    // The file system for uninstaller tests and hidden.dat; the program's default
+    // one unless set.
     void setFileSystem(std::shared_ptr<platform::FileSystem> fs);
 
     // Lists and flags.
@@ -124,11 +126,13 @@ public:
     void writeStatus();
 
 private:
+    const platform::FileSystem& fileSystem() const;
     void copyMasterToVisible();
     void removeHiddenFromMaster();
 
     InventoryView* view_;
     std::shared_ptr<platform::FileSystem> fs_;
+    mutable std::shared_ptr<platform::FileSystem> current_;
     EntryList master_;
     EntryList visible_;
     bool masterExists_ = false;

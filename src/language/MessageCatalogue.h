@@ -79,7 +79,8 @@ MessageCatalogue& messages();
 
 // Our own small formatter for catalogue texts: "%s" takes a text argument, "%d"
 // an integer argument, "%%" gives a percent sign. Any other directive, too few
-// or too many arguments, or an argument of the wrong kind throws FormatError.
+// arguments, or an argument of the wrong kind throws FormatError; arguments the
+// text does not use are left out.
 // Language texts are never handed to the printf family.
 class FormatError : public std::runtime_error {
 public:

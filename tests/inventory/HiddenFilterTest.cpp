@@ -98,9 +98,9 @@ TEST_F(HiddenFilterTest, HiddenFileLineRules) {
 TEST_F(HiddenFilterTest, SaveWritesCrLfAndReplacesAtomically) {
     inv.startHiddenFilter();
     inv.SkjulClick(0);
-    inv.SkjulClick(0);
+    inv.SkjulClick(1);
     inv.saveHiddenFilter();
-    EXPECT_EQ(hiddenFile(), "acme editor\r\nAcme Editor\r\n");
+    EXPECT_EQ(hiddenFile(), "Acme Editor\r\nacme editor\r\n");
 
     // A crash between writing the new file and renaming it leaves a stray new
     // file beside the old one; the old list is what the next start reads.
@@ -108,7 +108,7 @@ TEST_F(HiddenFilterTest, SaveWritesCrLfAndReplacesAtomically) {
     Inventory next(&view);
     next.RefreshInventory();
     next.startHiddenFilter();
-    EXPECT_EQ(next.hiddenList(), (std::vector<std::string>{"acme editor", "Acme Editor"}));
+    EXPECT_EQ(next.hiddenList(), (std::vector<std::string>{"Acme Editor", "acme editor"}));
 
     next.setHiddenList({});
     next.saveHiddenFilter();

@@ -48,7 +48,7 @@ TEST_F(InventoryTest, CaptionsAndLeftOutRegistrations) {
     Inventory inv(&view);
     inv.RefreshInventory();
     EXPECT_EQ(captions(inv.master()),
-              (std::vector<std::string>{"OnlyBlanks ***", "Spaced out  ", "{1234-ABCD} ***"}));
+              (std::vector<std::string>{"{1234-ABCD} ***", "OnlyBlanks ***", "Spaced out  "}));
     // Keys without a command still count for the splash screen's progress bar.
     EXPECT_EQ(view.splashMaximum, 5);
     EXPECT_EQ(view.splashSteps, 3);

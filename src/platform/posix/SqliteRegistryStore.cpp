@@ -50,7 +50,7 @@ bool placeOf(RegRoot root, RootPlace& place) {
 }
 
 enum Slot : size_t {
-    kFindKey = Connection::kFirstFreeSlot,
+    kFindKey = RegistryStoreFile::kFirstFreeSlot,
     kInsertKey,
     kKeyExists,
     kHasSubkey,
@@ -185,7 +185,7 @@ class SqliteAccessor final : public RegistryAccessor {
         if (status != RegStatus::NotFound)
             return status;
 
-        Connection* c = connect(place.file, status);
+        Connection* c = connect(place.file, status, Use::Write);
         if (!c)
             return status;
         if (!c->writable())
@@ -221,6 +221,7 @@ class SqliteAccessor final : public RegistryAccessor {
         }
         if (const int rc = transaction.commit(); rc != SQLITE_OK)
             return statusOf(rc);
+        changed();
         if (created)
             *created = existing + 1 < prefixes.size();
         out = std::make_unique<SqliteKey>(files_[place.file], place.file, root, joinNames(names),
@@ -339,7 +340,7 @@ class SqliteAccessor final : public RegistryAccessor {
         if (k->access != RegAccess::Full)
             return RegStatus::AccessDenied;
         RegStatus status;
-        Connection* c = connect(k->fileIndex, status);
+        Connection* c = connect(k->fileIndex, status, Use::Write);
         if (!c)
             return status;
         if (!c->writable())
@@ -359,6 +360,7 @@ class SqliteAccessor final : public RegistryAccessor {
             return statusOf(rc);
         if (const int rc = transaction.commit(); rc != SQLITE_OK)
             return statusOf(rc);
+        changed();
         k->valuesFresh = false;
         return RegStatus::Ok;
     }
@@ -370,7 +372,7 @@ class SqliteAccessor final : public RegistryAccessor {
         if (k->access != RegAccess::Full)
             return RegStatus::AccessDenied;
         RegStatus status;
-        Connection* c = connect(k->fileIndex, status);
+        Connection* c = connect(k->fileIndex, status, Use::Write);
         if (!c)
             return status;
         if (!c->writable())
@@ -381,7 +383,10 @@ class SqliteAccessor final : public RegistryAccessor {
         if (const int rc = q.step(); rc != SQLITE_DONE)
             return statusOf(rc);
         k->valuesFresh = false;
-        return c->changes() > 0 ? RegStatus::Ok : RegStatus::NotFound;
+        if (c->changes() == 0)
+            return RegStatus::NotFound;
+        changed();
+        return RegStatus::Ok;
     }
 
     RegStatus deleteKey(const RegKey& key, const std::string& subPath) override {
@@ -396,7 +401,7 @@ class SqliteAccessor final : public RegistryAccessor {
         appendFolded(folded, names);
 
         RegStatus status;
-        Connection* c = connect(k->fileIndex, status);
+        Connection* c = connect(k->fileIndex, status, Use::Write);
         if (!c)
             return status;
         if (!c->writable())
@@ -425,6 +430,7 @@ class SqliteAccessor final : public RegistryAccessor {
         }
         if (const int rc = transaction.commit(); rc != SQLITE_OK)
             return statusOf(rc);
+        changed();
         k->subkeysFresh = false;
         return RegStatus::Ok;
     }
@@ -454,9 +460,13 @@ class SqliteAccessor final : public RegistryAccessor {
                 continue;
             link.inGroup = false;
             Connection& c = *link.connection;
-            if (failure.empty() && c.exec("COMMIT") != SQLITE_OK) {
-                failure = c.lastError();
-                failedFile = i;
+            if (failure.empty()) {
+                if (c.exec("COMMIT") == SQLITE_OK) {
+                    RegistryStoreFile::noteCommit();
+                } else {
+                    failure = c.lastError();
+                    failedFile = i;
+                }
             }
             if (c.inTransaction())
                 c.exec("ROLLBACK");
@@ -485,9 +495,13 @@ class SqliteAccessor final : public RegistryAccessor {
         bool inGroup = false;  // its part of a group of changes has begun
     };
 
+    enum class Use { Read, Write };
+
     // This accessor's connection to a file: taken from the file's pool on first
-    // use, and joined to the caller's group of changes when there is one.
-    Connection* connect(FileIndex file, RegStatus& status) {
+    // use, and joined to the caller's group of changes when there is one. Reads
+    // run in a snapshot shared across calls (see RegistryStoreFile::startReading);
+    // writes end it first, as they must not start from an old snapshot.
+    Connection* connect(FileIndex file, RegStatus& status, Use use = Use::Read) {
         Link& link = links_[file];
         if (!link.connection) {
             link.connection = files_[file]->acquire(nullptr);
@@ -496,26 +510,37 @@ class SqliteAccessor final : public RegistryAccessor {
                 return nullptr;
             }
         }
+        Connection& c = *link.connection;
         if (grouped_) {
             if (!link.inGroup) {
-                const int rc = link.connection->exec(link.connection->writable() ? "BEGIN IMMEDIATE"
-                                                                                 : "BEGIN");
-                if (rc != SQLITE_OK) {
+                RegistryStoreFile::stopReading(c);
+                if (c.exec(c.writable() ? "BEGIN IMMEDIATE" : "BEGIN") != SQLITE_OK) {
                     groupBroken_ = true;
                     status = RegStatus::StoreFailure;
                     return nullptr;
                 }
                 link.inGroup = true;
-            } else if (!link.connection->inTransaction()) {
+            } else if (!c.inTransaction()) {
                 // An error has ended the group's transaction: the changes made
                 // so far are gone, so nothing more may be added to it.
                 groupBroken_ = true;
                 status = RegStatus::StoreFailure;
                 return nullptr;
             }
+        } else if (use == Use::Write) {
+            RegistryStoreFile::stopReading(c);
+        } else {
+            files_[file]->startReading(c);
         }
         status = RegStatus::Ok;
-        return link.connection.get();
+        return &c;
+    }
+
+    // After a change that is committed (not one inside a group, which counts
+    // when the group commits).
+    void changed() const {
+        if (!grouped_)
+            RegistryStoreFile::noteCommit();
     }
 
     const SqliteKey* own(const RegKey& key) const {

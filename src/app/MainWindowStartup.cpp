@@ -1,0 +1,181 @@
+// TForm1's lifecycle: the first activation restores the settings, the language,
+// the Language menu and the hidden-entry filter; every activation rewrites the
+// status bar; closing saves the settings and the hidden list.
+#include <QCloseEvent>
+#include <QHeaderView>
+#include <QTableView>
+#include <QTimer>
+
+#include "app/FontCharset.h"
+#include "app/MainWindow.h"
+#include "app/QtText.h"
+#include "language/LanguageEngine.h"
+#include "language/LanguageSettings.h"
+#include "platform/Dialogs.h"
+#include "registry/RegistryAccess.h"
+
+namespace vornak::app {
+namespace {
+
+// Settings reads use the root code in either spelling; writes "LM".
+constexpr const char* kReadRoot = "lm";
+constexpr const char* kWriteRoot = "LM";
+
+}  // namespace
+
+bool TForm1::event(QEvent* e) {
+    const bool handled = QMainWindow::event(e);
+    if (e->type() == QEvent::WindowActivate) FormActivate();
+    return handled;
+}
+
+void TForm1::showEvent(QShowEvent* e) {
+    QMainWindow::showEvent(e);
+    if (firstShowSeen_) return;
+    firstShowSeen_ = true;
+    // Being shown counts as being activated, also where no window manager hands
+    // out the focus: the start-up must not wait for one.
+    QTimer::singleShot(0, this, [this] {
+        if (!startupDone()) FormActivate();
+    });
+}
+
+void TForm1::FormActivate() {
+    // A message box shown during the start-up (a broken language file) activates
+    // the window again when it closes; that activation only writes the status.
+    if (!startupDone() && !startupRunning_) {
+        startupRunning_ = true;
+        runStartupSettings();
+        try {
+            language_->BuildLanguageMenu();
+        } catch (const std::exception&) {
+            // The menu keeps what was added; nothing is said.
+        }
+        run([this] { inventory_.startHiddenFilter(); });
+        checkMarksChanged();
+        inventory_.setStartupDone();
+        startupRunning_ = false;
+    }
+    writeStatusOnActivation();
+}
+
+void TForm1::runStartupSettings() {
+    // The block ends at its first failure: a registry read that aborts or a
+    // number that does not convert. What was applied before stays.
+    try {
+        ChangeLang(storedLanguage());
+        if (ReadRegBool(kReadRoot, kSettingsKeyPath, "grid")) GridLinesClick();
+        if (ReadRegString(kReadRoot, kSettingsKeyPath, "WindowState") == "Max") {
+            setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
+        } else {
+            const auto read = [](const char* name) {
+                return parseWholeNumber(ReadRegString(kReadRoot, kSettingsKeyPath, name));
+            };
+            if (const auto left = read("WindowLeft")) move(*left, y());
+            if (const auto top = read("WindowTop")) move(x(), *top);
+            if (const auto width = read("WindowWidth")) resize(*width, height());
+            if (const auto height = read("WindowHeight")) resize(width(), *height);
+        }
+        const std::string fontName = ReadRegString(kReadRoot, kSettingsKeyPath, "FontName");
+        if (!fontName.empty()) setListFontName(toQt(fontName));
+        const std::string charsetText = ReadRegString(kReadRoot, kSettingsKeyPath, "FontCharset");
+        if (!charsetText.empty()) {
+            const auto charset = parseWholeNumber(charsetText);
+            // A character set is a byte; anything else is as broken as a word.
+            if (!charset || *charset < 0 || *charset > 255) return;
+            setListFontCharset(*charset);
+        }
+    } catch (const std::exception&) {
+        // Silent: first run (no "grid" yet) or no rights to the settings key.
+    }
+}
+
+void TForm1::writeStatusOnActivation() {
+    try {
+        inventory_.writeStatus();
+    } catch (const std::exception&) {
+        // No usable fmtStatusCount (no language applied, or a broken one that
+        // ChangeLang has already reported): the panel stays empty rather than
+        // raising an error box at every activation.
+        showStatus({});
+    }
+}
+
+void TForm1::ChangeLang(const std::string& name) { language_->ChangeLang(name); }
+
+void TForm1::closeEvent(QCloseEvent* e) {
+    e->ignore();
+    saveSettings();
+    if (run([this] { inventory_.saveHiddenFilter(); })) e->accept();
+}
+
+void TForm1::saveSettings() {
+    // Every write's result is ignored: a user who may not write the settings key
+    // can still close the program.
+    try {
+        saveLanguage(language_->currentLanguage());
+        WriteRegString(kWriteRoot, kSettingsKeyPath, "FontName", fromQt(listFont().family()));
+        WriteRegString(kWriteRoot, kSettingsKeyPath, "FontCharset", std::to_string(listCharset_));
+        WriteRegBool(kWriteRoot, kSettingsKeyPath, "grid", gridLinesShown());
+        WriteRegBool(kWriteRoot, kSettingsKeyPath, "hidehidden", inventory_.hiddenFilterOn());
+        if (isMaximized()) {
+            WriteRegString(kWriteRoot, kSettingsKeyPath, "WindowState", "Max");
+        } else {
+            WriteRegString(kWriteRoot, kSettingsKeyPath, "WindowState", "Normal");
+            const QRect placement = isMinimized() ? normalGeometry() : QRect(pos(), size());
+            WriteRegString(kWriteRoot, kSettingsKeyPath, "WindowLeft",
+                           std::to_string(placement.x()));
+            WriteRegString(kWriteRoot, kSettingsKeyPath, "WindowTop",
+                           std::to_string(placement.y()));
+            WriteRegString(kWriteRoot, kSettingsKeyPath, "WindowWidth",
+                           std::to_string(placement.width()));
+            WriteRegString(kWriteRoot, kSettingsKeyPath, "WindowHeight",
+                           std::to_string(placement.height()));
+        }
+    } catch (const std::exception&) {
+    }
+}
+
+void TForm1::FontClick() {
+    const QFont current = listFont();
+    platform::FontChoice preset;
+    preset.name = fromQt(current.family());
+    preset.charset = listCharset_;
+    preset.pixelHeight = current.pixelSize();
+    preset.bold = current.bold();
+    preset.italic = current.italic();
+    const auto choice = dialogs_.chooseFont(preset);
+    if (!choice) return;
+    // Only the typeface and the character set are taken; the list keeps its
+    // size, weight and style.
+    setListFontName(toQt(choice->name));
+    setListFontCharset(choice->charset);
+}
+
+void TForm1::setListFontName(const QString& name) {
+    QFont font = list_->font();
+    font.setFamily(name);
+    list_->setFont(font);
+    applyListFont();
+}
+
+void TForm1::setListFontCharset(int charset) {
+    listCharset_ = charset;
+    applyListFont();
+}
+
+void TForm1::applyListFont() {
+    const QFont font = list_->font();
+    list_->verticalHeader()->setMinimumSectionSize(1);
+    list_->verticalHeader()->setDefaultSectionSize(std::max(18, QFontMetrics(font).height() + 4));
+    // The hidden-filter editor's list follows the main list's typeface.
+    if (QWidget* editor = findChild<QWidget*>(QStringLiteral("HiddenFilterEditor"))) {
+        if (QWidget* box = editor->findChild<QWidget*>(QStringLiteral("ListBox1"))) {
+            QFont boxFont = box->font();
+            boxFont.setFamily(font.family());
+            box->setFont(boxFont);
+        }
+    }
+}
+
+}  // namespace vornak::app

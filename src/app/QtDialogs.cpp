@@ -1,0 +1,134 @@
+#include "app/QtDialogs.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QFontDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QStringList>
+
+#include "app/ApplicationInfo.h"
+#include "app/FontCharset.h"
+#include "app/QtText.h"
+#include "platform/FileSystem.h"
+
+namespace vornak::app {
+namespace {
+
+QWidget* owner() { return QApplication::activeWindow(); }
+
+QMessageBox::StandardButtons qtButtons(uint32_t buttons) {
+    QMessageBox::StandardButtons out;
+    if (buttons & platform::kButtonOk) out |= QMessageBox::Ok;
+    if (buttons & platform::kButtonCancel) out |= QMessageBox::Cancel;
+    if (buttons & platform::kButtonYes) out |= QMessageBox::Yes;
+    if (buttons & platform::kButtonNo) out |= QMessageBox::No;
+    return out ? out : QMessageBox::Ok;
+}
+
+platform::DialogButton fromQtButton(int button) {
+    switch (button) {
+        case QMessageBox::Yes:
+            return platform::kButtonYes;
+        case QMessageBox::No:
+            return platform::kButtonNo;
+        case QMessageBox::Cancel:
+            return platform::kButtonCancel;
+        default:
+            return platform::kButtonOk;
+    }
+}
+
+int runBox(QMessageBox::Icon icon, const QString& title, const QString& text,
+           QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton) {
+    QMessageBox box(icon, title, text, buttons, owner());
+    if (defaultButton != QMessageBox::NoButton) box.setDefaultButton(defaultButton);
+    return box.exec();
+}
+
+}  // namespace
+
+void QtDialogs::showMessage(const std::string& text) {
+    runBox(QMessageBox::NoIcon, toQt(applicationTitle()), toDisplayText(text), QMessageBox::Ok,
+           QMessageBox::Ok);
+}
+
+platform::DialogButton QtDialogs::messageDialog(const std::string& text,
+                                                platform::DialogKind kind, uint32_t buttons) {
+    QMessageBox::Icon icon = QMessageBox::Information;
+    QString title = QStringLiteral("Information");
+    if (kind == platform::DialogKind::Error) {
+        icon = QMessageBox::Critical;
+        title = QStringLiteral("Error");
+    } else if (kind == platform::DialogKind::Confirmation) {
+        icon = QMessageBox::Question;
+        title = QStringLiteral("Confirm");
+    }
+    return fromQtButton(
+        runBox(icon, title, toDisplayText(text), qtButtons(buttons), QMessageBox::NoButton));
+}
+
+bool QtDialogs::askYesNo(const std::string& text, const std::string& title) {
+    return runBox(QMessageBox::Question, toDisplayText(title), toDisplayText(text),
+                  QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == QMessageBox::Yes;
+}
+
+std::optional<std::string> QtDialogs::inputBox(const std::string& title, const std::string& prompt,
+                                               const std::string& text) {
+    bool ok = false;
+    const QString answer = QInputDialog::getText(owner(), toDisplayText(title),
+                                                 toDisplayText(prompt), QLineEdit::Normal,
+                                                 toQt(text), &ok);
+    if (!ok) return std::nullopt;
+    return fromQt(answer);
+}
+
+std::optional<platform::FontChoice> QtDialogs::chooseFont(const platform::FontChoice& current) {
+    QFont preset(toQt(current.name));
+    if (current.pixelHeight > 0) preset.setPixelSize(current.pixelHeight);
+    preset.setBold(current.bold);
+    preset.setItalic(current.italic);
+    bool ok = false;
+    // Only fonts that exist can be picked: the dialog lists the installed ones.
+    const QFont chosen = QFontDialog::getFont(&ok, preset, owner());
+    if (!ok) return std::nullopt;
+    platform::FontChoice choice;
+    choice.name = fromQt(chosen.family());
+    choice.charset = charsetForFamily(chosen.family());
+    choice.pixelHeight = chosen.pixelSize() > 0
+                             ? chosen.pixelSize()
+                             : static_cast<int>(chosen.pointSizeF() * 96.0 / 72.0 + 0.5);
+    choice.bold = chosen.bold();
+    choice.italic = chosen.italic();
+    return choice;
+}
+
+std::optional<std::string> QtDialogs::saveFileName(const std::string& filter) {
+    const QString chosen = QFileDialog::getSaveFileName(owner(), QString(), QString(),
+                                                        qtFileFilter(filter));
+    if (chosen.isEmpty()) return std::nullopt;
+    return platform::defaultFileSystem()->fromHostPath(fromQt(chosen));
+}
+
+void QtDialogs::showError(const std::string& text) {
+    runBox(QMessageBox::Critical, toQt(applicationTitle()), toDisplayText(text), QMessageBox::Ok,
+           QMessageBox::Ok);
+}
+
+QString qtFileFilter(const std::string& filter) {
+    const QStringList parts = toQt(filter).split(u'|');
+    QStringList out;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        const QString& description = parts[i];
+        QString patterns = parts[i + 1];
+        patterns.replace(u';', u' ');
+        // Qt reads the patterns from the last parentheses of an entry.
+        if (description.contains(QStringLiteral("(") + patterns + QStringLiteral(")")))
+            out << description;
+        else
+            out << description + QStringLiteral(" (") + patterns + QStringLiteral(")");
+    }
+    return out.join(QStringLiteral(";;"));
+}
+
+}  // namespace vornak::app

@@ -1,0 +1,219 @@
+// vornak reg add: creates a key and sets one value, as reg.exe does.
+#include <iostream>
+#include <optional>
+
+#include "cli/RegCommand.h"
+
+namespace vornak::cli::reg {
+namespace {
+
+using platform::RegStatus;
+
+struct TypeName {
+    const char* name;
+    uint32_t type;
+};
+
+constexpr TypeName kTypes[] = {
+    {"REG_SZ", platform::kRegSz},
+    {"REG_EXPAND_SZ", platform::kRegExpandSz},
+    {"REG_MULTI_SZ", platform::kRegMultiSz},
+    {"REG_BINARY", platform::kRegBinary},
+    {"REG_DWORD", platform::kRegDword},
+    {"REG_QWORD", platform::kRegQword},
+    {"REG_NONE", platform::kRegNone},
+};
+
+std::optional<uint32_t> typeFromName(const std::string& text) {
+    std::string upper = text;
+    for (char& c : upper)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    for (const auto& t : kTypes)
+        if (upper == t.name)
+            return t.type;
+    return std::nullopt;
+}
+
+const char* nameOfType(uint32_t type) {
+    for (const auto& t : kTypes)
+        if (t.type == type)
+            return t.name;
+    return "?";
+}
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// Decimal, or hexadecimal after 0x, no sign, no more than `max`.
+std::optional<uint64_t> parseNumber(const std::string& text, uint64_t max) {
+    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    const std::string digits = hex ? text.substr(2) : text;
+    if (digits.empty())
+        return std::nullopt;
+    const unsigned base = hex ? 16 : 10;
+    uint64_t value = 0;
+    for (char c : digits) {
+        const int d = hexDigit(c);
+        if (d < 0 || static_cast<unsigned>(d) >= base)
+            return std::nullopt;
+        if (value > (max - static_cast<uint64_t>(d)) / base)
+            return std::nullopt;
+        value = value * base + static_cast<uint64_t>(d);
+    }
+    return value;
+}
+
+std::string littleEndianBytes(uint64_t value, int size) {
+    std::string out;
+    for (int i = 0; i < size; ++i)
+        out += static_cast<char>((value >> (8 * i)) & 0xFF);
+    return out;
+}
+
+// The bytes that /d stands for, or nullopt when it does not fit the type.
+std::optional<std::string> dataFor(uint32_t type, const std::optional<std::string>& given,
+                                   const std::string& separator) {
+    const std::string text = given.value_or("");
+    switch (type) {
+        case platform::kRegSz:
+        case platform::kRegExpandSz:
+            return text + '\0';
+        case platform::kRegMultiSz: {
+            std::string out;
+            size_t start = 0;
+            while (start <= text.size() && !text.empty()) {
+                size_t end = text.find(separator, start);
+                if (end == std::string::npos)
+                    end = text.size();
+                const std::string item = text.substr(start, end - start);
+                const bool last = end >= text.size();
+                if (item.empty() && !last)
+                    return std::nullopt;  // would end the list early
+                if (!item.empty())
+                    out += item + '\0';
+                if (last)
+                    break;
+                start = end + separator.size();
+            }
+            return out + '\0';
+        }
+        case platform::kRegDword:
+        case platform::kRegQword: {
+            const bool dword = type == platform::kRegDword;
+            if (!given)
+                return littleEndianBytes(0, dword ? 4 : 8);
+            const auto v = parseNumber(text, dword ? 0xFFFFFFFFull : ~0ull);
+            if (!v)
+                return std::nullopt;
+            return littleEndianBytes(*v, dword ? 4 : 8);
+        }
+        default: {  // REG_BINARY, REG_NONE: hex digits, an odd count gets a leading zero
+            const std::string digits = text.size() % 2 ? "0" + text : text;
+            std::string out;
+            for (size_t i = 0; i < digits.size(); i += 2) {
+                const int hi = hexDigit(digits[i]), lo = hexDigit(digits[i + 1]);
+                if (hi < 0 || lo < 0)
+                    return std::nullopt;
+                out += static_cast<char>(hi * 16 + lo);
+            }
+            return out;
+        }
+    }
+}
+
+size_t utf8Length(const std::string& s) {
+    size_t n = 0;
+    for (char c : s)
+        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80)
+            ++n;
+    return n;
+}
+
+}  // namespace
+
+int add(const Args& args) {
+    KeyName key;
+    if (args.empty() || looksLikeOption(args[0]))
+        return syntaxError("add");
+    if (!parseKeyName(args[0], key) || key.path.empty())
+        return fail(kInvalidKey);
+
+    std::optional<std::string> valueName, typeText, separator, data;
+    bool defaultValue = false, force = false;
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const bool hasNext = i + 1 < args.size();
+        if (isOption(a, "v") && !valueName && !defaultValue && hasNext) {
+            valueName = args[++i];
+        } else if (isOption(a, "ve") && !valueName && !defaultValue) {
+            defaultValue = true;
+        } else if (isOption(a, "t") && !typeText && hasNext) {
+            typeText = args[++i];
+        } else if (isOption(a, "s") && !separator && hasNext) {
+            separator = args[++i];
+        } else if (isOption(a, "d") && !data && hasNext) {
+            data = args[++i];
+        } else if (isOption(a, "f") && !force) {
+            force = true;
+        } else {
+            return syntaxError("add");
+        }
+    }
+
+    uint32_t type = platform::kRegSz;
+    if (typeText) {
+        const auto t = typeFromName(*typeText);
+        if (!t)
+            return fail("ERROR: Unsupported data type \"" + *typeText + "\".");
+        type = *t;
+    }
+    if (separator && (type != platform::kRegMultiSz || utf8Length(*separator) != 1))
+        return syntaxError("add");
+    const auto bytes = dataFor(type, data, separator.value_or("\\0"));
+    if (!bytes)
+        return fail(std::string("ERROR: Invalid data for ") + nameOfType(type) + ": \"" +
+                    data.value_or("") + "\".");
+
+    // Without /v or /ve, /t and /d address the default value, as reg.exe does.
+    const bool setsValue = valueName || defaultValue || typeText || data;
+    const std::string name = valueName.value_or("");
+    auto acc = openAccessor();
+
+    if (setsValue && !force) {
+        std::unique_ptr<platform::RegKey> existing;
+        if (acc->openKey(key.root, key.path, platform::RegAccess::Read, existing) ==
+            RegStatus::Ok) {
+            platform::RegValue old;
+            if (acc->queryValue(*existing, name, old) == RegStatus::Ok) {
+                const std::string shown = name.empty() ? "(Default)" : name;
+                if (!confirm("Value " + shown + " exists, overwrite(Yes/No)?",
+                             "ERROR: Value " + shown +
+                                 " exists; without /f it is not overwritten when standard input "
+                                 "is not a terminal."))
+                    return 1;
+            }
+        }
+    }
+
+    std::unique_ptr<platform::RegKey> handle;
+    RegStatus st = acc->createKey(key.root, key.path, platform::RegAccess::Full, handle);
+    if (st != RegStatus::Ok)
+        return statusError(st);
+    if (setsValue) {
+        st = acc->setValue(*handle, name, type, *bytes);
+        if (st != RegStatus::Ok)
+            return statusError(st);
+    }
+    std::cout << kSuccess << std::endl;
+    return 0;
+}
+
+}  // namespace vornak::cli::reg

@@ -1,0 +1,158 @@
+// vornak reg QUERY|ADD|DELETE|IMPORT|EXPORT: dispatch and the pieces the
+// operations share.
+#include "cli/RegCommand.h"
+
+#include <unistd.h>
+
+#include <iostream>
+
+namespace vornak::cli::reg {
+namespace {
+
+char lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+std::string lowerAscii(std::string s) {
+    for (char& c : s)
+        c = lower(c);
+    return s;
+}
+
+const char* const kUsage =
+    "usage:\n"
+    "  vornak reg query KEY [/v NAME | /ve] [/s]\n"
+    "  vornak reg add KEY [/v NAME | /ve] [/t TYPE] [/s SEPARATOR] [/d DATA] [/f]\n"
+    "  vornak reg delete KEY [/v NAME | /ve | /va] [/f]\n"
+    "  vornak reg import FILE\n"
+    "  vornak reg export KEY FILE [/y]\n"
+    "KEY is ROOT\\Subkey, ROOT one of HKLM, HKCU, HKCR, HKU, HKCC (or their HKEY_ names).\n"
+    "TYPE is REG_SZ (the default), REG_EXPAND_SZ, REG_MULTI_SZ, REG_BINARY, REG_DWORD,\n"
+    "REG_QWORD or REG_NONE. Works on the store in $VORNAK_REGISTRY_DIR.\n";
+
+int run(const Args& args) {
+    if (args.empty())
+        return syntaxError("");
+    const std::string op = lowerAscii(args[0]);
+    const Args rest(args.begin() + 1, args.end());
+    if (op == "/?" || op == "-?" || op == "/h" || op == "--help") {
+        std::cout << kUsage;
+        return 0;
+    }
+    for (const auto& a : rest) {
+        if (a == "/?" || a == "-?") {
+            std::cout << kUsage;
+            return 0;
+        }
+    }
+    if (op == "query")
+        return query(rest);
+    if (op == "add")
+        return add(rest);
+    if (op == "delete")
+        return remove(rest);
+    if (op == "import")
+        return importFile(rest);
+    if (op == "export")
+        return exportFile(rest);
+    return fail("ERROR: Invalid syntax. Unknown operation \"" + args[0] +
+                "\"; type \"vornak reg /?\" for usage.");
+}
+
+const Command regCommand("reg",
+                         "reg query|add|delete|import|export ... (as reg.exe; reg /? for more)",
+                         run);
+
+}  // namespace
+
+std::string KeyName::full() const {
+    return std::string(platform::rootLongName(root)) + (path.empty() ? "" : "\\" + path);
+}
+
+bool parseKeyName(const std::string& text, KeyName& out) {
+    if (text.empty() || text[0] == '\\')
+        return false;  // no remote machines here
+    const size_t bs = text.find('\\');
+    const auto root = platform::rootFromName(text.substr(0, bs));
+    if (!root)
+        return false;
+    std::string path = bs == std::string::npos ? "" : text.substr(bs + 1);
+    while (!path.empty() && path.back() == '\\')
+        path.pop_back();
+    if (!path.empty() && (path.front() == '\\' || path.find("\\\\") != std::string::npos))
+        return false;
+    out.root = *root;
+    out.path = std::move(path);
+    return true;
+}
+
+int syntaxError(const std::string& operation) {
+    return fail("ERROR: Invalid syntax. Type \"vornak reg " +
+                (operation.empty() ? std::string() : operation + " ") + "/?\" for usage.");
+}
+
+int statusError(platform::RegStatus status) {
+    switch (status) {
+        case platform::RegStatus::NotFound:
+            return fail(kNotFound);
+        case platform::RegStatus::AccessDenied:
+            return fail(kAccessDenied);
+        case platform::RegStatus::InvalidName:
+            return fail(kInvalidKey);
+        case platform::RegStatus::HasSubkeys:
+            return fail("ERROR: The key has subkeys and cannot be deleted.");
+        case platform::RegStatus::StoreFailure:
+            return fail("ERROR: The registry store failed.");
+        case platform::RegStatus::Ok:
+            break;
+    }
+    return fail("ERROR: Unexpected registry failure.");
+}
+
+bool looksLikeOption(const std::string& arg) {
+    // Short words only: "/tmp/x.reg" is a file here, not an option.
+    if (arg.size() < 2 || arg.size() > 4 || (arg[0] != '/' && arg[0] != '-'))
+        return false;
+    for (size_t i = 1; i < arg.size(); ++i) {
+        const char c = lower(arg[i]);
+        if ((c < 'a' || c > 'z') && c != '?')
+            return false;
+    }
+    return true;
+}
+
+bool isOption(const std::string& arg, const char* name) {
+    return looksLikeOption(arg) && lowerAscii(arg.substr(1)) == name;
+}
+
+bool confirm(const std::string& question, const std::string& refusal) {
+    if (!isatty(STDIN_FILENO)) {
+        fail(refusal);
+        return false;
+    }
+    for (;;) {
+        std::cout << question << ' ' << std::flush;
+        std::string answer;
+        if (!std::getline(std::cin, answer)) {
+            fail("The operation was cancelled by the user.");
+            return false;
+        }
+        answer = lowerAscii(answer);
+        if (answer == "y" || answer == "yes")
+            return true;
+        if (answer == "n" || answer == "no") {
+            fail("The operation was cancelled by the user.");
+            return false;
+        }
+    }
+}
+
+std::unique_ptr<platform::RegistryAccessor> openAccessor() {
+    auto store = platform::defaultRegistryStore();
+    // A store that cannot be used is reported with the file it concerns, once,
+    // rather than as a bare failure of the first operation.
+    store->check();
+    return store->accessor();
+}
+
+}  // namespace vornak::cli::reg

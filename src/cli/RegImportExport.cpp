@@ -1,0 +1,61 @@
+// vornak reg import / export: registry files in regedit's formats.
+#include <filesystem>
+#include <iostream>
+
+#include "cli/RegCommand.h"
+#include "registry/RegFileModel.h"
+#include "registry/RegFileStore.h"
+
+namespace vornak::cli::reg {
+
+int importFile(const Args& args) {
+    if (args.size() != 1 || looksLikeOption(args[0]))
+        return syntaxError("import");
+    auto acc = openAccessor();
+    try {
+        registry::importRegFile(*acc, args[0]);
+    } catch (const registry::RegFileError& e) {
+        return fail("ERROR: " + args[0] + " was not imported: " + e.what());
+    }
+    std::cout << kSuccess << std::endl;
+    return 0;
+}
+
+int exportFile(const Args& args) {
+    if (args.size() < 2 || args.size() > 3 || looksLikeOption(args[0]) || looksLikeOption(args[1]))
+        return syntaxError("export");
+    const bool overwrite = args.size() == 3;
+    if (overwrite && !isOption(args[2], "y"))
+        return syntaxError("export");
+    KeyName key;
+    if (!parseKeyName(args[0], key))
+        return fail(kInvalidKey);
+    const std::string& file = args[1];
+
+    auto acc = openAccessor();
+    std::unique_ptr<platform::RegKey> handle;
+    const platform::RegStatus st =
+        acc->openKey(key.root, key.path, platform::RegAccess::Read, handle);
+    if (st != platform::RegStatus::Ok)
+        return statusError(st);
+    handle.reset();
+
+    std::error_code ec;
+    if (!overwrite && std::filesystem::exists(file, ec) &&
+        !confirm("File " + file + " already exists. Overwrite (Yes/No)?",
+                 "ERROR: " + file +
+                     " exists; without /y it is not overwritten when standard input is not a "
+                     "terminal."))
+        return 1;
+    try {
+        const platform::RegStatus written = registry::exportRegFile(*acc, key.root, key.path, file);
+        if (written != platform::RegStatus::Ok)
+            return statusError(written);
+    } catch (const registry::RegFileError& e) {
+        return fail(std::string("ERROR: ") + e.what());
+    }
+    std::cout << kSuccess << std::endl;
+    return 0;
+}
+
+}  // namespace vornak::cli::reg

@@ -1,0 +1,240 @@
+// vornak reg query: keys and values printed as reg.exe prints them.
+#include <cstdio>
+#include <iostream>
+#include <vector>
+
+#include "cli/RegCommand.h"
+
+namespace vornak::cli::reg {
+namespace {
+
+using platform::RegStatus;
+using platform::RegValue;
+
+std::string typeName(uint32_t type) {
+    static const char* const kNames[] = {
+        "REG_NONE",
+        "REG_SZ",
+        "REG_EXPAND_SZ",
+        "REG_BINARY",
+        "REG_DWORD",
+        "REG_DWORD_BIG_ENDIAN",
+        "REG_LINK",
+        "REG_MULTI_SZ",
+        "REG_RESOURCE_LIST",
+        "REG_FULL_RESOURCE_DESCRIPTOR",
+        "REG_RESOURCE_REQUIREMENTS_LIST",
+        "REG_QWORD",
+    };
+    if (type < std::size(kNames))
+        return kNames[type];
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "REG_UNKNOWN(0x%x)", type);
+    return buf;
+}
+
+std::string upperHex(const std::string& data) {
+    static const char kDigits[] = "0123456789ABCDEF";
+    std::string out;
+    for (char ch : data) {
+        const auto b = static_cast<unsigned char>(ch);
+        out += kDigits[b >> 4];
+        out += kDigits[b & 15];
+    }
+    return out;
+}
+
+uint64_t littleEndian(const std::string& data) {
+    uint64_t v = 0;
+    for (size_t i = data.size(); i-- > 0;)
+        v = (v << 8) | static_cast<unsigned char>(data[i]);
+    return v;
+}
+
+std::string formatData(const RegValue& value) {
+    const std::string& d = value.data;
+    char buf[32];
+    switch (value.type) {
+        case platform::kRegSz:
+        case platform::kRegExpandSz:
+            return d.substr(0, d.find('\0'));
+        case platform::kRegMultiSz: {
+            std::string list = d;
+            while (!list.empty() && list.back() == '\0')
+                list.pop_back();
+            std::string out;
+            for (char c : list)
+                out += c == '\0' ? std::string("\\0") : std::string(1, c);
+            return out;
+        }
+        case platform::kRegDword:
+            if (d.size() != 4)
+                break;
+            std::snprintf(buf, sizeof buf, "0x%x", static_cast<unsigned>(littleEndian(d)));
+            return buf;
+        case 5:  // REG_DWORD_BIG_ENDIAN
+            if (d.size() != 4)
+                break;
+            std::snprintf(buf, sizeof buf, "0x%x",
+                          static_cast<unsigned>(littleEndian(std::string(d.rbegin(), d.rend()))));
+            return buf;
+        case platform::kRegQword:
+            if (d.size() != 8)
+                break;
+            std::snprintf(buf, sizeof buf, "0x%llx",
+                          static_cast<unsigned long long>(littleEndian(d)));
+            return buf;
+        default:
+            break;
+    }
+    return upperHex(d);
+}
+
+std::string valueLine(const RegValue& value) {
+    return "    " + (value.name.empty() ? std::string("(Default)") : value.name) + "    " +
+           typeName(value.type) + "    " + formatData(value) + "\n";
+}
+
+std::string join(const std::string& path, const std::string& name) {
+    return path.empty() ? name : path + "\\" + name;
+}
+
+RegStatus subkeyNames(platform::RegistryAccessor& acc, const platform::RegKey& key,
+                      std::vector<std::string>& names) {
+    for (uint32_t i = 0;; ++i) {
+        std::string name;
+        const RegStatus st = acc.enumKey(key, i, name);
+        if (st == RegStatus::NotFound)
+            return RegStatus::Ok;
+        if (st != RegStatus::Ok)
+            return st;
+        names.push_back(std::move(name));
+    }
+}
+
+RegStatus listKey(platform::RegistryAccessor& acc, const KeyName& name, bool recurse,
+                  std::string& out) {
+    std::vector<std::string> names;
+    {
+        std::unique_ptr<platform::RegKey> key;
+        RegStatus st = acc.openKey(name.root, name.path, platform::RegAccess::Read, key);
+        if (st != RegStatus::Ok)
+            return st;
+        out += "\n" + name.full() + "\n";
+        for (uint32_t i = 0;; ++i) {
+            RegValue value;
+            st = acc.enumValue(*key, i, value);
+            if (st == RegStatus::NotFound)
+                break;
+            if (st != RegStatus::Ok)
+                return st;
+            out += valueLine(value);
+        }
+        st = subkeyNames(acc, *key, names);
+        if (st != RegStatus::Ok)
+            return st;
+    }
+    if (!recurse) {
+        if (!names.empty())
+            out += "\n";
+        for (const auto& n : names)
+            out += name.full() + "\\" + n + "\n";
+        return RegStatus::Ok;
+    }
+    for (const auto& n : names) {
+        const RegStatus st = listKey(acc, KeyName{name.root, join(name.path, n)}, true, out);
+        if (st != RegStatus::Ok)
+            return st;
+    }
+    return RegStatus::Ok;
+}
+
+// /v NAME /s: every key below that holds the value.
+RegStatus searchValue(platform::RegistryAccessor& acc, const KeyName& name,
+                      const std::string& valueName, std::string& out, int& matches) {
+    std::vector<std::string> names;
+    {
+        std::unique_ptr<platform::RegKey> key;
+        RegStatus st = acc.openKey(name.root, name.path, platform::RegAccess::Read, key);
+        if (st != RegStatus::Ok)
+            return st;
+        RegValue value;
+        st = acc.queryValue(*key, valueName, value);
+        if (st == RegStatus::Ok) {
+            out += "\n" + name.full() + "\n" + valueLine(value);
+            ++matches;
+        } else if (st != RegStatus::NotFound) {
+            return st;
+        }
+        st = subkeyNames(acc, *key, names);
+        if (st != RegStatus::Ok)
+            return st;
+    }
+    for (const auto& n : names) {
+        const RegStatus st =
+            searchValue(acc, KeyName{name.root, join(name.path, n)}, valueName, out, matches);
+        if (st != RegStatus::Ok)
+            return st;
+    }
+    return RegStatus::Ok;
+}
+
+}  // namespace
+
+int query(const Args& args) {
+    KeyName name;
+    if (args.empty() || looksLikeOption(args[0]))
+        return syntaxError("query");
+    if (!parseKeyName(args[0], name))
+        return fail(kInvalidKey);
+    bool recurse = false, haveValue = false, defaultValue = false;
+    std::string valueName;
+    for (size_t i = 1; i < args.size(); ++i) {
+        if (isOption(args[i], "s") && !recurse) {
+            recurse = true;
+        } else if (isOption(args[i], "v") && !haveValue && !defaultValue && i + 1 < args.size()) {
+            haveValue = true;
+            valueName = args[++i];
+        } else if (isOption(args[i], "ve") && !haveValue && !defaultValue) {
+            defaultValue = true;
+        } else {
+            return syntaxError("query");
+        }
+    }
+
+    auto acc = openAccessor();
+    std::string out;
+    if (!haveValue && !defaultValue) {
+        const RegStatus st = listKey(*acc, name, recurse, out);
+        if (st != RegStatus::Ok)
+            return statusError(st);
+    } else if (recurse) {
+        int matches = 0;
+        const RegStatus st = searchValue(*acc, name, valueName, out, matches);
+        if (st != RegStatus::Ok)
+            return statusError(st);
+        if (matches == 0)
+            return fail(kNotFound);
+        out += "\nEnd of search: " + std::to_string(matches) + " match(es) found.\n";
+    } else {
+        std::unique_ptr<platform::RegKey> key;
+        RegStatus st = acc->openKey(name.root, name.path, platform::RegAccess::Read, key);
+        if (st != RegStatus::Ok)
+            return statusError(st);
+        RegValue value;
+        st = acc->queryValue(*key, valueName, value);
+        if (st == RegStatus::NotFound && defaultValue) {
+            out = "\n" + name.full() + "\n    (Default)    REG_SZ    (value not set)\n\n";
+        } else if (st != RegStatus::Ok) {
+            return statusError(st);
+        } else {
+            if (defaultValue)
+                value.name.clear();
+            out = "\n" + name.full() + "\n" + valueLine(value) + "\n";
+        }
+    }
+    std::cout << out << std::flush;
+    return std::cout ? 0 : 1;
+}
+
+}  // namespace vornak::cli::reg

@@ -1,0 +1,102 @@
+// The program's message catalogue: one text per role, guarded so that a reader
+// on a worker thread never sees an entry while it is being replaced.
+#include "language/MessageCatalogue.h"
+
+#include <mutex>
+
+namespace vornak {
+
+const char* messageName(Msg role) {
+    switch (role) {
+        case Msg::msgDeleteEntryQuestion:
+            return "msgDeleteEntryQuestion";
+        case Msg::msgUpdateAvailable:
+            return "msgUpdateAvailable";
+        case Msg::msgNoUpdate:
+            return "msgNoUpdate";
+        case Msg::msgUpdateCheckFailed:
+            return "msgUpdateCheckFailed";
+        case Msg::fmtStatusCount:
+            return "fmtStatusCount";
+        case Msg::fmtUninstallStarted:
+            return "fmtUninstallStarted";
+        case Msg::fmtUninstallFinished:
+            return "fmtUninstallFinished";
+        case Msg::fmtUninstallNotStarted:
+            return "fmtUninstallNotStarted";
+        case Msg::msgLogNameCaption:
+            return "msgLogNameCaption";
+        case Msg::msgLogNamePrompt:
+            return "msgLogNamePrompt";
+        case Msg::msgLogNameTakenCaption:
+            return "msgLogNameTakenCaption";
+        case Msg::msgLogNameTakenPrompt:
+            return "msgLogNameTakenPrompt";
+        case Msg::msgAnalysisDone:
+            return "msgAnalysisDone";
+        case Msg::msgNoLogSelected:
+            return "msgNoLogSelected";
+        case Msg::msgMustConfirm:
+            return "msgMustConfirm";
+        case Msg::fmtDeleteFileQuestion:
+            return "fmtDeleteFileQuestion";
+        case Msg::msgDeleteFileCaption:
+            return "msgDeleteFileCaption";
+        case Msg::msgDeleteLogQuestion:
+            return "msgDeleteLogQuestion";
+        case Msg::msgDeleteLogCaption:
+            return "msgDeleteLogCaption";
+        case Msg::msgFileDeletedPrefix:
+            return "msgFileDeletedPrefix";
+        case Msg::fmtFolderNotRemoved:
+            return "fmtFolderNotRemoved";
+        case Msg::fmtDeletedFilesCount:
+            return "fmtDeletedFilesCount";
+        case Msg::fmtKeyNotRemoved:
+            return "fmtKeyNotRemoved";
+        case Msg::msgEntrySkipped:
+            return "msgEntrySkipped";
+        case Msg::msgRemovalDone:
+            return "msgRemovalDone";
+        case Msg::msgRemoveValueQuestion:
+            return "msgRemoveValueQuestion";
+        case Msg::msgConfirmCaption:
+            return "msgConfirmCaption";
+    }
+    return "?";
+}
+
+size_t MessageCatalogue::slot(Msg role) {
+    for (size_t i = 0; i < kAllMessages.size(); ++i) {
+        if (kAllMessages[i] == role) {
+            return i;
+        }
+    }
+    throw std::out_of_range("no message with line " + std::to_string(static_cast<int>(role)));
+}
+
+std::string MessageCatalogue::get(Msg role) const {
+    const size_t i = slot(role);
+    std::shared_lock lock(mutex_);
+    return texts_[i];
+}
+
+void MessageCatalogue::set(Msg role, std::string text) {
+    const size_t i = slot(role);
+    std::unique_lock lock(mutex_);
+    texts_[i].swap(text);
+    // The old text is released after the lock, in `text`'s destructor.
+}
+
+void MessageCatalogue::clear() {
+    decltype(texts_) empty{};
+    std::unique_lock lock(mutex_);
+    texts_.swap(empty);
+}
+
+MessageCatalogue& messages() {
+    static MessageCatalogue catalogue;
+    return catalogue;
+}
+
+}  // namespace vornak

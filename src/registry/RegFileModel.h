@@ -1,0 +1,60 @@
+// What a registry file says, independent of its syntax: the operations an import
+// performs in order, and the keys an export writes.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/RegistryStore.h"
+
+namespace vornak::registry {
+
+enum class RegFileFormat {
+    Regedit5,  // "Windows Registry Editor Version 5.00"
+    Regedit4,  // "REGEDIT4"
+    Wine2,     // "WINE REGISTRY Version 2" (a prefix's system.reg / user.reg)
+};
+
+struct RegFileOp {
+    enum Kind { CreateKey, DeleteKey, SetValue, DeleteValue };
+    Kind kind = CreateKey;
+    int line = 0;  // where the file says it, for error messages
+    platform::RegRoot root = platform::RegRoot::LocalMachine;
+    std::string path;  // below the root, no leading backslash, never empty
+    std::string name;  // value name; empty is the default value
+    uint32_t type = platform::kRegNone;
+    std::string data;  // the exact bytes to store
+};
+
+struct RegFileContent {
+    RegFileFormat format = RegFileFormat::Regedit5;
+    std::vector<RegFileOp> ops;
+};
+
+// One key of an export with its values in enumeration order. Keys come parent
+// first, subkeys in enumeration order, as regedit writes them.
+struct RegFileKey {
+    platform::RegRoot root = platform::RegRoot::LocalMachine;
+    std::string path;  // empty for a root itself
+    std::vector<platform::RegValue> values;
+};
+
+// A file that cannot be read or written as a whole. `line` is 0 when the fault
+// is not tied to one line.
+class RegFileError : public std::runtime_error {
+  public:
+    RegFileError(int line, const std::string& reason)
+        : std::runtime_error(line > 0 ? "line " + std::to_string(line) + ": " + reason : reason),
+          line_(line),
+          reason_(reason) {}
+    int line() const { return line_; }
+    const std::string& reason() const { return reason_; }
+
+  private:
+    int line_;
+    std::string reason_;
+};
+
+}  // namespace vornak::registry

@@ -1,0 +1,246 @@
+#include "registry/RegFileStore.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "registry/RegFileParser.h"
+#include "registry/RegFileWriter.h"
+
+namespace vornak::registry {
+namespace {
+
+using platform::RegAccess;
+using platform::RegKey;
+using platform::RegStatus;
+
+// Rolls back unless committed, so an exception anywhere leaves the store untouched.
+class TransactionGuard {
+  public:
+    explicit TransactionGuard(platform::RegistryAccessor& accessor) : accessor_(accessor) {
+        accessor_.beginTransaction();
+    }
+    ~TransactionGuard() {
+        if (!done_) {
+            try {
+                accessor_.rollback();
+            } catch (...) {
+                // The original failure is what the caller needs to see.
+            }
+        }
+    }
+    TransactionGuard(const TransactionGuard&) = delete;
+    TransactionGuard& operator=(const TransactionGuard&) = delete;
+    void commit() {
+        accessor_.commit();
+        done_ = true;
+    }
+
+  private:
+    platform::RegistryAccessor& accessor_;
+    bool done_ = false;
+};
+
+std::string fullName(platform::RegRoot root, const std::string& path) {
+    return std::string(platform::rootLongName(root)) + (path.empty() ? "" : "\\" + path);
+}
+
+std::string valueLabel(const std::string& name) {
+    return name.empty() ? "(Default)" : "\"" + name + "\"";
+}
+
+}  // namespace
+
+std::string statusText(RegStatus status) {
+    switch (status) {
+        case RegStatus::Ok:
+            return "no error";
+        case RegStatus::NotFound:
+            return "not found";
+        case RegStatus::AccessDenied:
+            return "access denied";
+        case RegStatus::InvalidName:
+            return "invalid name";
+        case RegStatus::HasSubkeys:
+            return "the key still has subkeys";
+        case RegStatus::StoreFailure:
+            return "the registry store failed";
+    }
+    return "unknown error";
+}
+
+RegStatus deleteKeyTree(platform::RegistryAccessor& accessor, platform::RegRoot root,
+                        const std::string& path) {
+    if (path.empty())
+        return RegStatus::InvalidName;
+    std::vector<std::string> names;
+    {
+        std::unique_ptr<RegKey> key;
+        RegStatus st = accessor.openKey(root, path, RegAccess::Full, key);
+        if (st != RegStatus::Ok)
+            return st;
+        for (uint32_t i = 0;; ++i) {
+            std::string name;
+            st = accessor.enumKey(*key, i, name);
+            if (st == RegStatus::NotFound)
+                break;
+            if (st != RegStatus::Ok)
+                return st;
+            names.push_back(std::move(name));
+        }
+    }
+    for (const auto& name : names) {
+        const RegStatus st = deleteKeyTree(accessor, root, path + "\\" + name);
+        if (st != RegStatus::Ok && st != RegStatus::NotFound)
+            return st;
+    }
+    const size_t cut = path.rfind('\\');
+    const std::string parentPath = cut == std::string::npos ? "" : path.substr(0, cut);
+    const std::string leaf = cut == std::string::npos ? path : path.substr(cut + 1);
+    std::unique_ptr<RegKey> parent;
+    const RegStatus st = accessor.openKey(root, parentPath, RegAccess::Full, parent);
+    if (st != RegStatus::Ok)
+        return st;
+    return accessor.deleteKey(*parent, leaf);
+}
+
+void applyRegFile(platform::RegistryAccessor& accessor, const RegFileContent& content) {
+    TransactionGuard transaction(accessor);
+    std::unique_ptr<RegKey> key;  // the key of the last [key] line, kept open
+    auto fail = [](const RegFileOp& op, const std::string& what, RegStatus st) {
+        throw RegFileError(op.line, what + ": " + statusText(st));
+    };
+    auto openCurrent = [&](const RegFileOp& op) {
+        if (key && key->root() == op.root && key->path() == op.path)
+            return;
+        key.reset();
+        const RegStatus st = accessor.createKey(op.root, op.path, RegAccess::Full, key);
+        if (st != RegStatus::Ok)
+            fail(op, "cannot create the key " + fullName(op.root, op.path), st);
+    };
+    for (const auto& op : content.ops) {
+        switch (op.kind) {
+            case RegFileOp::CreateKey:
+                key.reset();
+                openCurrent(op);
+                break;
+            case RegFileOp::DeleteKey: {
+                key.reset();
+                const RegStatus st = deleteKeyTree(accessor, op.root, op.path);
+                if (st != RegStatus::Ok && st != RegStatus::NotFound)
+                    fail(op, "cannot delete the key " + fullName(op.root, op.path), st);
+                break;
+            }
+            case RegFileOp::SetValue: {
+                openCurrent(op);
+                const RegStatus st = accessor.setValue(*key, op.name, op.type, op.data);
+                if (st != RegStatus::Ok)
+                    fail(op,
+                         "cannot set the value " + valueLabel(op.name) + " of " +
+                             fullName(op.root, op.path),
+                         st);
+                break;
+            }
+            case RegFileOp::DeleteValue: {
+                openCurrent(op);
+                const RegStatus st = accessor.deleteValue(*key, op.name);
+                if (st != RegStatus::Ok && st != RegStatus::NotFound)
+                    fail(op,
+                         "cannot delete the value " + valueLabel(op.name) + " of " +
+                             fullName(op.root, op.path),
+                         st);
+                break;
+            }
+        }
+    }
+    key.reset();
+    transaction.commit();
+}
+
+void importRegFile(platform::RegistryAccessor& accessor, const std::string& filePath) {
+    std::ifstream in(filePath, std::ios::binary);
+    if (!in)
+        throw RegFileError(0, "cannot open " + filePath + ": " + std::strerror(errno));
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    if (in.bad())
+        throw RegFileError(0, "cannot read " + filePath);
+    const std::string name = std::filesystem::path(filePath).filename().string();
+    applyRegFile(accessor, parseRegFile(bytes.str(), name));
+}
+
+RegStatus readKeyTree(platform::RegistryAccessor& accessor, platform::RegRoot root,
+                      const std::string& path, std::vector<RegFileKey>& out) {
+    std::vector<std::string> names;
+    {
+        std::unique_ptr<RegKey> key;
+        RegStatus st = accessor.openKey(root, path, RegAccess::Read, key);
+        if (st != RegStatus::Ok)
+            return st;
+        RegFileKey entry;
+        entry.root = root;
+        entry.path = path;
+        for (uint32_t i = 0;; ++i) {
+            platform::RegValue value;
+            st = accessor.enumValue(*key, i, value);
+            if (st == RegStatus::NotFound)
+                break;
+            if (st != RegStatus::Ok)
+                return st;
+            entry.values.push_back(std::move(value));
+        }
+        out.push_back(std::move(entry));
+        for (uint32_t i = 0;; ++i) {
+            std::string name;
+            st = accessor.enumKey(*key, i, name);
+            if (st == RegStatus::NotFound)
+                break;
+            if (st != RegStatus::Ok)
+                return st;
+            names.push_back(std::move(name));
+        }
+    }
+    for (const auto& name : names) {
+        const RegStatus st =
+            readKeyTree(accessor, root, path.empty() ? name : path + "\\" + name, out);
+        if (st != RegStatus::Ok)
+            return st;
+    }
+    return RegStatus::Ok;
+}
+
+RegStatus exportRegFile(platform::RegistryAccessor& accessor, platform::RegRoot root,
+                        const std::string& path, const std::string& filePath) {
+    std::vector<RegFileKey> keys;
+    const RegStatus st = readKeyTree(accessor, root, path, keys);
+    if (st != RegStatus::Ok)
+        return st;
+    const std::string bytes = writeRegFile(keys);
+
+    const std::string temp = filePath + ".vornak-tmp";
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        if (!out)
+            throw RegFileError(0, "cannot write " + filePath + ": " + std::strerror(errno));
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        out.close();
+        if (!out) {
+            std::error_code ignored;
+            std::filesystem::remove(temp, ignored);
+            throw RegFileError(0, "cannot write " + filePath);
+        }
+    }
+    std::error_code ec;
+    std::filesystem::rename(temp, filePath, ec);
+    if (ec) {
+        std::error_code ignored;
+        std::filesystem::remove(temp, ignored);
+        throw RegFileError(0, "cannot write " + filePath + ": " + ec.message());
+    }
+    return RegStatus::Ok;
+}
+
+}  // namespace vornak::registry

@@ -1,0 +1,40 @@
+// Registry files against a store: import a file as one transaction, export a key
+// with everything below it, delete a key tree.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/RegistryStore.h"
+#include "registry/RegFileModel.h"
+
+namespace vornak::registry {
+
+// Applies parsed operations all-or-nothing. Throws RegFileError with the line of
+// the operation that the store refused; the store is then as it was before.
+void applyRegFile(platform::RegistryAccessor& accessor, const RegFileContent& content);
+
+// Reads, parses and applies the file at `filePath`. Throws RegFileError.
+void importRegFile(platform::RegistryAccessor& accessor, const std::string& filePath);
+
+// The key and all its subkeys, parent first. Returns NotFound when the key does not
+// exist; other failures of the store come back as their status.
+platform::RegStatus readKeyTree(platform::RegistryAccessor& accessor, platform::RegRoot root,
+                                const std::string& path, std::vector<RegFileKey>& out);
+
+// Writes a version 5 file of the key tree to `filePath`, replacing it. The file is
+// written beside the target and renamed into place, so a failed export leaves an
+// existing file as it was. Throws RegFileError; NotFound for a missing key is
+// reported as the status.
+platform::RegStatus exportRegFile(platform::RegistryAccessor& accessor, platform::RegRoot root,
+                                  const std::string& path, const std::string& filePath);
+
+// Deletes the key `path` with every subkey and value (RegDeleteTree). `path` must
+// not be empty: roots cannot be deleted.
+platform::RegStatus deleteKeyTree(platform::RegistryAccessor& accessor, platform::RegRoot root,
+                                  const std::string& path);
+
+// A short description of a status for messages ("access denied").
+std::string statusText(platform::RegStatus status);
+
+}  // namespace vornak::registry

@@ -1,0 +1,39 @@
+// Text conversions that registry files need: the file encodings regedit and Wine
+// use, and the lossless mapping between our 8-bit string data and UTF-16LE.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vornak::registry {
+
+// Our REG_SZ data are UTF-8 bytes, Windows keeps UTF-16. Bytes that are not part
+// of a well-formed UTF-8 sequence travel as lone low surrogates U+DC80..U+DCFF,
+// so any byte string survives bytes -> UTF-16 -> bytes unchanged. Lone
+// surrogates outside that range (only seen in foreign files) become their
+// three-byte generalised UTF-8 form.
+std::u16string bytesToUtf16(std::string_view bytes);
+std::string utf16ToBytes(std::u16string_view text);
+
+std::string utf16ToLeBytes(std::u16string_view text);
+// `bytes` must have an even length.
+std::u16string leBytesToUtf16(std::string_view bytes);
+
+bool isValidUtf8(std::string_view bytes);
+// Windows-1252, the 8-bit code page of files written on Western Windows systems.
+std::string cp1252ToUtf8(std::string_view bytes);
+
+enum class FileEncoding { Utf16Le, Utf8, Cp1252 };
+
+struct DecodedText {
+    std::string text;  // UTF-8 (lossless mapping above for UTF-16 input)
+    FileEncoding encoding = FileEncoding::Utf8;
+};
+
+// A text file as regedit may have written it: UTF-16LE with or without BOM,
+// UTF-8 with or without BOM, else Windows-1252. The BOM is dropped.
+DecodedText decodeTextFile(std::string_view bytes);
+
+}  // namespace vornak::registry

@@ -1,0 +1,123 @@
+#include "registry/RegFileWriter.h"
+
+#include <cstdio>
+
+#include "registry/RegFileText.h"
+
+namespace vornak::registry {
+namespace {
+
+// regedit breaks hex data once a line reaches 77 characters, before the backslash.
+constexpr size_t kWrapColumn = 77;
+
+bool isPlainText(const std::string& data) {
+    if (data.empty() || data.back() != '\0')
+        return false;
+    const std::string_view text(data.data(), data.size() - 1);
+    if (text.find_first_of(std::string_view("\0\r\n", 3)) != std::string_view::npos)
+        return false;
+    return isValidUtf8(text);
+}
+
+std::string quote(std::string_view text) {
+    std::string out = "\"";
+    for (char c : text) {
+        switch (c) {
+            case '\\':
+                out += "\\\\";
+                break;
+            case '"':
+                out += "\\\"";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            default:
+                out += c;
+        }
+    }
+    return out + "\"";
+}
+
+std::string hexData(const std::string& prefix, std::string_view bytes, size_t column) {
+    static const char kDigits[] = "0123456789abcdef";
+    std::string out = prefix;
+    column += prefix.size();
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        out += kDigits[b >> 4];
+        out += kDigits[b & 15];
+        if (i + 1 == bytes.size())
+            break;
+        out += ',';
+        column += 3;
+        if (column >= kWrapColumn) {
+            out += "\\\r\n  ";
+            column = 2;
+        }
+    }
+    return out;
+}
+
+std::string typePrefix(uint32_t type) {
+    if (type == platform::kRegBinary)
+        return "hex:";
+    char buf[24];
+    std::snprintf(buf, sizeof buf, "hex(%x):", type);
+    return buf;
+}
+
+}  // namespace
+
+std::string formatRegFileData(uint32_t type, const std::string& data, size_t firstColumn) {
+    switch (type) {
+        case platform::kRegSz:
+            if (isPlainText(data))
+                return quote(std::string_view(data.data(), data.size() - 1));
+            [[fallthrough]];
+        case platform::kRegExpandSz:
+        case platform::kRegMultiSz:
+            return hexData(typePrefix(type), utf16ToLeBytes(bytesToUtf16(data)), firstColumn);
+        case platform::kRegDword:
+            if (data.size() == 4) {
+                uint32_t v = 0;
+                for (int i = 3; i >= 0; --i)
+                    v = (v << 8) | static_cast<unsigned char>(data[i]);
+                char buf[16];
+                std::snprintf(buf, sizeof buf, "dword:%08x", v);
+                return buf;
+            }
+            [[fallthrough]];
+        default:
+            return hexData(typePrefix(type), data, firstColumn);
+    }
+}
+
+std::string writeRegFile(const std::vector<RegFileKey>& keys) {
+    std::string text = "Windows Registry Editor Version 5.00\r\n\r\n";
+    for (const auto& key : keys) {
+        const std::string full = std::string(platform::rootLongName(key.root)) +
+                                 (key.path.empty() ? "" : "\\" + key.path);
+        if (full.find_first_of(std::string_view("\0\r\n", 3)) != std::string::npos)
+            throw RegFileError(0,
+                               "the key name " + full +
+                                   " holds a line break or NUL, which a registry file cannot hold");
+        text += "[" + full + "]\r\n";
+        for (const auto& value : key.values) {
+            if (value.name.find('\0') != std::string::npos)
+                throw RegFileError(0, "a value name in " + full +
+                                          " holds a NUL, which a registry file cannot hold");
+            const std::string name = value.name.empty() ? "@" : quote(value.name);
+            text += name + "=";
+            text += formatRegFileData(value.type, value.data, bytesToUtf16(name).size() + 1);
+            text += "\r\n";
+        }
+        text += "\r\n";
+    }
+    return "\xFF\xFE" + utf16ToLeBytes(bytesToUtf16(text));
+}
+
+}  // namespace vornak::registry

@@ -1,0 +1,31 @@
+// Writes keys and values as a regedit version 5 file: UTF-16LE with BOM, CR LF
+// line ends, long hex data wrapped as regedit wraps it.
+//
+// How our bytes map to the file (parseRegFile maps them back exactly):
+//  - REG_SZ whose data is UTF-8 text ending in its one NUL, with no CR or LF:
+//    "text" with \\ and \" escaped. Any other REG_SZ data (no NUL, inner NULs,
+//    bytes that are not UTF-8, line breaks): hex(1): of its UTF-16LE form.
+//  - REG_EXPAND_SZ and REG_MULTI_SZ: hex(2): / hex(7): of the UTF-16LE form of
+//    their UTF-8 bytes, NULs included, as regedit writes them.
+//  - REG_DWORD of exactly four bytes: dword:; every other type and size: hex(N):
+//    of the raw bytes (hex: for REG_BINARY).
+//  - Names: @ for the default value; a line break in a value name is written \n
+//    or \r as Wine's regedit writes it (Windows' regedit has no way to say it).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "registry/RegFileModel.h"
+
+namespace vornak::registry {
+
+// The file's bytes. Throws RegFileError for a key name that no registry file can
+// hold (a line break or NUL in it) or a NUL in a value name.
+std::string writeRegFile(const std::vector<RegFileKey>& keys);
+
+// One value as its line(s) of text after the name and "=", without line end;
+// wrapped lines are joined by "\\\r\n  ". `firstColumn` is where the data starts.
+std::string formatRegFileData(uint32_t type, const std::string& data, size_t firstColumn);
+
+}  // namespace vornak::registry

@@ -1,0 +1,291 @@
+// vornak reg as a user runs it: output, messages and exit codes of reg.exe.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+
+#include "RunProgram.h"
+#include "support/TempDir.h"
+
+namespace vornak::test {
+namespace {
+
+const std::string kOk = "The operation completed successfully.\n";
+const std::string kNotFound =
+    "ERROR: The system was unable to find the specified registry key or value.\n";
+
+class RegCommandTest : public ::testing::Test {
+  protected:
+    ProgramResult reg(std::vector<std::string> args, const std::string& registry = {}) {
+        args.insert(args.begin(), "reg");
+        return runProgram(VORNAK_EXE, args,
+                          {{"VORNAK_REGISTRY_DIR", registry.empty() ? registryDir : registry}});
+    }
+    void ok(const std::vector<std::string>& args) {
+        const auto r = reg(args);
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(r.out, kOk);
+        EXPECT_EQ(r.err, "");
+    }
+    // Failures print one line on standard error and nothing else.
+    void failsWith(const std::vector<std::string>& args, const std::string& message) {
+        const auto r = reg(args);
+        EXPECT_EQ(r.exitCode, 1) << args[0];
+        EXPECT_EQ(r.out, "") << args[0];
+        EXPECT_EQ(r.err.substr(0, message.size()), message) << args[0];
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    }
+    std::string query(const std::vector<std::string>& args) {
+        auto full = args;
+        full.insert(full.begin(), "query");
+        const auto r = reg(full);
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        return r.out;
+    }
+
+    TempDir tmp;
+    std::string registryDir = tmp.str() + "/registry";
+};
+
+TEST_F(RegCommandTest, AddsEveryTypeAndQueriesLikeRegExe) {
+    const std::string k = "HKCU\\Software\\T";
+    ok({"add", k, "/ve", "/d", "hello"});
+    ok({"add", k, "/v", "Text", "/d", "caf\xC3\xA9 \"q\""});
+    ok({"add", "hkey_current_user\\Software\\T", "/v", "Exp", "/t", "REG_EXPAND_SZ", "/d",
+        "%PATH%"});
+    ok({"add", k, "/v", "Multi", "/t", "reg_multi_sz", "/d", "a\\0b\\0c"});
+    ok({"add", k, "/v", "Piped", "/t", "REG_MULTI_SZ", "/s", "|", "/d", "x|y"});
+    ok({"add", k, "/v", "Bin", "/t", "REG_BINARY", "/d", "00ff1A"});
+    ok({"add", k, "/v", "Dec", "/t", "REG_DWORD", "/d", "4294967295"});
+    ok({"add", k, "/v", "Hex", "-T", "REG_DWORD", "/D", "0x1F"});
+    ok({"add", k, "/v", "Q", "/t", "REG_QWORD", "/d", "0x123456789abcdef0"});
+    ok({"add", k, "/v", "N", "/t", "REG_NONE"});
+    ok({"add", k + "\\Sub\\Deeper", "/v", "V", "/t", "REG_DWORD", "/d", "7"});
+
+    EXPECT_EQ(query({k}),
+              "\nHKEY_CURRENT_USER\\Software\\T\n"
+              "    (Default)    REG_SZ    hello\n"
+              "    Text    REG_SZ    caf\xC3\xA9 \"q\"\n"
+              "    Exp    REG_EXPAND_SZ    %PATH%\n"
+              "    Multi    REG_MULTI_SZ    a\\0b\\0c\n"
+              "    Piped    REG_MULTI_SZ    x\\0y\n"
+              "    Bin    REG_BINARY    00FF1A\n"
+              "    Dec    REG_DWORD    0xffffffff\n"
+              "    Hex    REG_DWORD    0x1f\n"
+              "    Q    REG_QWORD    0x123456789abcdef0\n"
+              "    N    REG_NONE    \n"
+              "\nHKEY_CURRENT_USER\\Software\\T\\Sub\n");
+    EXPECT_EQ(query({"HKEY_CURRENT_USER\\Software\\T\\Sub", "/s"}),
+              "\nHKEY_CURRENT_USER\\Software\\T\\Sub\n"
+              "\nHKEY_CURRENT_USER\\Software\\T\\Sub\\Deeper\n"
+              "    V    REG_DWORD    0x7\n");
+    EXPECT_EQ(query({k, "/v", "Text"}),
+              "\nHKEY_CURRENT_USER\\Software\\T\n    Text    REG_SZ    caf\xC3\xA9 \"q\"\n\n");
+    EXPECT_EQ(query({k, "/ve"}),
+              "\nHKEY_CURRENT_USER\\Software\\T\n    (Default)    REG_SZ    hello\n\n");
+    EXPECT_EQ(
+        query({k + "\\Sub", "/ve"}),
+        "\nHKEY_CURRENT_USER\\Software\\T\\Sub\n    (Default)    REG_SZ    (value not set)\n\n");
+    EXPECT_EQ(query({k, "/v", "V", "/s"}),
+              "\nHKEY_CURRENT_USER\\Software\\T\\Sub\\Deeper\n    V    REG_DWORD    0x7\n"
+              "\nEnd of search: 1 match(es) found.\n");
+}
+
+TEST_F(RegCommandTest, FailuresGiveOneLineAndExitCodeOne) {
+    ok({"add", "HKLM\\Software\\T", "/v", "V", "/d", "x"});
+    failsWith({"query", "HKLM\\Software\\Missing"}, kNotFound);
+    failsWith({"query", "HKLM\\Software\\T", "/v", "Missing"}, kNotFound);
+    failsWith({"query", "HKLM\\Software\\T", "/v", "Missing", "/s"}, kNotFound);
+    failsWith({"delete", "HKLM\\Software\\Missing", "/f"}, kNotFound);
+    failsWith({"delete", "HKLM\\Software\\T", "/v", "Missing", "/f"}, kNotFound);
+    failsWith({"export", "HKLM\\Software\\Missing", tmp.str() + "/x.reg"}, kNotFound);
+    EXPECT_FALSE(std::filesystem::exists(tmp.path() / "x.reg"));
+
+    failsWith({"add", "HKXX\\Software\\T"}, "ERROR: Invalid key name.");
+    failsWith({"add", "\\\\server\\HKLM\\Software"}, "ERROR: Invalid key name.");
+    failsWith({"delete", "HKCU", "/f"}, "ERROR: Invalid key name.");
+    failsWith({"add", "HKCU\\A", "/v", "a", "/ve"}, "ERROR: Invalid syntax.");
+    failsWith({"add", "HKCU\\A", "/v"}, "ERROR: Invalid syntax.");
+    failsWith({"add", "HKCU\\A", "/v", "a", "/s", ",", "/d", "x"}, "ERROR: Invalid syntax.");
+    failsWith({"add", "HKCU\\A", "/v", "a", "/t", "REG_MULTI_SZ", "/s", "ab"},
+              "ERROR: Invalid syntax.");
+    failsWith({"add", "HKCU\\A", "/v", "a", "/t", "REG_FOO"},
+              "ERROR: Unsupported data type \"REG_FOO\".");
+    for (const char* bad : {"4294967296", "-1", "12abc", "0x", "0x1FFFFFFFF", ""})
+        failsWith({"add", "HKCU\\A", "/v", "a", "/t", "REG_DWORD", "/d", bad},
+                  "ERROR: Invalid data for REG_DWORD: \"" + std::string(bad) + "\".");
+    failsWith({"add", "HKCU\\A", "/v", "a", "/t", "REG_QWORD", "/d", "18446744073709551616"},
+              "ERROR: Invalid data for REG_QWORD");
+    failsWith({"add", "HKCU\\A", "/v", "a", "/t", "REG_BINARY", "/d", "0g"},
+              "ERROR: Invalid data for REG_BINARY");
+    failsWith({"add", "HKCU\\A", "/v", "a", "/t", "REG_MULTI_SZ", "/d", "a\\0\\0b"},
+              "ERROR: Invalid data for REG_MULTI_SZ");
+    failsWith({"query"}, "ERROR: Invalid syntax.");
+    failsWith({"frobnicate"}, "ERROR: Invalid syntax.");
+    failsWith({"import"}, "ERROR: Invalid syntax.");
+    failsWith({"export", "HKCU\\A"}, "ERROR: Invalid syntax.");
+    failsWith({"import", tmp.str() + "/none.reg"},
+              "ERROR: " + tmp.str() + "/none.reg was not imported");
+    const auto usage = reg({"/?"});
+    EXPECT_EQ(usage.exitCode, 0);
+    EXPECT_NE(usage.out.find("vornak reg export KEY FILE [/y]"), std::string::npos);
+}
+
+TEST_F(RegCommandTest, WithoutATerminalNothingIsOverwrittenOrDeletedUnforced) {
+    const std::string k = "HKCU\\Software\\T";
+    ok({"add", k, "/v", "V", "/d", "first"});
+    ok({"add", k + "\\Sub", "/v", "W", "/d", "w"});
+    failsWith({"add", k, "/v", "V", "/d", "second"}, "ERROR: Value V exists; without /f");
+    failsWith({"delete", k, "/v", "V"}, "ERROR: The value V is not deleted without /f");
+    failsWith({"delete", k, "/va"}, "ERROR: The values are not deleted without /f");
+    failsWith({"delete", k}, "ERROR: The key is not deleted without /f");
+    EXPECT_EQ(query({k, "/v", "V"}),
+              "\nHKEY_CURRENT_USER\\Software\\T\n    V    REG_SZ    first\n\n");
+
+    ok({"export", k, tmp.str() + "/t.reg"});
+    const std::string exported = tmp.read("t.reg");
+    ok({"add", k, "/v", "V", "/d", "second", "/f"});
+    failsWith({"export", k, tmp.str() + "/t.reg"},
+              "ERROR: " + tmp.str() + "/t.reg exists; without /y");
+    EXPECT_EQ(tmp.read("t.reg"), exported);
+    ok({"export", k, tmp.str() + "/t.reg", "/y"});
+    EXPECT_NE(tmp.read("t.reg"), exported);
+}
+
+TEST_F(RegCommandTest, DeleteRemovesValuesOrTheWholeKey) {
+    const std::string k = "HKCU\\Software\\T";
+    ok({"add", k, "/ve", "/d", "d"});
+    ok({"add", k, "/v", "A", "/d", "a"});
+    ok({"add", k, "/v", "B", "/d", "b"});
+    ok({"add", k + "\\Sub\\Deep", "/v", "C", "/d", "c"});
+    ok({"delete", k, "/v", "A", "/f"});
+    ok({"delete", k, "/ve", "/f"});
+    EXPECT_EQ(query({k}),
+              "\nHKEY_CURRENT_USER\\Software\\T\n    B    REG_SZ    b\n"
+              "\nHKEY_CURRENT_USER\\Software\\T\\Sub\n");
+    ok({"delete", k, "/va", "/f"});
+    EXPECT_EQ(query({k}),
+              "\nHKEY_CURRENT_USER\\Software\\T\n\nHKEY_CURRENT_USER\\Software\\T\\Sub\n");
+    EXPECT_EQ(query({k + "\\Sub\\Deep", "/v", "C"}),
+              "\nHKEY_CURRENT_USER\\Software\\T\\Sub\\Deep\n    C    REG_SZ    c\n\n");
+    ok({"delete", k, "/f"});
+    failsWith({"query", k}, kNotFound);
+    EXPECT_EQ(query({"HKCU\\Software"}), "\nHKEY_CURRENT_USER\\Software\n");
+}
+
+TEST_F(RegCommandTest, ExportThenImportIntoAnotherStore) {
+    const std::string k = "HKLM\\Software\\Acme \"Editor\"";
+    ok({"add", k, "/v", "DisplayName", "/d",
+        "Acme \xC3\x89"
+        "diteur"});
+    ok({"add", k, "/v", "Paths", "/t", "REG_MULTI_SZ", "/d", "C:\\a\\0D:\\b"});
+    ok({"add", k + "\\Options", "/v", "Size", "/t", "REG_QWORD", "/d", "12345678901"});
+    ok({"export", k, tmp.str() + "/acme.reg"});
+    EXPECT_EQ(tmp.read("acme.reg").substr(0, 2), "\xFF\xFE");
+
+    const std::string other = tmp.str() + "/other registry";
+    auto r = reg({"import", tmp.str() + "/acme.reg"}, other);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, kOk);
+    const auto here = reg({"query", k, "/s"});
+    const auto there = reg({"query", k, "/s"}, other);
+    EXPECT_EQ(there.exitCode, 0);
+    EXPECT_EQ(there.out, here.out);
+    EXPECT_NE(there.out.find("Acme \xC3\x89"
+                             "diteur"),
+              std::string::npos);
+
+    // A file with a fault on line 5 changes nothing.
+    tmp.write("bad.reg",
+              "Windows Registry Editor Version 5.00\r\n\r\n"
+              "[HKEY_LOCAL_MACHINE\\Software\\Acme \"Editor\"]\r\n"
+              "\"DisplayName\"=\"changed\"\r\n"
+              "\"Size\"=dword:100000000\r\n");
+    r = reg({"import", tmp.str() + "/bad.reg"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("line 5: dword: needs 1 to 8 hexadecimal digits"), std::string::npos)
+        << r.err;
+    EXPECT_EQ(reg({"query", k, "/s"}).out, here.out);
+}
+
+TEST_F(RegCommandTest, AtATerminalTheQuestionIsAskedAndAnswered) {
+    const std::string k = "HKCU\\Software\\T";
+    ok({"add", k, "/v", "V", "/d", "first"});
+    // Standard input is the other end of a pseudo terminal with the answer typed.
+    auto atTerminal = [&](std::vector<std::string> args, const std::string& typed) {
+        const int master = posix_openpt(O_RDWR | O_NOCTTY);
+        EXPECT_GE(master, 0);
+        EXPECT_EQ(grantpt(master), 0);
+        EXPECT_EQ(unlockpt(master), 0);
+        const std::string terminal = ptsname(master);
+        EXPECT_EQ(write(master, typed.data(), typed.size()), static_cast<ssize_t>(typed.size()));
+        args.insert(args.begin(), "reg");
+        auto r = runProgram(VORNAK_EXE, args, {{"VORNAK_REGISTRY_DIR", registryDir}}, terminal);
+        close(master);
+        return r;
+    };
+    auto r = atTerminal({"add", k, "/v", "V", "/d", "second"}, "no\n");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "Value V exists, overwrite(Yes/No)? ");
+    EXPECT_EQ(r.err, "The operation was cancelled by the user.\n");
+    EXPECT_EQ(query({k, "/v", "V"}),
+              "\nHKEY_CURRENT_USER\\Software\\T\n    V    REG_SZ    first\n\n");
+
+    r = atTerminal({"add", k, "/v", "V", "/d", "second"}, "maybe\nYes\n");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "Value V exists, overwrite(Yes/No)? Value V exists, overwrite(Yes/No)? " + kOk);
+    EXPECT_EQ(query({k, "/v", "V"}),
+              "\nHKEY_CURRENT_USER\\Software\\T\n    V    REG_SZ    second\n\n");
+
+    r = atTerminal({"delete", k}, "y\n");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(
+        r.out,
+        "Permanently delete the registry key HKEY_CURRENT_USER\\Software\\T (Yes/No)? " + kOk);
+    failsWith({"query", k}, kNotFound);
+}
+
+TEST_F(RegCommandTest, AReadOnlyMachineStoreRefusesWritesAndWholeImports) {
+    ok({"add", "HKLM\\Software\\T", "/v", "V", "/d", "x"});
+    ok({"add", "HKCU\\Software\\T", "/v", "V", "/d", "x"});
+    std::filesystem::permissions(registryDir + "/machine.db",
+                                 std::filesystem::perms::owner_read |
+                                     std::filesystem::perms::group_read |
+                                     std::filesystem::perms::others_read);
+    failsWith({"add", "HKLM\\Software\\T", "/v", "W", "/d", "y", "/f"}, "ERROR: Access is denied.");
+    failsWith({"delete", "HKLM\\Software\\T", "/f"}, "ERROR: Access is denied.");
+    EXPECT_EQ(query({"HKLM\\Software\\T"}),
+              "\nHKEY_LOCAL_MACHINE\\Software\\T\n    V    REG_SZ    x\n");
+
+    // The HKEY_CURRENT_USER part of the file comes first and must not stay behind.
+    tmp.write("both.reg",
+              "Windows Registry Editor Version 5.00\r\n\r\n"
+              "[HKEY_CURRENT_USER\\Software\\T]\r\n\"V\"=\"changed\"\r\n\r\n"
+              "[HKEY_LOCAL_MACHINE\\Software\\T]\r\n\"V\"=\"changed\"\r\n");
+    const auto r = reg({"import", tmp.str() + "/both.reg"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(
+        r.err.find("line 6: cannot create the key HKEY_LOCAL_MACHINE\\Software\\T: access denied"),
+        std::string::npos)
+        << r.err;
+    EXPECT_EQ(query({"HKCU\\Software\\T", "/v", "V"}),
+              "\nHKEY_CURRENT_USER\\Software\\T\n    V    REG_SZ    x\n\n");
+}
+
+TEST_F(RegCommandTest, ADamagedStoreIsNamedAndLeftAlone) {
+    const std::string junk = "this is not a registry database\n";
+    tmp.write("registry/user.db", junk);
+    const auto r = reg({"add", "HKCU\\Software\\T", "/v", "V", "/d", "x"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("user.db"), std::string::npos) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_EQ(tmp.read("registry/user.db"), junk);
+}
+
+}  // namespace
+}  // namespace vornak::test
