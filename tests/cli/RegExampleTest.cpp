@@ -48,6 +48,7 @@ TEST(RegExample, ImportedExampleListsEveryKindOfRow) {
     EXPECT_EQ(rows, expected);
 
     const auto crap = runProgram(VORNAK_EXE, {"list", "--show-hidden", "--crap"}, env);
+    EXPECT_EQ(crap.exitCode, 0) << crap.err;
     EXPECT_NE(crap.out.find("HotBar Toolbar 4.1"), std::string::npos);
     EXPECT_NE(crap.out.find("Gator eWallet"), std::string::npos);
     EXPECT_EQ(std::count(crap.out.begin(), crap.out.end(), '\n'), 2) << crap.out;

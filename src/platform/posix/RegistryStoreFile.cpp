@@ -3,8 +3,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 
 namespace vornak::platform::posix {
 namespace {
@@ -15,6 +17,9 @@ constexpr int64_t kApplicationId = 0x566E6B52;  // "VnkR"
 constexpr int64_t kSchemaVersion = 1;
 constexpr int kBusyTimeoutMs = 10000;
 constexpr size_t kMaxIdleConnections = 16;
+constexpr size_t kBeginReadSlot = sqlite::Connection::kFirstFreeSlot;
+constexpr size_t kEndReadSlot = kBeginReadSlot + 1;
+static_assert(kEndReadSlot < RegistryStoreFile::kFirstFreeSlot);
 
 constexpr const char* kSchema = R"sql(
 CREATE TABLE keys(
@@ -24,7 +29,8 @@ CREATE TABLE keys(
   folded TEXT NOT NULL,                  -- name in folded case
   path TEXT NOT NULL UNIQUE              -- folded path from the root: hklm\software\...
 );
-CREATE INDEX keys_by_parent ON keys(parent, folded);
+-- Subkeys in name order, their names read from the index alone.
+CREATE INDEX keys_by_parent ON keys(parent, folded, name);
 CREATE TABLE vals(
   id INTEGER PRIMARY KEY,                -- creation order
   key INTEGER NOT NULL,
@@ -34,6 +40,8 @@ CREATE TABLE vals(
   data BLOB NOT NULL,
   UNIQUE(key, folded)
 );
+-- Holds (key, id): a key's values in creation order without a sort.
+CREATE INDEX vals_by_key ON vals(key);
 )sql";
 
 // Closes a handle that failed its checks without checkpointing on the way out:
@@ -148,7 +156,40 @@ bool isDamageError(int rc) {
     return (rc & 0xFF) == SQLITE_NOTADB || (rc & 0xFF) == SQLITE_CORRUPT;
 }
 
+std::atomic<uint64_t> g_commits{0};
+
 }  // namespace
+
+void RegistryStoreFile::noteCommit() {
+    g_commits.fetch_add(1, std::memory_order_acq_rel);
+}
+
+void RegistryStoreFile::startReading(sqlite::Connection& connection) {
+    auto& snapshot = connection.readSnapshot;
+    const uint64_t commits = g_commits.load(std::memory_order_acquire);
+    const auto now = std::chrono::steady_clock::now();
+    if (snapshot.open && (commits != snapshot.commitsSeen || now - snapshot.since > kSnapshotAge ||
+                          !connection.inTransaction()))
+        stopReading(connection);
+    if (snapshot.open || connection.inTransaction())
+        return;
+    // Should BEGIN fail, the reads simply run one transaction each.
+    sqlite::Query begin(connection, kBeginReadSlot, "BEGIN");
+    if (begin.step() == SQLITE_DONE) {
+        snapshot.open = true;
+        snapshot.commitsSeen = commits;
+        snapshot.since = now;
+    }
+}
+
+void RegistryStoreFile::stopReading(sqlite::Connection& connection) {
+    if (connection.readSnapshot.open && connection.inTransaction()) {
+        sqlite::Query end(connection, kEndReadSlot, "COMMIT");
+        if (end.step() != SQLITE_DONE)
+            connection.exec("ROLLBACK");
+    }
+    connection.readSnapshot.open = false;
+}
 
 RegistryStoreFile::RegistryStoreFile(std::string folder, const std::string& fileName,
                                      std::vector<StoreRoot> roots)
@@ -156,7 +197,15 @@ RegistryStoreFile::RegistryStoreFile(std::string folder, const std::string& file
       path_((std::filesystem::path(folder_) / fileName).string()),
       roots_(std::move(roots)) {}
 
-RegistryStoreFile::~RegistryStoreFile() = default;
+RegistryStoreFile::~RegistryStoreFile() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    reaperWake_.notify_all();
+    if (reaper_.joinable())
+        reaper_.join();
+}
 
 std::unique_ptr<sqlite::Connection> RegistryStoreFile::acquire(std::string* error) {
     {
@@ -173,13 +222,52 @@ std::unique_ptr<sqlite::Connection> RegistryStoreFile::acquire(std::string* erro
 void RegistryStoreFile::release(std::unique_ptr<sqlite::Connection> connection) {
     if (!connection)
         return;
-    if (connection->inTransaction())
-        connection->exec("ROLLBACK");
-    if (connection->inTransaction())
-        return;  // unusable: close it
-    std::lock_guard lock(mutex_);
-    if (idle_.size() < kMaxIdleConnections)
+    if (!connection->readSnapshot.open && connection->inTransaction())
+        connection->exec("ROLLBACK");  // changes left uncommitted
+    if (connection->readSnapshot.open && !connection->inTransaction())
+        connection->readSnapshot.open = false;
+    if (connection->inTransaction() && !connection->readSnapshot.open)
+        return;  // cannot be made clean: close it
+    const bool holdsSnapshot = connection->readSnapshot.open;
+    bool wake = false;
+    {
+        std::lock_guard lock(mutex_);
+        if (idle_.size() >= kMaxIdleConnections)
+            return;
         idle_.push_back(std::move(connection));
+        if (holdsSnapshot) {
+            if (!reaper_.joinable())
+                reaper_ = std::thread([this] { endIdleSnapshots(); });
+            wake = reaperWaiting_;
+            reaperWaiting_ = false;
+        }
+    }
+    if (wake)
+        reaperWake_.notify_one();
+}
+
+void RegistryStoreFile::endIdleSnapshots() {
+    std::unique_lock lock(mutex_);
+    while (!stopping_) {
+        const auto now = std::chrono::steady_clock::now();
+        std::optional<std::chrono::steady_clock::time_point> next;
+        for (auto& connection : idle_) {
+            const auto& snapshot = connection->readSnapshot;
+            if (!snapshot.open)
+                continue;
+            const auto expires = snapshot.since + kSnapshotAge;
+            if (expires <= now)
+                stopReading(*connection);
+            else if (!next || expires < *next)
+                next = expires;
+        }
+        if (next) {
+            reaperWake_.wait_until(lock, *next);
+        } else {
+            reaperWaiting_ = true;
+            reaperWake_.wait(lock, [this] { return stopping_ || !reaperWaiting_; });
+        }
+    }
 }
 
 std::unique_ptr<sqlite::Connection> RegistryStoreFile::open(std::string* error) {
@@ -282,7 +370,7 @@ std::unique_ptr<sqlite::Connection> RegistryStoreFile::open(std::string* error) 
         sqlite3_file_control(db, "main", SQLITE_FCNTL_PERSIST_WAL, &persist);
         connection->exec("PRAGMA synchronous=NORMAL; PRAGMA journal_size_limit=4194304");
     }
-    connection->exec("PRAGMA mmap_size=268435456");
+    connection->exec("PRAGMA cache_size=-16384");
     return connection;
 }
 

@@ -62,8 +62,10 @@ void Query::bind(int index, int64_t value) {
 }
 
 void Query::bindText(int index, std::string_view text) {
+    // SQLite copies the text: callers bind temporaries such as foldName(name),
+    // which are gone before step() reads them.
     if (stmt_)
-        sqlite3_bind_text64(stmt_, index, text.data(), text.size(), SQLITE_STATIC, SQLITE_UTF8);
+        sqlite3_bind_text64(stmt_, index, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
 }
 
 void Query::bindBlob(int index, std::string_view bytes) {
@@ -71,7 +73,7 @@ void Query::bindBlob(int index, std::string_view bytes) {
     static const char kEmpty = 0;
     if (stmt_)
         sqlite3_bind_blob64(stmt_, index, bytes.empty() ? &kEmpty : bytes.data(), bytes.size(),
-                            SQLITE_STATIC);
+                            SQLITE_TRANSIENT);
 }
 
 int Query::step() {

@@ -4,6 +4,7 @@
 
 #include <sqlite3.h>
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -34,6 +35,15 @@ class Connection {
     int exec(const char* sql);
 
     static constexpr size_t kFirstFreeSlot = 8;
+
+    // A read transaction left open across calls, so that a run of reads pays
+    // for one transaction start instead of one each.
+    struct ReadSnapshot {
+        bool open = false;
+        uint64_t commitsSeen = 0;  // the owner's change count when it began
+        std::chrono::steady_clock::time_point since;
+    };
+    ReadSnapshot readSnapshot;
 
   private:
     friend class Transaction;

@@ -1,0 +1,51 @@
+// Where the analyser keeps its files: the logs folder beside the program, the
+// ten snapshot files and the analysis logs, and which log names can be files.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/FileSystem.h"
+#include "platform/RegistryStore.h"
+
+namespace vornak::analysis {
+
+// The four registry roots a snapshot covers, in the order they are compared.
+struct SnapshotRoot {
+    const char* name;  // "HKCR": in the lines and the file names
+    platform::RegRoot root;
+};
+
+inline constexpr SnapshotRoot kSnapshotRoots[4] = {
+    {"HKCR", platform::RegRoot::ClassesRoot},
+    {"HKCU", platform::RegRoot::CurrentUser},
+    {"HKLM", platform::RegRoot::LocalMachine},
+    {"HKCC", platform::RegRoot::CurrentConfig},
+};
+
+// `folder` + separator + `name`, with the separator the folder is written in
+// (a program folder outside every mapped drive is a host path).
+std::string joinPath(std::string_view folder, std::string_view name);
+
+// Program folder (with its trailing separator) + "logs".
+std::string logsFolder(std::string_view programFolder);
+
+// "files_1.txt", "HKLM_2.txt".
+std::string fileSnapshotName(int32_t snapshotNumber);
+std::string registrySnapshotName(std::string_view rootName, int32_t snapshotNumber);
+
+inline constexpr std::string_view kLogExtension = ".anlog";
+
+std::string analysisLogPath(std::string_view programFolder, std::string_view logName);
+
+// Whether a log name can be a file name: none of \ / : * ? " < > | and no
+// control characters. The empty name is allowed (the log is then ".anlog").
+bool isUsableLogName(std::string_view logName);
+
+// The names (without extension) of the analysis logs in the logs folder, in
+// the order the folder lists them.
+std::vector<std::string> listAnalysisLogs(const platform::FileSystem& fs,
+                                          std::string_view programFolder);
+
+}  // namespace vornak::analysis

@@ -1,0 +1,191 @@
+#include "analysis/FileDumpThread.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <optional>
+#include <string_view>
+
+#include "analysis/AnalysisFiles.h"
+#include "analysis/CollatedOrder.h"
+
+namespace vornak::analysis {
+namespace {
+
+constexpr std::string_view kDirSuffix = "\t<- dir";
+
+// One listing per folder gives both passes: the folder pass wants only
+// directories that are neither hidden nor system (nor volume labels), the
+// file pass takes every entry that is not a directory.
+constexpr uint32_t kEverything = platform::kAttrReadOnly | platform::kAttrHidden |
+                                 platform::kAttrSystem | platform::kAttrVolumeLabel |
+                                 platform::kAttrDirectory | platform::kAttrArchive;
+constexpr uint32_t kFolderPass = platform::kAttrDirectory;
+constexpr uint32_t kFilePass = 0x2F;
+
+bool hasControlCharacter(std::string_view name) {
+    for (unsigned char c : name)
+        if (c < 0x20) return true;
+    return false;
+}
+
+// The folders still to be listed, shared by the walkers. A walker that finds
+// it empty waits while another is still listing, since that one may add more.
+class FolderQueue {
+public:
+    explicit FolderQueue(std::vector<std::string> roots) : pending_(std::move(roots)) {}
+
+    std::optional<std::string> next() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return !pending_.empty() || listing_ == 0; });
+        if (pending_.empty()) return std::nullopt;
+        ++listing_;
+        std::string folder = std::move(pending_.back());
+        pending_.pop_back();
+        return folder;
+    }
+
+    void done(std::vector<std::string>& found) {
+        {
+            std::lock_guard lock(mutex_);
+            for (auto& folder : found) pending_.push_back(std::move(folder));
+            --listing_;
+        }
+        found.clear();
+        changed_.notify_all();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<std::string> pending_;
+    int listing_ = 0;
+};
+
+void walk(const platform::FileSystem& fs, FolderQueue& queue, const std::string& logsFolderPath,
+          LineArena& lines, std::atomic<int32_t>& foundFiles, uint64_t& skipped) {
+    std::vector<std::string> subfolders;
+    while (auto folder = queue.next()) {
+        // Hands the folder back as done on every way out, so that no other
+        // walker waits for it forever.
+        struct Done {
+            FolderQueue& queue;
+            std::vector<std::string>& found;
+            ~Done() { queue.done(found); }
+        } done{queue, subfolders};
+        int32_t found = 0;
+        fs.findFiles(*folder + "\\*.*", kEverything, [&](const platform::DirEntry& entry) {
+            const std::string_view name = entry.name;
+            if (name == "." || name == "..") return;
+            const bool isDirectory = (entry.attributes & platform::kAttrDirectory) != 0;
+            if (isDirectory ? !platform::passesAttributeFilter(entry.attributes, kFolderPass)
+                            : !platform::passesAttributeFilter(entry.attributes, kFilePass))
+                return;
+            if (hasControlCharacter(name)) {
+                ++skipped;
+                return;
+            }
+            if (isDirectory) {
+                std::string path = *folder + "\\";
+                path += name;
+                // Exact comparison: a folder that differs in letter case is
+                // another folder where the file system tells case apart.
+                if (path == logsFolderPath) return;
+                lines.add({path, kDirSuffix});
+                subfolders.push_back(std::move(path));
+            } else {
+                lines.add({*folder, "\\", name});
+            }
+            ++found;
+        });
+        foundFiles.fetch_add(found, std::memory_order_relaxed);
+    }
+}
+
+}  // namespace
+
+void collectFileLines(const platform::FileSystem& fs, const std::vector<DriveItem>& drives,
+                      const std::string& logsFolderPath, std::vector<LineArena>& lines,
+                      std::atomic<int32_t>& foundFiles, uint64_t* skipped, unsigned walkers) {
+    if (walkers == 0) walkers = std::clamp(std::thread::hardware_concurrency(), 1u, 2u);
+    std::vector<std::string> roots;
+    for (const DriveItem& drive : drives)
+        if (drive.ticked) roots.push_back(drive.caption);
+    FolderQueue queue(std::move(roots));
+    lines.clear();
+    lines.resize(walkers);
+    std::vector<uint64_t> skippedBy(walkers, 0);
+    std::vector<std::exception_ptr> errors(walkers);
+    std::vector<std::thread> helpers;
+    auto run = [&](unsigned w) {
+        try {
+            walk(fs, queue, logsFolderPath, lines[w], foundFiles, skippedBy[w]);
+        } catch (...) {
+            errors[w] = std::current_exception();
+        }
+    };
+    for (unsigned w = 1; w < walkers; ++w) helpers.emplace_back(run, w);
+    run(0);
+    for (auto& helper : helpers) helper.join();
+    for (const auto& error : errors)
+        if (error) std::rethrow_exception(error);
+    if (skipped)
+        for (uint64_t n : skippedBy) *skipped += n;
+}
+
+FileDumpThread::FileDumpThread(std::shared_ptr<AnalysisShared> shared, FileDumpInputs inputs)
+    : shared_(std::move(shared)), inputs_(std::move(inputs)) {}
+
+void FileDumpThread::Execute() {
+    CompletionStep step(shared_->completed);
+    try {
+        shared_->foundFiles.store(0, std::memory_order_relaxed);
+        const std::string logs = logsFolder(inputs_.programFolder);
+        std::vector<LineArena> lines;
+        uint64_t skipped = 0;
+        collectFileLines(*inputs_.fileSystem, inputs_.drives, logs, lines, shared_->foundFiles,
+                         &skipped);
+
+        // The walkers' arenas, numbered one after the other.
+        std::vector<uint32_t> firstLine{0};
+        for (const auto& arena : lines)
+            firstLine.push_back(firstLine.back() + static_cast<uint32_t>(arena.size()));
+        auto lineAt = [&](uint32_t i) {
+            size_t a = 0;
+            while (i >= firstLine[a + 1]) ++a;
+            return lines[a][i - firstLine[a]];
+        };
+        const auto order = collatedOrder(firstLine.back(), lineAt);
+        std::string text;
+        size_t total = 0;
+        for (uint32_t i : order) total += lineAt(i).size() + 2;
+        text.reserve(total);
+        for (uint32_t i : order) {
+            text.append(lineAt(i));
+            text.append("\r\n");
+        }
+        lines.clear();
+
+        const std::string path = joinPath(logs, fileSnapshotName(inputs_.snapshotNumber));
+        std::string error;
+        if (!inputs_.fileSystem->writeFile(path, text, &error))
+            shared_->reportProblem("Cannot write " + path + ": " + error);
+        if (skipped > 0)
+            shared_->reportProblem(std::to_string(skipped) +
+                                   " names with control characters were left out of " + path,
+                                   false);
+    } catch (const std::exception& e) {
+        shared_->reportProblem(std::string("File snapshot failed: ") + e.what());
+    } catch (...) {
+        shared_->reportProblem("File snapshot failed");
+    }
+}
+
+std::thread FileDumpThread::start(std::shared_ptr<AnalysisShared> shared, FileDumpInputs inputs) {
+    return std::thread([worker = FileDumpThread(std::move(shared), std::move(inputs))]() mutable {
+        worker.Execute();
+    });
+}
+
+}  // namespace vornak::analysis

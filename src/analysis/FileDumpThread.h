@@ -1,0 +1,60 @@
+// The file-system snapshot worker: every folder and file on the ticked drives,
+// one sorted line each, written to logs\files_<n>.txt.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "analysis/AnalysisShared.h"
+#include "analysis/LineArena.h"
+#include "platform/FileSystem.h"
+
+namespace vornak::analysis {
+
+// One item of the wizard's drive list.
+struct DriveItem {
+    std::string caption;  // "C:"
+    bool ticked = false;
+};
+
+struct FileDumpInputs {
+    std::shared_ptr<const platform::FileSystem> fileSystem;
+    std::vector<DriveItem> drives;
+    int32_t snapshotNumber = 1;
+    std::string programFolder;  // with its trailing separator
+};
+
+// The lines of one snapshot, unsorted: "C:\Acme" TAB "<- dir" for a folder,
+// "C:\Acme\setup.log" for a file. Folders are listed by `walkers` threads at
+// once (0: one per core, up to two), each into its own arena of `lines`.
+// `foundFiles` goes up by one per line. Names with control characters (a
+// line break would split the line, a tab would make a file look like a
+// folder) are left out, and so is what lies below such a folder; `skipped`
+// counts them.
+void collectFileLines(const platform::FileSystem& fs, const std::vector<DriveItem>& drives,
+                      const std::string& logsFolderPath, std::vector<LineArena>& lines,
+                      std::atomic<int32_t>& foundFiles, uint64_t* skipped = nullptr,
+                      unsigned walkers = 0);
+
+class FileDumpThread {
+public:
+    FileDumpThread(std::shared_ptr<AnalysisShared> shared, FileDumpInputs inputs);
+
+    // The whole worker on the calling thread: walk, sort, write, one
+    // completion step. Problems go to the shared values, never out as
+    // exceptions.
+    void Execute();
+
+    // Runs Execute on a new thread that owns the worker.
+    static std::thread start(std::shared_ptr<AnalysisShared> shared, FileDumpInputs inputs);
+
+private:
+    std::shared_ptr<AnalysisShared> shared_;
+    FileDumpInputs inputs_;
+};
+
+}  // namespace vornak::analysis

@@ -1,0 +1,333 @@
+#include "analysis/LogReplay.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cstdint>
+#include <memory>
+
+#include "analysis/AnalysisFiles.h"
+#include "analysis/SnapshotDifference.h"
+#include "analysis/TextLines.h"
+#include "language/MessageCatalogue.h"
+
+namespace vornak::analysis {
+namespace {
+
+using platform::RegAccess;
+using platform::RegStatus;
+
+// A broken language text must not end a half-done removal: its arguments
+// are then shown after it as they are.
+std::string message(Msg role, const std::vector<FormatArg>& args = {}) {
+    try {
+        return formatMessage(role, args);
+    } catch (const FormatError&) {
+        std::string text = messages().get(role);
+        for (const auto& arg : args) {
+            text += ' ';
+            text += std::holds_alternative<std::string>(arg) ? std::get<std::string>(arg)
+                                                             : std::to_string(std::get<int64_t>(arg));
+        }
+        return text;
+    }
+}
+
+std::optional<platform::RegRoot> snapshotRoot(std::string_view name) {
+    for (const auto& root : kSnapshotRoots)
+        if (name == root.name) return root.root;
+    return std::nullopt;
+}
+
+// A registry entry of the log, taken apart. Key entries begin with a tab.
+struct RegistryEntry {
+    bool isKey = false;
+    platform::RegRoot root{};
+    std::string keyPath;  // with the leading backslash, as messages show it
+    std::string apiPath;  // without it, as the registry takes it ("" is the root)
+    std::string rest;     // value entries: name, and TAB data when it has data
+};
+
+bool isUsableKeyPath(std::string_view apiPath) {
+    if (apiPath.empty()) return true;
+    size_t start = 0;
+    while (true) {
+        const size_t end = apiPath.find('\\', start);
+        if (end == start || start == apiPath.size()) return false;  // empty component
+        if (end == std::string_view::npos) return true;
+        start = end + 1;
+    }
+}
+
+std::optional<RegistryEntry> parseRegistryEntry(std::string_view text) {
+    RegistryEntry entry;
+    if (!text.empty() && text.front() == '\t') {
+        entry.isKey = true;
+        text.remove_prefix(1);
+    }
+    const size_t tab = text.find('\t');
+    if (tab == std::string_view::npos) return std::nullopt;
+    const auto root = snapshotRoot(text.substr(0, tab));
+    if (!root) return std::nullopt;
+    entry.root = *root;
+    std::string_view path = text.substr(tab + 1);
+    if (!entry.isKey) {
+        const size_t nameTab = path.find('\t');
+        if (nameTab == std::string_view::npos) return std::nullopt;
+        entry.rest = std::string(path.substr(nameTab + 1));
+        path = path.substr(0, nameTab);
+    }
+    if (!path.empty() && path.front() == '\\') path.remove_prefix(1);
+    if (!isUsableKeyPath(path)) return std::nullopt;
+    entry.apiPath = std::string(path);
+    entry.keyPath = "\\" + entry.apiPath;
+    return entry;
+}
+
+size_t componentCount(std::string_view apiPath) {
+    return apiPath.empty() ? 0 : 1 + std::count(apiPath.begin(), apiPath.end(), '\\');
+}
+
+std::optional<int32_t> parseInt32(std::string_view text) {
+    int32_t value = 0;
+    const char* first = text.data();
+    const char* last = first + text.size();
+    if (first != last && *first == '+') ++first;
+    const auto [end, error] = std::from_chars(first, last, value);
+    if (error != std::errc() || end != last || first == last) return std::nullopt;
+    return value;
+}
+
+std::string littleEndian32(int32_t value) {
+    const auto bits = static_cast<uint32_t>(value);
+    std::string bytes(4, '\0');
+    for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>((bits >> (8 * i)) & 0xFF);
+    return bytes;
+}
+
+}  // namespace
+
+AnalysisLogEntries readAnalysisLog(std::string_view text) {
+    AnalysisLogEntries entries;
+    for (std::string_view line : splitLines(text)) {
+        const size_t tab = line.find('\t');
+        if (tab == std::string_view::npos) continue;
+        const std::string_view tag = line.substr(0, tab);
+        std::string rest(line.substr(tab + 1));
+        if (tag == kFileAdded)
+            entries.addedFiles.push_back(std::move(rest));
+        else if (tag == kFileDeleted)
+            entries.deletedFiles.push_back(std::move(rest));
+        else if (tag == kRegAdded)
+            entries.addedRegistry.push_back(std::move(rest));
+        else if (tag == kRegDeleted)
+            entries.deletedRegistry.push_back(std::move(rest));
+    }
+    return entries;
+}
+
+bool isSafeDrivePath(std::string_view path) {
+    if (path.size() < 4 || !std::isalpha(static_cast<unsigned char>(path[0])) || path[1] != ':' ||
+        path[2] != '\\')
+        return false;
+    std::string_view rest = path.substr(3);
+    while (true) {
+        const size_t end = rest.find('\\');
+        const std::string_view part = rest.substr(0, end);
+        if (part.empty() || part == "." || part == "..") return false;
+        for (unsigned char c : part)
+            if (c < 0x20 || c == '/') return false;
+        if (end == std::string_view::npos) return true;
+        rest.remove_prefix(end + 1);
+    }
+}
+
+bool removalMayStart(const std::optional<std::string>& selectedLog,
+                     const std::vector<RemovalConfirmation>& confirmations,
+                     platform::Dialogs& dialogs) {
+    if (!selectedLog) {
+        dialogs.showMessage(message(Msg::msgNoLogSelected));
+        return false;
+    }
+    for (const auto& box : confirmations) {
+        if (!box.ticked) {
+            dialogs.showMessage(messages().get(Msg::msgMustConfirm) + box.caption);
+            return false;
+        }
+    }
+    return true;
+}
+
+LogReplay::LogReplay(const platform::FileSystem& fs, platform::RegistryStore& store,
+                     platform::Dialogs& dialogs, AppendLine appendLine)
+    : fs_(fs), store_(store), dialogs_(dialogs), append_(std::move(appendLine)) {}
+
+RemovalResult LogReplay::run(const std::string& programFolder, const std::string& logName,
+                             const RemovalOptions& options) {
+    RemovalResult result;
+    const std::string logPath = analysisLogPath(programFolder, logName);
+    std::optional<std::string> text;
+    if (fs_.fileExists(logPath)) text = fs_.readFile(logPath);
+    if (!text) {
+        dialogs_.showError("Cannot open file " + logPath);
+        return result;
+    }
+    const AnalysisLogEntries entries = readAnalysisLog(*text);
+    text.reset();
+
+    removeAddedFiles(entries.addedFiles, options.confirmEachFile);
+    if (!entries.deletedFiles.empty())
+        append_(message(Msg::fmtDeletedFilesCount,
+                        {static_cast<int64_t>(entries.deletedFiles.size())}));
+
+    auto registry = store_.accessor();
+    removeAddedRegistry(entries.addedRegistry, *registry);
+    if (!restoreDeletedRegistry(entries.deletedRegistry, *registry)) return result;
+
+    append_(message(Msg::msgRemovalDone));
+    result.finished = true;
+    const bool deleteLog =
+        options.deleteLog ? *options.deleteLog
+                          : dialogs_.askYesNo(message(Msg::msgDeleteLogQuestion),
+                                              message(Msg::msgDeleteLogCaption));
+    if (deleteLog) result.logDeleted = fs_.deleteFile(logPath);
+    return result;
+}
+
+void LogReplay::removeAddedFiles(const std::vector<std::string>& entries, bool confirmEachFile) {
+    // The log is in collation order, where a folder's own line (its path and
+    // a tab) comes before everything inside it: backwards, a folder is
+    // emptied before it is removed.
+    for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
+        const std::string& entry = *it;
+        const size_t tab = entry.find('\t');
+        const std::string path = entry.substr(0, tab);
+        if (!isSafeDrivePath(path)) {
+            append_(message(Msg::msgEntrySkipped) + " " + path);
+            continue;
+        }
+        if (tab != std::string::npos) {
+            if (fs_.directoryExists(path) && !fs_.removeDirectory(path))
+                append_(message(Msg::fmtFolderNotRemoved, {path}));
+            continue;
+        }
+        if (!fs_.fileExists(path)) continue;
+        if (confirmEachFile && !dialogs_.askYesNo(message(Msg::fmtDeleteFileQuestion, {path}),
+                                                  message(Msg::msgDeleteFileCaption)))
+            continue;
+        if (fs_.deleteFile(path))
+            append_(messages().get(Msg::msgFileDeletedPrefix) + path);
+        else
+            append_(message(Msg::msgEntrySkipped) + " " + path);
+    }
+}
+
+void LogReplay::removeAddedRegistry(const std::vector<std::string>& entries,
+                                    platform::RegistryAccessor& registry) {
+    // Values first, backwards; then keys, deepest first, so a key whose
+    // children were added too is empty when its turn comes. (The log's order
+    // alone does not promise that: HKCR\.ext sorts after .ext\shell.)
+    std::vector<RegistryEntry> keys;
+    for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
+        auto entry = parseRegistryEntry(*it);
+        if (!entry) {
+            append_(message(Msg::msgEntrySkipped));
+            continue;
+        }
+        if (entry->isKey) {
+            keys.push_back(std::move(*entry));
+            continue;
+        }
+        std::unique_ptr<platform::RegKey> key;
+        const RegStatus opened = registry.openKey(entry->root, entry->apiPath, RegAccess::Full, key);
+        if (opened == RegStatus::NotFound) continue;  // gone already, and its values with it
+        const size_t tab = entry->rest.find('\t');
+        const std::string name = entry->rest.substr(0, tab);
+        platform::RegValue value;
+        if (opened != RegStatus::Ok || (registry.queryValue(*key, name, value) == RegStatus::Ok &&
+                                        registry.deleteValue(*key, name) != RegStatus::Ok))
+            append_(message(Msg::msgEntrySkipped) + " " + *it);
+    }
+
+    std::stable_sort(keys.begin(), keys.end(), [](const RegistryEntry& a, const RegistryEntry& b) {
+        return componentCount(a.apiPath) > componentCount(b.apiPath);
+    });
+    for (const RegistryEntry& entry : keys) {
+        if (entry.apiPath.empty()) {
+            append_(message(Msg::msgEntrySkipped));  // a root is never removed
+            continue;
+        }
+        std::unique_ptr<platform::RegKey> key;
+        if (registry.openKey(entry.root, entry.apiPath, RegAccess::Read, key) != RegStatus::Ok)
+            continue;
+        platform::RegKeyInfo info;
+        if (registry.queryInfo(*key, info) != RegStatus::Ok) continue;
+        key.reset();
+        if (info.subkeyCount > 0 || info.valueCount > 0) {
+            append_(message(Msg::fmtKeyNotRemoved, {entry.keyPath}));
+            continue;
+        }
+        const size_t cut = entry.apiPath.rfind('\\');
+        const std::string parentPath = cut == std::string::npos ? "" : entry.apiPath.substr(0, cut);
+        const std::string leaf = cut == std::string::npos ? entry.apiPath
+                                                          : entry.apiPath.substr(cut + 1);
+        std::unique_ptr<platform::RegKey> parent;
+        if (registry.openKey(entry.root, parentPath, RegAccess::Full, parent) != RegStatus::Ok ||
+            registry.deleteKey(*parent, leaf) != RegStatus::Ok)
+            append_(message(Msg::fmtKeyNotRemoved, {entry.keyPath}));
+    }
+}
+
+bool LogReplay::restoreDeletedRegistry(const std::vector<std::string>& entries,
+                                       platform::RegistryAccessor& registry) {
+    for (const std::string& text : entries) {
+        auto entry = parseRegistryEntry(text);
+        if (!entry) {
+            append_(message(Msg::msgEntrySkipped));
+            continue;
+        }
+        std::unique_ptr<platform::RegKey> key;
+        const RegStatus opened = registry.createKey(entry->root, entry->apiPath, RegAccess::Full, key);
+        if (entry->isKey) continue;
+        if (opened != RegStatus::Ok) {
+            // A value that cannot be put back must not pass for one that was.
+            append_(message(Msg::msgEntrySkipped) + " " + text);
+            continue;
+        }
+
+        const size_t tab = entry->rest.find('\t');
+        if (tab == std::string::npos) continue;  // recorded without data: cannot be written back
+        const std::string name = entry->rest.substr(0, tab);
+        const std::string_view data = std::string_view(entry->rest).substr(tab + 1);
+
+        uint32_t type = 0;
+        std::string bytes;
+        if (data.size() >= 2 && data.front() == '"' && data.back() == '"') {
+            type = platform::kRegSz;
+            bytes = std::string(data.substr(1, data.size() - 2)) + '\0';
+        } else if (data.substr(0, 4) == "int:") {
+            const auto number = parseInt32(data.substr(4));
+            if (!number) {
+                append_(message(Msg::msgEntrySkipped) + " " + text);
+                continue;
+            }
+            type = platform::kRegDword;
+            bytes = littleEndian32(*number);
+        } else if (data.substr(0, 4) == "exp:") {
+            type = platform::kRegExpandSz;
+            bytes = std::string(data.substr(4)) + '\0';
+        } else {
+            // Also a text cut short by a line break inside it: writing what
+            // is left of it would store a wrong value.
+            append_(message(Msg::msgEntrySkipped));
+            continue;
+        }
+        if (registry.setValue(*key, name, type, bytes) != RegStatus::Ok) {
+            dialogs_.showError("Failed to set data for '" + name + "'");
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace vornak::analysis

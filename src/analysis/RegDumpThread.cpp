@@ -1,0 +1,233 @@
+#include "analysis/RegDumpThread.h"
+
+#include <cstring>
+#include <exception>
+#include <string_view>
+#include <vector>
+
+#include "analysis/AnalysisFiles.h"
+
+namespace vornak::analysis {
+namespace {
+
+using platform::RegStatus;
+
+bool hasLineBreak(std::string_view text) {
+    return text.find_first_of("\r\n") != std::string_view::npos;
+}
+
+// The two subtrees of HKEY_LOCAL_MACHINE that change all the time without
+// any installation, matched in exactly this letter case.
+bool isExcluded(std::string_view rootName, std::string_view currentPath, std::string_view name) {
+    std::string test(rootName);
+    test += '\\';
+    test += currentPath;
+    test += '\\';
+    test += name;
+    return test == "HKLM\\\\SYSTEM" || test == "HKLM\\SOFTWARE\\Classes";
+}
+
+class Walk {
+public:
+    Walk(platform::RegistryAccessor& registry, int rootIndex, std::atomic<int32_t>& entries,
+         RegistryWalkStats& stats)
+        : registry_(registry),
+          root_(kSnapshotRoots[rootIndex].root),
+          name_(kSnapshotRoots[rootIndex].name),
+          entries_(entries),
+          stats_(stats) {}
+
+    std::string run() {
+        std::unique_ptr<platform::RegKey> rootKey;
+        if (registry_.openKey(root_, "", platform::RegAccess::Read, rootKey) != RegStatus::Ok)
+            rootKey.reset();
+        visit("\\", "", std::move(rootKey));
+        while (!stack_.empty()) {
+            Frame& top = stack_.back();
+            if (top.next == top.children.size()) {
+                stack_.pop_back();
+                continue;
+            }
+            const std::string& child = top.children[top.next++];
+            std::string currentPath = top.currentPath.empty() ? std::string()
+                                                               : top.currentPath + "\\";
+            currentPath += child;
+            std::string queuePath = top.currentPath.empty() ? "\\" + currentPath : currentPath;
+            std::unique_ptr<platform::RegKey> key;
+            if (registry_.openSubKey(*top.key, child, platform::RegAccess::Read, key) !=
+                RegStatus::Ok)
+                key.reset();
+            // `top` may move when visit() grows the stack; nothing of it is used after.
+            visit(queuePath, currentPath, std::move(key));
+        }
+        flushCount();
+        return std::move(out_);
+    }
+
+private:
+    struct Frame {
+        std::unique_ptr<platform::RegKey> key;
+        std::string currentPath;
+        std::vector<std::string> children;
+        size_t next = 0;
+    };
+
+    void countLine() {
+        ++stats_.lines;
+        if (++pending_ == 1024) flushCount();
+    }
+    void flushCount() {
+        entries_.fetch_add(pending_, std::memory_order_relaxed);
+        pending_ = 0;
+    }
+
+    void visit(const std::string& queuePath, const std::string& currentPath,
+               std::unique_ptr<platform::RegKey> key) {
+        out_ += '\t';
+        out_ += name_;
+        out_ += '\t';
+        out_ += queuePath;
+        out_ += "\r\n";
+        countLine();
+        if (!key) return;  // a key that cannot be opened shows no values and no subkeys
+
+        platform::RegValue value;
+        for (uint32_t i = 0;; ++i) {
+            const RegStatus status = registry_.enumValue(*key, i, value);
+            if (status == RegStatus::NotFound) break;
+            if (status != RegStatus::Ok) {
+                ++stats_.failedKeys;
+                break;
+            }
+            if (hasLineBreak(value.name)) {
+                ++stats_.skippedNames;
+                continue;
+            }
+            out_ += name_;
+            out_ += '\t';
+            out_ += queuePath;
+            out_ += '\t';
+            out_ += value.name;
+            const std::string data = valueDataField(value.type, value.data);
+            if (!data.empty()) {
+                out_ += '\t';
+                out_ += data;
+            }
+            out_ += "\r\n";
+            countLine();
+        }
+
+        Frame frame{std::move(key), currentPath, {}, 0};
+        std::string child;
+        for (uint32_t i = 0;; ++i) {
+            const RegStatus status = registry_.enumKey(*frame.key, i, child);
+            if (status == RegStatus::NotFound) break;
+            if (status != RegStatus::Ok) {
+                ++stats_.failedKeys;
+                break;
+            }
+            if (child.empty() || isExcluded(name_, currentPath, child)) continue;
+            if (hasLineBreak(child)) {
+                ++stats_.skippedNames;
+                continue;
+            }
+            frame.children.push_back(child);
+        }
+        if (!frame.children.empty()) stack_.push_back(std::move(frame));
+    }
+
+    platform::RegistryAccessor& registry_;
+    platform::RegRoot root_;
+    std::string_view name_;
+    std::atomic<int32_t>& entries_;
+    RegistryWalkStats& stats_;
+    int32_t pending_ = 0;
+    std::vector<Frame> stack_;
+    std::string out_;
+};
+
+std::string_view textUpToNul(const std::string& data) {
+    std::string_view text(data);
+    return text.substr(0, text.find('\0'));
+}
+
+}  // namespace
+
+std::string valueDataField(uint32_t type, const std::string& data) {
+    switch (type) {
+        case platform::kRegSz: {
+            const std::string_view text = textUpToNul(data);
+            if (hasLineBreak(text)) return {};
+            return "\"" + std::string(text) + "\"";
+        }
+        case platform::kRegExpandSz: {
+            const std::string_view text = textUpToNul(data);
+            if (hasLineBreak(text)) return {};
+            return "exp:" + std::string(text);
+        }
+        case platform::kRegDword: {
+            unsigned char bytes[4] = {0, 0, 0, 0};
+            std::memcpy(bytes, data.data(), std::min<size_t>(data.size(), 4));
+            const uint32_t bits = uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 |
+                                  uint32_t{bytes[2]} << 16 | uint32_t{bytes[3]} << 24;
+            return "int:" + std::to_string(static_cast<int32_t>(bits));
+        }
+        default:
+            return {};
+    }
+}
+
+std::string registrySnapshotText(platform::RegistryAccessor& registry, int rootIndex,
+                                 std::atomic<int32_t>& entries, RegistryWalkStats* stats) {
+    RegistryWalkStats local;
+    Walk walk(registry, rootIndex, entries, stats ? *stats : local);
+    return walk.run();
+}
+
+RegDumpThread::RegDumpThread(std::shared_ptr<AnalysisShared> shared, RegDumpInputs inputs)
+    : shared_(std::move(shared)), inputs_(std::move(inputs)) {}
+
+void RegDumpThread::Execute() {
+    const std::string rootName = kSnapshotRoots[inputs_.rootIndex & 3].name;
+    {
+        CompletionStep step(shared_->completed);
+        try {
+            auto registry = inputs_.store->accessor();
+            RegistryWalkStats stats;
+            const std::string text = registrySnapshotText(*registry, inputs_.rootIndex & 3,
+                                                          shared_->registryEntries, &stats);
+            const std::string path =
+                joinPath(logsFolder(inputs_.programFolder),
+                         registrySnapshotName(rootName, inputs_.snapshotNumber));
+            std::string error;
+            if (!inputs_.fileSystem->writeFile(path, text, &error))
+                shared_->reportProblem("Cannot write " + path + ": " + error);
+            if (stats.skippedNames > 0)
+                shared_->reportProblem(std::to_string(stats.skippedNames) +
+                                       " names with line breaks were left out of " + path,
+                                       false);
+            if (stats.failedKeys > 0)
+                shared_->reportProblem(std::to_string(stats.failedKeys) +
+                                       " keys of " + rootName + " could not be read completely");
+        } catch (const std::exception& e) {
+            shared_->reportProblem("Registry snapshot of " + rootName + " failed: " + e.what());
+        } catch (...) {
+            shared_->reportProblem("Registry snapshot of " + rootName + " failed");
+        }
+    }
+    if (inputs_.onFinished) {
+        try {
+            inputs_.onFinished(shared_->registryEntries.load());
+        } catch (...) {
+            // A display that cannot be updated is no reason to end the program.
+        }
+    }
+}
+
+std::thread RegDumpThread::start(std::shared_ptr<AnalysisShared> shared, RegDumpInputs inputs) {
+    return std::thread([worker = RegDumpThread(std::move(shared), std::move(inputs))]() mutable {
+        worker.Execute();
+    });
+}
+
+}  // namespace vornak::analysis

@@ -1,0 +1,33 @@
+// One snapshot run as the wizard's Go buttons start it: the file worker and
+// the four registry workers, together, with the run's snapshot number.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "analysis/AnalysisShared.h"
+#include "analysis/FileDumpThread.h"
+#include "platform/FileSystem.h"
+#include "platform/RegistryStore.h"
+
+namespace vornak::analysis {
+
+struct SnapshotRunInputs {
+    std::shared_ptr<const platform::FileSystem> fileSystem;
+    std::shared_ptr<platform::RegistryStore> store;
+    std::vector<DriveItem> drives;
+    std::string programFolder;
+    std::function<void(int32_t)> onRegistryFinished;  // each registry worker's count display
+};
+
+// Sets the completion counter to 0 and the snapshot number, then starts
+// FileDumpThread and the registry workers for HKCR, HKCU, HKLM and HKCC in
+// that order. The run is over when the completion counter reaches 5; the
+// threads may be detached or joined.
+std::vector<std::thread> startSnapshotRun(const std::shared_ptr<AnalysisShared>& shared,
+                                          int32_t snapshotNumber, const SnapshotRunInputs& inputs);
+
+}  // namespace vornak::analysis

@@ -1,0 +1,228 @@
+// vornak analyze: the installation analyser without its window, on the same
+// workers, logs folder and log replay as the wizard.
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <iostream>
+#include <memory>
+#include <thread>
+
+#include "analysis/AnalysisFiles.h"
+#include "analysis/CollatedOrder.h"
+#include "analysis/CompareThread.h"
+#include "analysis/LogReplay.h"
+#include "analysis/SnapshotRun.h"
+#include "cli/Command.h"
+#include "language/MessageCatalogue.h"
+#include "platform/Dialogs.h"
+
+namespace vornak::cli {
+namespace {
+
+using namespace vornak::analysis;
+
+constexpr const char* kUsage =
+    "analyze before [DRIVE...] | after NAME [DRIVE...] | list | remove NAME [--yes] [--keep-log]";
+
+// Questions of the log replay asked on the terminal.
+class TerminalDialogs : public platform::Dialogs {
+public:
+    void showMessage(const std::string& text) override { std::cerr << text << std::endl; }
+    platform::DialogButton messageDialog(const std::string& text, platform::DialogKind,
+                                         uint32_t) override {
+        std::cerr << text << std::endl;
+        return platform::kButtonOk;
+    }
+    bool askYesNo(const std::string& text, const std::string& title) override {
+        std::cerr << title << ": " << text << " [y/N] " << std::flush;
+        std::string answer;
+        if (!std::getline(std::cin, answer)) return false;
+        return !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y');
+    }
+    std::optional<std::string> inputBox(const std::string&, const std::string&,
+                                        const std::string&) override {
+        return std::nullopt;
+    }
+    std::optional<platform::FontChoice> chooseFont(const platform::FontChoice&) override {
+        return std::nullopt;
+    }
+    std::optional<std::string> saveFileName(const std::string&) override { return std::nullopt; }
+    void showError(const std::string& text) override { std::cerr << text << std::endl; }
+};
+
+void applyLanguage() {
+    // TODO: apply the language the settings name (English when none) through
+    // the language engine once it is on main; until then the catalogue stays
+    // empty and the tool's messages are blank.
+}
+
+struct Setup {
+    std::shared_ptr<platform::FileSystem> fs = platform::defaultFileSystem();
+    std::string programFolder = fs->programFolder();
+    std::string logs = logsFolder(programFolder);
+};
+
+// The wizard creates the logs folder when it opens; so do we.
+bool ensureLogsFolder(const Setup& setup) {
+    return setup.fs->directoryExists(setup.logs) || setup.fs->createDirectory(setup.logs);
+}
+
+// "C:", "c:" or "c" -> "C:"; the default is the fixed drive C.
+std::optional<std::vector<DriveItem>> parseDrives(const Setup& setup, const Args& words,
+                                                  std::string& error) {
+    const auto fixed = setup.fs->fixedDrives();
+    std::vector<DriveItem> drives;
+    for (const std::string& word : words) {
+        const bool letter = (word.size() == 1 || (word.size() == 2 && word[1] == ':')) &&
+                            std::isalpha(static_cast<unsigned char>(word[0]));
+        const char upper = letter ? static_cast<char>(std::toupper(static_cast<unsigned char>(word[0]))) : 0;
+        if (!letter || std::find(fixed.begin(), fixed.end(), upper) == fixed.end()) {
+            error = "'" + word + "' is not a fixed drive";
+            return std::nullopt;
+        }
+        drives.push_back({std::string(1, upper) + ":", true});
+    }
+    if (drives.empty()) drives.push_back({"C:", true});
+    return drives;
+}
+
+// Waits for the completion counter as the wizard's timer does, telling the
+// progress on stderr once a second.
+void waitWithProgress(const AnalysisShared& shared, int32_t until) {
+    const auto start = std::chrono::steady_clock::now();
+    auto nextReport = start + std::chrono::seconds(1);
+    while (shared.completed.load() < until) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= nextReport) {
+            const auto seconds =
+                std::chrono::duration_cast<std::chrono::seconds>(now - start).count();
+            std::cerr << "files found: " << shared.foundFiles.load()
+                      << "  registry entries: " << shared.registryEntries.load()
+                      << "  seconds: " << seconds << std::endl;
+            nextReport += std::chrono::seconds(1);
+        }
+    }
+}
+
+// Shows what the workers reported; true when none of it was a failure.
+bool reportProblems(AnalysisShared& shared) {
+    bool ok = true;
+    for (const auto& problem : shared.takeProblems()) {
+        std::cerr << problem.text << std::endl;
+        ok = ok && !problem.failed;
+    }
+    return ok;
+}
+
+bool runSnapshots(const Setup& setup, const std::shared_ptr<AnalysisShared>& shared,
+                  int32_t number, const std::vector<DriveItem>& drives) {
+    auto workers = startSnapshotRun(
+        shared, number, {setup.fs, platform::defaultRegistryStore(), drives, setup.programFolder, {}});
+    waitWithProgress(*shared, 5);
+    for (auto& worker : workers) worker.join();
+    shared->registryEntries.store(0);
+    return reportProblems(*shared);
+}
+
+int runBefore(const Args& args) {
+    Setup setup;
+    std::string error;
+    const auto drives = parseDrives(setup, args, error);
+    if (!drives) return fail("vornak analyze before: " + error);
+    if (!ensureLogsFolder(setup)) return fail("vornak analyze: cannot create " + setup.logs);
+    auto shared = std::make_shared<AnalysisShared>();
+    if (!runSnapshots(setup, shared, 1, *drives))
+        return fail("vornak analyze before: the snapshot is incomplete");
+    return 0;
+}
+
+int runAfter(const Args& args) {
+    if (args.empty()) return fail(std::string("usage: vornak ") + kUsage);
+    const std::string& name = args[0];
+    Setup setup;
+    std::string error;
+    const auto drives = parseDrives(setup, Args(args.begin() + 1, args.end()), error);
+    if (!drives) return fail("vornak analyze after: " + error);
+    if (!isUsableLogName(name))
+        return fail("vornak analyze after: '" + name + "' cannot be used as a file name");
+    if (setup.fs->fileExists(analysisLogPath(setup.programFolder, name)))
+        return fail(messages().get(Msg::msgLogNameTakenCaption) + ": " + name);
+    bool haveBefore = setup.fs->fileExists(joinPath(setup.logs, fileSnapshotName(1)));
+    for (const auto& root : kSnapshotRoots)
+        haveBefore = haveBefore ||
+                     setup.fs->fileExists(joinPath(setup.logs, registrySnapshotName(root.name, 1)));
+    if (!haveBefore)
+        return fail("vornak analyze after: no snapshot from before the installation; "
+                    "run 'vornak analyze before' first");
+
+    auto shared = std::make_shared<AnalysisShared>();
+    if (!runSnapshots(setup, shared, 2, *drives))
+        return fail("vornak analyze after: the snapshot is incomplete; nothing was compared");
+    shared->setLogName(name);
+    std::thread compare = CompareThread::start(shared, {setup.fs, setup.programFolder, ""});
+    waitWithProgress(*shared, 6);
+    compare.join();
+    if (!reportProblems(*shared)) return fail("vornak analyze after: no analysis log was written");
+    std::cout << messages().get(Msg::msgAnalysisDone) << std::endl;
+    return 0;
+}
+
+int runListLogs(const Args& args) {
+    if (!args.empty()) return fail(std::string("usage: vornak ") + kUsage);
+    Setup setup;
+    auto names = listAnalysisLogs(*setup.fs, setup.programFolder);
+    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        return compareCollated(a, b) < 0;
+    });
+    for (const auto& name : names) std::cout << name << '\n';
+    std::cout.flush();
+    return std::cout ? 0 : 1;
+}
+
+int runRemove(const Args& args) {
+    std::optional<std::string> name;
+    bool yes = false, keepLog = false;
+    for (const std::string& word : args) {
+        if (word == "--yes")
+            yes = true;
+        else if (word == "--keep-log")
+            keepLog = true;
+        else if (!name)
+            name = word;
+        else
+            return fail(std::string("usage: vornak ") + kUsage);
+    }
+    if (!name) return fail(messages().get(Msg::msgNoLogSelected));
+    if (!yes && !::isatty(STDIN_FILENO))
+        return fail("vornak analyze remove: the questions need a terminal; use --yes to answer none");
+
+    Setup setup;
+    TerminalDialogs dialogs;
+    RemovalOptions options;
+    options.confirmEachFile = !yes;
+    if (yes || keepLog) options.deleteLog = !keepLog;
+    LogReplay replay(*setup.fs, *platform::defaultRegistryStore(), dialogs,
+                     [](const std::string& line) { std::cout << line << std::endl; });
+    const RemovalResult result = replay.run(setup.programFolder, *name, options);
+    return result.finished ? 0 : 1;
+}
+
+int runAnalyze(const Args& args) {
+    applyLanguage();
+    if (args.empty()) return fail(std::string("usage: vornak ") + kUsage);
+    const std::string& sub = args[0];
+    const Args rest(args.begin() + 1, args.end());
+    if (sub == "before") return runBefore(rest);
+    if (sub == "after") return runAfter(rest);
+    if (sub == "list") return runListLogs(rest);
+    if (sub == "remove") return runRemove(rest);
+    return fail("vornak analyze: unknown subcommand '" + sub + "'");
+}
+
+const Command analyzeCommand("analyze", kUsage, runAnalyze);
+
+}  // namespace
+}  // namespace vornak::cli

@@ -1,0 +1,92 @@
+#include "analysis/AnalysisTestSupport.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "analysis/CollatedOrder.h"
+#include "language/MessageCatalogue.h"
+
+namespace vornak::test {
+
+void useTestMessages() {
+    auto& m = messages();
+    for (Msg role : kAllMessages) m.set(role, messageName(role));
+    m.set(Msg::msgMustConfirm, "Please confirm: ");
+    m.set(Msg::fmtDeleteFileQuestion, "Delete %s?");
+    m.set(Msg::msgDeleteFileCaption, "Delete file");
+    m.set(Msg::msgFileDeletedPrefix, "Deleted: ");
+    m.set(Msg::fmtFolderNotRemoved, "Folder not removed: %s");
+    m.set(Msg::fmtDeletedFilesCount, "%d files were deleted by the installation");
+    m.set(Msg::fmtKeyNotRemoved, "Key kept: %s");
+    m.set(Msg::msgEntrySkipped, "Skipped");
+    m.set(Msg::msgRemovalDone, "Done");
+    m.set(Msg::msgDeleteLogQuestion, "Delete the log?");
+    m.set(Msg::msgDeleteLogCaption, "Log");
+    m.set(Msg::msgNoLogSelected, "Select a log");
+    m.set(Msg::msgAnalysisDone, "Analysis done");
+}
+
+void AnalysisFixture::SetUp() {
+    RegistryFixture::SetUp();
+    std::filesystem::create_directories(logsHost());
+    programFolder = fs->programFolder();
+    useTestMessages();
+}
+
+std::string AnalysisFixture::hostC(const std::string& relative) const {
+    return driveC + "/" + relative;
+}
+
+void AnalysisFixture::file(const std::string& relative, const std::string& bytes) {
+    const std::filesystem::path p = hostC(relative);
+    std::filesystem::create_directories(p.parent_path());
+    std::ofstream out(p, std::ios::binary | std::ios::trunc);
+    out << bytes;
+    ASSERT_TRUE(out.good()) << p;
+}
+
+void AnalysisFixture::folder(const std::string& relative) {
+    std::filesystem::create_directories(hostC(relative));
+}
+
+bool AnalysisFixture::logExists(const std::string& name) const {
+    return std::filesystem::is_regular_file(logsHost() + "/" + name);
+}
+
+std::string AnalysisFixture::readLog(const std::string& name) const {
+    std::ifstream in(logsHost() + "/" + name, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void AnalysisFixture::writeLog(const std::string& name, const std::string& bytes) const {
+    std::ofstream out(logsHost() + "/" + name, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+std::vector<std::string> AnalysisFixture::logLines(const std::string& name) const {
+    const std::string text = readLog(name);
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        const size_t end = text.find("\r\n", start);
+        EXPECT_NE(end, std::string::npos) << "last line of " << name << " lacks CR LF";
+        if (end == std::string::npos) break;
+        lines.push_back(text.substr(start, end - start));
+        start = end + 2;
+    }
+    return lines;
+}
+
+std::vector<std::string> collated(std::vector<std::string> lines) {
+    std::sort(lines.begin(), lines.end(), [](const std::string& a, const std::string& b) {
+        return analysis::compareCollated(a, b) < 0;
+    });
+    lines.erase(std::unique(lines.begin(), lines.end()), lines.end());
+    return lines;
+}
+
+}  // namespace vornak::test

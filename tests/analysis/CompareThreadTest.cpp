@@ -1,0 +1,170 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "analysis/AnalysisTestSupport.h"
+#include "analysis/CompareThread.h"
+
+using namespace vornak;
+using namespace vornak::analysis;
+
+namespace {
+
+const char* const kRoots[] = {"HKCR", "HKCU", "HKLM", "HKCC"};
+
+class CompareThreadTest : public test::AnalysisFixture {
+protected:
+    // Both snapshots of every pair, as a registry root line only, so that a
+    // test changes just the pair it is about.
+    void plainSnapshots() {
+        for (int n : {1, 2}) {
+            writeLog("files_" + std::to_string(n) + ".txt", "C:\\a.txt\r\n");
+            for (const char* root : kRoots)
+                writeLog(std::string(root) + "_" + std::to_string(n) + ".txt",
+                         std::string("\t") + root + "\t\\\r\n");
+        }
+    }
+    CompareResult compare(const std::string& name = "acme") {
+        return compareSnapshots(*fs, programFolder, name);
+    }
+    bool anySnapshotLeft() const {
+        for (int n : {1, 2}) {
+            if (logExists("files_" + std::to_string(n) + ".txt")) return true;
+            for (const char* root : kRoots)
+                if (logExists(std::string(root) + "_" + std::to_string(n) + ".txt")) return true;
+        }
+        return false;
+    }
+};
+
+TEST_F(CompareThreadTest, IdenticalSnapshotsGiveAnEmptyLogAndAreDeleted) {
+    plainSnapshots();
+    const auto result = compare();
+    EXPECT_EQ(result.outcome, LogOutcome::Written);
+    EXPECT_TRUE(logExists("acme.anlog"));
+    EXPECT_EQ(readLog("acme.anlog"), "");
+    EXPECT_FALSE(anySnapshotLeft());
+}
+
+TEST_F(CompareThreadTest, AddedAndDeletedFilesFoldersKeysAndChangedValues) {
+    plainSnapshots();
+    writeLog("files_1.txt", "C:\\a.txt\r\nC:\\old.txt\r\n");
+    writeLog("files_2.txt", "C:\\a.txt\r\nC:\\Acme\t<- dir\r\nC:\\Acme\\setup.log\r\n");
+    writeLog("HKCU_1.txt", "\tHKCU\t\\\r\nHKCU\t\\\tName\t\"a\"\r\n");
+    writeLog("HKCU_2.txt",
+             "\tHKCU\t\\\r\nHKCU\t\\\tName\t\"b\"\r\n\tHKCU\t\\Acme\r\nHKCU\t\\Acme\tCount\tint:5\r\n");
+    compare();
+    EXPECT_EQ(logLines("acme.anlog"),
+              (std::vector<std::string>{"FILE ADDED!\tC:\\Acme\t<- dir",
+                                        "FILE ADDED!\tC:\\Acme\\setup.log",
+                                        "FILE DELETED!\tC:\\old.txt",
+                                        "REG ADDED!\t\tHKCU\t\\Acme",
+                                        "REG ADDED!\tHKCU\t\\\tName\t\"b\"",
+                                        "REG ADDED!\tHKCU\t\\Acme\tCount\tint:5",
+                                        "REG DELETED!\tHKCU\t\\\tName\t\"a\""}));
+}
+
+TEST_F(CompareThreadTest, AMovedLineIsNoDifference) {
+    plainSnapshots();
+    // A value deleted and created again moves to the end of its key's values.
+    std::string before = "\tHKLM\t\\\r\n", after = "\tHKLM\t\\\r\n";
+    before += "HKLM\t\\\tMoved\tint:1\r\n";
+    for (int i = 0; i < 50; ++i) {
+        const std::string line = "HKLM\t\\\tv" + std::to_string(i) + "\t\"x\"\r\n";
+        before += line;
+        after += line;
+    }
+    after += "HKLM\t\\\tMoved\tint:1\r\n";
+    writeLog("HKLM_1.txt", before);
+    writeLog("HKLM_2.txt", after);
+    compare();
+    EXPECT_EQ(readLog("acme.anlog"), "");
+}
+
+TEST_F(CompareThreadTest, CountsDecideForRepeatedLines) {
+    plainSnapshots();
+    // A REG_SZ text once split by a line break can repeat a line.
+    writeLog("HKCR_1.txt", "\tHKCR\t\\\r\nrest\"\r\n");
+    writeLog("HKCR_2.txt", "\tHKCR\t\\\r\nrest\"\r\nrest\"\r\nrest\"\r\n");
+    writeLog("HKCC_1.txt", "\tHKCC\t\\\r\nx\r\nx\r\n");
+    writeLog("HKCC_2.txt", "\tHKCC\t\\\r\nx\r\n");
+    compare();
+    EXPECT_EQ(logLines("acme.anlog"),
+              (std::vector<std::string>{"REG ADDED!\trest\"", "REG DELETED!\tx"}));
+}
+
+TEST_F(CompareThreadTest, OneSideEmpty) {
+    plainSnapshots();
+    writeLog("files_1.txt", "");
+    writeLog("files_2.txt", "C:\\b\r\nC:\\a\n");
+    writeLog("HKCU_1.txt", "\tHKCU\t\\\r\n\tHKCU\t\\Gone\r\n");
+    writeLog("HKCU_2.txt", "");
+    compare();
+    EXPECT_EQ(logLines("acme.anlog"),
+              (std::vector<std::string>{"FILE ADDED!\tC:\\a", "FILE ADDED!\tC:\\b",
+                                        "REG DELETED!\t\tHKCU\t\\", "REG DELETED!\t\tHKCU\t\\Gone"}));
+}
+
+TEST_F(CompareThreadTest, LinesDifferingOnlyInCaseAreBothLogged) {
+    plainSnapshots();
+    writeLog("files_2.txt", "C:\\a.txt\r\nC:\\README\r\nC:\\readme\r\n");
+    compare();
+    EXPECT_EQ(logLines("acme.anlog"),
+              (std::vector<std::string>{"FILE ADDED!\tC:\\README", "FILE ADDED!\tC:\\readme"}));
+}
+
+TEST_F(CompareThreadTest, MissingFilesOfAPair) {
+    plainSnapshots();
+    std::filesystem::remove(logsHost() + "/files_1.txt");
+    writeLog("files_2.txt", "C:\\new.txt\r\n");
+    std::filesystem::remove(logsHost() + "/HKLM_2.txt");
+    compare();
+    EXPECT_EQ(readLog("acme.anlog"), "");
+    // The file pair is left as it is; registry pairs go whatever they held.
+    EXPECT_TRUE(logExists("files_2.txt"));
+    EXPECT_FALSE(logExists("HKLM_1.txt"));
+}
+
+TEST_F(CompareThreadTest, BothFileSnapshotsEmptyAreStillDeleted) {
+    plainSnapshots();
+    writeLog("files_1.txt", "");
+    writeLog("files_2.txt", "");
+    compare();
+    EXPECT_EQ(readLog("acme.anlog"), "");
+    EXPECT_FALSE(anySnapshotLeft());
+}
+
+TEST_F(CompareThreadTest, EmptyNameIsTheFileDotAnlog) {
+    plainSnapshots();
+    EXPECT_EQ(compare("").outcome, LogOutcome::Written);
+    EXPECT_TRUE(logExists(".anlog"));
+}
+
+TEST_F(CompareThreadTest, UnusableNamesWriteNothingKeepTheSnapshotsAndComplete) {
+    for (const std::string& name : std::vector<std::string>{"a/b", "a\\b", "c:d", "what?", "star*", "<x>", "pipe|",
+                                   "quote\"", std::string("tab\tname"), std::string("nl\n")}) {
+        plainSnapshots();
+        auto shared = std::make_shared<AnalysisShared>();
+        shared->setLogName(name);
+        CompareThread::start(shared, {fs, programFolder, ""}).join();
+        EXPECT_EQ(shared->completed.load(), 1) << name;
+        EXPECT_EQ(shared->takeProblems().size(), 1u) << name;
+        EXPECT_TRUE(logExists("files_1.txt")) << name;
+        EXPECT_EQ(compare(name).outcome, LogOutcome::UnusableName) << name;
+    }
+    for (const auto& entry : std::filesystem::directory_iterator(logsHost()))
+        EXPECT_NE(entry.path().extension(), ".anlog") << entry.path();
+}
+
+TEST_F(CompareThreadTest, LogThatCannotBeWrittenKeepsTheSnapshots) {
+    plainSnapshots();
+    std::filesystem::create_directory(logsHost() + "/taken.anlog");  // a folder in the way
+    auto shared = std::make_shared<AnalysisShared>();
+    shared->setLogName("taken");
+    CompareThread::start(shared, {fs, programFolder, ""}).join();
+    EXPECT_EQ(shared->completed.load(), 1);
+    EXPECT_EQ(shared->takeProblems().size(), 1u);
+    EXPECT_TRUE(logExists("HKCU_2.txt"));
+}
+
+}  // namespace

@@ -1,0 +1,202 @@
+// A whole analysis as the wizard runs it: five snapshot workers at once before
+// and after a simulated installation, the comparison, then the replay of the
+// log, which must leave drive and store as they were.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "analysis/AnalysisTestSupport.h"
+#include "analysis/CompareThread.h"
+#include "analysis/FileDumpThread.h"
+#include "analysis/LogReplay.h"
+#include "analysis/RegDumpThread.h"
+#include "analysis/SnapshotRun.h"
+#include "analysis/TextLines.h"
+
+using namespace vornak;
+using namespace vornak::analysis;
+using platform::RegRoot;
+
+namespace {
+
+class EndToEndTest : public test::AnalysisFixture {
+protected:
+    // Starts the workers the way the wizard does and waits, as its timer
+    // does, for the completion counter to reach `until`.
+    void waitFor(int32_t until) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (shared->completed.load() < until && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        ASSERT_EQ(shared->completed.load(), until);
+    }
+
+    void snapshotRun(int32_t number) {
+        auto workers = startSnapshotRun(
+            shared, number,
+            {fs, store, {{"A:", false}, {"C:", true}}, programFolder,
+             [counts = shownCounts](int32_t) { counts->fetch_add(1); }});
+        waitFor(5);
+        for (auto& w : workers) w.join();
+        EXPECT_TRUE(shared->takeProblems().empty());
+        shared->registryEntries = 0;
+    }
+
+    // Lines of every root, sorted: the replay writes values back at the end
+    // of their key, so only the order may differ.
+    std::vector<std::string> registryLines() {
+        auto registry = store->accessor();
+        std::atomic<int32_t> count{0};
+        std::vector<std::string> lines;
+        for (int root = 0; root < 4; ++root) {
+            const std::string text = registrySnapshotText(*registry, root, count);
+            for (auto line : splitLines(text)) lines.emplace_back(line);
+        }
+        std::sort(lines.begin(), lines.end());
+        return lines;
+    }
+    std::vector<std::string> files() {
+        std::vector<std::string> paths;
+        for (const auto& e : std::filesystem::recursive_directory_iterator(driveC))
+            if (e.path().string().rfind(logsHost(), 0) != 0) paths.push_back(e.path().string());
+        std::sort(paths.begin(), paths.end());
+        return paths;
+    }
+    void removeValue(RegRoot root, const std::string& path, const std::string& name) {
+        auto acc = store->accessor();
+        std::unique_ptr<platform::RegKey> key;
+        ASSERT_EQ(acc->openKey(root, path, platform::RegAccess::Full, key), platform::RegStatus::Ok);
+        ASSERT_EQ(acc->deleteValue(*key, name), platform::RegStatus::Ok);
+    }
+    void removeKey(RegRoot root, const std::string& parent, const std::string& name) {
+        auto acc = store->accessor();
+        std::unique_ptr<platform::RegKey> key;
+        ASSERT_EQ(acc->openKey(root, parent, platform::RegAccess::Full, key), platform::RegStatus::Ok);
+        ASSERT_EQ(acc->deleteKey(*key, name), platform::RegStatus::Ok);
+    }
+
+    std::shared_ptr<AnalysisShared> shared = std::make_shared<AnalysisShared>();
+    std::shared_ptr<std::atomic<int>> shownCounts = std::make_shared<std::atomic<int>>(0);
+};
+
+TEST_F(EndToEndTest, AnalyseInstallationThenRemoveItByItsLog) {
+    // The machine before.
+    file("Windows/system.ini");
+    file("Users/me/notes.txt");
+    file("Users/me/obsolete.txt");
+    file("Program Files/Shared/common.dll");
+    setString(RegRoot::CurrentUser, "Software\\Existing", "A", "1");
+    setString(RegRoot::CurrentUser, "Software\\Existing", "B", "2");
+    setString(RegRoot::CurrentUser, "Software\\Existing", "C", "3");
+    setString(RegRoot::LocalMachine, "SOFTWARE\\Shared", "Mode", "classic");
+    setValue(RegRoot::LocalMachine, "SOFTWARE\\Shared", "Level", platform::kRegDword, "\x05\0\0\0");
+    setValue(RegRoot::LocalMachine, "SOFTWARE\\Shared", "Root", platform::kRegExpandSz,
+             std::string("%ProgramFiles%\0", 15));
+    setValue(RegRoot::LocalMachine, "SOFTWARE\\Shared", "Blob", platform::kRegBinary, "\x01");
+    setValue(RegRoot::LocalMachine, "SOFTWARE\\Shared", "Gone", platform::kRegBinary, "\x02");
+    setString(RegRoot::LocalMachine, "SOFTWARE\\Obsolete\\Deep", "Old", "yes");
+    setString(RegRoot::ClassesRoot, ".txt", "", "txtfile");
+    setString(RegRoot::LocalMachine, "SYSTEM\\Noise", "Counter", "1");
+    const auto filesBefore = files();
+    const auto registryBefore = registryLines();
+
+    snapshotRun(1);
+    EXPECT_EQ(shownCounts->load(), 4);
+
+    // The installation.
+    file("Program Files/Acme/acme.exe");
+    file("Program Files/Acme/Plugins/one.dll");
+    file("Program Files/Acme/Plugins/Two.dll");
+    file("Program Files/Acme/Plugins/two.dll");  // differs from Two.dll in case only
+    folder("Program Files/Acme/Empty");
+    file("Users/me/acme.ini");
+    std::filesystem::remove(hostC("Users/me/obsolete.txt"));
+    setString(RegRoot::CurrentUser, "Software\\Acme", "Path", "C:\\Program Files\\Acme");
+    setValue(RegRoot::CurrentUser, "Software\\Acme", "Runs", platform::kRegDword,
+             "\xff\xff\xff\xff");
+    setValue(RegRoot::CurrentUser, "Software\\Acme", "Home", platform::kRegExpandSz,
+             std::string("%APPDATA%\\Acme\0", 15));
+    setValue(RegRoot::CurrentUser, "Software\\Acme\\State", "Window", platform::kRegBinary,
+             "\x10\x20");
+    setValue(RegRoot::CurrentUser, "Software\\Acme\\State", "Recent", platform::kRegMultiSz,
+             std::string("a\0b\0\0", 5));
+    setValue(RegRoot::CurrentUser, "Software\\Acme\\State", "Stamp", platform::kRegQword,
+             std::string(8, '\x07'));
+    setValue(RegRoot::CurrentUser, "Software\\Acme\\State", "", platform::kRegNone, "");
+    removeValue(RegRoot::CurrentUser, "Software\\Existing", "B");  // B moves to the end
+    setString(RegRoot::CurrentUser, "Software\\Existing", "B", "2");
+    setString(RegRoot::LocalMachine, "SOFTWARE\\Shared", "Mode", "acme");
+    setValue(RegRoot::LocalMachine, "SOFTWARE\\Shared", "Level", platform::kRegDword, "\x09\0\0\0");
+    setValue(RegRoot::LocalMachine, "SOFTWARE\\Shared", "Root", platform::kRegExpandSz,
+             std::string("%SystemDrive%\0", 14));
+    setValue(RegRoot::LocalMachine, "SOFTWARE\\Shared", "Blob", platform::kRegBinary, "\x03");
+    removeValue(RegRoot::LocalMachine, "SOFTWARE\\Shared", "Gone");
+    removeValue(RegRoot::LocalMachine, "SOFTWARE\\Obsolete\\Deep", "Old");
+    removeKey(RegRoot::LocalMachine, "SOFTWARE\\Obsolete", "Deep");
+    setString(RegRoot::ClassesRoot, ".acme\\ShellNew", "NullFile", "");
+    setString(RegRoot::ClassesRoot, "*\\shellex\\ContextMenuHandlers\\Acme", "", "{ACME}");
+    setString(RegRoot::LocalMachine, "SYSTEM\\Noise", "Counter", "2");
+
+    snapshotRun(2);
+    shared->setLogName("Acme 1.0");
+    std::thread compare = CompareThread::start(shared, {fs, programFolder, ""});
+    waitFor(6);
+    compare.join();
+    EXPECT_TRUE(shared->takeProblems().empty());
+    EXPECT_TRUE(logExists("Acme 1.0.anlog"));
+    EXPECT_FALSE(logExists("files_1.txt"));
+    EXPECT_FALSE(logExists("HKCU_2.txt"));
+
+    const auto log = logLines("Acme 1.0.anlog");
+    EXPECT_EQ(log, test::collated(log));
+    auto logged = [&](const std::string& line) {
+        return std::count(log.begin(), log.end(), line) == 1;
+    };
+    EXPECT_TRUE(logged("FILE ADDED!\tC:\\Program Files\\Acme\t<- dir"));
+    EXPECT_TRUE(logged("FILE ADDED!\tC:\\Program Files\\Acme\\Empty\t<- dir"));
+    EXPECT_TRUE(logged("FILE ADDED!\tC:\\Program Files\\Acme\\Plugins\\Two.dll"));
+    EXPECT_TRUE(logged("FILE ADDED!\tC:\\Program Files\\Acme\\Plugins\\two.dll"));
+    EXPECT_TRUE(logged("FILE DELETED!\tC:\\Users\\me\\obsolete.txt"));
+    EXPECT_TRUE(logged("REG ADDED!\t\tHKCU\tSoftware\\Acme"));
+    EXPECT_TRUE(logged("REG ADDED!\t\tHKCR\t\\.acme"));
+    EXPECT_TRUE(logged("REG ADDED!\t\tHKCR\t.acme\\ShellNew"));
+    EXPECT_TRUE(logged("REG ADDED!\t\tHKCR\t*\\shellex\\ContextMenuHandlers\\Acme"));
+    EXPECT_TRUE(logged("REG ADDED!\tHKCU\tSoftware\\Acme\tRuns\tint:-1"));
+    EXPECT_TRUE(logged("REG DELETED!\tHKLM\tSOFTWARE\\Shared\tMode\t\"classic\""));
+    EXPECT_TRUE(logged("REG ADDED!\tHKLM\tSOFTWARE\\Shared\tMode\t\"acme\""));
+    EXPECT_TRUE(logged("REG DELETED!\tHKLM\tSOFTWARE\\Shared\tGone"));
+    EXPECT_TRUE(logged("REG DELETED!\t\tHKLM\tSOFTWARE\\Obsolete\\Deep"));
+    for (const auto& line : log) {
+        EXPECT_EQ(line.find("Existing"), std::string::npos) << "moved value logged: " << line;
+        EXPECT_EQ(line.find("Noise"), std::string::npos) << "excluded key logged: " << line;
+        EXPECT_EQ(line.find("logs"), std::string::npos) << line;
+    }
+
+    test::ScriptedDialogs dialogs;
+    std::vector<std::string> removal;
+    LogReplay replay(*fs, *store, dialogs, [&](const std::string& l) { removal.push_back(l); });
+    const auto result = replay.run(programFolder, "Acme 1.0", {false, true});
+    EXPECT_TRUE(result.finished);
+    EXPECT_TRUE(result.logDeleted);
+    EXPECT_EQ(removal.back(), "Done");
+    for (const auto& line : removal) {
+        EXPECT_EQ(line.find("Folder not removed"), std::string::npos) << line;
+        EXPECT_EQ(line.find("Key kept"), std::string::npos) << line;
+        EXPECT_EQ(line.find("Skipped"), std::string::npos) << line;
+    }
+
+    // Deleted files cannot come back; neither can a deleted binary value.
+    auto expectedFiles = filesBefore;
+    std::erase(expectedFiles, hostC("Users/me/obsolete.txt"));
+    EXPECT_EQ(files(), expectedFiles);
+    auto expectedRegistry = registryBefore;
+    std::erase(expectedRegistry, "HKLM\tSOFTWARE\\Shared\tGone");
+    EXPECT_EQ(registryLines(), expectedRegistry);
+    EXPECT_EQ(value(RegRoot::LocalMachine, "SOFTWARE\\Shared", "Blob")->data, "\x03");
+    EXPECT_EQ(value(RegRoot::LocalMachine, "SOFTWARE\\Shared", "Level")->data,
+              std::string("\x05\0\0\0", 4));
+}
+
+}  // namespace

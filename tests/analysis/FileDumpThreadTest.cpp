@@ -1,0 +1,148 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "analysis/AnalysisTestSupport.h"
+#include "analysis/FileDumpThread.h"
+
+using namespace vornak;
+using namespace vornak::analysis;
+
+namespace {
+
+class FileDumpThreadTest : public test::AnalysisFixture {
+protected:
+    // Runs the worker on this thread, as the wizard's thread would run it.
+    std::vector<std::string> snapshot(std::vector<DriveItem> drives, int32_t number = 1) {
+        FileDumpInputs inputs{fs, std::move(drives), number, programFolder};
+        FileDumpThread(shared, inputs).Execute();
+        EXPECT_EQ(shared->completed.load(), 1);
+        shared->completed = 0;
+        return logLines("files_" + std::to_string(number) + ".txt");
+    }
+    std::vector<std::string> snapshotC() { return snapshot({{"C:", true}}); }
+
+    std::shared_ptr<AnalysisShared> shared = std::make_shared<AnalysisShared>();
+};
+
+const std::string kDir = "\t<- dir";
+
+TEST_F(FileDumpThreadTest, FormatOrderAndCounter) {
+    file("Acme/setup.log");
+    file("Acme/Sub/data.bin");
+    file("readme.txt");
+    const auto lines = snapshotC();
+    const std::vector<std::string> expected = test::collated({
+        "C:\\Acme" + kDir, "C:\\Acme\\setup.log", "C:\\Acme\\Sub" + kDir,
+        "C:\\Acme\\Sub\\data.bin", "C:\\readme.txt", "C:\\Program Files" + kDir,
+        "C:\\Program Files\\Vornak" + kDir});
+    EXPECT_EQ(lines, expected);
+    EXPECT_EQ(shared->foundFiles.load(), 7);
+    // A folder's line comes right before what it holds.
+    const auto acme = std::find(lines.begin(), lines.end(), "C:\\Acme" + kDir);
+    ASSERT_NE(acme, lines.end());
+    EXPECT_EQ(*(acme + 1), "C:\\Acme\\setup.log");
+    EXPECT_TRUE(shared->takeProblems().empty());
+}
+
+TEST_F(FileDumpThreadTest, HiddenFoldersAreLeftOutHiddenAndSystemFilesAreNot) {
+    file(".cache/inside.txt");      // hidden folder: no line, not entered
+    file("Acme/.hidden-file");      // hidden file: listed
+    ASSERT_EQ(::mkfifo(hostC("Acme/pipe").c_str(), 0600), 0);  // a system file: listed
+    const auto lines = snapshotC();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "C:\\Acme\\.hidden-file"), 1);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "C:\\Acme\\pipe"), 1);
+    for (const auto& line : lines) EXPECT_EQ(line.find(".cache"), std::string::npos) << line;
+}
+
+TEST_F(FileDumpThreadTest, LogsFolderIsSkippedOnlyInItsExactCase) {
+    writeLog("files_1.txt", "old");
+    file("Program Files/Vornak/Logs/other.txt");  // another folder where case matters
+    const auto lines = snapshotC();
+    for (const auto& line : lines)
+        EXPECT_EQ(line.find("Vornak\\logs"), std::string::npos) << line;
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "C:\\Program Files\\Vornak\\Logs" + kDir), 1);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "C:\\Program Files\\Vornak\\Logs\\other.txt"),
+              1);
+}
+
+TEST_F(FileDumpThreadTest, PathsDifferingOnlyInCaseAreTwoLines) {
+    file("Data/README");
+    file("Data/readme");
+    const auto lines = snapshotC();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "C:\\Data\\README"), 1);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "C:\\Data\\readme"), 1);
+}
+
+TEST_F(FileDumpThreadTest, RootWithoutFoldersAndTwoDrivesMerged) {
+    const std::string driveD = tmp.str() + "/drive d";
+    std::filesystem::create_directories(driveD);
+    { std::ofstream(driveD + "/b.txt") << "x"; }
+    { std::ofstream(driveD + "/a.txt") << "x"; }
+    fs = platform::makeFileSystem({{'C', driveC}, {'D', driveD}}, programHost);
+    file("m.txt");
+    // D alone: file lines only, each the caption, a backslash and the name.
+    EXPECT_EQ(snapshot({{"D:", true}}), (std::vector<std::string>{"D:\\a.txt", "D:\\b.txt"}));
+    // Both ticked (D first in the list): one file in collation order.
+    const auto both = snapshot({{"D:", true}, {"C:", true}}, 2);
+    EXPECT_EQ(both, test::collated(both));
+    EXPECT_EQ(both.back(), "D:\\b.txt");
+    EXPECT_EQ(std::count(both.begin(), both.end(), "C:\\m.txt"), 1);
+}
+
+TEST_F(FileDumpThreadTest, NoDriveTickedGivesAnEmptyFile) {
+    file("a.txt");
+    EXPECT_TRUE(snapshot({{"C:", false}}).empty());
+    EXPECT_TRUE(logExists("files_1.txt"));
+    EXPECT_EQ(readLog("files_1.txt"), "");
+}
+
+TEST_F(FileDumpThreadTest, SecondSnapshotLeavesTheFirstAlone) {
+    writeLog("files_1.txt", "before\r\n");
+    file("a.txt");
+    snapshot({{"C:", true}}, 2);
+    EXPECT_EQ(readLog("files_1.txt"), "before\r\n");
+    EXPECT_TRUE(logExists("files_2.txt"));
+}
+
+TEST_F(FileDumpThreadTest, UnwritableLogsFolderStillCompletesOnceAndSaysWhy) {
+    file("a.txt");
+    std::filesystem::permissions(logsHost(), std::filesystem::perms::owner_read |
+                                                 std::filesystem::perms::owner_exec);
+    FileDumpThread(shared, {fs, {{"C:", true}}, 1, programFolder}).Execute();
+    EXPECT_EQ(shared->completed.load(), 1);
+    const auto problems = shared->takeProblems();
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_NE(problems[0].text.find("files_1.txt"), std::string::npos);
+    EXPECT_TRUE(problems[0].failed);
+}
+
+TEST_F(FileDumpThreadTest, NamesWithLineBreaksAreLeftOutWithTheirContents) {
+    file("ok.txt");
+    file("bad\nC:\\Windows\\victim.dll");
+    file("dir\rname/inner.txt");
+    const auto lines = snapshotC();
+    for (const auto& line : lines) {
+        EXPECT_EQ(line.find("victim"), std::string::npos) << line;
+        EXPECT_EQ(line.find("inner"), std::string::npos) << line;
+    }
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "C:\\ok.txt"), 1);
+    EXPECT_EQ(shared->takeProblems().size(), 1u);
+}
+
+TEST_F(FileDumpThreadTest, StartedThreadOwnsItsInputs) {
+    file("a.txt");
+    std::thread worker;
+    {
+        FileDumpInputs inputs{fs, {{"C:", true}}, 1, programFolder};
+        worker = FileDumpThread::start(shared, std::move(inputs));
+    }
+    worker.join();
+    EXPECT_EQ(shared->completed.load(), 1);
+    const auto lines = logLines("files_1.txt");
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "C:\\a.txt"), 1);
+}
+
+}  // namespace

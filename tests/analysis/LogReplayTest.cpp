@@ -1,0 +1,279 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "analysis/AnalysisTestSupport.h"
+#include "analysis/LogReplay.h"
+#include "analysis/RegDumpThread.h"
+#include "analysis/TextLines.h"
+
+using namespace vornak;
+using namespace vornak::analysis;
+using platform::RegRoot;
+
+namespace {
+
+class LogReplayTest : public test::AnalysisFixture {
+protected:
+    RemovalResult replay(const std::string& log, RemovalOptions options = {}) {
+        writeLog("app.anlog", log);
+        LogReplay replay(*fs, *store, dialogs, [this](const std::string& line) {
+            removalLog.push_back(line);
+        });
+        return replay.run(programFolder, "app", options);
+    }
+    static RemovalOptions noQuestions() { return {false, false}; }
+
+    // Everything below drive C and in HKCU and HKLM, sorted, to prove that
+    // nothing the log does not name has changed.
+    std::vector<std::string> state() {
+        std::vector<std::string> lines;
+        for (const auto& e : std::filesystem::recursive_directory_iterator(driveC))
+            if (e.path().string().rfind(logsHost(), 0) != 0) lines.push_back(e.path().string());
+        auto registry = store->accessor();
+        std::atomic<int32_t> count{0};
+        for (int root : {1, 2}) {
+            const std::string text = registrySnapshotText(*registry, root, count);
+            for (auto line : splitLines(text)) lines.emplace_back(line);
+        }
+        std::sort(lines.begin(), lines.end());
+        return lines;
+    }
+
+    test::ScriptedDialogs dialogs;
+    std::vector<std::string> removalLog;
+};
+
+TEST_F(LogReplayTest, PreconditionsInOrder) {
+    const std::vector<RemovalConfirmation> boxes{{true, "own risk"}, {false, "no undo"},
+                                                 {false, "no blame"}};
+    EXPECT_FALSE(removalMayStart(std::nullopt, boxes, dialogs));
+    EXPECT_FALSE(removalMayStart("app", boxes, dialogs));
+    EXPECT_EQ(dialogs.shown, (std::vector<std::string>{"Select a log", "Please confirm: no undo"}));
+    EXPECT_TRUE(removalMayStart("app", {{true, "a"}, {true, "b"}, {true, "c"}}, dialogs));
+    EXPECT_EQ(dialogs.shown.size(), 2u);
+}
+
+TEST_F(LogReplayTest, MissingLogChangesNothing) {
+    LogReplay replayer(*fs, *store, dialogs, [this](const std::string& l) { removalLog.push_back(l); });
+    const auto result = replayer.run(programFolder, "nothing", {});
+    EXPECT_FALSE(result.finished);
+    ASSERT_EQ(dialogs.errors.size(), 1u);
+    EXPECT_EQ(dialogs.errors[0], "Cannot open file " + programFolder + "logs\\nothing.anlog");
+    EXPECT_TRUE(removalLog.empty());
+    EXPECT_TRUE(dialogs.questions.empty());
+}
+
+TEST_F(LogReplayTest, AddedFilesGoBackwardsFoldersOnceEmpty) {
+    file("Acme/setup.log");
+    file("Acme/Sub/data.bin");
+    file("keep.txt");
+    const auto result = replay(
+        "FILE ADDED!\tC:\\Acme\t<- dir\r\n"
+        "FILE ADDED!\tC:\\Acme\\setup.log\r\n"
+        "FILE ADDED!\tC:\\Acme\\Sub\t<- dir\r\n"
+        "FILE ADDED!\tC:\\Acme\\Sub\\data.bin\r\n"
+        "FILE ADDED!\tC:\\Acme\\gone.txt\r\n");
+    EXPECT_TRUE(result.finished);
+    EXPECT_EQ(dialogs.questions,
+              (std::vector<std::string>{"Delete C:\\Acme\\Sub\\data.bin?",
+                                        "Delete C:\\Acme\\setup.log?", "Delete the log?"}));
+    EXPECT_EQ(dialogs.titles[0], "Delete file");
+    EXPECT_EQ(removalLog, (std::vector<std::string>{"Deleted: C:\\Acme\\Sub\\data.bin",
+                                                    "Deleted: C:\\Acme\\setup.log", "Done"}));
+    EXPECT_FALSE(std::filesystem::exists(hostC("Acme")));
+    EXPECT_TRUE(std::filesystem::exists(hostC("keep.txt")));
+    EXPECT_TRUE(result.logDeleted);
+    EXPECT_FALSE(logExists("app.anlog"));
+}
+
+TEST_F(LogReplayTest, AnsweringNoKeepsTheFileAndItsFolder) {
+    file("Acme/a.txt");
+    file("Acme/b.txt");
+    dialogs.answers = {true, false, false};  // b yes, a no, keep the log
+    const auto result = replay(
+        "FILE ADDED!\tC:\\Acme\t<- dir\r\nFILE ADDED!\tC:\\Acme\\a.txt\r\n"
+        "FILE ADDED!\tC:\\Acme\\b.txt\r\n");
+    EXPECT_EQ(removalLog,
+              (std::vector<std::string>{"Deleted: C:\\Acme\\b.txt",
+                                        "Folder not removed: C:\\Acme", "Done"}));
+    EXPECT_TRUE(std::filesystem::exists(hostC("Acme/a.txt")));
+    EXPECT_FALSE(result.logDeleted);
+    EXPECT_TRUE(logExists("app.anlog"));
+}
+
+TEST_F(LogReplayTest, WithoutConfirmationNothingIsAskedAndDeletedFilesAreCounted) {
+    file("new.txt");
+    const auto result = replay(
+        "FILE ADDED!\tC:\\new.txt\r\nFILE DELETED!\tC:\\a\r\nFILE DELETED!\tC:\\b\r\n"
+        "FILE DELETED!\tC:\\c\t<- dir\r\n",
+        noQuestions());
+    EXPECT_TRUE(result.finished);
+    EXPECT_TRUE(dialogs.questions.empty());
+    EXPECT_EQ(removalLog,
+              (std::vector<std::string>{"Deleted: C:\\new.txt",
+                                        "3 files were deleted by the installation", "Done"}));
+    EXPECT_FALSE(std::filesystem::exists(hostC("new.txt")));
+    EXPECT_TRUE(logExists("app.anlog"));
+}
+
+TEST_F(LogReplayTest, PathsThatLeaveTheDriveOrAreRelativeAreSkipped) {
+    file("Acme/x.txt");
+    file("outside.txt");
+    std::filesystem::create_directories(tmp.str() + "/elsewhere");
+    { std::ofstream(tmp.str() + "/victim.txt") << "x"; }
+    const auto before = state();
+    replay("FILE ADDED!\tC:\\Acme\\..\\outside.txt\r\n"
+           "FILE ADDED!\tC:\\..\\victim.txt\r\n"
+           "FILE ADDED!\tAcme\\x.txt\r\n"
+           "FILE ADDED!\t\\outside.txt\r\n"
+           "FILE ADDED!\tC:outside.txt\r\n"
+           "FILE ADDED!\tC:\\Acme/../outside.txt\r\n"
+           "FILE ADDED!\tC:\\..\t<- dir\r\n"
+           "FILE ADDED!\tC:\\.\\outside.txt\r\n",
+           noQuestions());
+    EXPECT_EQ(state(), before);
+    EXPECT_TRUE(std::filesystem::exists(tmp.str() + "/victim.txt"));
+    EXPECT_TRUE(std::filesystem::exists(tmp.str() + "/elsewhere"));
+    ASSERT_EQ(removalLog.size(), 9u);
+    for (size_t i = 0; i + 1 < removalLog.size(); ++i)
+        EXPECT_EQ(removalLog[i].rfind("Skipped ", 0), 0u) << removalLog[i];
+}
+
+TEST_F(LogReplayTest, RegistryAddedRemovedDeletedWrittenBack) {
+    setString(RegRoot::CurrentUser, "Software\\Acme", "Path", "C:\\Acme");
+    setString(RegRoot::CurrentUser, "Software\\Acme\\Sub", "x", "1");
+    setString(RegRoot::CurrentUser, "Software\\Kept", "Late", "added after the analysis");
+    setString(RegRoot::CurrentUser, "Software\\Old", "Mode", "new");
+    const auto result = replay(
+        "REG ADDED!\t\tHKCU\t\\Software\\Acme\r\n"   // leading backslash on a deeper key
+        "REG ADDED!\t\tHKCU\tSoftware\\Acme\\Sub\r\n"
+        "REG ADDED!\t\tHKCU\tSoftware\\Kept\r\n"
+        "REG ADDED!\tHKCU\tSoftware\\Acme\tPath\t\"C:\\Acme\"\r\n"
+        "REG ADDED!\tHKCU\tSoftware\\Acme\\Sub\tx\t\"1\"\r\n"
+        "REG ADDED!\tHKCU\tSoftware\\Old\tMode\t\"new\"\r\n"
+        "REG DELETED!\t\tHKCU\tSoftware\\Removed\\Deep\r\n"
+        "REG DELETED!\tHKCU\tSoftware\\Old\tMode\t\"old\"\r\n"
+        "REG DELETED!\tHKCU\tSoftware\\Old\tExp\texp:%TEMP%\\x\r\n"
+        "REG DELETED!\tHKCU\tSoftware\\Old\tAll\tint:-1\r\n"
+        "REG DELETED!\tHKCU\tSoftware\\Old\tSeven\tint:7\r\n"
+        "REG DELETED!\tHKCU\tSoftware\\Bin\tBlob\r\n"
+        "REG DELETED!\tHKCU\t\\Tabs\tT\t\"a\tb\"\r\n",
+        noQuestions());
+    EXPECT_TRUE(result.finished);
+    EXPECT_EQ(removalLog, (std::vector<std::string>{"Key kept: \\Software\\Kept", "Done"}));
+    EXPECT_FALSE(keyExists(RegRoot::CurrentUser, "Software\\Acme"));
+    EXPECT_TRUE(keyExists(RegRoot::CurrentUser, "Software\\Kept"));
+    EXPECT_TRUE(keyExists(RegRoot::CurrentUser, "Software\\Removed\\Deep"));
+    EXPECT_TRUE(keyExists(RegRoot::CurrentUser, "Software\\Bin"));
+    EXPECT_FALSE(value(RegRoot::CurrentUser, "Software\\Bin", "Blob"));
+    const auto mode = value(RegRoot::CurrentUser, "Software\\Old", "Mode");
+    ASSERT_TRUE(mode);
+    EXPECT_EQ(mode->type, platform::kRegSz);
+    EXPECT_EQ(mode->data, std::string("old\0", 4));
+    EXPECT_EQ(value(RegRoot::CurrentUser, "Software\\Old", "Exp")->data,
+              std::string("%TEMP%\\x\0", 9));
+    EXPECT_EQ(value(RegRoot::CurrentUser, "Software\\Old", "Exp")->type, platform::kRegExpandSz);
+    EXPECT_EQ(value(RegRoot::CurrentUser, "Software\\Old", "All")->data, "\xff\xff\xff\xff");
+    EXPECT_EQ(value(RegRoot::CurrentUser, "Software\\Old", "Seven")->data,
+              std::string("\x07\0\0\0", 4));
+    EXPECT_EQ(value(RegRoot::CurrentUser, "Tabs", "T")->data, std::string("a\tb\0", 4));
+}
+
+TEST_F(LogReplayTest, FileTypeKeysWhoseChildrenSortFirstAreRemovedToo) {
+    setString(RegRoot::ClassesRoot, ".acme\\ShellNew", "NullFile", "");
+    setString(RegRoot::ClassesRoot, "*\\shellex\\ContextMenuHandlers\\Acme", "", "{1}");
+    // Collation order: ".acme\ShellNew" before "\.acme", "*\..." before "\*".
+    replay("REG ADDED!\t\tHKCR\t*\\shellex\r\n"
+           "REG ADDED!\t\tHKCR\t*\\shellex\\ContextMenuHandlers\r\n"
+           "REG ADDED!\t\tHKCR\t*\\shellex\\ContextMenuHandlers\\Acme\r\n"
+           "REG ADDED!\t\tHKCR\t.acme\\ShellNew\r\n"
+           "REG ADDED!\t\tHKCR\t\\*\r\n"
+           "REG ADDED!\t\tHKCR\t\\.acme\r\n"
+           "REG ADDED!\tHKCR\t*\\shellex\\ContextMenuHandlers\\Acme\t\t\"{1}\"\r\n"
+           "REG ADDED!\tHKCR\t.acme\\ShellNew\tNullFile\t\"\"\r\n",
+           noQuestions());
+    EXPECT_EQ(removalLog, (std::vector<std::string>{"Done"}));
+    EXPECT_FALSE(keyExists(RegRoot::ClassesRoot, ".acme"));
+    EXPECT_FALSE(keyExists(RegRoot::ClassesRoot, "*"));
+}
+
+TEST_F(LogReplayTest, MalformedLogChangesOnlyWhatItNames) {
+    file("Acme/named.txt");
+    file("Acme/other.txt");
+    setString(RegRoot::CurrentUser, "Software\\Acme", "Named", "x");
+    setString(RegRoot::CurrentUser, "Software\\Acme", "Other", "y");
+    setString(RegRoot::CurrentUser, "Software\\Acme", "Number", "5");
+    const auto before = state();
+    const auto result = replay(
+        "no tab at all\r\n"
+        "WHAT?\tC:\\Acme\\other.txt\r\n"
+        "file added!\tC:\\Acme\\other.txt\r\n"
+        "\r\n"
+        "\t\r\n"
+        "FILE ADDED!\tC:\\Acme\\named.txt\r\n"
+        "REG ADDED!\thkcu\tSoftware\\Acme\tOther\t\"y\"\r\n"
+        "REG ADDED!\tHKU\tSoftware\\Acme\tOther\r\n"
+        "REG ADDED!\tHKCU\r\n"
+        "REG ADDED!\tHKCU\tSoftware\\Acme\tNamed\t\"x\"\r\n"
+        "REG ADDED!\t\tHKCU\t\\\r\n"
+        "REG ADDED!\t\tHKCU\tSoftware\\\\Acme\r\n"
+        "REG DELETED!\tHKCU\tSoftware\\Acme\tNumber\tint:12x\r\n"
+        "REG DELETED!\tHKCU\tSoftware\\Acme\tNumber\tint:99999999999\r\n"
+        "REG DELETED!\tHKCU\tSoftware\\Acme\tNumber\tint:\r\n"
+        "REG DELETED!\tHKCU\tSoftware\\Acme\tNumber\thex:01\r\n"
+        "REG DELETED!\tHKCU\tSoftware\\Acme\tNote\t\"first half\r\n"
+        "REG DELETED!\tsecond half\"\r\n"
+        "REG DELETED!\tHKCU\tSoftware\\Acme\tNote\t\"\r\n",
+        noQuestions());
+    EXPECT_TRUE(result.finished);
+    EXPECT_FALSE(std::filesystem::exists(hostC("Acme/named.txt")));
+    EXPECT_FALSE(value(RegRoot::CurrentUser, "Software\\Acme", "Named"));
+    // Put back what the log named; then nothing else may differ.
+    file("Acme/named.txt");
+    setString(RegRoot::CurrentUser, "Software\\Acme", "Named", "x");
+    EXPECT_EQ(state(), before);
+    EXPECT_FALSE(value(RegRoot::CurrentUser, "Software\\Acme", "Note"));
+    const auto skipped = std::count_if(removalLog.begin(), removalLog.end(), [](const auto& l) {
+        return l.rfind("Skipped", 0) == 0;
+    });
+    EXPECT_EQ(skipped, 12);
+    EXPECT_EQ(removalLog.back(), "Done");
+}
+
+TEST_F(LogReplayTest, ValueThatCannotBeWrittenStopsTheRemoval) {
+    file("new.txt");
+    const std::string tooLong(platform::kMaxValueNameLength + 1, 'n');
+    const auto result = replay("FILE ADDED!\tC:\\new.txt\r\n"
+                               "REG DELETED!\tHKCU\tSoftware\\Acme\tMode\t\"old\"\r\n"
+                               "REG DELETED!\tHKCU\tSoftware\\Acme\t" + tooLong + "\t\"x\"\r\n"
+                               "REG DELETED!\tHKCU\tSoftware\\Acme\tLater\t\"x\"\r\n",
+                               {false, std::nullopt});
+    EXPECT_FALSE(result.finished);
+    EXPECT_EQ(dialogs.errors, (std::vector<std::string>{"Failed to set data for '" + tooLong + "'"}));
+    EXPECT_EQ(removalLog, (std::vector<std::string>{"Deleted: C:\\new.txt"}));
+    EXPECT_TRUE(dialogs.questions.empty());  // no question about the log either
+    EXPECT_TRUE(logExists("app.anlog"));
+    EXPECT_TRUE(value(RegRoot::CurrentUser, "Software\\Acme", "Mode"));
+    EXPECT_FALSE(value(RegRoot::CurrentUser, "Software\\Acme", "Later"));
+}
+
+TEST_F(LogReplayTest, ReadOnlyMachineStoreIsReportedNotPassedOver) {
+    setString(RegRoot::LocalMachine, "SOFTWARE\\Acme", "Added", "x");
+    store.reset();
+    platform::setDefaultRegistryStore(nullptr);
+    std::filesystem::permissions(tmp.str() + "/registry/machine.db",
+                                 std::filesystem::perms::owner_read);
+    store = platform::openRegistryStore(tmp.str() + "/registry");
+    const auto result = replay("REG ADDED!\tHKLM\tSOFTWARE\\Acme\tAdded\t\"x\"\r\n"
+                               "REG DELETED!\tHKLM\tSOFTWARE\\Acme\tMode\t\"old\"\r\n",
+                               noQuestions());
+    EXPECT_TRUE(result.finished);
+    ASSERT_EQ(removalLog.size(), 3u);
+    EXPECT_EQ(removalLog[0], "Skipped HKLM\tSOFTWARE\\Acme\tAdded\t\"x\"");
+    EXPECT_EQ(removalLog[1], "Skipped HKLM\tSOFTWARE\\Acme\tMode\t\"old\"");
+    EXPECT_TRUE(value(RegRoot::LocalMachine, "SOFTWARE\\Acme", "Added"));
+}
+
+}  // namespace

@@ -1,0 +1,168 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+
+#include "analysis/AnalysisTestSupport.h"
+#include "analysis/RegDumpThread.h"
+#include "analysis/TextLines.h"
+
+using namespace vornak;
+using namespace vornak::analysis;
+using platform::RegRoot;
+
+namespace {
+
+constexpr int kHKCR = 0, kHKCU = 1, kHKLM = 2;
+
+class RegDumpThreadTest : public test::AnalysisFixture {
+protected:
+    std::vector<std::string> walk(int rootIndex) {
+        auto registry = store->accessor();
+        std::atomic<int32_t> entries{0};
+        const std::string text = registrySnapshotText(*registry, rootIndex, entries);
+        EXPECT_TRUE(text.empty() || (text.size() >= 2 && text.substr(text.size() - 2) == "\r\n"));
+        std::vector<std::string> lines;
+        for (auto line : splitLines(text)) lines.emplace_back(line);
+        EXPECT_EQ(entries.load(), static_cast<int32_t>(lines.size()));
+        return lines;
+    }
+    static bool has(const std::vector<std::string>& lines, const std::string& line) {
+        return std::find(lines.begin(), lines.end(), line) != lines.end();
+    }
+    static std::vector<std::string> keyLines(const std::vector<std::string>& lines) {
+        std::vector<std::string> keys;
+        for (const auto& l : lines)
+            if (!l.empty() && l[0] == '\t') keys.push_back(l);
+        return keys;
+    }
+};
+
+TEST_F(RegDumpThreadTest, LineFormatForEveryKindOfValue) {
+    const std::string acme = "Software\\Acme";
+    setString(RegRoot::CurrentUser, acme, "Path", "C:\\Acme");
+    setValue(RegRoot::CurrentUser, acme, "Home", platform::kRegExpandSz,
+             std::string("%USERPROFILE%\0", 14));
+    setValue(RegRoot::CurrentUser, acme, "Count", platform::kRegDword, std::string("\x07\0\0\0", 4));
+    setValue(RegRoot::CurrentUser, acme, "All", platform::kRegDword, "\xff\xff\xff\xff");
+    setValue(RegRoot::CurrentUser, acme, "Blob", platform::kRegBinary, "\x01\x02");
+    setValue(RegRoot::CurrentUser, acme, "List", platform::kRegMultiSz, std::string("a\0b\0\0", 5));
+    setValue(RegRoot::CurrentUser, acme, "Big", platform::kRegQword, std::string(8, '\x01'));
+    setString(RegRoot::CurrentUser, acme, "Empty", "");
+    setValue(RegRoot::CurrentUser, acme, "NoBytes", platform::kRegSz, "");
+    setValue(RegRoot::CurrentUser, acme, "EmptyExp", platform::kRegExpandSz, std::string(1, '\0'));
+    setString(RegRoot::CurrentUser, acme, "", "default");
+    setValue(RegRoot::CurrentUser, acme, "Cut", platform::kRegSz, std::string("before\0after", 12));
+    setString(RegRoot::CurrentUser, acme, "Quoted", "say \"hi\"\tthere");
+
+    const auto lines = walk(kHKCU);
+    const std::vector<std::string> expected{
+        "\tHKCU\t\\",
+        "\tHKCU\t\\Software",
+        "\tHKCU\tSoftware\\Acme",
+        "HKCU\tSoftware\\Acme\tPath\t\"C:\\Acme\"",
+        "HKCU\tSoftware\\Acme\tHome\texp:%USERPROFILE%",
+        "HKCU\tSoftware\\Acme\tCount\tint:7",
+        "HKCU\tSoftware\\Acme\tAll\tint:-1",
+        "HKCU\tSoftware\\Acme\tBlob",
+        "HKCU\tSoftware\\Acme\tList",
+        "HKCU\tSoftware\\Acme\tBig",
+        "HKCU\tSoftware\\Acme\tEmpty\t\"\"",
+        "HKCU\tSoftware\\Acme\tNoBytes\t\"\"",
+        "HKCU\tSoftware\\Acme\tEmptyExp\texp:",
+        "HKCU\tSoftware\\Acme\t\t\"default\"",
+        "HKCU\tSoftware\\Acme\tCut\t\"before\"",
+        "HKCU\tSoftware\\Acme\tQuoted\t\"say \"hi\"\tthere\""};
+    EXPECT_EQ(lines, expected);
+}
+
+TEST_F(RegDumpThreadTest, EveryKeyOnceParentsFirstIncludingNamesBeforeTheBackslash) {
+    // Names that sort before the backslash: file types and shell extensions.
+    for (const char* path : {".txt\\ShellNew", "*\\shellex\\ContextMenuHandlers\\Acme",
+                             "!odd\\child", "txtfile\\shell\\open\\command", "-dash\\x"})
+        setString(RegRoot::ClassesRoot, path, "", "v");
+    const auto keys = keyLines(walk(kHKCR));
+    const std::set<std::string> unique(keys.begin(), keys.end());
+    EXPECT_EQ(unique.size(), keys.size()) << "a key was visited twice";
+    for (const char* line :
+         {"\tHKCR\t\\.txt", "\tHKCR\t.txt\\ShellNew", "\tHKCR\t\\*", "\tHKCR\t*\\shellex",
+          "\tHKCR\t*\\shellex\\ContextMenuHandlers\\Acme", "\tHKCR\t!odd\\child",
+          "\tHKCR\ttxtfile\\shell\\open\\command", "\tHKCR\t-dash\\x"})
+        EXPECT_TRUE(has(keys, line)) << line;
+    EXPECT_EQ(keys.size(), 15u);
+    EXPECT_EQ(keys.front(), "\tHKCR\t\\");
+    // A parent's line comes before its children's.
+    auto at = [&](const std::string& l) { return std::find(keys.begin(), keys.end(), l); };
+    EXPECT_LT(at("\tHKCR\t\\.txt"), at("\tHKCR\t.txt\\ShellNew"));
+    // The same store walked twice gives the same text.
+    EXPECT_EQ(walk(kHKCR), walk(kHKCR));
+}
+
+TEST_F(RegDumpThreadTest, MachineExclusionsMatchExactCaseOnly) {
+    setString(RegRoot::LocalMachine, "SYSTEM\\CurrentControlSet", "x", "1");
+    setString(RegRoot::LocalMachine, "SOFTWARE\\Classes\\.txt", "", "txtfile");
+    setString(RegRoot::LocalMachine, "SOFTWARE\\Acme", "x", "1");
+    setString(RegRoot::ClassesRoot, "SYSTEM", "x", "1");
+    setString(RegRoot::ClassesRoot, "SOFTWARE\\Classes", "x", "1");
+
+    const auto machine = walk(kHKLM);
+    for (const auto& line : machine) {
+        EXPECT_EQ(line.find("SYSTEM"), std::string::npos) << line;
+        EXPECT_EQ(line.find("Classes"), std::string::npos) << line;
+    }
+    EXPECT_TRUE(has(machine, "\tHKLM\tSOFTWARE\\Acme"));
+    const auto classes = walk(kHKCR);
+    EXPECT_TRUE(has(classes, "\tHKCR\t\\SYSTEM"));
+    EXPECT_TRUE(has(classes, "\tHKCR\tSOFTWARE\\Classes"));
+}
+
+TEST_F(RegDumpThreadTest, ExclusionsInAnotherLetterCaseAreWalked) {
+    setString(RegRoot::LocalMachine, "System\\Setup", "x", "1");
+    setString(RegRoot::LocalMachine, "SOFTWARE\\classes\\.txt", "", "txtfile");
+    setString(RegRoot::LocalMachine, "Software2\\Classes", "", "y");
+    const auto lines = walk(kHKLM);
+    EXPECT_TRUE(has(lines, "\tHKLM\t\\System"));
+    EXPECT_TRUE(has(lines, "\tHKLM\tSystem\\Setup"));
+    EXPECT_TRUE(has(lines, "\tHKLM\tSOFTWARE\\classes\\.txt"));
+    EXPECT_TRUE(has(lines, "\tHKLM\tSoftware2\\Classes"));
+}
+
+TEST_F(RegDumpThreadTest, LineBreaksNeverSplitALine) {
+    setString(RegRoot::CurrentUser, "Software\\Acme", "Note", "one\r\nHKCU\tSoftware\\Victim\tX");
+    setString(RegRoot::CurrentUser, "Software\\Acme", "bad\nname", "x");
+    const auto lines = walk(kHKCU);
+    EXPECT_TRUE(has(lines, "HKCU\tSoftware\\Acme\tNote"));  // recorded like a binary value
+    for (const auto& line : lines) EXPECT_EQ(line.find("Victim"), std::string::npos) << line;
+    EXPECT_EQ(lines.size(), 4u);
+}
+
+TEST_F(RegDumpThreadTest, WorkerWritesItsFileCompletesThenReportsTheCount) {
+    setString(RegRoot::CurrentConfig, "System\\Profile", "x", "1");
+    auto shared = std::make_shared<AnalysisShared>();
+    shared->registryEntries = 100;  // the other workers' lines so far
+    int32_t shown = -1;
+    int32_t completedWhenShown = -1;
+    RegDumpInputs inputs{store, fs, 3, 2, programFolder, [&](int32_t count) {
+                             shown = count;
+                             completedWhenShown = shared->completed.load();
+                         }};
+    RegDumpThread::start(shared, std::move(inputs)).join();
+    EXPECT_EQ(shared->completed.load(), 1);
+    EXPECT_EQ(completedWhenShown, 1);
+    EXPECT_EQ(shown, 104);
+    EXPECT_EQ(logLines("HKCC_2.txt"),
+              (std::vector<std::string>{"\tHKCC\t\\", "\tHKCC\t\\System", "\tHKCC\tSystem\\Profile",
+                                        "HKCC\tSystem\\Profile\tx\t\"1\""}));
+}
+
+TEST_F(RegDumpThreadTest, UnwritableFileStillCompletesOnce) {
+    std::filesystem::permissions(logsHost(), std::filesystem::perms::owner_read |
+                                                 std::filesystem::perms::owner_exec);
+    auto shared = std::make_shared<AnalysisShared>();
+    RegDumpThread(shared, {store, fs, 1, 1, programFolder, nullptr}).Execute();
+    EXPECT_EQ(shared->completed.load(), 1);
+    EXPECT_EQ(shared->takeProblems().size(), 1u);
+}
+
+}  // namespace
