@@ -11,6 +11,7 @@
 using namespace vornak;
 using namespace vornak::analysis;
 using platform::RegRoot;
+using Kind = test::ScriptedDialogs::Kind;
 
 namespace {
 
@@ -41,6 +42,8 @@ protected:
         return lines;
     }
 
+    std::vector<std::string> questions() const { return dialogs.texts(Kind::YesNo); }
+
     test::ScriptedDialogs dialogs;
     std::vector<std::string> removalLog;
 };
@@ -50,25 +53,27 @@ TEST_F(LogReplayTest, PreconditionsInOrder) {
                                                  {false, "no blame"}};
     EXPECT_FALSE(removalMayStart(std::nullopt, boxes, dialogs));
     EXPECT_FALSE(removalMayStart("app", boxes, dialogs));
-    EXPECT_EQ(dialogs.shown, (std::vector<std::string>{"Select a log", "Please confirm: no undo"}));
+    EXPECT_EQ(dialogs.texts(Kind::Message),
+              (std::vector<std::string>{"Select a log", "Please confirm: no undo"}));
     EXPECT_TRUE(removalMayStart("app", {{true, "a"}, {true, "b"}, {true, "c"}}, dialogs));
-    EXPECT_EQ(dialogs.shown.size(), 2u);
+    EXPECT_EQ(dialogs.calls.size(), 2u);
 }
 
 TEST_F(LogReplayTest, MissingLogChangesNothing) {
     LogReplay replayer(*fs, *store, dialogs, [this](const std::string& l) { removalLog.push_back(l); });
     const auto result = replayer.run(programFolder, "nothing", {});
     EXPECT_FALSE(result.finished);
-    ASSERT_EQ(dialogs.errors.size(), 1u);
-    EXPECT_EQ(dialogs.errors[0], "Cannot open file " + programFolder + "logs\\nothing.anlog");
+    EXPECT_EQ(dialogs.texts(Kind::Error),
+              (std::vector<std::string>{"Cannot open file " + programFolder + "logs\\nothing.anlog"}));
     EXPECT_TRUE(removalLog.empty());
-    EXPECT_TRUE(dialogs.questions.empty());
+    EXPECT_TRUE(questions().empty());
 }
 
 TEST_F(LogReplayTest, AddedFilesGoBackwardsFoldersOnceEmpty) {
     file("Acme/setup.log");
     file("Acme/Sub/data.bin");
     file("keep.txt");
+    dialogs.yesNoAnswers = {true, true, true};
     const auto result = replay(
         "FILE ADDED!\tC:\\Acme\t<- dir\r\n"
         "FILE ADDED!\tC:\\Acme\\setup.log\r\n"
@@ -76,10 +81,11 @@ TEST_F(LogReplayTest, AddedFilesGoBackwardsFoldersOnceEmpty) {
         "FILE ADDED!\tC:\\Acme\\Sub\\data.bin\r\n"
         "FILE ADDED!\tC:\\Acme\\gone.txt\r\n");
     EXPECT_TRUE(result.finished);
-    EXPECT_EQ(dialogs.questions,
+    EXPECT_EQ(questions(),
               (std::vector<std::string>{"Delete C:\\Acme\\Sub\\data.bin?",
                                         "Delete C:\\Acme\\setup.log?", "Delete the log?"}));
-    EXPECT_EQ(dialogs.titles[0], "Delete file");
+    EXPECT_EQ(dialogs.calls[0].title, "Delete file");
+    EXPECT_EQ(dialogs.calls[2].title, "Log");
     EXPECT_EQ(removalLog, (std::vector<std::string>{"Deleted: C:\\Acme\\Sub\\data.bin",
                                                     "Deleted: C:\\Acme\\setup.log", "Done"}));
     EXPECT_FALSE(std::filesystem::exists(hostC("Acme")));
@@ -91,7 +97,7 @@ TEST_F(LogReplayTest, AddedFilesGoBackwardsFoldersOnceEmpty) {
 TEST_F(LogReplayTest, AnsweringNoKeepsTheFileAndItsFolder) {
     file("Acme/a.txt");
     file("Acme/b.txt");
-    dialogs.answers = {true, false, false};  // b yes, a no, keep the log
+    dialogs.yesNoAnswers = {true, false, false};  // b yes, a no, keep the log
     const auto result = replay(
         "FILE ADDED!\tC:\\Acme\t<- dir\r\nFILE ADDED!\tC:\\Acme\\a.txt\r\n"
         "FILE ADDED!\tC:\\Acme\\b.txt\r\n");
@@ -110,7 +116,7 @@ TEST_F(LogReplayTest, WithoutConfirmationNothingIsAskedAndDeletedFilesAreCounted
         "FILE DELETED!\tC:\\c\t<- dir\r\n",
         noQuestions());
     EXPECT_TRUE(result.finished);
-    EXPECT_TRUE(dialogs.questions.empty());
+    EXPECT_TRUE(questions().empty());
     EXPECT_EQ(removalLog,
               (std::vector<std::string>{"Deleted: C:\\new.txt",
                                         "3 files were deleted by the installation", "Done"}));
@@ -251,9 +257,10 @@ TEST_F(LogReplayTest, ValueThatCannotBeWrittenStopsTheRemoval) {
                                "REG DELETED!\tHKCU\tSoftware\\Acme\tLater\t\"x\"\r\n",
                                {false, std::nullopt});
     EXPECT_FALSE(result.finished);
-    EXPECT_EQ(dialogs.errors, (std::vector<std::string>{"Failed to set data for '" + tooLong + "'"}));
+    EXPECT_EQ(dialogs.texts(Kind::Error),
+              (std::vector<std::string>{"Failed to set data for '" + tooLong + "'"}));
     EXPECT_EQ(removalLog, (std::vector<std::string>{"Deleted: C:\\new.txt"}));
-    EXPECT_TRUE(dialogs.questions.empty());  // no question about the log either
+    EXPECT_TRUE(questions().empty());  // no question about the log either
     EXPECT_TRUE(logExists("app.anlog"));
     EXPECT_TRUE(value(RegRoot::CurrentUser, "Software\\Acme", "Mode"));
     EXPECT_FALSE(value(RegRoot::CurrentUser, "Software\\Acme", "Later"));
