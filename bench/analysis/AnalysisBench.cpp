@@ -293,12 +293,13 @@ int childGenerateStore(const fs::path& storeDir) {
     return 0;
 }
 
-int childRegistry(const std::string& storeDir) {
-    auto store = platform::openRegistryStore(storeDir);
-    auto reg = store->accessor();
-    std::atomic<int32_t> entries{0};
-    const std::string text = registrySnapshotText(*reg, 2, entries);
-    return text.size() > 0 && entries.load() > 1000000 ? 0 : 1;
+int childRegistry(const std::string& storeDir, const std::string& work) {
+    auto fileSystem = platform::makeFileSystem({}, work);
+    auto shared = std::make_shared<AnalysisShared>();
+    RegDumpThread(shared, {platform::openRegistryStore(storeDir), fileSystem, 2, 1,
+                           fileSystem->programFolder(), nullptr})
+        .Execute();
+    return shared->takeProblems().empty() && shared->registryEntries.load() > 1000000 ? 0 : 1;
 }
 
 int childQuery(const std::string& storeDir) {
@@ -327,11 +328,13 @@ int childQuery(const std::string& storeDir) {
 void benchRegistry(const fs::path& dir) {
     const fs::path storeDir = dir / "registry";
     if (!fs::exists(storeDir / ".complete")) self({"--child-generate-store", storeDir.string()});
+    const fs::path work = dir / "registry-work";
+    fs::create_directories(work / "logs");
     std::vector<Run> ours, reference;
     self({"--child-query", storeDir.string()});
     for (int i = 0; i < kRounds; ++i) {
         reference.push_back(self({"--child-query", storeDir.string()}));
-        ours.push_back(self({"--child-registry", storeDir.string()}));
+        ours.push_back(self({"--child-registry", storeDir.string(), work.string()}));
     }
     report("registry", ours, reference, 3.0);
 }
@@ -345,7 +348,7 @@ int main(int argc, char** argv) {
     if (args.size() == 2 && args[0] == "--child-compare") return childCompare(args[1]);
     if (args.size() == 3 && args[0] == "--child-make-after") return childMakeAfter(args[1], args[2]);
     if (args.size() == 2 && args[0] == "--child-generate-store") return childGenerateStore(args[1]);
-    if (args.size() == 2 && args[0] == "--child-registry") return childRegistry(args[1]);
+    if (args.size() == 3 && args[0] == "--child-registry") return childRegistry(args[1], args[2]);
     if (args.size() == 2 && args[0] == "--child-query") return childQuery(args[1]);
 
     const std::string which = args.empty() ? "all" : args[0];

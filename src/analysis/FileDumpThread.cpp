@@ -9,6 +9,7 @@
 
 #include "analysis/AnalysisFiles.h"
 #include "analysis/CollatedOrder.h"
+#include "analysis/SnapshotWriter.h"
 
 namespace vornak::analysis {
 namespace {
@@ -157,19 +158,14 @@ void FileDumpThread::Execute() {
             return lines[a][i - firstLine[a]];
         };
         const auto order = collatedOrder(firstLine.back(), lineAt);
-        std::string text;
-        size_t total = 0;
-        for (uint32_t i : order) total += lineAt(i).size() + 2;
-        text.reserve(total);
-        for (uint32_t i : order) {
-            text.append(lineAt(i));
-            text.append("\r\n");
-        }
-        lines.clear();
-
         const std::string path = joinPath(logs, fileSnapshotName(inputs_.snapshotNumber));
+        SnapshotWriter writer(*inputs_.fileSystem, path);
+        for (uint32_t i : order) {
+            writer.append(lineAt(i));
+            writer.append("\r\n");
+        }
         std::string error;
-        if (!inputs_.fileSystem->writeFile(path, text, &error))
+        if (!writer.finish(&error))
             shared_->reportProblem("Cannot write " + path + ": " + error);
         if (skipped > 0)
             shared_->reportProblem(std::to_string(skipped) +

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "analysis/AnalysisFiles.h"
+#include "analysis/SnapshotWriter.h"
 
 namespace vornak::analysis {
 namespace {
@@ -30,14 +31,15 @@ bool isExcluded(std::string_view rootName, std::string_view currentPath, std::st
 class Walk {
 public:
     Walk(platform::RegistryAccessor& registry, int rootIndex, std::atomic<int32_t>& entries,
-         RegistryWalkStats& stats)
-        : registry_(registry),
+         RegistryWalkStats& stats, const std::function<void(std::string_view)>& sink)
+        : sink_(sink),
+          registry_(registry),
           root_(kSnapshotRoots[rootIndex].root),
           name_(kSnapshotRoots[rootIndex].name),
           entries_(entries),
           stats_(stats) {}
 
-    std::string run() {
+    void run() {
         std::unique_ptr<platform::RegKey> rootKey;
         if (registry_.openKey(root_, "", platform::RegAccess::Read, rootKey) != RegStatus::Ok)
             rootKey.reset();
@@ -61,7 +63,7 @@ public:
             visit(queuePath, currentPath, std::move(key));
         }
         flushCount();
-        return std::move(out_);
+        flushText();
     }
 
 private:
@@ -74,7 +76,14 @@ private:
 
     void countLine() {
         ++stats_.lines;
-        if (++pending_ == 1024) flushCount();
+        if (++pending_ == 1024) {
+            flushCount();
+            if (out_.size() >= kFlushAt) flushText();
+        }
+    }
+    void flushText() {
+        sink_(out_);
+        out_.clear();
     }
     void flushCount() {
         entries_.fetch_add(pending_, std::memory_order_relaxed);
@@ -136,6 +145,8 @@ private:
         if (!frame.children.empty()) stack_.push_back(std::move(frame));
     }
 
+    static constexpr size_t kFlushAt = 1 << 20;
+    const std::function<void(std::string_view)>& sink_;
     platform::RegistryAccessor& registry_;
     platform::RegRoot root_;
     std::string_view name_;
@@ -177,11 +188,20 @@ std::string valueDataField(uint32_t type, const std::string& data) {
     }
 }
 
+void writeRegistrySnapshot(platform::RegistryAccessor& registry, int rootIndex,
+                           std::atomic<int32_t>& entries,
+                           const std::function<void(std::string_view)>& sink,
+                           RegistryWalkStats* stats) {
+    RegistryWalkStats local;
+    Walk(registry, rootIndex, entries, stats ? *stats : local, sink).run();
+}
+
 std::string registrySnapshotText(platform::RegistryAccessor& registry, int rootIndex,
                                  std::atomic<int32_t>& entries, RegistryWalkStats* stats) {
-    RegistryWalkStats local;
-    Walk walk(registry, rootIndex, entries, stats ? *stats : local);
-    return walk.run();
+    std::string text;
+    writeRegistrySnapshot(registry, rootIndex, entries,
+                          [&text](std::string_view piece) { text.append(piece); }, stats);
+    return text;
 }
 
 RegDumpThread::RegDumpThread(std::shared_ptr<AnalysisShared> shared, RegDumpInputs inputs)
@@ -194,13 +214,15 @@ void RegDumpThread::Execute() {
         try {
             auto registry = inputs_.store->accessor();
             RegistryWalkStats stats;
-            const std::string text = registrySnapshotText(*registry, inputs_.rootIndex & 3,
-                                                          shared_->registryEntries, &stats);
             const std::string path =
                 joinPath(logsFolder(inputs_.programFolder),
                          registrySnapshotName(rootName, inputs_.snapshotNumber));
+            SnapshotWriter writer(*inputs_.fileSystem, path);
+            writeRegistrySnapshot(*registry, inputs_.rootIndex & 3, shared_->registryEntries,
+                                  [&writer](std::string_view piece) { writer.append(piece); },
+                                  &stats);
             std::string error;
-            if (!inputs_.fileSystem->writeFile(path, text, &error))
+            if (!writer.finish(&error))
                 shared_->reportProblem("Cannot write " + path + ": " + error);
             if (stats.skippedNames > 0)
                 shared_->reportProblem(std::to_string(stats.skippedNames) +

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <thread>
 
 #include "analysis/AnalysisShared.h"
@@ -41,6 +42,12 @@ struct RegistryWalkStats {
 // exactly that case) are left out. `entries` goes up by one per line.
 std::string registrySnapshotText(platform::RegistryAccessor& registry, int rootIndex,
                                  std::atomic<int32_t>& entries, RegistryWalkStats* stats = nullptr);
+
+// The same text handed to `sink` a piece at a time, as it is made.
+void writeRegistrySnapshot(platform::RegistryAccessor& registry, int rootIndex,
+                           std::atomic<int32_t>& entries,
+                           const std::function<void(std::string_view)>& sink,
+                           RegistryWalkStats* stats = nullptr);
 
 // The value line's data field for a value of `type` holding `data`; empty
 // when the line has none (other types, and text with a line break in it,
