@@ -13,7 +13,7 @@
 namespace vornak::analysis {
 
 class LineArena {
-public:
+  public:
     LineArena() = default;
     LineArena(LineArena&&) noexcept = default;
     LineArena& operator=(LineArena&&) noexcept = default;
@@ -21,10 +21,12 @@ public:
     // Appends one line made of the pieces in order.
     void add(std::initializer_list<std::string_view> pieces) {
         size_t length = 0;
-        for (auto piece : pieces) length += piece.size();
+        for (auto piece : pieces)
+            length += piece.size();
         char* at = room(length);
         for (auto piece : pieces) {
-            if (!piece.empty()) std::memcpy(at, piece.data(), piece.size());
+            if (!piece.empty())
+                std::memcpy(at, piece.data(), piece.size());
             at += piece.size();
         }
         lines_.emplace_back(at - length, length);
@@ -42,7 +44,7 @@ public:
         free_ = 0;
     }
 
-private:
+  private:
     static constexpr size_t kBlockSize = 1 << 20;
 
     char* room(size_t length) {

@@ -29,7 +29,7 @@ bool isExcluded(std::string_view rootName, std::string_view currentPath, std::st
 }
 
 class Walk {
-public:
+  public:
     Walk(platform::RegistryAccessor& registry, int rootIndex, std::atomic<int32_t>& entries,
          RegistryWalkStats& stats, const std::function<void(std::string_view)>& sink)
         : sink_(sink),
@@ -51,8 +51,8 @@ public:
                 continue;
             }
             const std::string& child = top.children[top.next++];
-            std::string currentPath = top.currentPath.empty() ? std::string()
-                                                               : top.currentPath + "\\";
+            std::string currentPath =
+                top.currentPath.empty() ? std::string() : top.currentPath + "\\";
             currentPath += child;
             std::string queuePath = top.currentPath.empty() ? "\\" + currentPath : currentPath;
             std::unique_ptr<platform::RegKey> key;
@@ -66,7 +66,7 @@ public:
         flushText();
     }
 
-private:
+  private:
     struct Frame {
         std::unique_ptr<platform::RegKey> key;
         std::string currentPath;
@@ -78,7 +78,8 @@ private:
         ++stats_.lines;
         if (++pending_ == 1024) {
             flushCount();
-            if (out_.size() >= kFlushAt) flushText();
+            if (out_.size() >= kFlushAt)
+                flushText();
         }
     }
     void flushText() {
@@ -98,12 +99,14 @@ private:
         out_ += queuePath;
         out_ += "\r\n";
         countLine();
-        if (!key) return;  // a key that cannot be opened shows no values and no subkeys
+        if (!key)
+            return;  // a key that cannot be opened shows no values and no subkeys
 
         platform::RegValue value;
         for (uint32_t i = 0;; ++i) {
             const RegStatus status = registry_.enumValue(*key, i, value);
-            if (status == RegStatus::NotFound) break;
+            if (status == RegStatus::NotFound)
+                break;
             if (status != RegStatus::Ok) {
                 ++stats_.failedKeys;
                 break;
@@ -130,19 +133,22 @@ private:
         std::string child;
         for (uint32_t i = 0;; ++i) {
             const RegStatus status = registry_.enumKey(*frame.key, i, child);
-            if (status == RegStatus::NotFound) break;
+            if (status == RegStatus::NotFound)
+                break;
             if (status != RegStatus::Ok) {
                 ++stats_.failedKeys;
                 break;
             }
-            if (child.empty() || isExcluded(name_, currentPath, child)) continue;
+            if (child.empty() || isExcluded(name_, currentPath, child))
+                continue;
             if (hasLineBreak(child)) {
                 ++stats_.skippedNames;
                 continue;
             }
             frame.children.push_back(child);
         }
-        if (!frame.children.empty()) stack_.push_back(std::move(frame));
+        if (!frame.children.empty())
+            stack_.push_back(std::move(frame));
     }
 
     static constexpr size_t kFlushAt = 1 << 20;
@@ -168,12 +174,14 @@ std::string valueDataField(uint32_t type, const std::string& data) {
     switch (type) {
         case platform::kRegSz: {
             const std::string_view text = textUpToNul(data);
-            if (hasLineBreak(text)) return {};
+            if (hasLineBreak(text))
+                return {};
             return "\"" + std::string(text) + "\"";
         }
         case platform::kRegExpandSz: {
             const std::string_view text = textUpToNul(data);
-            if (hasLineBreak(text)) return {};
+            if (hasLineBreak(text))
+                return {};
             return "exp:" + std::string(text);
         }
         case platform::kRegDword: {
@@ -199,8 +207,9 @@ void writeRegistrySnapshot(platform::RegistryAccessor& registry, int rootIndex,
 std::string registrySnapshotText(platform::RegistryAccessor& registry, int rootIndex,
                                  std::atomic<int32_t>& entries, RegistryWalkStats* stats) {
     std::string text;
-    writeRegistrySnapshot(registry, rootIndex, entries,
-                          [&text](std::string_view piece) { text.append(piece); }, stats);
+    writeRegistrySnapshot(
+        registry, rootIndex, entries, [&text](std::string_view piece) { text.append(piece); },
+        stats);
     return text;
 }
 
@@ -218,19 +227,19 @@ void RegDumpThread::Execute() {
                 joinPath(logsFolder(inputs_.programFolder),
                          registrySnapshotName(rootName, inputs_.snapshotNumber));
             SnapshotWriter writer(*inputs_.fileSystem, path);
-            writeRegistrySnapshot(*registry, inputs_.rootIndex & 3, shared_->registryEntries,
-                                  [&writer](std::string_view piece) { writer.append(piece); },
-                                  &stats);
+            writeRegistrySnapshot(
+                *registry, inputs_.rootIndex & 3, shared_->registryEntries,
+                [&writer](std::string_view piece) { writer.append(piece); }, &stats);
             std::string error;
             if (!writer.finish(&error))
                 shared_->reportProblem("Cannot write " + path + ": " + error);
             if (stats.skippedNames > 0)
                 shared_->reportProblem(std::to_string(stats.skippedNames) +
-                                       " names with line breaks were left out of " + path,
+                                           " names with line breaks were left out of " + path,
                                        false);
             if (stats.failedKeys > 0)
-                shared_->reportProblem(std::to_string(stats.failedKeys) +
-                                       " keys of " + rootName + " could not be read completely");
+                shared_->reportProblem(std::to_string(stats.failedKeys) + " keys of " + rootName +
+                                       " could not be read completely");
         } catch (const std::exception& e) {
             shared_->reportProblem("Registry snapshot of " + rootName + " failed: " + e.what());
         } catch (...) {

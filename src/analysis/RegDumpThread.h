@@ -55,7 +55,7 @@ void writeRegistrySnapshot(platform::RegistryAccessor& registry, int rootIndex,
 std::string valueDataField(uint32_t type, const std::string& data);
 
 class RegDumpThread {
-public:
+  public:
     RegDumpThread(std::shared_ptr<AnalysisShared> shared, RegDumpInputs inputs);
 
     // The whole worker on the calling thread: walk, write, one completion
@@ -64,7 +64,7 @@ public:
 
     static std::thread start(std::shared_ptr<AnalysisShared> shared, RegDumpInputs inputs);
 
-private:
+  private:
     std::shared_ptr<AnalysisShared> shared_;
     RegDumpInputs inputs_;
 };

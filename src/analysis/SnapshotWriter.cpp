@@ -29,10 +29,12 @@ SnapshotWriter::SnapshotWriter(const platform::FileSystem& fs, std::string path)
     for (int attempt = 0; attempt < 20 && fd_ < 0; ++attempt) {
         hostTemp_ = host + ".new-" + std::to_string(random());
         fd_ = ::open(hostTemp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd_ < 0 && errno != EEXIST) break;
+        if (fd_ < 0 && errno != EEXIST)
+            break;
     }
     direct_ = fd_ >= 0;
-    if (direct_) buffer_.reserve(kFlushAt + (kFlushAt >> 2));
+    if (direct_)
+        buffer_.reserve(kFlushAt + (kFlushAt >> 2));
 #endif
 }
 
@@ -46,18 +48,23 @@ SnapshotWriter::~SnapshotWriter() {
 }
 
 void SnapshotWriter::fail(const std::string& why) {
-    if (error_.empty()) error_ = why;
+    if (error_.empty())
+        error_ = why;
 }
 
 void SnapshotWriter::flush() {
-    if (!direct_) return;  // kept whole for writeFile
+    if (!direct_)
+        return;  // kept whole for writeFile
 #ifndef _WIN32
     size_t done = 0;
     while (error_.empty() && done < buffer_.size()) {
         const ssize_t n = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) fail(std::strerror(errno));
-        else done += static_cast<size_t>(n);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            fail(std::strerror(errno));
+        else
+            done += static_cast<size_t>(n);
     }
 #endif
     buffer_.clear();
@@ -72,14 +79,18 @@ bool SnapshotWriter::finish(std::string* error) {
     }
 #ifndef _WIN32
     flush();
-    if (error_.empty() && ::fsync(fd_) != 0) fail(std::strerror(errno));
-    if (::close(fd_) != 0) fail(std::strerror(errno));
+    if (error_.empty() && ::fsync(fd_) != 0)
+        fail(std::strerror(errno));
+    if (::close(fd_) != 0)
+        fail(std::strerror(errno));
     fd_ = -1;
     if (error_.empty() && ::rename(hostTemp_.c_str(), fs_.toHostPath(path_).c_str()) != 0)
         fail(std::strerror(errno));
-    if (!error_.empty()) ::unlink(hostTemp_.c_str());
+    if (!error_.empty())
+        ::unlink(hostTemp_.c_str());
 #endif
-    if (error && !error_.empty()) *error = error_;
+    if (error && !error_.empty())
+        *error = error_;
     return error_.empty();
 }
 

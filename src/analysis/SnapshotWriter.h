@@ -11,7 +11,7 @@
 namespace vornak::analysis {
 
 class SnapshotWriter {
-public:
+  public:
     SnapshotWriter(const platform::FileSystem& fs, std::string path);
     ~SnapshotWriter();  // an unfinished file is removed
     SnapshotWriter(const SnapshotWriter&) = delete;
@@ -19,14 +19,15 @@ public:
 
     void append(std::string_view bytes) {
         buffer_.append(bytes);
-        if (buffer_.size() >= kFlushAt) flush();
+        if (buffer_.size() >= kFlushAt)
+            flush();
     }
 
     // Puts the file in place. False, with the reason in `error`, when any
     // part of it could not be written; the old file then stays as it was.
     bool finish(std::string* error = nullptr);
 
-private:
+  private:
     static constexpr size_t kFlushAt = 1 << 20;
     void flush();
     void fail(const std::string& why);
@@ -36,7 +37,7 @@ private:
     std::string buffer_;
     std::string hostTemp_;  // the new file, where we write it ourselves
     int fd_ = -1;
-    bool direct_ = false;   // false: everything goes to writeFile at the end
+    bool direct_ = false;  // false: everything goes to writeFile at the end
     std::string error_;
 };
 

@@ -31,7 +31,7 @@ constexpr const char* kUsage =
 
 // Questions of the log replay asked on the terminal.
 class TerminalDialogs : public platform::Dialogs {
-public:
+  public:
     void showMessage(const std::string& text) override { std::cerr << text << std::endl; }
     platform::DialogButton messageDialog(const std::string& text, platform::DialogKind,
                                          uint32_t) override {
@@ -41,7 +41,8 @@ public:
     bool askYesNo(const std::string& text, const std::string& title) override {
         std::cerr << title << ": " << text << " [y/N] " << std::flush;
         std::string answer;
-        if (!std::getline(std::cin, answer)) return false;
+        if (!std::getline(std::cin, answer))
+            return false;
         return !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y');
     }
     std::optional<std::string> inputBox(const std::string&, const std::string&,
@@ -58,7 +59,7 @@ public:
 // The language engine fills the message catalogue as it sets the window
 // texts; here there are no windows, so only its messages are kept.
 class MessagesOnly : public LanguageSink {
-public:
+  public:
     void setText(const Target&, const std::string&) override {}
     void setScrollingText(const Target&, const std::vector<std::string>&) override {}
     void setStatusText(const std::string&) override {}
@@ -98,14 +99,16 @@ std::optional<std::vector<DriveItem>> parseDrives(const Setup& setup, const Args
     for (const std::string& word : words) {
         const bool letter = (word.size() == 1 || (word.size() == 2 && word[1] == ':')) &&
                             std::isalpha(static_cast<unsigned char>(word[0]));
-        const char upper = letter ? static_cast<char>(std::toupper(static_cast<unsigned char>(word[0]))) : 0;
+        const char upper =
+            letter ? static_cast<char>(std::toupper(static_cast<unsigned char>(word[0]))) : 0;
         if (!letter || std::find(fixed.begin(), fixed.end(), upper) == fixed.end()) {
             error = "'" + word + "' is not a fixed drive";
             return std::nullopt;
         }
         drives.push_back({std::string(1, upper) + ":", true});
     }
-    if (drives.empty()) drives.push_back({"C:", true});
+    if (drives.empty())
+        drives.push_back({"C:", true});
     return drives;
 }
 
@@ -138,12 +141,14 @@ bool reportProblems(AnalysisShared& shared) {
     return ok;
 }
 
-bool runSnapshots(const Setup& setup, const std::shared_ptr<AnalysisShared>& shared,
-                  int32_t number, const std::vector<DriveItem>& drives) {
+bool runSnapshots(const Setup& setup, const std::shared_ptr<AnalysisShared>& shared, int32_t number,
+                  const std::vector<DriveItem>& drives) {
     auto workers = startSnapshotRun(
-        shared, number, {setup.fs, platform::defaultRegistryStore(), drives, setup.programFolder, {}});
+        shared, number,
+        {setup.fs, platform::defaultRegistryStore(), drives, setup.programFolder, {}});
     waitWithProgress(*shared, 5);
-    for (auto& worker : workers) worker.join();
+    for (auto& worker : workers)
+        worker.join();
     shared->registryEntries.store(0);
     return reportProblems(*shared);
 }
@@ -152,8 +157,10 @@ int runBefore(const Args& args) {
     Setup setup;
     std::string error;
     const auto drives = parseDrives(setup, args, error);
-    if (!drives) return fail("vornak analyze before: " + error);
-    if (!ensureLogsFolder(setup)) return fail("vornak analyze: cannot create " + setup.logs);
+    if (!drives)
+        return fail("vornak analyze before: " + error);
+    if (!ensureLogsFolder(setup))
+        return fail("vornak analyze: cannot create " + setup.logs);
     auto shared = std::make_shared<AnalysisShared>();
     if (!runSnapshots(setup, shared, 1, *drives))
         return fail("vornak analyze before: the snapshot is incomplete");
@@ -161,12 +168,14 @@ int runBefore(const Args& args) {
 }
 
 int runAfter(const Args& args) {
-    if (args.empty()) return fail(std::string("usage: vornak ") + kUsage);
+    if (args.empty())
+        return fail(std::string("usage: vornak ") + kUsage);
     const std::string& name = args[0];
     Setup setup;
     std::string error;
     const auto drives = parseDrives(setup, Args(args.begin() + 1, args.end()), error);
-    if (!drives) return fail("vornak analyze after: " + error);
+    if (!drives)
+        return fail("vornak analyze after: " + error);
     if (!isUsableLogName(name))
         return fail("vornak analyze after: '" + name + "' cannot be used as a file name");
     if (setup.fs->fileExists(analysisLogPath(setup.programFolder, name)))
@@ -176,8 +185,9 @@ int runAfter(const Args& args) {
         haveBefore = haveBefore ||
                      setup.fs->fileExists(joinPath(setup.logs, registrySnapshotName(root.name, 1)));
     if (!haveBefore)
-        return fail("vornak analyze after: no snapshot from before the installation; "
-                    "run 'vornak analyze before' first");
+        return fail(
+            "vornak analyze after: no snapshot from before the installation; "
+            "run 'vornak analyze before' first");
 
     auto shared = std::make_shared<AnalysisShared>();
     if (!runSnapshots(setup, shared, 2, *drives))
@@ -186,19 +196,21 @@ int runAfter(const Args& args) {
     std::thread compare = CompareThread::start(shared, {setup.fs, setup.programFolder, ""});
     waitWithProgress(*shared, 6);
     compare.join();
-    if (!reportProblems(*shared)) return fail("vornak analyze after: no analysis log was written");
+    if (!reportProblems(*shared))
+        return fail("vornak analyze after: no analysis log was written");
     std::cout << messages().get(Msg::msgAnalysisDone) << std::endl;
     return 0;
 }
 
 int runListLogs(const Args& args) {
-    if (!args.empty()) return fail(std::string("usage: vornak ") + kUsage);
+    if (!args.empty())
+        return fail(std::string("usage: vornak ") + kUsage);
     Setup setup;
     auto names = listAnalysisLogs(*setup.fs, setup.programFolder);
-    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-        return compareCollated(a, b) < 0;
-    });
-    for (const auto& name : names) std::cout << name << '\n';
+    std::sort(names.begin(), names.end(),
+              [](const std::string& a, const std::string& b) { return compareCollated(a, b) < 0; });
+    for (const auto& name : names)
+        std::cout << name << '\n';
     std::cout.flush();
     return std::cout ? 0 : 1;
 }
@@ -216,15 +228,18 @@ int runRemove(const Args& args) {
         else
             return fail(std::string("usage: vornak ") + kUsage);
     }
-    if (!name) return fail(messages().get(Msg::msgNoLogSelected));
+    if (!name)
+        return fail(messages().get(Msg::msgNoLogSelected));
     if (!yes && !::isatty(STDIN_FILENO))
-        return fail("vornak analyze remove: the questions need a terminal; use --yes to answer none");
+        return fail(
+            "vornak analyze remove: the questions need a terminal; use --yes to answer none");
 
     Setup setup;
     TerminalDialogs dialogs;
     RemovalOptions options;
     options.confirmEachFile = !yes;
-    if (yes || keepLog) options.deleteLog = !keepLog;
+    if (yes || keepLog)
+        options.deleteLog = !keepLog;
     LogReplay replay(*setup.fs, *platform::defaultRegistryStore(), dialogs,
                      [](const std::string& line) { std::cout << line << std::endl; });
     const RemovalResult result = replay.run(setup.programFolder, *name, options);
@@ -233,13 +248,18 @@ int runRemove(const Args& args) {
 
 int runAnalyze(const Args& args) {
     applyLanguage();
-    if (args.empty()) return fail(std::string("usage: vornak ") + kUsage);
+    if (args.empty())
+        return fail(std::string("usage: vornak ") + kUsage);
     const std::string& sub = args[0];
     const Args rest(args.begin() + 1, args.end());
-    if (sub == "before") return runBefore(rest);
-    if (sub == "after") return runAfter(rest);
-    if (sub == "list") return runListLogs(rest);
-    if (sub == "remove") return runRemove(rest);
+    if (sub == "before")
+        return runBefore(rest);
+    if (sub == "after")
+        return runAfter(rest);
+    if (sub == "list")
+        return runListLogs(rest);
+    if (sub == "remove")
+        return runRemove(rest);
     return fail("vornak analyze: unknown subcommand '" + sub + "'");
 }
 

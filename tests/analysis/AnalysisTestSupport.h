@@ -15,7 +15,7 @@ namespace vornak::test {
 void useTestMessages();
 
 class AnalysisFixture : public RegistryFixture {
-protected:
+  protected:
     void SetUp() override;
 
     // A file below drive C (path with forward slashes), with its folders.
