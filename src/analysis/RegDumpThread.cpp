@@ -18,14 +18,13 @@ bool hasLineBreak(std::string_view text) {
 }
 
 // The two subtrees of HKEY_LOCAL_MACHINE that change all the time without
-// any installation, matched in exactly this letter case.
+// any installation: the test path root + "\" + current path + "\" + name
+// is "HKLM\\SYSTEM" or "HKLM\SOFTWARE\Classes", matched in exactly this
+// letter case. Key names hold no backslash, so that is the first-level key
+// SYSTEM and the key Classes right below the first-level key SOFTWARE.
 bool isExcluded(std::string_view rootName, std::string_view currentPath, std::string_view name) {
-    std::string test(rootName);
-    test += '\\';
-    test += currentPath;
-    test += '\\';
-    test += name;
-    return test == "HKLM\\\\SYSTEM" || test == "HKLM\\SOFTWARE\\Classes";
+    return rootName == "HKLM" && ((currentPath.empty() && name == "SYSTEM") ||
+                                  (currentPath == "SOFTWARE" && name == "Classes"));
 }
 
 class Walk {
