@@ -74,6 +74,9 @@ public:
 };
 
 // One accessor: owns one connection to the store, used by one thread at a time.
+// Off Windows its reads may come from a snapshot up to 20 ms old as far as other
+// processes' changes go; changes committed in this process are always seen.
+// While it lives it may hold that snapshot, so do not keep one idle for long.
 // Key names may not be empty, contain a backslash or exceed kMaxKeyNameLength;
 // a path may end in one backslash, which is ignored. Any other misuse, and a key
 // handle from another store, give InvalidName. On a store that cannot be used

@@ -65,7 +65,8 @@ ProgramResult runProgram(const std::string& program, const std::vector<std::stri
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     for (;;) {
         const pid_t done = waitpid(pid, &status, WNOHANG);
-        if (done == pid || (done < 0 && errno != EINTR)) break;
+        if (done == pid || (done < 0 && errno != EINTR))
+            break;
         if (std::chrono::steady_clock::now() > deadline) {
             kill(pid, SIGKILL);
             waitpid(pid, &status, 0);

@@ -1,11 +1,13 @@
 // Readers and writers at once on the SQLite registry store: several threads,
 // and several processes, must neither fail nor see half of a change.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 #include "RegistryStoreTestSupport.h"
@@ -202,4 +204,63 @@ TEST_F(RegistryStoreTest, AnotherProcessWritingMeanwhile) {
     EXPECT_EQ(counts.failures, 0);
     EXPECT_EQ(counts.torn, 0);
     EXPECT_GT(counts.statesSeen, 0);
+}
+
+TEST_F(RegistryStoreTest, IdleConnectionsSoonLetTheLogBeCheckpointed) {
+    auto key = mustCreate(*acc, RegRoot::LocalMachine, "Log");
+    RegValue value;
+    EXPECT_EQ(acc->queryValue(*key, "none", value), RegStatus::NotFound);  // reads: a snapshot
+    key.reset();
+    acc.reset();  // its connection goes idle, snapshot and all
+
+    auto writer = openRegistryStore(dir);
+    auto w = writer->accessor();
+    auto written = mustCreate(*w, RegRoot::LocalMachine, "Log");
+    for (int i = 0; i < 50; ++i)
+        ASSERT_EQ(
+            w->setValue(*written, "v" + std::to_string(i), kRegBinary, std::string(2000, 'w')),
+            RegStatus::Ok);
+    written.reset();
+    w.reset();
+
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((dir + "/machine.db").c_str(), &db), SQLITE_OK);
+    // Reading first puts the connection in WAL mode.
+    ASSERT_EQ(sqlite3_exec(db, "SELECT count(*) FROM vals", nullptr, nullptr, nullptr), SQLITE_OK);
+    // A snapshot still held makes the checkpoint give SQLITE_BUSY at once. Idle
+    // snapshots end after 20 ms; allow a loaded machine ample time for that.
+    int rc = SQLITE_BUSY;
+    for (int attempt = 0; attempt < 40 && rc != SQLITE_OK; ++attempt) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        rc = sqlite3_wal_checkpoint_v2(db, "main", SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
+    }
+    EXPECT_EQ(rc, SQLITE_OK);
+    sqlite3_close(db);
+    EXPECT_EQ(std::filesystem::file_size(dir + "/machine.db-wal"), 0u);
+}
+
+TEST_F(RegistryStoreTest, ChangesOfAnotherProcessShowWithinTheSnapshotAge) {
+    auto key = mustCreate(*acc, RegRoot::LocalMachine, "Seen");
+    ASSERT_EQ(acc->setValue(*key, "v", kRegSz, "before"), RegStatus::Ok);
+    RegValue value;
+    ASSERT_EQ(acc->queryValue(*key, "v", value), RegStatus::Ok);
+
+    // Another program changes it: the sqlite3 shell, a process of its own.
+    const std::string path = dir + "/machine.db";
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        execlp("sqlite3", "sqlite3", path.c_str(),
+               "UPDATE vals SET data = CAST('after' AS BLOB) WHERE name = 'v'",
+               static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_EQ(WEXITSTATUS(status), 0);
+
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    ASSERT_EQ(acc->queryValue(*key, "v", value), RegStatus::Ok);
+    EXPECT_EQ(value.data, "after");
 }

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <random>
 
@@ -186,6 +187,46 @@ TEST_F(RegistryStoreTest, FileThatIsNotADatabaseIsReportedAndLeftAlone) {
     acc.reset();
     store.reset();
     EXPECT_EQ(tmp.read("registry/store/machine.db"), garbage);
+}
+
+TEST_F(RegistryStoreTest, DamageInsideARecognisedStoreGivesStoreFailure) {
+    auto key = mustCreate(*acc, RegRoot::LocalMachine, "Software\\Big");
+    for (int i = 0; i < 200; ++i) {
+        mustCreate(*acc, RegRoot::LocalMachine, "Software\\Big\\Key " + std::to_string(i));
+        ASSERT_EQ(acc->setValue(*key, "v" + std::to_string(i), kRegBinary, std::string(300, 'x')),
+                  RegStatus::Ok);
+    }
+    acc.reset();
+    store.reset();
+    // The header stays intact, so the file is still recognised; the pages
+    // behind it are garbage.
+    std::string bytes = tmp.read("registry/store/machine.db");
+    ASSERT_GT(bytes.size(), 16384u);
+    std::mt19937 random(7);
+    for (size_t i = 4096; i < bytes.size(); ++i)
+        bytes[i] = static_cast<char>(random());
+    tmp.write("registry/store/machine.db", bytes);
+    for (const char* extra : {"/machine.db-wal", "/machine.db-shm"})
+        fs::remove(dir + extra);
+
+    auto damaged = openRegistryStore(dir);
+    auto a = damaged->accessor();
+    std::vector<RegStatus> seen;
+    std::unique_ptr<RegKey> opened;
+    seen.push_back(a->openKey(RegRoot::LocalMachine, "Software\\Big", RegAccess::Full, opened));
+    if (opened) {
+        RegKeyInfo info;
+        seen.push_back(a->queryInfo(*opened, info));
+        seen.push_back(a->setValue(*opened, "new", kRegSz, "x"));
+    }
+    std::unique_ptr<RegKey> created;
+    seen.push_back(
+        a->createKey(RegRoot::LocalMachine, "Software\\Other", RegAccess::Full, created));
+    EXPECT_NE(std::find(seen.begin(), seen.end(), RegStatus::StoreFailure), seen.end());
+    EXPECT_EQ(std::find(seen.begin(), seen.end(), RegStatus::Ok), seen.end());
+    a.reset();
+    damaged.reset();
+    EXPECT_EQ(tmp.read("registry/store/machine.db"), bytes);
 }
 
 TEST_F(RegistryStoreTest, DatabaseOfAnotherProgramIsReportedAndLeftAlone) {

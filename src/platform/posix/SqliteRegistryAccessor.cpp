@@ -1,0 +1,636 @@
+#include "platform/posix/SqliteRegistryAccessor.h"
+
+#include <algorithm>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/posix/RegistryNames.h"
+#include "platform/posix/SqliteDatabase.h"
+
+namespace vornak::platform::posix {
+namespace {
+
+using sqlite::Connection;
+using sqlite::Query;
+using sqlite::Transaction;
+
+struct RootPlace {
+    FileIndex file;
+    const char* folded;
+};
+
+bool placeOf(RegRoot root, RootPlace& place) {
+    switch (root) {
+        case RegRoot::ClassesRoot:
+            place = {kMachineFile, "hkcr"};
+            return true;
+        case RegRoot::CurrentUser:
+            place = {kUserFile, "hkcu"};
+            return true;
+        case RegRoot::LocalMachine:
+            place = {kMachineFile, "hklm"};
+            return true;
+        case RegRoot::Users:
+            place = {kMachineFile, "hku"};
+            return true;
+        case RegRoot::CurrentConfig:
+            place = {kMachineFile, "hkcc"};
+            return true;
+    }
+    return false;
+}
+
+enum Slot : size_t {
+    kFindKey = RegistryStoreFile::kFirstFreeSlot,
+    kInsertKey,
+    kKeyExists,
+    kHasSubkey,
+    kSubkeys,
+    kValues,
+    kQueryValue,
+    kSetValue,
+    kDeleteValue,
+    kDeleteValues,
+    kDeleteKey,
+};
+
+constexpr const char* kFindKeySql = "SELECT id FROM keys WHERE path = ?1";
+constexpr const char* kInsertKeySql =
+    "INSERT INTO keys(parent, name, folded, path) VALUES(?1, ?2, ?3, ?4)";
+constexpr const char* kKeyExistsSql = "SELECT 1 FROM keys WHERE id = ?1";
+constexpr const char* kHasSubkeySql = "SELECT 1 FROM keys WHERE parent = ?1 LIMIT 1";
+constexpr const char* kSubkeysSql = "SELECT name FROM keys WHERE parent = ?1 ORDER BY folded";
+// The join yields one row without a value for a key that has none, and no row
+// at all for a key that has gone.
+constexpr const char* kValuesSql =
+    "SELECT v.id, v.name, v.type, v.data FROM keys k LEFT JOIN vals v ON v.key = k.id "
+    "WHERE k.id = ?1 ORDER BY v.id";
+constexpr const char* kQueryValueSql =
+    "SELECT name, type, data FROM vals WHERE key = ?1 AND folded = ?2";
+// Replacing keeps the row, and with it the value's place in the enumeration.
+constexpr const char* kSetValueSql =
+    "INSERT INTO vals(key, name, folded, type, data) VALUES(?1, ?2, ?3, ?4, ?5) "
+    "ON CONFLICT(key, folded) DO UPDATE SET type = excluded.type, data = excluded.data";
+constexpr const char* kDeleteValueSql = "DELETE FROM vals WHERE key = ?1 AND folded = ?2";
+constexpr const char* kDeleteValuesSql = "DELETE FROM vals WHERE key = ?1";
+constexpr const char* kDeleteKeySql = "DELETE FROM keys WHERE id = ?1";
+
+RegStatus statusOf(int rc) {
+    if (rc == SQLITE_OK || rc == SQLITE_DONE || rc == SQLITE_ROW)
+        return RegStatus::Ok;
+    return sqlite::isReadOnlyError(rc) ? RegStatus::AccessDenied : RegStatus::StoreFailure;
+}
+
+std::string joinNames(const std::vector<std::string_view>& names) {
+    std::string out;
+    for (const auto& name : names) {
+        if (!out.empty())
+            out += '\\';
+        out += name;
+    }
+    return out;
+}
+
+void appendFolded(std::string& folded, const std::vector<std::string_view>& names) {
+    for (const auto& name : names) {
+        folded += '\\';
+        folded += foldName(name);
+    }
+}
+
+class SqliteKey final : public RegKey {
+  public:
+    SqliteKey(std::shared_ptr<RegistryStoreFile> storeFile, FileIndex index, RegRoot root,
+              std::string path, std::string folded, int64_t keyId, RegAccess keyAccess)
+        : file(std::move(storeFile)),
+          fileIndex(index),
+          foldedPath(std::move(folded)),
+          id(keyId),
+          access(keyAccess),
+          root_(root),
+          path_(std::move(path)) {}
+
+    RegRoot root() const override { return root_; }
+    const std::string& path() const override { return path_; }
+    bool isRoot() const { return foldedPath.find('\\') == std::string::npos; }
+
+    const std::shared_ptr<RegistryStoreFile> file;
+    const FileIndex fileIndex;
+    const std::string foldedPath;
+    const int64_t id;
+    const RegAccess access;
+
+    // Listings are read once and then served by index: a walk asks for every
+    // index of every key, and one query per index would dominate it. Index 0
+    // reads again, unless queryInfo has just read them.
+    mutable std::vector<std::string> subkeys;
+    mutable bool subkeysLoaded = false;
+    mutable bool subkeysFresh = false;
+    mutable std::vector<RegValue> values;
+    mutable bool valuesLoaded = false;
+    mutable bool valuesFresh = false;
+
+  private:
+    RegRoot root_;
+    std::string path_;
+};
+
+class SqliteAccessor final : public RegistryAccessor {
+  public:
+    explicit SqliteAccessor(StoreFiles files) : files_(std::move(files)) {}
+
+    ~SqliteAccessor() override {
+        rollback();
+        for (size_t i = 0; i < kFileCount; ++i)
+            files_[i]->release(std::move(links_[i].connection));
+    }
+
+    RegStatus openKey(RegRoot root, const std::string& path, RegAccess access,
+                      std::unique_ptr<RegKey>& out) override {
+        out.reset();
+        RootPlace place{};
+        std::vector<std::string_view> names;
+        if (!placeOf(root, place) || !splitKeyPath(path, names))
+            return RegStatus::InvalidName;
+        std::string folded = place.folded;
+        appendFolded(folded, names);
+        return open(place.file, root, joinNames(names), std::move(folded), access, out);
+    }
+
+    RegStatus createKey(RegRoot root, const std::string& path, RegAccess access,
+                        std::unique_ptr<RegKey>& out, bool* created) override {
+        out.reset();
+        if (created)
+            *created = false;
+        RootPlace place{};
+        std::vector<std::string_view> names;
+        if (!placeOf(root, place) || !splitKeyPath(path, names))
+            return RegStatus::InvalidName;
+
+        // Every prefix of the path, from the root (index 0) to the key itself.
+        std::vector<std::string> prefixes{place.folded};
+        for (const auto& name : names)
+            prefixes.push_back(prefixes.back() + '\\' + foldName(name));
+
+        RegStatus status = open(place.file, root, joinNames(names), prefixes.back(), access, out);
+        if (status != RegStatus::NotFound)
+            return status;
+
+        Connection* c = connect(place.file, status, Use::Write);
+        if (!c)
+            return status;
+        if (!c->writable())
+            return RegStatus::AccessDenied;
+        Transaction transaction(*c);
+        if (transaction.beginResult() != SQLITE_OK)
+            return statusOf(transaction.beginResult());
+
+        // Another writer may have made some of the path since the look-up above.
+        size_t existing = prefixes.size();
+        int64_t parent = 0;
+        while (existing-- > 0) {
+            status = lookup(*c, prefixes[existing], parent);
+            if (status == RegStatus::Ok)
+                break;
+            if (status != RegStatus::NotFound)
+                return status;
+        }
+        if (status != RegStatus::Ok)
+            return RegStatus::StoreFailure;  // the root row is missing
+        for (size_t level = existing + 1; level < prefixes.size(); ++level) {
+            const std::string_view name = names[level - 1];
+            Query insert(*c, kInsertKey, kInsertKeySql);
+            insert.bind(1, parent);
+            insert.bindText(2, name);
+            insert.bindText(
+                3, std::string_view(prefixes[level]).substr(prefixes[level - 1].size() + 1));
+            insert.bindText(4, prefixes[level]);
+            const int rc = insert.step();
+            if (rc != SQLITE_DONE)
+                return statusOf(rc);
+            parent = sqlite3_last_insert_rowid(c->handle());
+        }
+        if (const int rc = transaction.commit(); rc != SQLITE_OK)
+            return statusOf(rc);
+        changed();
+        if (created)
+            *created = existing + 1 < prefixes.size();
+        out = std::make_unique<SqliteKey>(files_[place.file], place.file, root, joinNames(names),
+                                          prefixes.back(), parent, access);
+        return RegStatus::Ok;
+    }
+
+    RegStatus openSubKey(const RegKey& key, const std::string& subPath, RegAccess access,
+                         std::unique_ptr<RegKey>& out) override {
+        out.reset();
+        const SqliteKey* k = own(key);
+        std::vector<std::string_view> names;
+        if (!k || !splitKeyPath(subPath, names))
+            return RegStatus::InvalidName;
+        std::string folded = k->foldedPath;
+        appendFolded(folded, names);
+        std::string path = k->path();
+        if (!names.empty())
+            path += (path.empty() ? "" : "\\") + joinNames(names);
+        return open(k->fileIndex, k->root(), std::move(path), std::move(folded), access, out);
+    }
+
+    RegStatus queryInfo(const RegKey& key, RegKeyInfo& info) override {
+        info = {};
+        const SqliteKey* k = own(key);
+        if (!k)
+            return RegStatus::InvalidName;
+        RegStatus status;
+        Connection* c = connect(k->fileIndex, status);
+        if (!c)
+            return status;
+        if ((status = loadValues(*c, *k)) != RegStatus::Ok)
+            return status;
+        if ((status = loadSubkeys(*c, *k, false)) != RegStatus::Ok)
+            return status;
+        k->valuesFresh = k->subkeysFresh = true;
+
+        info.subkeyCount = static_cast<uint32_t>(k->subkeys.size());
+        for (const auto& name : k->subkeys)
+            info.maxSubkeyNameLength =
+                std::max(info.maxSubkeyNameLength, static_cast<uint32_t>(name.size()));
+        info.valueCount = static_cast<uint32_t>(k->values.size());
+        for (const auto& value : k->values)
+            info.maxValueNameLength =
+                std::max(info.maxValueNameLength, static_cast<uint32_t>(value.name.size()));
+        return RegStatus::Ok;
+    }
+
+    RegStatus enumKey(const RegKey& key, uint32_t index, std::string& name) override {
+        const SqliteKey* k = own(key);
+        if (!k)
+            return RegStatus::InvalidName;
+        if (!k->subkeysLoaded || (index == 0 && !k->subkeysFresh)) {
+            RegStatus status;
+            Connection* c = connect(k->fileIndex, status);
+            if (!c)
+                return status;
+            if ((status = loadSubkeys(*c, *k, true)) != RegStatus::Ok)
+                return status;
+        }
+        k->subkeysFresh = false;
+        if (index >= k->subkeys.size())
+            return RegStatus::NotFound;
+        name = k->subkeys[index];
+        return RegStatus::Ok;
+    }
+
+    RegStatus enumValue(const RegKey& key, uint32_t index, RegValue& value) override {
+        const SqliteKey* k = own(key);
+        if (!k)
+            return RegStatus::InvalidName;
+        if (!k->valuesLoaded || (index == 0 && !k->valuesFresh)) {
+            RegStatus status;
+            Connection* c = connect(k->fileIndex, status);
+            if (!c)
+                return status;
+            if ((status = loadValues(*c, *k)) != RegStatus::Ok)
+                return status;
+        }
+        k->valuesFresh = false;
+        if (index >= k->values.size())
+            return RegStatus::NotFound;
+        value = k->values[index];
+        return RegStatus::Ok;
+    }
+
+    RegStatus queryValue(const RegKey& key, const std::string& name, RegValue& value) override {
+        const SqliteKey* k = own(key);
+        if (!k || !isValidValueName(name))
+            return RegStatus::InvalidName;
+        RegStatus status;
+        Connection* c = connect(k->fileIndex, status);
+        if (!c)
+            return status;
+        // Type and data come from one row of one statement, so a concurrent
+        // writer can never pair the type of one write with the data of another.
+        Query q(*c, kQueryValue, kQueryValueSql);
+        q.bind(1, k->id);
+        q.bindText(2, foldName(name));
+        const int rc = q.step();
+        if (rc == SQLITE_DONE)
+            return RegStatus::NotFound;
+        if (rc != SQLITE_ROW)
+            return statusOf(rc);
+        value.name = q.columnText(0);
+        value.type = static_cast<uint32_t>(q.columnInt(1));
+        value.data = q.columnBlob(2);
+        return RegStatus::Ok;
+    }
+
+    RegStatus setValue(const RegKey& key, const std::string& name, uint32_t type,
+                       const std::string& data) override {
+        const SqliteKey* k = own(key);
+        if (!k || !isValidValueName(name))
+            return RegStatus::InvalidName;
+        if (k->access != RegAccess::Full)
+            return RegStatus::AccessDenied;
+        RegStatus status;
+        Connection* c = connect(k->fileIndex, status, Use::Write);
+        if (!c)
+            return status;
+        if (!c->writable())
+            return RegStatus::AccessDenied;
+        Transaction transaction(*c);
+        if (transaction.beginResult() != SQLITE_OK)
+            return statusOf(transaction.beginResult());
+        if ((status = keyExists(*c, k->id)) != RegStatus::Ok)
+            return status;
+        Query q(*c, kSetValue, kSetValueSql);
+        q.bind(1, k->id);
+        q.bindText(2, name);
+        q.bindText(3, foldName(name));
+        q.bind(4, type);
+        q.bindBlob(5, data);
+        if (const int rc = q.step(); rc != SQLITE_DONE)
+            return statusOf(rc);
+        if (const int rc = transaction.commit(); rc != SQLITE_OK)
+            return statusOf(rc);
+        changed();
+        k->valuesFresh = false;
+        return RegStatus::Ok;
+    }
+
+    RegStatus deleteValue(const RegKey& key, const std::string& name) override {
+        const SqliteKey* k = own(key);
+        if (!k || !isValidValueName(name))
+            return RegStatus::InvalidName;
+        if (k->access != RegAccess::Full)
+            return RegStatus::AccessDenied;
+        RegStatus status;
+        Connection* c = connect(k->fileIndex, status, Use::Write);
+        if (!c)
+            return status;
+        if (!c->writable())
+            return RegStatus::AccessDenied;
+        Query q(*c, kDeleteValue, kDeleteValueSql);
+        q.bind(1, k->id);
+        q.bindText(2, foldName(name));
+        if (const int rc = q.step(); rc != SQLITE_DONE)
+            return statusOf(rc);
+        k->valuesFresh = false;
+        if (c->changes() == 0)
+            return RegStatus::NotFound;
+        changed();
+        return RegStatus::Ok;
+    }
+
+    RegStatus deleteKey(const RegKey& key, const std::string& subPath) override {
+        const SqliteKey* k = own(key);
+        std::vector<std::string_view> names;
+        if (!k || !splitKeyPath(subPath, names))
+            return RegStatus::InvalidName;
+        // The roots themselves cannot be deleted.
+        if (names.empty() && k->isRoot())
+            return RegStatus::AccessDenied;
+        std::string folded = k->foldedPath;
+        appendFolded(folded, names);
+
+        RegStatus status;
+        Connection* c = connect(k->fileIndex, status, Use::Write);
+        if (!c)
+            return status;
+        if (!c->writable())
+            return RegStatus::AccessDenied;
+        Transaction transaction(*c);
+        if (transaction.beginResult() != SQLITE_OK)
+            return statusOf(transaction.beginResult());
+        int64_t id = 0;
+        if ((status = lookup(*c, folded, id)) != RegStatus::Ok)
+            return status;
+        {
+            Query q(*c, kHasSubkey, kHasSubkeySql);
+            q.bind(1, id);
+            const int rc = q.step();
+            if (rc == SQLITE_ROW)
+                return RegStatus::HasSubkeys;
+            if (rc != SQLITE_DONE)
+                return statusOf(rc);
+        }
+        for (auto [slot, sql] :
+             {std::pair{kDeleteValues, kDeleteValuesSql}, std::pair{kDeleteKey, kDeleteKeySql}}) {
+            Query q(*c, slot, sql);
+            q.bind(1, id);
+            if (const int rc = q.step(); rc != SQLITE_DONE)
+                return statusOf(rc);
+        }
+        if (const int rc = transaction.commit(); rc != SQLITE_OK)
+            return statusOf(rc);
+        changed();
+        k->subkeysFresh = false;
+        return RegStatus::Ok;
+    }
+
+    void beginTransaction() override {
+        if (grouped_)
+            throw std::logic_error("registry transactions do not nest");
+        grouped_ = true;
+        groupBroken_ = false;
+        // Files not yet in use join the group when first used (see connect).
+        for (size_t i = 0; i < kFileCount; ++i) {
+            if (links_[i].connection) {
+                RegStatus ignored;
+                connect(static_cast<FileIndex>(i), ignored);
+            }
+        }
+    }
+
+    void commit() override {
+        if (!grouped_)
+            return;
+        std::string failure = groupBroken_ ? "an earlier change failed" : "";
+        size_t failedFile = 0;
+        for (size_t i = 0; i < kFileCount; ++i) {
+            Link& link = links_[i];
+            if (!link.inGroup)
+                continue;
+            link.inGroup = false;
+            Connection& c = *link.connection;
+            if (failure.empty()) {
+                if (c.exec("COMMIT") == SQLITE_OK) {
+                    RegistryStoreFile::noteCommit();
+                } else {
+                    failure = c.lastError();
+                    failedFile = i;
+                }
+            }
+            if (c.inTransaction())
+                c.exec("ROLLBACK");
+        }
+        grouped_ = false;
+        groupBroken_ = false;
+        if (!failure.empty())
+            throw RegistryStoreError("The changes to the registry store file '" +
+                                     files_[failedFile]->path() + "' could not be saved (" +
+                                     failure + ")");
+    }
+
+    void rollback() override {
+        for (Link& link : links_) {
+            if (link.inGroup && link.connection->inTransaction())
+                link.connection->exec("ROLLBACK");
+            link.inGroup = false;
+        }
+        grouped_ = false;
+        groupBroken_ = false;
+    }
+
+  private:
+    struct Link {
+        std::unique_ptr<Connection> connection;
+        bool inGroup = false;  // its part of a group of changes has begun
+    };
+
+    enum class Use { Read, Write };
+
+    // This accessor's connection to a file: taken from the file's pool on first
+    // use, and joined to the caller's group of changes when there is one. Reads
+    // run in a snapshot shared across calls (see RegistryStoreFile::startReading);
+    // writes end it first, as they must not start from an old snapshot.
+    Connection* connect(FileIndex file, RegStatus& status, Use use = Use::Read) {
+        Link& link = links_[file];
+        if (!link.connection) {
+            link.connection = files_[file]->acquire(nullptr);
+            if (!link.connection) {
+                status = RegStatus::StoreFailure;
+                return nullptr;
+            }
+        }
+        Connection& c = *link.connection;
+        if (grouped_) {
+            if (!link.inGroup) {
+                RegistryStoreFile::stopReading(c);
+                if (c.exec(c.writable() ? "BEGIN IMMEDIATE" : "BEGIN") != SQLITE_OK) {
+                    groupBroken_ = true;
+                    status = RegStatus::StoreFailure;
+                    return nullptr;
+                }
+                link.inGroup = true;
+            } else if (!c.inTransaction()) {
+                // An error has ended the group's transaction: the changes made
+                // so far are gone, so nothing more may be added to it.
+                groupBroken_ = true;
+                status = RegStatus::StoreFailure;
+                return nullptr;
+            }
+        } else if (use == Use::Write) {
+            RegistryStoreFile::stopReading(c);
+        } else {
+            files_[file]->startReading(c);
+        }
+        status = RegStatus::Ok;
+        return &c;
+    }
+
+    // After a change that is committed (not one inside a group, which counts
+    // when the group commits).
+    void changed() const {
+        if (!grouped_)
+            RegistryStoreFile::noteCommit();
+    }
+
+    const SqliteKey* own(const RegKey& key) const {
+        const auto* k = dynamic_cast<const SqliteKey*>(&key);
+        return k && k->file == files_[k->fileIndex] ? k : nullptr;
+    }
+
+    RegStatus open(FileIndex file, RegRoot root, std::string path, std::string folded,
+                   RegAccess access, std::unique_ptr<RegKey>& out) {
+        RegStatus status;
+        Connection* c = connect(file, status);
+        if (!c)
+            return status;
+        int64_t id = 0;
+        if ((status = lookup(*c, folded, id)) != RegStatus::Ok)
+            return status;
+        if (access == RegAccess::Full && !c->writable())
+            return RegStatus::AccessDenied;
+        out = std::make_unique<SqliteKey>(files_[file], file, root, std::move(path),
+                                          std::move(folded), id, access);
+        return RegStatus::Ok;
+    }
+
+    static RegStatus lookup(Connection& c, const std::string& folded, int64_t& id) {
+        Query q(c, kFindKey, kFindKeySql);
+        q.bindText(1, folded);
+        const int rc = q.step();
+        if (rc == SQLITE_DONE)
+            return RegStatus::NotFound;
+        if (rc != SQLITE_ROW)
+            return statusOf(rc);
+        id = q.columnInt(0);
+        return RegStatus::Ok;
+    }
+
+    static RegStatus keyExists(Connection& c, int64_t id) {
+        Query q(c, kKeyExists, kKeyExistsSql);
+        q.bind(1, id);
+        const int rc = q.step();
+        if (rc == SQLITE_ROW)
+            return RegStatus::Ok;
+        return rc == SQLITE_DONE ? RegStatus::NotFound : statusOf(rc);
+    }
+
+    static RegStatus loadSubkeys(Connection& c, const SqliteKey& k, bool checkKeyExists) {
+        k.subkeys.clear();
+        k.subkeysLoaded = false;
+        Query q(c, kSubkeys, kSubkeysSql);
+        q.bind(1, k.id);
+        int rc;
+        while ((rc = q.step()) == SQLITE_ROW)
+            k.subkeys.push_back(q.columnText(0));
+        if (rc != SQLITE_DONE) {
+            k.subkeys.clear();
+            return statusOf(rc);
+        }
+        if (k.subkeys.empty() && checkKeyExists) {
+            if (RegStatus status = keyExists(c, k.id); status != RegStatus::Ok)
+                return status;
+        }
+        k.subkeysLoaded = true;
+        return RegStatus::Ok;
+    }
+
+    static RegStatus loadValues(Connection& c, const SqliteKey& k) {
+        k.values.clear();
+        k.valuesLoaded = false;
+        Query q(c, kValues, kValuesSql);
+        q.bind(1, k.id);
+        int rc;
+        bool keyFound = false;
+        while ((rc = q.step()) == SQLITE_ROW) {
+            keyFound = true;
+            if (q.columnIsNull(0))
+                continue;
+            k.values.push_back(
+                RegValue{q.columnText(1), static_cast<uint32_t>(q.columnInt(2)), q.columnBlob(3)});
+        }
+        if (rc != SQLITE_DONE || !keyFound) {
+            k.values.clear();
+            return rc != SQLITE_DONE ? statusOf(rc) : RegStatus::NotFound;
+        }
+        k.valuesLoaded = true;
+        return RegStatus::Ok;
+    }
+
+    StoreFiles files_;
+    std::array<Link, kFileCount> links_;
+    bool grouped_ = false;
+    bool groupBroken_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<RegistryAccessor> makeSqliteAccessor(StoreFiles files) {
+    return std::make_unique<SqliteAccessor>(std::move(files));
+}
+
+}  // namespace vornak::platform::posix
