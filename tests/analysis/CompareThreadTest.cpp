@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "analysis/AnalysisTestSupport.h"
+#include "analysis/AnalysisFiles.h"
 #include "analysis/CompareThread.h"
 
 using namespace vornak;
@@ -168,6 +169,17 @@ TEST_F(CompareThreadTest, LogThatCannotBeWrittenKeepsTheSnapshots) {
     EXPECT_EQ(shared->completed.load(), 1);
     EXPECT_EQ(shared->takeProblems().size(), 1u);
     EXPECT_TRUE(logExists("HKCU_2.txt"));
+}
+
+TEST_F(CompareThreadTest, StoredLogsAreTheAnlogFilesOfTheLogsFolder) {
+    writeLog("Acme.anlog", "");
+    writeLog(".anlog", "");  // the log of an empty name
+    writeLog("notes.txt", "");
+    writeLog("other.anlogx", "");
+    std::filesystem::create_directory(logsHost() + "/folder.anlog");
+    auto names = listAnalysisLogs(*fs, programFolder);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"", "Acme"}));
 }
 
 }  // namespace
