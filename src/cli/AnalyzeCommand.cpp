@@ -131,18 +131,25 @@ void waitWithProgress(const AnalysisShared& shared, int32_t until) {
     }
 }
 
-// Shows what the workers reported; true when none of it was a failure.
-bool reportProblems(AnalysisShared& shared) {
-    bool ok = true;
+// Notes of the workers (what a snapshot left out) go to stderr as they are;
+// their failures come back as one line, empty when there were none.
+std::string failuresOf(AnalysisShared& shared) {
+    std::string failures;
     for (const auto& problem : shared.takeProblems()) {
-        std::cerr << problem.text << std::endl;
-        ok = ok && !problem.failed;
+        if (!problem.failed) {
+            std::cerr << problem.text << std::endl;
+            continue;
+        }
+        if (!failures.empty())
+            failures += "; ";
+        failures += problem.text;
     }
-    return ok;
+    return failures;
 }
 
-bool runSnapshots(const Setup& setup, const std::shared_ptr<AnalysisShared>& shared, int32_t number,
-                  const std::vector<DriveItem>& drives) {
+// The five workers of one snapshot run; what failed, as one line.
+std::string runSnapshots(const Setup& setup, const std::shared_ptr<AnalysisShared>& shared,
+                         int32_t number, const std::vector<DriveItem>& drives) {
     auto workers = startSnapshotRun(
         shared, number,
         {setup.fs, platform::defaultRegistryStore(), drives, setup.programFolder, {}});
@@ -150,7 +157,7 @@ bool runSnapshots(const Setup& setup, const std::shared_ptr<AnalysisShared>& sha
     for (auto& worker : workers)
         worker.join();
     shared->registryEntries.store(0);
-    return reportProblems(*shared);
+    return failuresOf(*shared);
 }
 
 int runBefore(const Args& args) {
@@ -162,8 +169,8 @@ int runBefore(const Args& args) {
     if (!ensureLogsFolder(setup))
         return fail("vornak analyze: cannot create " + setup.logs);
     auto shared = std::make_shared<AnalysisShared>();
-    if (!runSnapshots(setup, shared, 1, *drives))
-        return fail("vornak analyze before: the snapshot is incomplete");
+    if (const std::string failures = runSnapshots(setup, shared, 1, *drives); !failures.empty())
+        return fail("vornak analyze before: " + failures);
     return 0;
 }
 
@@ -190,14 +197,14 @@ int runAfter(const Args& args) {
             "run 'vornak analyze before' first");
 
     auto shared = std::make_shared<AnalysisShared>();
-    if (!runSnapshots(setup, shared, 2, *drives))
-        return fail("vornak analyze after: the snapshot is incomplete; nothing was compared");
+    if (const std::string failures = runSnapshots(setup, shared, 2, *drives); !failures.empty())
+        return fail("vornak analyze after: nothing was compared: " + failures);
     shared->setLogName(name);
     std::thread compare = CompareThread::start(shared, {setup.fs, setup.programFolder, ""});
     waitWithProgress(*shared, 6);
     compare.join();
-    if (!reportProblems(*shared))
-        return fail("vornak analyze after: no analysis log was written");
+    if (const std::string failures = failuresOf(*shared); !failures.empty())
+        return fail("vornak analyze after: " + failures);
     std::cout << messages().get(Msg::msgAnalysisDone) << std::endl;
     return 0;
 }

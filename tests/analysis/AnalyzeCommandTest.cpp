@@ -100,4 +100,16 @@ TEST_F(AnalyzeCommandTest, RefusalsExitWithOneLine) {
     EXPECT_FALSE(logExists("fresh.anlog"));
 }
 
+TEST_F(AnalyzeCommandTest, SnapshotThatCannotBeWrittenFails) {
+    std::filesystem::permissions(logsHost(), std::filesystem::perms::owner_read |
+                                                 std::filesystem::perms::owner_exec);
+    const auto r = run("before");
+    EXPECT_EQ(r.exitCode, 1);
+    // Progress lines may come first; the failure is the last line, naming the files.
+    const auto last = r.err.substr(r.err.rfind('\n', r.err.size() - 2) + 1);
+    EXPECT_EQ(last.rfind("vornak analyze before: Cannot write", 0), 0u) << r.err;
+    EXPECT_NE(last.find("files_1.txt"), std::string::npos);
+    EXPECT_NE(last.find("HKCC_1.txt"), std::string::npos);
+}
+
 }  // namespace
