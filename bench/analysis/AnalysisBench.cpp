@@ -5,8 +5,8 @@
 //   registry  walk of 200,000 keys, 1,000,000 values  vs  one SQL query over the same rows
 // Measured work runs in a child process (this program started again), so its
 // peak memory is its own; the driver itself stays small, since a child's peak
-// also counts what the driver held when it started the child. Data is generated once into the work folder
-// (default /tmp/vornak-bench, or $VORNAK_BENCH_DIR) and reused.
+// also counts what the driver held when it started the child. Data is generated once into the work
+// folder (default /tmp/vornak-bench, or $VORNAK_BENCH_DIR) and reused.
 #include <spawn.h>
 #include <sqlite3.h>
 #include <sys/resource.h>
@@ -50,7 +50,8 @@ struct Run {
 
 Run spawnAndWait(const std::vector<std::string>& argv) {
     std::vector<char*> args;
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    for (const auto& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
     const auto start = std::chrono::steady_clock::now();
     pid_t pid = 0;
@@ -72,14 +73,18 @@ Run spawnAndWait(const std::vector<std::string>& argv) {
     return run;
 }
 
-Run shell(const std::string& command) { return spawnAndWait({"/bin/sh", "-c", command}); }
+Run shell(const std::string& command) {
+    return spawnAndWait({"/bin/sh", "-c", command});
+}
 Run self(const std::vector<std::string>& args) {
     std::vector<std::string> argv{"/proc/self/exe"};
     argv.insert(argv.end(), args.begin(), args.end());
     return spawnAndWait(argv);
 }
 
-std::string quoted(const std::string& path) { return "'" + path + "'"; }
+std::string quoted(const std::string& path) {
+    return "'" + path + "'";
+}
 
 double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
@@ -90,13 +95,16 @@ void report(const char* what, const std::vector<Run>& ours, const std::vector<Ru
             double target) {
     std::vector<double> a, b;
     long peakA = 0, peakB = 0;
-    for (const auto& r : ours) a.push_back(r.seconds), peakA = std::max(peakA, r.peakKiB);
-    for (const auto& r : reference) b.push_back(r.seconds), peakB = std::max(peakB, r.peakKiB);
+    for (const auto& r : ours)
+        a.push_back(r.seconds), peakA = std::max(peakA, r.peakKiB);
+    for (const auto& r : reference)
+        b.push_back(r.seconds), peakB = std::max(peakB, r.peakKiB);
     const double ratio = median(a) / median(b);
-    std::printf("%-9s ours %.3f s (peak %ld KiB)   reference %.3f s (peak %ld KiB)   ratio %.2f  "
-                "(target <= %.1f: %s)\n",
-                what, median(a), peakA, median(b), peakB, ratio, target,
-                ratio <= target ? "met" : "NOT met");
+    std::printf(
+        "%-9s ours %.3f s (peak %ld KiB)   reference %.3f s (peak %ld KiB)   ratio %.2f  "
+        "(target <= %.1f: %s)\n",
+        what, median(a), peakA, median(b), peakB, ratio, target,
+        ratio <= target ? "met" : "NOT met");
 }
 
 // --- file tree -----------------------------------------------------------
@@ -104,7 +112,8 @@ void report(const char* what, const std::vector<Run>& ours, const std::vector<Ru
 // 30 top folders x 33 x 30 = 29,700 leaf folders (30,720 folders in all),
 // 10 files in each leaf: 297,000 files, in names of mixed case and length.
 void generateTree(const fs::path& tree) {
-    if (fs::exists(tree / ".complete")) return;
+    if (fs::exists(tree / ".complete"))
+        return;
     std::cerr << "generating " << tree << " ...\n";
     fs::remove_all(tree);
     const char* const exts[] = {".dll", ".exe", ".DAT", ".txt", ".Config", ".json", ".png", ".mui"};
@@ -139,7 +148,8 @@ long currentRssKiB() {
     std::ifstream status("/proc/self/status");
     std::string line;
     while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::atol(line.c_str() + 6);
     return 0;
 }
 
@@ -160,8 +170,7 @@ int childFilePhases(const std::string& tree, const std::string& work) {
         const auto now = Clock::now();
         const double cpuNow = cpuSeconds();
         std::fprintf(stderr, "  %-8s %.3f s (cpu %.3f s)  rss %ld KiB\n", what,
-                     std::chrono::duration<double>(now - t).count(), cpuNow - cpu,
-                     currentRssKiB());
+                     std::chrono::duration<double>(now - t).count(), cpuNow - cpu, currentRssKiB());
         t = now;
         cpu = cpuNow;
     };
@@ -172,9 +181,10 @@ int childFilePhases(const std::string& tree, const std::string& work) {
     lap("walk");
     std::vector<std::string_view> all;
     for (const auto& arena : lines)
-        for (size_t i = 0; i < arena.size(); ++i) all.push_back(arena[i]);
-    const auto order = collatedOrder(static_cast<uint32_t>(all.size()),
-                                     [&all](uint32_t i) { return all[i]; });
+        for (size_t i = 0; i < arena.size(); ++i)
+            all.push_back(arena[i]);
+    const auto order =
+        collatedOrder(static_cast<uint32_t>(all.size()), [&all](uint32_t i) { return all[i]; });
     lap("sort");
     std::string text;
     for (uint32_t i : order) {
@@ -195,8 +205,8 @@ void benchFiles(const fs::path& dir) {
     const fs::path work = dir / "files-work";
     fs::create_directories(work / "logs");
     std::vector<Run> ours, reference;
-    const std::string refCmd =
-        "find " + quoted(tree.string()) + " | LC_ALL=C sort -u > " + quoted((work / "find.txt").string());
+    const std::string refCmd = "find " + quoted(tree.string()) + " | LC_ALL=C sort -u > " +
+                               quoted((work / "find.txt").string());
     shell(refCmd);  // warms the cache for both
     for (int i = 0; i < kRounds; ++i) {
         reference.push_back(shell(refCmd));
@@ -205,9 +215,11 @@ void benchFiles(const fs::path& dir) {
     report("files", ours, reference, 0.9);
     const auto size = fs::file_size(work / "logs" / "files_1.txt");
     long peak = 0;
-    for (const auto& r : ours) peak = std::max(peak, r.peakKiB);
+    for (const auto& r : ours)
+        peak = std::max(peak, r.peakKiB);
     std::printf("          snapshot %.1f MiB; our peak memory %.2fx its size (target <= 4: %s)\n",
-                size / 1048576.0, peak * 1024.0 / size, peak * 1024.0 <= 4.0 * size ? "met" : "NOT met");
+                size / 1048576.0, peak * 1024.0 / size,
+                peak * 1024.0 <= 4.0 * size ? "met" : "NOT met");
 }
 
 // --- comparison ----------------------------------------------------------
@@ -215,12 +227,14 @@ void benchFiles(const fs::path& dir) {
 // Every hundredth line changed: 1% of the lines on each side differ.
 int childMakeAfter(const std::string& before, const std::string& after) {
     auto text = platform::makeFileSystem({})->readFile(before);
-    if (!text) return 1;
+    if (!text)
+        return 1;
     std::string out;
     size_t n = 0;
     for (auto line : splitLines(*text)) {
         out.append(line);
-        if (++n % 100 == 0) out.append(".new");
+        if (++n % 100 == 0)
+            out.append(".new");
         out.append("\r\n");
     }
     std::ofstream(after, std::ios::binary) << out;
@@ -235,13 +249,16 @@ int childCompare(const std::string& work) {
 
 void benchCompare(const fs::path& dir) {
     const fs::path before = dir / "files-work" / "logs" / "files_1.txt";
-    if (!fs::exists(before)) benchFiles(dir);
+    if (!fs::exists(before))
+        benchFiles(dir);
     const fs::path work = dir / "compare-work";
     fs::create_directories(work / "logs");
     const fs::path after = work / "after.txt";
-    if (!fs::exists(after)) self({"--child-make-after", before.string(), after.string()});
-    shell("LC_ALL=C sort " + quoted(before.string()) + " > " + quoted((work / "a.sorted").string()) +
-          " && LC_ALL=C sort " + quoted(after.string()) + " > " + quoted((work / "b.sorted").string()));
+    if (!fs::exists(after))
+        self({"--child-make-after", before.string(), after.string()});
+    shell("LC_ALL=C sort " + quoted(before.string()) + " > " +
+          quoted((work / "a.sorted").string()) + " && LC_ALL=C sort " + quoted(after.string()) +
+          " > " + quoted((work / "b.sorted").string()));
     const std::string refCmd = "LC_ALL=C comm -3 " + quoted((work / "a.sorted").string()) + " " +
                                quoted((work / "b.sorted").string()) + " > " +
                                quoted((work / "comm.txt").string());
@@ -282,7 +299,8 @@ int childGenerateStore(const fs::path& storeDir) {
                               "C:\\Program Files\\Vendor\\Component" + n + std::string(1, '\0'));
                 reg->setValue(*key, "DataDir", platform::kRegExpandSz,
                               "%APPDATA%\\Vendor\\" + n + std::string(1, '\0'));
-                reg->setValue(*key, "Version", platform::kRegDword, std::string("\x01\x02\x03\x04"));
+                reg->setValue(*key, "Version", platform::kRegDword,
+                              std::string("\x01\x02\x03\x04"));
                 reg->setValue(*key, "State", platform::kRegBinary, std::string(16, '\x5a'));
                 reg->setValue(*key, "", platform::kRegSz, "Component " + n + std::string(1, '\0'));
                 ++keys;
@@ -293,12 +311,13 @@ int childGenerateStore(const fs::path& storeDir) {
     return 0;
 }
 
-int childRegistry(const std::string& storeDir) {
-    auto store = platform::openRegistryStore(storeDir);
-    auto reg = store->accessor();
-    std::atomic<int32_t> entries{0};
-    const std::string text = registrySnapshotText(*reg, 2, entries);
-    return text.size() > 0 && entries.load() > 1000000 ? 0 : 1;
+int childRegistry(const std::string& storeDir, const std::string& work) {
+    auto fileSystem = platform::makeFileSystem({}, work);
+    auto shared = std::make_shared<AnalysisShared>();
+    RegDumpThread(shared, {platform::openRegistryStore(storeDir), fileSystem, 2, 1,
+                           fileSystem->programFolder(), nullptr})
+        .Execute();
+    return shared->takeProblems().empty() && shared->registryEntries.load() > 1000000 ? 0 : 1;
 }
 
 int childQuery(const std::string& storeDir) {
@@ -326,12 +345,15 @@ int childQuery(const std::string& storeDir) {
 
 void benchRegistry(const fs::path& dir) {
     const fs::path storeDir = dir / "registry";
-    if (!fs::exists(storeDir / ".complete")) self({"--child-generate-store", storeDir.string()});
+    if (!fs::exists(storeDir / ".complete"))
+        self({"--child-generate-store", storeDir.string()});
+    const fs::path work = dir / "registry-work";
+    fs::create_directories(work / "logs");
     std::vector<Run> ours, reference;
     self({"--child-query", storeDir.string()});
     for (int i = 0; i < kRounds; ++i) {
         reference.push_back(self({"--child-query", storeDir.string()}));
-        ours.push_back(self({"--child-registry", storeDir.string()}));
+        ours.push_back(self({"--child-registry", storeDir.string(), work.string()}));
     }
     report("registry", ours, reference, 3.0);
 }
@@ -340,21 +362,32 @@ void benchRegistry(const fs::path& dir) {
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.size() == 3 && args[0] == "--child-files") return childFileSnapshot(args[1], args[2]);
-    if (args.size() == 3 && args[0] == "--child-file-phases") return childFilePhases(args[1], args[2]);
-    if (args.size() == 2 && args[0] == "--child-compare") return childCompare(args[1]);
-    if (args.size() == 3 && args[0] == "--child-make-after") return childMakeAfter(args[1], args[2]);
-    if (args.size() == 2 && args[0] == "--child-generate-store") return childGenerateStore(args[1]);
-    if (args.size() == 2 && args[0] == "--child-registry") return childRegistry(args[1]);
-    if (args.size() == 2 && args[0] == "--child-query") return childQuery(args[1]);
+    if (args.size() == 3 && args[0] == "--child-files")
+        return childFileSnapshot(args[1], args[2]);
+    if (args.size() == 3 && args[0] == "--child-file-phases")
+        return childFilePhases(args[1], args[2]);
+    if (args.size() == 2 && args[0] == "--child-compare")
+        return childCompare(args[1]);
+    if (args.size() == 3 && args[0] == "--child-make-after")
+        return childMakeAfter(args[1], args[2]);
+    if (args.size() == 2 && args[0] == "--child-generate-store")
+        return childGenerateStore(args[1]);
+    if (args.size() == 3 && args[0] == "--child-registry")
+        return childRegistry(args[1], args[2]);
+    if (args.size() == 2 && args[0] == "--child-query")
+        return childQuery(args[1]);
 
     const std::string which = args.empty() ? "all" : args[0];
     const char* env = std::getenv("VORNAK_BENCH_DIR");
-    const fs::path dir = args.size() > 1 ? fs::path(args[1]) : fs::path(env && *env ? env : "/tmp/vornak-bench");
+    const fs::path dir =
+        args.size() > 1 ? fs::path(args[1]) : fs::path(env && *env ? env : "/tmp/vornak-bench");
     fs::create_directories(dir);
-    if (which == "files" || which == "all") benchFiles(dir);
-    if (which == "compare" || which == "all") benchCompare(dir);
-    if (which == "registry" || which == "all") benchRegistry(dir);
+    if (which == "files" || which == "all")
+        benchFiles(dir);
+    if (which == "compare" || which == "all")
+        benchCompare(dir);
+    if (which == "registry" || which == "all")
+        benchRegistry(dir);
     if (which != "files" && which != "compare" && which != "registry" && which != "all") {
         std::cerr << "usage: bench_analysis [files|compare|registry|all] [WORK FOLDER]\n";
         return 2;

@@ -13,7 +13,7 @@
 namespace vornak::analysis {
 
 class AnalysisShared {
-public:
+  public:
     // Every worker adds 1 when it has ended, whatever happened: 5 after a
     // snapshot run, 6 once the comparison is done too.
     std::atomic<int32_t> completed{0};
@@ -37,7 +37,7 @@ public:
     void reportProblem(std::string text, bool failed = true);
     std::vector<Problem> takeProblems();
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::string logName_;
     std::vector<Problem> problems_;
@@ -46,13 +46,13 @@ private:
 // Adds the completion step when it goes out of scope, so a worker counts
 // itself done exactly once on every path out of its body, exceptions included.
 class CompletionStep {
-public:
+  public:
     explicit CompletionStep(std::atomic<int32_t>& counter) : counter_(counter) {}
     ~CompletionStep() { counter_.fetch_add(1, std::memory_order_acq_rel); }
     CompletionStep(const CompletionStep&) = delete;
     CompletionStep& operator=(const CompletionStep&) = delete;
 
-private:
+  private:
     std::atomic<int32_t>& counter_;
 };
 

@@ -20,7 +20,8 @@ struct Keyed {
 
 int compareBytes(std::string_view a, std::string_view b) {
     const int c = std::memcmp(a.data(), b.data(), std::min(a.size(), b.size()));
-    if (c != 0) return c;
+    if (c != 0)
+        return c;
     return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
 }
 
@@ -28,9 +29,11 @@ struct KeyedLess {
     const LineAt* lineAt;
     bool operator()(const Keyed& x, const Keyed& y) const {
         const int c = compareBytes({x.key, x.keyLength}, {y.key, y.keyLength});
-        if (c != 0) return c < 0;
+        if (c != 0)
+            return c < 0;
         const int bytes = compareBytes((*lineAt)(x.line), (*lineAt)(y.line));
-        if (bytes != 0) return bytes < 0;
+        if (bytes != 0)
+            return bytes < 0;
         return x.line < y.line;  // keeps the first of identical lines first
     }
 };
@@ -89,7 +92,8 @@ std::vector<uint32_t> collatedOrder(uint32_t count, const LineAt& lineAt, unsign
             workers.emplace_back(sortRange, bounds[t], bounds[t + 1], std::cref(lineAt),
                                  std::ref(arenas[t]), std::ref(entries));
         sortRange(bounds[0], bounds[1], lineAt, arenas[0], entries);
-        for (auto& w : workers) w.join();
+        for (auto& w : workers)
+            w.join();
         for (unsigned t = 1; t < threads; ++t)
             std::inplace_merge(entries.begin(), entries.begin() + bounds[t],
                                entries.begin() + bounds[t + 1], KeyedLess{&lineAt});
@@ -99,7 +103,8 @@ std::vector<uint32_t> collatedOrder(uint32_t count, const LineAt& lineAt, unsign
     order.reserve(count);
     for (uint32_t k = 0; k < count; ++k) {
         const uint32_t line = entries[k].line;
-        if (!order.empty() && lineAt(order.back()) == lineAt(line)) continue;
+        if (!order.empty() && lineAt(order.back()) == lineAt(line))
+            continue;
         order.push_back(line);
     }
     return order;
@@ -107,7 +112,8 @@ std::vector<uint32_t> collatedOrder(uint32_t count, const LineAt& lineAt, unsign
 
 int compareCollated(std::string_view a, std::string_view b) {
     const int c = platform::threadCollation().compare(a, b);
-    if (c != 0) return c < 0 ? -1 : 1;
+    if (c != 0)
+        return c < 0 ? -1 : 1;
     return compareBytes(a, b);
 }
 

@@ -18,8 +18,8 @@ struct Pair {
 
 std::vector<Pair> snapshotPairs(const std::string& logs) {
     std::vector<Pair> pairs;
-    pairs.push_back({joinPath(logs, fileSnapshotName(1)), joinPath(logs, fileSnapshotName(2)),
-                     true});
+    pairs.push_back(
+        {joinPath(logs, fileSnapshotName(1)), joinPath(logs, fileSnapshotName(2)), true});
     for (const auto& root : kSnapshotRoots)
         pairs.push_back({joinPath(logs, registrySnapshotName(root.name, 1)),
                          joinPath(logs, registrySnapshotName(root.name, 2)), false});
@@ -32,10 +32,12 @@ std::string analysisLogText(const platform::FileSystem& fs, const std::string& l
                             size_t* lineCount) {
     LineArena differences;
     for (const Pair& pair : snapshotPairs(logsFolderPath)) {
-        if (!fs.fileExists(pair.before) || !fs.fileExists(pair.after)) continue;
+        if (!fs.fileExists(pair.before) || !fs.fileExists(pair.after))
+            continue;
         const auto before = MappedText::open(fs, pair.before);
         const auto after = MappedText::open(fs, pair.after);
-        if (!before || !after) continue;
+        if (!before || !after)
+            continue;
         if (pair.isFiles)
             appendDifferences(before->text(), after->text(), kFileAdded, kFileDeleted, differences);
         else
@@ -43,7 +45,8 @@ std::string analysisLogText(const platform::FileSystem& fs, const std::string& l
     }
     const auto order = collatedOrder(static_cast<uint32_t>(differences.size()),
                                      [&differences](uint32_t i) { return differences[i]; });
-    if (lineCount) *lineCount = order.size();
+    if (lineCount)
+        *lineCount = order.size();
     std::string text;
     for (uint32_t i : order) {
         text.append(differences[i]);
@@ -68,7 +71,8 @@ CompareResult compareSnapshots(const platform::FileSystem& fs, const std::string
         return result;
     }
     for (const Pair& pair : snapshotPairs(logs)) {
-        if (pair.isFiles && !(fs.fileExists(pair.before) && fs.fileExists(pair.after))) continue;
+        if (pair.isFiles && !(fs.fileExists(pair.before) && fs.fileExists(pair.after)))
+            continue;
         fs.deleteFile(pair.before);
         fs.deleteFile(pair.after);
     }

@@ -43,7 +43,7 @@ CompareResult compareSnapshots(const platform::FileSystem& fs, const std::string
                                const std::string& logName);
 
 class CompareThread {
-public:
+  public:
     CompareThread(std::shared_ptr<AnalysisShared> shared, CompareInputs inputs);
 
     // The whole worker on the calling thread, with one completion step. A log
@@ -54,7 +54,7 @@ public:
     // runs Execute on a new thread that owns the worker.
     static std::thread start(std::shared_ptr<AnalysisShared> shared, CompareInputs inputs);
 
-private:
+  private:
     std::shared_ptr<AnalysisShared> shared_;
     CompareInputs inputs_;
 };

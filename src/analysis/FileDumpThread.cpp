@@ -9,6 +9,7 @@
 
 #include "analysis/AnalysisFiles.h"
 #include "analysis/CollatedOrder.h"
+#include "analysis/SnapshotWriter.h"
 
 namespace vornak::analysis {
 namespace {
@@ -26,20 +27,22 @@ constexpr uint32_t kFilePass = 0x2F;
 
 bool hasControlCharacter(std::string_view name) {
     for (unsigned char c : name)
-        if (c < 0x20) return true;
+        if (c < 0x20)
+            return true;
     return false;
 }
 
 // The folders still to be listed, shared by the walkers. A walker that finds
 // it empty waits while another is still listing, since that one may add more.
 class FolderQueue {
-public:
+  public:
     explicit FolderQueue(std::vector<std::string> roots) : pending_(std::move(roots)) {}
 
     std::optional<std::string> next() {
         std::unique_lock lock(mutex_);
         changed_.wait(lock, [&] { return !pending_.empty() || listing_ == 0; });
-        if (pending_.empty()) return std::nullopt;
+        if (pending_.empty())
+            return std::nullopt;
         ++listing_;
         std::string folder = std::move(pending_.back());
         pending_.pop_back();
@@ -49,14 +52,15 @@ public:
     void done(std::vector<std::string>& found) {
         {
             std::lock_guard lock(mutex_);
-            for (auto& folder : found) pending_.push_back(std::move(folder));
+            for (auto& folder : found)
+                pending_.push_back(std::move(folder));
             --listing_;
         }
         found.clear();
         changed_.notify_all();
     }
 
-private:
+  private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<std::string> pending_;
@@ -77,7 +81,8 @@ void walk(const platform::FileSystem& fs, FolderQueue& queue, const std::string&
         int32_t found = 0;
         fs.findFiles(*folder + "\\*.*", kEverything, [&](const platform::DirEntry& entry) {
             const std::string_view name = entry.name;
-            if (name == "." || name == "..") return;
+            if (name == "." || name == "..")
+                return;
             const bool isDirectory = (entry.attributes & platform::kAttrDirectory) != 0;
             if (isDirectory ? !platform::passesAttributeFilter(entry.attributes, kFolderPass)
                             : !platform::passesAttributeFilter(entry.attributes, kFilePass))
@@ -91,7 +96,8 @@ void walk(const platform::FileSystem& fs, FolderQueue& queue, const std::string&
                 path += name;
                 // Exact comparison: a folder that differs in letter case is
                 // another folder where the file system tells case apart.
-                if (path == logsFolderPath) return;
+                if (path == logsFolderPath)
+                    return;
                 lines.add({path, kDirSuffix});
                 subfolders.push_back(std::move(path));
             } else {
@@ -108,10 +114,12 @@ void walk(const platform::FileSystem& fs, FolderQueue& queue, const std::string&
 void collectFileLines(const platform::FileSystem& fs, const std::vector<DriveItem>& drives,
                       const std::string& logsFolderPath, std::vector<LineArena>& lines,
                       std::atomic<int32_t>& foundFiles, uint64_t* skipped, unsigned walkers) {
-    if (walkers == 0) walkers = std::clamp(std::thread::hardware_concurrency(), 1u, 2u);
+    if (walkers == 0)
+        walkers = std::clamp(std::thread::hardware_concurrency(), 1u, 2u);
     std::vector<std::string> roots;
     for (const DriveItem& drive : drives)
-        if (drive.ticked) roots.push_back(drive.caption);
+        if (drive.ticked)
+            roots.push_back(drive.caption);
     FolderQueue queue(std::move(roots));
     lines.clear();
     lines.resize(walkers);
@@ -125,13 +133,17 @@ void collectFileLines(const platform::FileSystem& fs, const std::vector<DriveIte
             errors[w] = std::current_exception();
         }
     };
-    for (unsigned w = 1; w < walkers; ++w) helpers.emplace_back(run, w);
+    for (unsigned w = 1; w < walkers; ++w)
+        helpers.emplace_back(run, w);
     run(0);
-    for (auto& helper : helpers) helper.join();
+    for (auto& helper : helpers)
+        helper.join();
     for (const auto& error : errors)
-        if (error) std::rethrow_exception(error);
+        if (error)
+            std::rethrow_exception(error);
     if (skipped)
-        for (uint64_t n : skippedBy) *skipped += n;
+        for (uint64_t n : skippedBy)
+            *skipped += n;
 }
 
 FileDumpThread::FileDumpThread(std::shared_ptr<AnalysisShared> shared, FileDumpInputs inputs)
@@ -153,28 +165,24 @@ void FileDumpThread::Execute() {
             firstLine.push_back(firstLine.back() + static_cast<uint32_t>(arena.size()));
         auto lineAt = [&](uint32_t i) {
             size_t a = 0;
-            while (i >= firstLine[a + 1]) ++a;
+            while (i >= firstLine[a + 1])
+                ++a;
             return lines[a][i - firstLine[a]];
         };
         const auto order = collatedOrder(firstLine.back(), lineAt);
-        std::string text;
-        size_t total = 0;
-        for (uint32_t i : order) total += lineAt(i).size() + 2;
-        text.reserve(total);
-        for (uint32_t i : order) {
-            text.append(lineAt(i));
-            text.append("\r\n");
-        }
-        lines.clear();
-
         const std::string path = joinPath(logs, fileSnapshotName(inputs_.snapshotNumber));
+        SnapshotWriter writer(*inputs_.fileSystem, path);
+        for (uint32_t i : order) {
+            writer.append(lineAt(i));
+            writer.append("\r\n");
+        }
         std::string error;
-        if (!inputs_.fileSystem->writeFile(path, text, &error))
+        if (!writer.finish(&error))
             shared_->reportProblem("Cannot write " + path + ": " + error);
         if (skipped > 0)
-            shared_->reportProblem(std::to_string(skipped) +
-                                   " names with control characters were left out of " + path,
-                                   false);
+            shared_->reportProblem(
+                std::to_string(skipped) + " names with control characters were left out of " + path,
+                false);
     } catch (const std::exception& e) {
         shared_->reportProblem(std::string("File snapshot failed: ") + e.what());
     } catch (...) {

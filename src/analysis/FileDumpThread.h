@@ -41,7 +41,7 @@ void collectFileLines(const platform::FileSystem& fs, const std::vector<DriveIte
                       unsigned walkers = 0);
 
 class FileDumpThread {
-public:
+  public:
     FileDumpThread(std::shared_ptr<AnalysisShared> shared, FileDumpInputs inputs);
 
     // The whole worker on the calling thread: walk, sort, write, one
@@ -52,7 +52,7 @@ public:
     // Runs Execute on a new thread that owns the worker.
     static std::thread start(std::shared_ptr<AnalysisShared> shared, FileDumpInputs inputs);
 
-private:
+  private:
     std::shared_ptr<AnalysisShared> shared_;
     FileDumpInputs inputs_;
 };

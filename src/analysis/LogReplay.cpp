@@ -26,8 +26,9 @@ std::string message(Msg role, const std::vector<FormatArg>& args = {}) {
         std::string text = messages().get(role);
         for (const auto& arg : args) {
             text += ' ';
-            text += std::holds_alternative<std::string>(arg) ? std::get<std::string>(arg)
-                                                             : std::to_string(std::get<int64_t>(arg));
+            text += std::holds_alternative<std::string>(arg)
+                        ? std::get<std::string>(arg)
+                        : std::to_string(std::get<int64_t>(arg));
         }
         return text;
     }
@@ -35,7 +36,8 @@ std::string message(Msg role, const std::vector<FormatArg>& args = {}) {
 
 std::optional<platform::RegRoot> snapshotRoot(std::string_view name) {
     for (const auto& root : kSnapshotRoots)
-        if (name == root.name) return root.root;
+        if (name == root.name)
+            return root.root;
     return std::nullopt;
 }
 
@@ -49,12 +51,15 @@ struct RegistryEntry {
 };
 
 bool isUsableKeyPath(std::string_view apiPath) {
-    if (apiPath.empty()) return true;
+    if (apiPath.empty())
+        return true;
     size_t start = 0;
     while (true) {
         const size_t end = apiPath.find('\\', start);
-        if (end == start || start == apiPath.size()) return false;  // empty component
-        if (end == std::string_view::npos) return true;
+        if (end == start || start == apiPath.size())
+            return false;  // empty component
+        if (end == std::string_view::npos)
+            return true;
         start = end + 1;
     }
 }
@@ -66,19 +71,24 @@ std::optional<RegistryEntry> parseRegistryEntry(std::string_view text) {
         text.remove_prefix(1);
     }
     const size_t tab = text.find('\t');
-    if (tab == std::string_view::npos) return std::nullopt;
+    if (tab == std::string_view::npos)
+        return std::nullopt;
     const auto root = snapshotRoot(text.substr(0, tab));
-    if (!root) return std::nullopt;
+    if (!root)
+        return std::nullopt;
     entry.root = *root;
     std::string_view path = text.substr(tab + 1);
     if (!entry.isKey) {
         const size_t nameTab = path.find('\t');
-        if (nameTab == std::string_view::npos) return std::nullopt;
+        if (nameTab == std::string_view::npos)
+            return std::nullopt;
         entry.rest = std::string(path.substr(nameTab + 1));
         path = path.substr(0, nameTab);
     }
-    if (!path.empty() && path.front() == '\\') path.remove_prefix(1);
-    if (!isUsableKeyPath(path)) return std::nullopt;
+    if (!path.empty() && path.front() == '\\')
+        path.remove_prefix(1);
+    if (!isUsableKeyPath(path))
+        return std::nullopt;
     entry.apiPath = std::string(path);
     entry.keyPath = "\\" + entry.apiPath;
     return entry;
@@ -92,16 +102,19 @@ std::optional<int32_t> parseInt32(std::string_view text) {
     int32_t value = 0;
     const char* first = text.data();
     const char* last = first + text.size();
-    if (first != last && *first == '+') ++first;
+    if (first != last && *first == '+')
+        ++first;
     const auto [end, error] = std::from_chars(first, last, value);
-    if (error != std::errc() || end != last || first == last) return std::nullopt;
+    if (error != std::errc() || end != last || first == last)
+        return std::nullopt;
     return value;
 }
 
 std::string littleEndian32(int32_t value) {
     const auto bits = static_cast<uint32_t>(value);
     std::string bytes(4, '\0');
-    for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>((bits >> (8 * i)) & 0xFF);
+    for (int i = 0; i < 4; ++i)
+        bytes[i] = static_cast<char>((bits >> (8 * i)) & 0xFF);
     return bytes;
 }
 
@@ -111,7 +124,8 @@ AnalysisLogEntries readAnalysisLog(std::string_view text) {
     AnalysisLogEntries entries;
     for (std::string_view line : splitLines(text)) {
         const size_t tab = line.find('\t');
-        if (tab == std::string_view::npos) continue;
+        if (tab == std::string_view::npos)
+            continue;
         const std::string_view tag = line.substr(0, tab);
         std::string rest(line.substr(tab + 1));
         if (tag == kFileAdded)
@@ -134,10 +148,13 @@ bool isSafeDrivePath(std::string_view path) {
     while (true) {
         const size_t end = rest.find('\\');
         const std::string_view part = rest.substr(0, end);
-        if (part.empty() || part == "." || part == "..") return false;
+        if (part.empty() || part == "." || part == "..")
+            return false;
         for (unsigned char c : part)
-            if (c < 0x20 || c == '/') return false;
-        if (end == std::string_view::npos) return true;
+            if (c < 0x20 || c == '/')
+                return false;
+        if (end == std::string_view::npos)
+            return true;
         rest.remove_prefix(end + 1);
     }
 }
@@ -167,7 +184,8 @@ RemovalResult LogReplay::run(const std::string& programFolder, const std::string
     RemovalResult result;
     const std::string logPath = analysisLogPath(programFolder, logName);
     std::optional<std::string> text;
-    if (fs_.fileExists(logPath)) text = fs_.readFile(logPath);
+    if (fs_.fileExists(logPath))
+        text = fs_.readFile(logPath);
     if (!text) {
         dialogs_.showError("Cannot open file " + logPath);
         return result;
@@ -182,15 +200,16 @@ RemovalResult LogReplay::run(const std::string& programFolder, const std::string
 
     auto registry = store_.accessor();
     removeAddedRegistry(entries.addedRegistry, *registry);
-    if (!restoreDeletedRegistry(entries.deletedRegistry, *registry)) return result;
+    if (!restoreDeletedRegistry(entries.deletedRegistry, *registry))
+        return result;
 
     append_(message(Msg::msgRemovalDone));
     result.finished = true;
-    const bool deleteLog =
-        options.deleteLog ? *options.deleteLog
-                          : dialogs_.askYesNo(message(Msg::msgDeleteLogQuestion),
-                                              message(Msg::msgDeleteLogCaption));
-    if (deleteLog) result.logDeleted = fs_.deleteFile(logPath);
+    const bool deleteLog = options.deleteLog ? *options.deleteLog
+                                             : dialogs_.askYesNo(message(Msg::msgDeleteLogQuestion),
+                                                                 message(Msg::msgDeleteLogCaption));
+    if (deleteLog)
+        result.logDeleted = fs_.deleteFile(logPath);
     return result;
 }
 
@@ -211,7 +230,8 @@ void LogReplay::removeAddedFiles(const std::vector<std::string>& entries, bool c
                 append_(message(Msg::fmtFolderNotRemoved, {path}));
             continue;
         }
-        if (!fs_.fileExists(path)) continue;
+        if (!fs_.fileExists(path))
+            continue;
         if (confirmEachFile && !dialogs_.askYesNo(message(Msg::fmtDeleteFileQuestion, {path}),
                                                   message(Msg::msgDeleteFileCaption)))
             continue;
@@ -239,8 +259,10 @@ void LogReplay::removeAddedRegistry(const std::vector<std::string>& entries,
             continue;
         }
         std::unique_ptr<platform::RegKey> key;
-        const RegStatus opened = registry.openKey(entry->root, entry->apiPath, RegAccess::Full, key);
-        if (opened == RegStatus::NotFound) continue;  // gone already, and its values with it
+        const RegStatus opened =
+            registry.openKey(entry->root, entry->apiPath, RegAccess::Full, key);
+        if (opened == RegStatus::NotFound)
+            continue;  // gone already, and its values with it
         const size_t tab = entry->rest.find('\t');
         const std::string name = entry->rest.substr(0, tab);
         platform::RegValue value;
@@ -261,7 +283,8 @@ void LogReplay::removeAddedRegistry(const std::vector<std::string>& entries,
         if (registry.openKey(entry.root, entry.apiPath, RegAccess::Read, key) != RegStatus::Ok)
             continue;
         platform::RegKeyInfo info;
-        if (registry.queryInfo(*key, info) != RegStatus::Ok) continue;
+        if (registry.queryInfo(*key, info) != RegStatus::Ok)
+            continue;
         key.reset();
         if (info.subkeyCount > 0 || info.valueCount > 0) {
             append_(message(Msg::fmtKeyNotRemoved, {entry.keyPath}));
@@ -269,8 +292,8 @@ void LogReplay::removeAddedRegistry(const std::vector<std::string>& entries,
         }
         const size_t cut = entry.apiPath.rfind('\\');
         const std::string parentPath = cut == std::string::npos ? "" : entry.apiPath.substr(0, cut);
-        const std::string leaf = cut == std::string::npos ? entry.apiPath
-                                                          : entry.apiPath.substr(cut + 1);
+        const std::string leaf =
+            cut == std::string::npos ? entry.apiPath : entry.apiPath.substr(cut + 1);
         std::unique_ptr<platform::RegKey> parent;
         if (registry.openKey(entry.root, parentPath, RegAccess::Full, parent) != RegStatus::Ok ||
             registry.deleteKey(*parent, leaf) != RegStatus::Ok)
@@ -287,8 +310,10 @@ bool LogReplay::restoreDeletedRegistry(const std::vector<std::string>& entries,
             continue;
         }
         std::unique_ptr<platform::RegKey> key;
-        const RegStatus opened = registry.createKey(entry->root, entry->apiPath, RegAccess::Full, key);
-        if (entry->isKey) continue;
+        const RegStatus opened =
+            registry.createKey(entry->root, entry->apiPath, RegAccess::Full, key);
+        if (entry->isKey)
+            continue;
         if (opened != RegStatus::Ok) {
             // A value that cannot be put back must not pass for one that was.
             append_(message(Msg::msgEntrySkipped) + " " + text);
@@ -296,7 +321,8 @@ bool LogReplay::restoreDeletedRegistry(const std::vector<std::string>& entries,
         }
 
         const size_t tab = entry->rest.find('\t');
-        if (tab == std::string::npos) continue;  // recorded without data: cannot be written back
+        if (tab == std::string::npos)
+            continue;  // recorded without data: cannot be written back
         const std::string name = entry->rest.substr(0, tab);
         const std::string_view data = std::string_view(entry->rest).substr(tab + 1);
 

@@ -52,7 +52,7 @@ struct RemovalResult {
 };
 
 class LogReplay {
-public:
+  public:
     using AppendLine = std::function<void(const std::string&)>;
 
     LogReplay(const platform::FileSystem& fs, platform::RegistryStore& store,
@@ -62,7 +62,7 @@ public:
     RemovalResult run(const std::string& programFolder, const std::string& logName,
                       const RemovalOptions& options);
 
-private:
+  private:
     void removeAddedFiles(const std::vector<std::string>& entries, bool confirmEachFile);
     void removeAddedRegistry(const std::vector<std::string>& entries,
                              platform::RegistryAccessor& registry);

@@ -22,15 +22,15 @@ std::optional<MappedText> MappedText::open(const platform::FileSystem& fs,
             struct stat st {};
             void* mapping = MAP_FAILED;
             if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
-                mapping = ::mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ, MAP_PRIVATE,
-                                 fd, 0);
+                mapping =
+                    ::mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
             ::close(fd);
             if (mapping != MAP_FAILED) {
                 ::madvise(mapping, static_cast<size_t>(st.st_size), MADV_SEQUENTIAL);
                 result.mapping_ = mapping;
                 result.mappedSize_ = static_cast<size_t>(st.st_size);
-                result.view_ = std::string_view(static_cast<const char*>(mapping),
-                                                result.mappedSize_);
+                result.view_ =
+                    std::string_view(static_cast<const char*>(mapping), result.mappedSize_);
                 return result;
             }
         }
@@ -38,13 +38,16 @@ std::optional<MappedText> MappedText::open(const platform::FileSystem& fs,
 #endif
     // Empty files, and hosts or files without a mapping, are read whole.
     auto bytes = fs.readFile(path);
-    if (!bytes) return std::nullopt;
+    if (!bytes)
+        return std::nullopt;
     result.copy_ = std::move(*bytes);
     result.view_ = result.copy_;
     return result;
 }
 
-MappedText::MappedText(MappedText&& other) noexcept { *this = std::move(other); }
+MappedText::MappedText(MappedText&& other) noexcept {
+    *this = std::move(other);
+}
 
 MappedText& MappedText::operator=(MappedText&& other) noexcept {
     if (this != &other) {
@@ -58,11 +61,14 @@ MappedText& MappedText::operator=(MappedText&& other) noexcept {
     return *this;
 }
 
-MappedText::~MappedText() { release(); }
+MappedText::~MappedText() {
+    release();
+}
 
 void MappedText::release() {
 #ifndef _WIN32
-    if (mapping_) ::munmap(mapping_, mappedSize_);
+    if (mapping_)
+        ::munmap(mapping_, mappedSize_);
 #endif
     mapping_ = nullptr;
     mappedSize_ = 0;

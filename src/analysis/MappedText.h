@@ -12,7 +12,7 @@
 namespace vornak::analysis {
 
 class MappedText {
-public:
+  public:
     // nullopt when the file cannot be read.
     static std::optional<MappedText> open(const platform::FileSystem& fs, const std::string& path);
 
@@ -24,7 +24,7 @@ public:
 
     std::string_view text() const { return view_; }
 
-private:
+  private:
     MappedText() = default;
     void release();
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "analysis/AnalysisFiles.h"
+#include "analysis/SnapshotWriter.h"
 
 namespace vornak::analysis {
 namespace {
@@ -17,27 +18,27 @@ bool hasLineBreak(std::string_view text) {
 }
 
 // The two subtrees of HKEY_LOCAL_MACHINE that change all the time without
-// any installation, matched in exactly this letter case.
+// any installation: the test path root + "\" + current path + "\" + name
+// is "HKLM\\SYSTEM" or "HKLM\SOFTWARE\Classes", matched in exactly this
+// letter case. Key names hold no backslash, so that is the first-level key
+// SYSTEM and the key Classes right below the first-level key SOFTWARE.
 bool isExcluded(std::string_view rootName, std::string_view currentPath, std::string_view name) {
-    std::string test(rootName);
-    test += '\\';
-    test += currentPath;
-    test += '\\';
-    test += name;
-    return test == "HKLM\\\\SYSTEM" || test == "HKLM\\SOFTWARE\\Classes";
+    return rootName == "HKLM" && ((currentPath.empty() && name == "SYSTEM") ||
+                                  (currentPath == "SOFTWARE" && name == "Classes"));
 }
 
 class Walk {
-public:
+  public:
     Walk(platform::RegistryAccessor& registry, int rootIndex, std::atomic<int32_t>& entries,
-         RegistryWalkStats& stats)
-        : registry_(registry),
+         RegistryWalkStats& stats, const std::function<void(std::string_view)>& sink)
+        : sink_(sink),
+          registry_(registry),
           root_(kSnapshotRoots[rootIndex].root),
           name_(kSnapshotRoots[rootIndex].name),
           entries_(entries),
           stats_(stats) {}
 
-    std::string run() {
+    void run() {
         std::unique_ptr<platform::RegKey> rootKey;
         if (registry_.openKey(root_, "", platform::RegAccess::Read, rootKey) != RegStatus::Ok)
             rootKey.reset();
@@ -49,8 +50,8 @@ public:
                 continue;
             }
             const std::string& child = top.children[top.next++];
-            std::string currentPath = top.currentPath.empty() ? std::string()
-                                                               : top.currentPath + "\\";
+            std::string currentPath =
+                top.currentPath.empty() ? std::string() : top.currentPath + "\\";
             currentPath += child;
             std::string queuePath = top.currentPath.empty() ? "\\" + currentPath : currentPath;
             std::unique_ptr<platform::RegKey> key;
@@ -61,10 +62,10 @@ public:
             visit(queuePath, currentPath, std::move(key));
         }
         flushCount();
-        return std::move(out_);
+        flushText();
     }
 
-private:
+  private:
     struct Frame {
         std::unique_ptr<platform::RegKey> key;
         std::string currentPath;
@@ -74,7 +75,15 @@ private:
 
     void countLine() {
         ++stats_.lines;
-        if (++pending_ == 1024) flushCount();
+        if (++pending_ == 1024) {
+            flushCount();
+            if (out_.size() >= kFlushAt)
+                flushText();
+        }
+    }
+    void flushText() {
+        sink_(out_);
+        out_.clear();
     }
     void flushCount() {
         entries_.fetch_add(pending_, std::memory_order_relaxed);
@@ -89,12 +98,14 @@ private:
         out_ += queuePath;
         out_ += "\r\n";
         countLine();
-        if (!key) return;  // a key that cannot be opened shows no values and no subkeys
+        if (!key)
+            return;  // a key that cannot be opened shows no values and no subkeys
 
         platform::RegValue value;
         for (uint32_t i = 0;; ++i) {
             const RegStatus status = registry_.enumValue(*key, i, value);
-            if (status == RegStatus::NotFound) break;
+            if (status == RegStatus::NotFound)
+                break;
             if (status != RegStatus::Ok) {
                 ++stats_.failedKeys;
                 break;
@@ -121,21 +132,26 @@ private:
         std::string child;
         for (uint32_t i = 0;; ++i) {
             const RegStatus status = registry_.enumKey(*frame.key, i, child);
-            if (status == RegStatus::NotFound) break;
+            if (status == RegStatus::NotFound)
+                break;
             if (status != RegStatus::Ok) {
                 ++stats_.failedKeys;
                 break;
             }
-            if (child.empty() || isExcluded(name_, currentPath, child)) continue;
+            if (child.empty() || isExcluded(name_, currentPath, child))
+                continue;
             if (hasLineBreak(child)) {
                 ++stats_.skippedNames;
                 continue;
             }
             frame.children.push_back(child);
         }
-        if (!frame.children.empty()) stack_.push_back(std::move(frame));
+        if (!frame.children.empty())
+            stack_.push_back(std::move(frame));
     }
 
+    static constexpr size_t kFlushAt = 1 << 20;
+    const std::function<void(std::string_view)>& sink_;
     platform::RegistryAccessor& registry_;
     platform::RegRoot root_;
     std::string_view name_;
@@ -157,12 +173,14 @@ std::string valueDataField(uint32_t type, const std::string& data) {
     switch (type) {
         case platform::kRegSz: {
             const std::string_view text = textUpToNul(data);
-            if (hasLineBreak(text)) return {};
+            if (hasLineBreak(text))
+                return {};
             return "\"" + std::string(text) + "\"";
         }
         case platform::kRegExpandSz: {
             const std::string_view text = textUpToNul(data);
-            if (hasLineBreak(text)) return {};
+            if (hasLineBreak(text))
+                return {};
             return "exp:" + std::string(text);
         }
         case platform::kRegDword: {
@@ -177,11 +195,21 @@ std::string valueDataField(uint32_t type, const std::string& data) {
     }
 }
 
+void writeRegistrySnapshot(platform::RegistryAccessor& registry, int rootIndex,
+                           std::atomic<int32_t>& entries,
+                           const std::function<void(std::string_view)>& sink,
+                           RegistryWalkStats* stats) {
+    RegistryWalkStats local;
+    Walk(registry, rootIndex, entries, stats ? *stats : local, sink).run();
+}
+
 std::string registrySnapshotText(platform::RegistryAccessor& registry, int rootIndex,
                                  std::atomic<int32_t>& entries, RegistryWalkStats* stats) {
-    RegistryWalkStats local;
-    Walk walk(registry, rootIndex, entries, stats ? *stats : local);
-    return walk.run();
+    std::string text;
+    writeRegistrySnapshot(
+        registry, rootIndex, entries, [&text](std::string_view piece) { text.append(piece); },
+        stats);
+    return text;
 }
 
 RegDumpThread::RegDumpThread(std::shared_ptr<AnalysisShared> shared, RegDumpInputs inputs)
@@ -194,21 +222,23 @@ void RegDumpThread::Execute() {
         try {
             auto registry = inputs_.store->accessor();
             RegistryWalkStats stats;
-            const std::string text = registrySnapshotText(*registry, inputs_.rootIndex & 3,
-                                                          shared_->registryEntries, &stats);
             const std::string path =
                 joinPath(logsFolder(inputs_.programFolder),
                          registrySnapshotName(rootName, inputs_.snapshotNumber));
+            SnapshotWriter writer(*inputs_.fileSystem, path);
+            writeRegistrySnapshot(
+                *registry, inputs_.rootIndex & 3, shared_->registryEntries,
+                [&writer](std::string_view piece) { writer.append(piece); }, &stats);
             std::string error;
-            if (!inputs_.fileSystem->writeFile(path, text, &error))
+            if (!writer.finish(&error))
                 shared_->reportProblem("Cannot write " + path + ": " + error);
             if (stats.skippedNames > 0)
                 shared_->reportProblem(std::to_string(stats.skippedNames) +
-                                       " names with line breaks were left out of " + path,
+                                           " names with line breaks were left out of " + path,
                                        false);
             if (stats.failedKeys > 0)
-                shared_->reportProblem(std::to_string(stats.failedKeys) +
-                                       " keys of " + rootName + " could not be read completely");
+                shared_->reportProblem(std::to_string(stats.failedKeys) + " keys of " + rootName +
+                                       " could not be read completely");
         } catch (const std::exception& e) {
             shared_->reportProblem("Registry snapshot of " + rootName + " failed: " + e.what());
         } catch (...) {

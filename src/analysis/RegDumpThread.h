@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <thread>
 
 #include "analysis/AnalysisShared.h"
@@ -42,13 +43,19 @@ struct RegistryWalkStats {
 std::string registrySnapshotText(platform::RegistryAccessor& registry, int rootIndex,
                                  std::atomic<int32_t>& entries, RegistryWalkStats* stats = nullptr);
 
+// The same text handed to `sink` a piece at a time, as it is made.
+void writeRegistrySnapshot(platform::RegistryAccessor& registry, int rootIndex,
+                           std::atomic<int32_t>& entries,
+                           const std::function<void(std::string_view)>& sink,
+                           RegistryWalkStats* stats = nullptr);
+
 // The value line's data field for a value of `type` holding `data`; empty
 // when the line has none (other types, and text with a line break in it,
 // which would split the line).
 std::string valueDataField(uint32_t type, const std::string& data);
 
 class RegDumpThread {
-public:
+  public:
     RegDumpThread(std::shared_ptr<AnalysisShared> shared, RegDumpInputs inputs);
 
     // The whole worker on the calling thread: walk, write, one completion
@@ -57,7 +64,7 @@ public:
 
     static std::thread start(std::shared_ptr<AnalysisShared> shared, RegDumpInputs inputs);
 
-private:
+  private:
     std::shared_ptr<AnalysisShared> shared_;
     RegDumpInputs inputs_;
 };

@@ -30,7 +30,8 @@ void countedDifference(const std::vector<std::string_view>& before,
         const size_t mask = slots.size() - 1;
         for (size_t i = hash & mask;; i = (i + 1) & mask) {
             Slot& s = slots[i];
-            if (!s.used || (s.hash == hash && s.line == line)) return s;
+            if (!s.used || (s.hash == hash && s.line == line))
+                return s;
         }
     };
     auto insert = [&](std::string_view line, uint64_t hash, int64_t count) {
@@ -38,7 +39,8 @@ void countedDifference(const std::vector<std::string_view>& before,
             std::vector<Slot> old(std::move(slots));
             slots.assign(old.size() * 2, Slot{});
             for (const Slot& o : old)
-                if (o.used) find(o.line, o.hash) = o;
+                if (o.used)
+                    find(o.line, o.hash) = o;
         }
         find(line, hash) = Slot{line, hash, count, true};
         ++used;
@@ -65,7 +67,8 @@ void countedDifference(const std::vector<std::string_view>& before,
         }
     }
     for (const Slot& s : slots)
-        if (s.used && s.count > 0) out.add({deletedTag, "\t", s.line});
+        if (s.used && s.count > 0)
+            out.add({deletedTag, "\t", s.line});
 }
 
 }  // namespace
@@ -103,8 +106,10 @@ void appendDifferences(std::string_view beforeText, std::string_view afterText,
             haveA = afterLines.next(a);
         }
     }
-    for (; haveB; haveB = beforeLines.next(b)) unpairedBefore.push_back(b);
-    for (; haveA; haveA = afterLines.next(a)) unpairedAfter.push_back(a);
+    for (; haveB; haveB = beforeLines.next(b))
+        unpairedBefore.push_back(b);
+    for (; haveA; haveA = afterLines.next(a))
+        unpairedAfter.push_back(a);
     countedDifference(unpairedBefore, unpairedAfter, addedTag, deletedTag, out);
 }
 

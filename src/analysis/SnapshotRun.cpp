@@ -12,9 +12,9 @@ std::vector<std::thread> startSnapshotRun(const std::shared_ptr<AnalysisShared>&
     workers.push_back(FileDumpThread::start(
         shared, {inputs.fileSystem, inputs.drives, snapshotNumber, inputs.programFolder}));
     for (int root = 0; root < 4; ++root)
-        workers.push_back(RegDumpThread::start(
-            shared, {inputs.store, inputs.fileSystem, root, snapshotNumber, inputs.programFolder,
-                     inputs.onRegistryFinished}));
+        workers.push_back(
+            RegDumpThread::start(shared, {inputs.store, inputs.fileSystem, root, snapshotNumber,
+                                          inputs.programFolder, inputs.onRegistryFinished}));
     return workers;
 }
 

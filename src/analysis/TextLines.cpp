@@ -5,7 +5,8 @@
 namespace vornak::analysis {
 
 bool LineCursor::next(std::string_view& line) {
-    if (p_ >= end_) return false;
+    if (p_ >= end_)
+        return false;
     const void* lfHit = std::memchr(p_, '\n', static_cast<size_t>(end_ - p_));
     const char* lf = lfHit ? static_cast<const char*>(lfHit) : end_;
     const void* crHit = std::memchr(p_, '\r', static_cast<size_t>(lf - p_));
@@ -22,7 +23,8 @@ std::vector<std::string_view> splitLines(std::string_view text) {
     lines.reserve(text.size() / 48 + 1);
     LineCursor cursor(text);
     std::string_view line;
-    while (cursor.next(line)) lines.push_back(line);
+    while (cursor.next(line))
+        lines.push_back(line);
     return lines;
 }
 

@@ -10,12 +10,12 @@ namespace vornak::analysis {
 
 // Reads lines one after the other by the rules of splitLines, without a list.
 class LineCursor {
-public:
+  public:
     explicit LineCursor(std::string_view text) : p_(text.data()), end_(p_ + text.size()) {}
     // The next line into `line`; false when there is none left.
     bool next(std::string_view& line);
 
-private:
+  private:
     const char* p_;
     const char* end_;
 };
@@ -28,7 +28,8 @@ std::vector<std::string_view> splitLines(std::string_view text);
 template <typename Lines>
 std::string joinLines(const Lines& lines) {
     size_t total = 0;
-    for (const auto& line : lines) total += std::string_view(line).size() + 2;
+    for (const auto& line : lines)
+        total += std::string_view(line).size() + 2;
     std::string out;
     out.reserve(total);
     for (const auto& line : lines) {

@@ -15,8 +15,11 @@
 #include "analysis/LogReplay.h"
 #include "analysis/SnapshotRun.h"
 #include "cli/Command.h"
+#include "language/LanguageEngine.h"
+#include "language/LanguageSettings.h"
 #include "language/MessageCatalogue.h"
 #include "platform/Dialogs.h"
+#include "registry/SilentAbort.h"
 
 namespace vornak::cli {
 namespace {
@@ -28,7 +31,7 @@ constexpr const char* kUsage =
 
 // Questions of the log replay asked on the terminal.
 class TerminalDialogs : public platform::Dialogs {
-public:
+  public:
     void showMessage(const std::string& text) override { std::cerr << text << std::endl; }
     platform::DialogButton messageDialog(const std::string& text, platform::DialogKind,
                                          uint32_t) override {
@@ -38,7 +41,8 @@ public:
     bool askYesNo(const std::string& text, const std::string& title) override {
         std::cerr << title << ": " << text << " [y/N] " << std::flush;
         std::string answer;
-        if (!std::getline(std::cin, answer)) return false;
+        if (!std::getline(std::cin, answer))
+            return false;
         return !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y');
     }
     std::optional<std::string> inputBox(const std::string&, const std::string&,
@@ -52,10 +56,28 @@ public:
     void showError(const std::string& text) override { std::cerr << text << std::endl; }
 };
 
+// The language engine fills the message catalogue as it sets the window
+// texts; here there are no windows, so only its messages are kept.
+class MessagesOnly : public LanguageSink {
+  public:
+    void setText(const Target&, const std::string&) override {}
+    void setScrollingText(const Target&, const std::vector<std::string>&) override {}
+    void setStatusText(const std::string&) override {}
+    void showMessage(const std::string& text) override { std::cerr << text << std::endl; }
+    int visibleRowCount() const override { return 0; }
+    void addLanguageMenuItem(const LanguageMenuItem&) override {}
+};
+
+// The language the settings name, English when none (or when the settings
+// cannot be read), as the window applies it at start-up.
 void applyLanguage() {
-    // TODO: apply the language the settings name (English when none) through
-    // the language engine once it is on main; until then the catalogue stays
-    // empty and the tool's messages are blank.
+    std::string name = "English";
+    try {
+        name = storedLanguage();
+    } catch (const SilentAbort&) {
+    }
+    MessagesOnly sink;
+    LanguageEngine(sink).ChangeLang(name);
 }
 
 struct Setup {
@@ -77,14 +99,16 @@ std::optional<std::vector<DriveItem>> parseDrives(const Setup& setup, const Args
     for (const std::string& word : words) {
         const bool letter = (word.size() == 1 || (word.size() == 2 && word[1] == ':')) &&
                             std::isalpha(static_cast<unsigned char>(word[0]));
-        const char upper = letter ? static_cast<char>(std::toupper(static_cast<unsigned char>(word[0]))) : 0;
+        const char upper =
+            letter ? static_cast<char>(std::toupper(static_cast<unsigned char>(word[0]))) : 0;
         if (!letter || std::find(fixed.begin(), fixed.end(), upper) == fixed.end()) {
             error = "'" + word + "' is not a fixed drive";
             return std::nullopt;
         }
         drives.push_back({std::string(1, upper) + ":", true});
     }
-    if (drives.empty()) drives.push_back({"C:", true});
+    if (drives.empty())
+        drives.push_back({"C:", true});
     return drives;
 }
 
@@ -107,45 +131,58 @@ void waitWithProgress(const AnalysisShared& shared, int32_t until) {
     }
 }
 
-// Shows what the workers reported; true when none of it was a failure.
-bool reportProblems(AnalysisShared& shared) {
-    bool ok = true;
+// Notes of the workers (what a snapshot left out) go to stderr as they are;
+// their failures come back as one line, empty when there were none.
+std::string failuresOf(AnalysisShared& shared) {
+    std::string failures;
     for (const auto& problem : shared.takeProblems()) {
-        std::cerr << problem.text << std::endl;
-        ok = ok && !problem.failed;
+        if (!problem.failed) {
+            std::cerr << problem.text << std::endl;
+            continue;
+        }
+        if (!failures.empty())
+            failures += "; ";
+        failures += problem.text;
     }
-    return ok;
+    return failures;
 }
 
-bool runSnapshots(const Setup& setup, const std::shared_ptr<AnalysisShared>& shared,
-                  int32_t number, const std::vector<DriveItem>& drives) {
+// The five workers of one snapshot run; what failed, as one line.
+std::string runSnapshots(const Setup& setup, const std::shared_ptr<AnalysisShared>& shared,
+                         int32_t number, const std::vector<DriveItem>& drives) {
     auto workers = startSnapshotRun(
-        shared, number, {setup.fs, platform::defaultRegistryStore(), drives, setup.programFolder, {}});
+        shared, number,
+        {setup.fs, platform::defaultRegistryStore(), drives, setup.programFolder, {}});
     waitWithProgress(*shared, 5);
-    for (auto& worker : workers) worker.join();
+    for (auto& worker : workers)
+        worker.join();
     shared->registryEntries.store(0);
-    return reportProblems(*shared);
+    return failuresOf(*shared);
 }
 
 int runBefore(const Args& args) {
     Setup setup;
     std::string error;
     const auto drives = parseDrives(setup, args, error);
-    if (!drives) return fail("vornak analyze before: " + error);
-    if (!ensureLogsFolder(setup)) return fail("vornak analyze: cannot create " + setup.logs);
+    if (!drives)
+        return fail("vornak analyze before: " + error);
+    if (!ensureLogsFolder(setup))
+        return fail("vornak analyze: cannot create " + setup.logs);
     auto shared = std::make_shared<AnalysisShared>();
-    if (!runSnapshots(setup, shared, 1, *drives))
-        return fail("vornak analyze before: the snapshot is incomplete");
+    if (const std::string failures = runSnapshots(setup, shared, 1, *drives); !failures.empty())
+        return fail("vornak analyze before: " + failures);
     return 0;
 }
 
 int runAfter(const Args& args) {
-    if (args.empty()) return fail(std::string("usage: vornak ") + kUsage);
+    if (args.empty())
+        return fail(std::string("usage: vornak ") + kUsage);
     const std::string& name = args[0];
     Setup setup;
     std::string error;
     const auto drives = parseDrives(setup, Args(args.begin() + 1, args.end()), error);
-    if (!drives) return fail("vornak analyze after: " + error);
+    if (!drives)
+        return fail("vornak analyze after: " + error);
     if (!isUsableLogName(name))
         return fail("vornak analyze after: '" + name + "' cannot be used as a file name");
     if (setup.fs->fileExists(analysisLogPath(setup.programFolder, name)))
@@ -155,29 +192,32 @@ int runAfter(const Args& args) {
         haveBefore = haveBefore ||
                      setup.fs->fileExists(joinPath(setup.logs, registrySnapshotName(root.name, 1)));
     if (!haveBefore)
-        return fail("vornak analyze after: no snapshot from before the installation; "
-                    "run 'vornak analyze before' first");
+        return fail(
+            "vornak analyze after: no snapshot from before the installation; "
+            "run 'vornak analyze before' first");
 
     auto shared = std::make_shared<AnalysisShared>();
-    if (!runSnapshots(setup, shared, 2, *drives))
-        return fail("vornak analyze after: the snapshot is incomplete; nothing was compared");
+    if (const std::string failures = runSnapshots(setup, shared, 2, *drives); !failures.empty())
+        return fail("vornak analyze after: nothing was compared: " + failures);
     shared->setLogName(name);
     std::thread compare = CompareThread::start(shared, {setup.fs, setup.programFolder, ""});
     waitWithProgress(*shared, 6);
     compare.join();
-    if (!reportProblems(*shared)) return fail("vornak analyze after: no analysis log was written");
+    if (const std::string failures = failuresOf(*shared); !failures.empty())
+        return fail("vornak analyze after: " + failures);
     std::cout << messages().get(Msg::msgAnalysisDone) << std::endl;
     return 0;
 }
 
 int runListLogs(const Args& args) {
-    if (!args.empty()) return fail(std::string("usage: vornak ") + kUsage);
+    if (!args.empty())
+        return fail(std::string("usage: vornak ") + kUsage);
     Setup setup;
     auto names = listAnalysisLogs(*setup.fs, setup.programFolder);
-    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-        return compareCollated(a, b) < 0;
-    });
-    for (const auto& name : names) std::cout << name << '\n';
+    std::sort(names.begin(), names.end(),
+              [](const std::string& a, const std::string& b) { return compareCollated(a, b) < 0; });
+    for (const auto& name : names)
+        std::cout << name << '\n';
     std::cout.flush();
     return std::cout ? 0 : 1;
 }
@@ -195,15 +235,18 @@ int runRemove(const Args& args) {
         else
             return fail(std::string("usage: vornak ") + kUsage);
     }
-    if (!name) return fail(messages().get(Msg::msgNoLogSelected));
+    if (!name)
+        return fail(messages().get(Msg::msgNoLogSelected));
     if (!yes && !::isatty(STDIN_FILENO))
-        return fail("vornak analyze remove: the questions need a terminal; use --yes to answer none");
+        return fail(
+            "vornak analyze remove: the questions need a terminal; use --yes to answer none");
 
     Setup setup;
     TerminalDialogs dialogs;
     RemovalOptions options;
     options.confirmEachFile = !yes;
-    if (yes || keepLog) options.deleteLog = !keepLog;
+    if (yes || keepLog)
+        options.deleteLog = !keepLog;
     LogReplay replay(*setup.fs, *platform::defaultRegistryStore(), dialogs,
                      [](const std::string& line) { std::cout << line << std::endl; });
     const RemovalResult result = replay.run(setup.programFolder, *name, options);
@@ -212,13 +255,18 @@ int runRemove(const Args& args) {
 
 int runAnalyze(const Args& args) {
     applyLanguage();
-    if (args.empty()) return fail(std::string("usage: vornak ") + kUsage);
+    if (args.empty())
+        return fail(std::string("usage: vornak ") + kUsage);
     const std::string& sub = args[0];
     const Args rest(args.begin() + 1, args.end());
-    if (sub == "before") return runBefore(rest);
-    if (sub == "after") return runAfter(rest);
-    if (sub == "list") return runListLogs(rest);
-    if (sub == "remove") return runRemove(rest);
+    if (sub == "before")
+        return runBefore(rest);
+    if (sub == "after")
+        return runAfter(rest);
+    if (sub == "list")
+        return runListLogs(rest);
+    if (sub == "remove")
+        return runRemove(rest);
     return fail("vornak analyze: unknown subcommand '" + sub + "'");
 }
 

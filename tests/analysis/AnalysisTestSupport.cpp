@@ -12,7 +12,8 @@ namespace vornak::test {
 
 void useTestMessages() {
     auto& m = messages();
-    for (Msg role : kAllMessages) m.set(role, messageName(role));
+    for (Msg role : kAllMessages)
+        m.set(role, messageName(role));
     m.set(Msg::msgMustConfirm, "Please confirm: ");
     m.set(Msg::fmtDeleteFileQuestion, "Delete %s?");
     m.set(Msg::msgDeleteFileCaption, "Delete file");
@@ -74,7 +75,8 @@ std::vector<std::string> AnalysisFixture::logLines(const std::string& name) cons
     while (start < text.size()) {
         const size_t end = text.find("\r\n", start);
         EXPECT_NE(end, std::string::npos) << "last line of " << name << " lacks CR LF";
-        if (end == std::string::npos) break;
+        if (end == std::string::npos)
+            break;
         lines.push_back(text.substr(start, end - start));
         start = end + 2;
     }

@@ -19,7 +19,7 @@ struct RunResult {
 };
 
 class AnalyzeCommandTest : public test::AnalysisFixture {
-protected:
+  protected:
     void SetUp() override {
         AnalysisFixture::SetUp();
         tool = programHost + "/vornak";
@@ -36,7 +36,8 @@ protected:
         FILE* pipe = popen(cmd.c_str(), "r");
         char buf[4096];
         size_t n;
-        while ((n = fread(buf, 1, sizeof(buf), pipe)) > 0) r.out.append(buf, n);
+        while ((n = fread(buf, 1, sizeof(buf), pipe)) > 0)
+            r.out.append(buf, n);
         r.exitCode = WEXITSTATUS(pclose(pipe));
         r.err = tmp.read("stderr.txt");
         return r;
@@ -56,13 +57,15 @@ TEST_F(AnalyzeCommandTest, BeforeAfterListRemove) {
 
     const auto after = run("after 'Acme 2' C:");
     ASSERT_EQ(after.exitCode, 0) << after.err;
-    EXPECT_EQ(after.out, "The analysis is finished. The changes made by the installation have been "
-                         "saved.\n");
+    EXPECT_EQ(after.out,
+              "The analysis is finished. The changes made by the installation have been "
+              "saved.\n");
     EXPECT_FALSE(logExists("files_1.txt"));
     const auto log = logLines("Acme 2.anlog");
     EXPECT_EQ(std::count(log.begin(), log.end(), "FILE ADDED!\tC:\\Acme\\acme.exe"), 1);
-    EXPECT_EQ(std::count(log.begin(), log.end(), "REG ADDED!\tHKCU\tSoftware\\Acme\tPath\t\"C:\\Acme\""),
-              1);
+    EXPECT_EQ(
+        std::count(log.begin(), log.end(), "REG ADDED!\tHKCU\tSoftware\\Acme\tPath\t\"C:\\Acme\""),
+        1);
 
     const auto again = run("after 'Acme 2'");
     EXPECT_EQ(again.exitCode, 1);
@@ -95,6 +98,18 @@ TEST_F(AnalyzeCommandTest, RefusalsExitWithOneLine) {
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << args << ": " << r.err;
     }
     EXPECT_FALSE(logExists("fresh.anlog"));
+}
+
+TEST_F(AnalyzeCommandTest, SnapshotThatCannotBeWrittenFails) {
+    std::filesystem::permissions(logsHost(), std::filesystem::perms::owner_read |
+                                                 std::filesystem::perms::owner_exec);
+    const auto r = run("before");
+    EXPECT_EQ(r.exitCode, 1);
+    // Progress lines may come first; the failure is the last line, naming the files.
+    const auto last = r.err.substr(r.err.rfind('\n', r.err.size() - 2) + 1);
+    EXPECT_EQ(last.rfind("vornak analyze before: Cannot write", 0), 0u) << r.err;
+    EXPECT_NE(last.find("files_1.txt"), std::string::npos);
+    EXPECT_NE(last.find("HKCC_1.txt"), std::string::npos);
 }
 
 }  // namespace

@@ -10,11 +10,12 @@ using vornak::analysis::compareCollated;
 namespace {
 
 std::vector<std::string> ordered(const std::vector<std::string>& lines, unsigned threads = 1) {
-    const auto order = collatedOrder(static_cast<uint32_t>(lines.size()),
-                                     [&](uint32_t i) { return std::string_view(lines[i]); },
-                                     threads);
+    const auto order = collatedOrder(
+        static_cast<uint32_t>(lines.size()), [&](uint32_t i) { return std::string_view(lines[i]); },
+        threads);
     std::vector<std::string> out;
-    for (uint32_t i : order) out.push_back(lines[i]);
+    for (uint32_t i : order)
+        out.push_back(lines[i]);
     return out;
 }
 
@@ -33,7 +34,8 @@ TEST(CollatedOrderTest, CaseIsIgnoredForOrderButLinesDifferingInCaseStayApart) {
 
 TEST(CollatedOrderTest, OnlyByteIdenticalLinesAreDuplicates) {
     const std::vector<std::string> lines{"x", "X", "x", "y", "x"};
-    const auto order = collatedOrder(5, [&](uint32_t i) { return std::string_view(lines[i]); }, 1);
+    const auto order = collatedOrder(
+        5, [&](uint32_t i) { return std::string_view(lines[i]); }, 1);
     ASSERT_EQ(order.size(), 3u);
     EXPECT_EQ(lines[order[0]], "X");
     EXPECT_EQ(order[1], 0u);  // the first of the identical lines is the one kept
@@ -41,10 +43,10 @@ TEST(CollatedOrderTest, OnlyByteIdenticalLinesAreDuplicates) {
 }
 
 TEST(CollatedOrderTest, TabSortsFirstAndPrefixesBeforeLongerTexts) {
-    const auto out = ordered({"C:\\Acme\\setup.log", "C:\\Acme\t<- dir", "C:\\Acme Two\t<- dir",
-                              "C:\\Acme"});
-    EXPECT_EQ(out, (std::vector<std::string>{"C:\\Acme", "C:\\Acme\t<- dir",
-                                             "C:\\Acme Two\t<- dir", "C:\\Acme\\setup.log"}))
+    const auto out =
+        ordered({"C:\\Acme\\setup.log", "C:\\Acme\t<- dir", "C:\\Acme Two\t<- dir", "C:\\Acme"});
+    EXPECT_EQ(out, (std::vector<std::string>{"C:\\Acme", "C:\\Acme\t<- dir", "C:\\Acme Two\t<- dir",
+                                             "C:\\Acme\\setup.log"}))
         << "a folder's own line must come before its contents";
 }
 
@@ -55,7 +57,8 @@ TEST(CollatedOrderTest, ThreadsGiveTheSameOrderAsOne) {
     for (int i = 0; i < 30000; ++i) {
         std::string s = "C:\\";
         const int length = 1 + static_cast<int>(gen() % 12);
-        for (int k = 0; k < length; ++k) s += alphabet[gen() % alphabet.size()];
+        for (int k = 0; k < length; ++k)
+            s += alphabet[gen() % alphabet.size()];
         lines.push_back(s);
     }
     const auto single = ordered(lines, 1);

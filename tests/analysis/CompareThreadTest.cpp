@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "analysis/AnalysisTestSupport.h"
+#include "analysis/AnalysisFiles.h"
 #include "analysis/CompareThread.h"
 
 using namespace vornak;
@@ -13,7 +14,7 @@ namespace {
 const char* const kRoots[] = {"HKCR", "HKCU", "HKLM", "HKCC"};
 
 class CompareThreadTest : public test::AnalysisFixture {
-protected:
+  protected:
     // Both snapshots of every pair, as a registry root line only, so that a
     // test changes just the pair it is about.
     void plainSnapshots() {
@@ -29,9 +30,11 @@ protected:
     }
     bool anySnapshotLeft() const {
         for (int n : {1, 2}) {
-            if (logExists("files_" + std::to_string(n) + ".txt")) return true;
+            if (logExists("files_" + std::to_string(n) + ".txt"))
+                return true;
             for (const char* root : kRoots)
-                if (logExists(std::string(root) + "_" + std::to_string(n) + ".txt")) return true;
+                if (logExists(std::string(root) + "_" + std::to_string(n) + ".txt"))
+                    return true;
         }
         return false;
     }
@@ -51,17 +54,16 @@ TEST_F(CompareThreadTest, AddedAndDeletedFilesFoldersKeysAndChangedValues) {
     writeLog("files_1.txt", "C:\\a.txt\r\nC:\\old.txt\r\n");
     writeLog("files_2.txt", "C:\\a.txt\r\nC:\\Acme\t<- dir\r\nC:\\Acme\\setup.log\r\n");
     writeLog("HKCU_1.txt", "\tHKCU\t\\\r\nHKCU\t\\\tName\t\"a\"\r\n");
-    writeLog("HKCU_2.txt",
-             "\tHKCU\t\\\r\nHKCU\t\\\tName\t\"b\"\r\n\tHKCU\t\\Acme\r\nHKCU\t\\Acme\tCount\tint:5\r\n");
+    writeLog(
+        "HKCU_2.txt",
+        "\tHKCU\t\\\r\nHKCU\t\\\tName\t\"b\"\r\n\tHKCU\t\\Acme\r\nHKCU\t\\Acme\tCount\tint:5\r\n");
     compare();
     EXPECT_EQ(logLines("acme.anlog"),
-              (std::vector<std::string>{"FILE ADDED!\tC:\\Acme\t<- dir",
-                                        "FILE ADDED!\tC:\\Acme\\setup.log",
-                                        "FILE DELETED!\tC:\\old.txt",
-                                        "REG ADDED!\t\tHKCU\t\\Acme",
-                                        "REG ADDED!\tHKCU\t\\\tName\t\"b\"",
-                                        "REG ADDED!\tHKCU\t\\Acme\tCount\tint:5",
-                                        "REG DELETED!\tHKCU\t\\\tName\t\"a\""}));
+              (std::vector<std::string>{
+                  "FILE ADDED!\tC:\\Acme\t<- dir", "FILE ADDED!\tC:\\Acme\\setup.log",
+                  "FILE DELETED!\tC:\\old.txt", "REG ADDED!\t\tHKCU\t\\Acme",
+                  "REG ADDED!\tHKCU\t\\\tName\t\"b\"", "REG ADDED!\tHKCU\t\\Acme\tCount\tint:5",
+                  "REG DELETED!\tHKCU\t\\\tName\t\"a\""}));
 }
 
 TEST_F(CompareThreadTest, AMovedLineIsNoDifference) {
@@ -100,9 +102,10 @@ TEST_F(CompareThreadTest, OneSideEmpty) {
     writeLog("HKCU_1.txt", "\tHKCU\t\\\r\n\tHKCU\t\\Gone\r\n");
     writeLog("HKCU_2.txt", "");
     compare();
-    EXPECT_EQ(logLines("acme.anlog"),
-              (std::vector<std::string>{"FILE ADDED!\tC:\\a", "FILE ADDED!\tC:\\b",
-                                        "REG DELETED!\t\tHKCU\t\\", "REG DELETED!\t\tHKCU\t\\Gone"}));
+    EXPECT_EQ(
+        logLines("acme.anlog"),
+        (std::vector<std::string>{"FILE ADDED!\tC:\\a", "FILE ADDED!\tC:\\b",
+                                  "REG DELETED!\t\tHKCU\t\\", "REG DELETED!\t\tHKCU\t\\Gone"}));
 }
 
 TEST_F(CompareThreadTest, LinesDifferingOnlyInCaseAreBothLogged) {
@@ -141,8 +144,9 @@ TEST_F(CompareThreadTest, EmptyNameIsTheFileDotAnlog) {
 }
 
 TEST_F(CompareThreadTest, UnusableNamesWriteNothingKeepTheSnapshotsAndComplete) {
-    for (const std::string& name : std::vector<std::string>{"a/b", "a\\b", "c:d", "what?", "star*", "<x>", "pipe|",
-                                   "quote\"", std::string("tab\tname"), std::string("nl\n")}) {
+    for (const std::string& name :
+         std::vector<std::string>{"a/b", "a\\b", "c:d", "what?", "star*", "<x>", "pipe|", "quote\"",
+                                  std::string("tab\tname"), std::string("nl\n")}) {
         plainSnapshots();
         auto shared = std::make_shared<AnalysisShared>();
         shared->setLogName(name);
@@ -165,6 +169,17 @@ TEST_F(CompareThreadTest, LogThatCannotBeWrittenKeepsTheSnapshots) {
     EXPECT_EQ(shared->completed.load(), 1);
     EXPECT_EQ(shared->takeProblems().size(), 1u);
     EXPECT_TRUE(logExists("HKCU_2.txt"));
+}
+
+TEST_F(CompareThreadTest, StoredLogsAreTheAnlogFilesOfTheLogsFolder) {
+    writeLog("Acme.anlog", "");
+    writeLog(".anlog", "");  // the log of an empty name
+    writeLog("notes.txt", "");
+    writeLog("other.anlogx", "");
+    std::filesystem::create_directory(logsHost() + "/folder.anlog");
+    auto names = listAnalysisLogs(*fs, programFolder);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"", "Acme"}));
 }
 
 }  // namespace

@@ -23,7 +23,7 @@ using platform::RegRoot;
 namespace {
 
 class EndToEndTest : public test::AnalysisFixture {
-protected:
+  protected:
     // Starts the workers the way the wizard does and waits, as its timer
     // does, for the completion counter to reach `until`.
     void waitFor(int32_t until) {
@@ -34,12 +34,16 @@ protected:
     }
 
     void snapshotRun(int32_t number) {
-        auto workers = startSnapshotRun(
-            shared, number,
-            {fs, store, {{"A:", false}, {"C:", true}}, programFolder,
-             [counts = shownCounts](int32_t) { counts->fetch_add(1); }});
+        auto workers =
+            startSnapshotRun(shared, number,
+                             {fs,
+                              store,
+                              {{"A:", false}, {"C:", true}},
+                              programFolder,
+                              [counts = shownCounts](int32_t) { counts->fetch_add(1); }});
         waitFor(5);
-        for (auto& w : workers) w.join();
+        for (auto& w : workers)
+            w.join();
         EXPECT_TRUE(shared->takeProblems().empty());
         shared->registryEntries = 0;
     }
@@ -52,7 +56,8 @@ protected:
         std::vector<std::string> lines;
         for (int root = 0; root < 4; ++root) {
             const std::string text = registrySnapshotText(*registry, root, count);
-            for (auto line : splitLines(text)) lines.emplace_back(line);
+            for (auto line : splitLines(text))
+                lines.emplace_back(line);
         }
         std::sort(lines.begin(), lines.end());
         return lines;
@@ -60,20 +65,23 @@ protected:
     std::vector<std::string> files() {
         std::vector<std::string> paths;
         for (const auto& e : std::filesystem::recursive_directory_iterator(driveC))
-            if (e.path().string().rfind(logsHost(), 0) != 0) paths.push_back(e.path().string());
+            if (e.path().string().rfind(logsHost(), 0) != 0)
+                paths.push_back(e.path().string());
         std::sort(paths.begin(), paths.end());
         return paths;
     }
     void removeValue(RegRoot root, const std::string& path, const std::string& name) {
         auto acc = store->accessor();
         std::unique_ptr<platform::RegKey> key;
-        ASSERT_EQ(acc->openKey(root, path, platform::RegAccess::Full, key), platform::RegStatus::Ok);
+        ASSERT_EQ(acc->openKey(root, path, platform::RegAccess::Full, key),
+                  platform::RegStatus::Ok);
         ASSERT_EQ(acc->deleteValue(*key, name), platform::RegStatus::Ok);
     }
     void removeKey(RegRoot root, const std::string& parent, const std::string& name) {
         auto acc = store->accessor();
         std::unique_ptr<platform::RegKey> key;
-        ASSERT_EQ(acc->openKey(root, parent, platform::RegAccess::Full, key), platform::RegStatus::Ok);
+        ASSERT_EQ(acc->openKey(root, parent, platform::RegAccess::Full, key),
+                  platform::RegStatus::Ok);
         ASSERT_EQ(acc->deleteKey(*key, name), platform::RegStatus::Ok);
     }
 

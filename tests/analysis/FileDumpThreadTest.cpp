@@ -13,7 +13,7 @@ using namespace vornak::analysis;
 namespace {
 
 class FileDumpThreadTest : public test::AnalysisFixture {
-protected:
+  protected:
     // Runs the worker on this thread, as the wizard's thread would run it.
     std::vector<std::string> snapshot(std::vector<DriveItem> drives, int32_t number = 1) {
         FileDumpInputs inputs{fs, std::move(drives), number, programFolder};
@@ -34,10 +34,10 @@ TEST_F(FileDumpThreadTest, FormatOrderAndCounter) {
     file("Acme/Sub/data.bin");
     file("readme.txt");
     const auto lines = snapshotC();
-    const std::vector<std::string> expected = test::collated({
-        "C:\\Acme" + kDir, "C:\\Acme\\setup.log", "C:\\Acme\\Sub" + kDir,
-        "C:\\Acme\\Sub\\data.bin", "C:\\readme.txt", "C:\\Program Files" + kDir,
-        "C:\\Program Files\\Vornak" + kDir});
+    const std::vector<std::string> expected =
+        test::collated({"C:\\Acme" + kDir, "C:\\Acme\\setup.log", "C:\\Acme\\Sub" + kDir,
+                        "C:\\Acme\\Sub\\data.bin", "C:\\readme.txt", "C:\\Program Files" + kDir,
+                        "C:\\Program Files\\Vornak" + kDir});
     EXPECT_EQ(lines, expected);
     EXPECT_EQ(shared->foundFiles.load(), 7);
     // A folder's line comes right before what it holds.
@@ -48,13 +48,14 @@ TEST_F(FileDumpThreadTest, FormatOrderAndCounter) {
 }
 
 TEST_F(FileDumpThreadTest, HiddenFoldersAreLeftOutHiddenAndSystemFilesAreNot) {
-    file(".cache/inside.txt");      // hidden folder: no line, not entered
-    file("Acme/.hidden-file");      // hidden file: listed
+    file(".cache/inside.txt");  // hidden folder: no line, not entered
+    file("Acme/.hidden-file");  // hidden file: listed
     ASSERT_EQ(::mkfifo(hostC("Acme/pipe").c_str(), 0600), 0);  // a system file: listed
     const auto lines = snapshotC();
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "C:\\Acme\\.hidden-file"), 1);
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "C:\\Acme\\pipe"), 1);
-    for (const auto& line : lines) EXPECT_EQ(line.find(".cache"), std::string::npos) << line;
+    for (const auto& line : lines)
+        EXPECT_EQ(line.find(".cache"), std::string::npos) << line;
 }
 
 TEST_F(FileDumpThreadTest, LogsFolderIsSkippedOnlyInItsExactCase) {
@@ -109,8 +110,8 @@ TEST_F(FileDumpThreadTest, SecondSnapshotLeavesTheFirstAlone) {
 
 TEST_F(FileDumpThreadTest, UnwritableLogsFolderStillCompletesOnceAndSaysWhy) {
     file("a.txt");
-    std::filesystem::permissions(logsHost(), std::filesystem::perms::owner_read |
-                                                 std::filesystem::perms::owner_exec);
+    std::filesystem::permissions(
+        logsHost(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     FileDumpThread(shared, {fs, {{"C:", true}}, 1, programFolder}).Execute();
     EXPECT_EQ(shared->completed.load(), 1);
     const auto problems = shared->takeProblems();

@@ -11,16 +11,16 @@
 using namespace vornak;
 using namespace vornak::analysis;
 using platform::RegRoot;
+using Kind = test::ScriptedDialogs::Kind;
 
 namespace {
 
 class LogReplayTest : public test::AnalysisFixture {
-protected:
+  protected:
     RemovalResult replay(const std::string& log, RemovalOptions options = {}) {
         writeLog("app.anlog", log);
-        LogReplay replay(*fs, *store, dialogs, [this](const std::string& line) {
-            removalLog.push_back(line);
-        });
+        LogReplay replay(*fs, *store, dialogs,
+                         [this](const std::string& line) { removalLog.push_back(line); });
         return replay.run(programFolder, "app", options);
     }
     static RemovalOptions noQuestions() { return {false, false}; }
@@ -30,45 +30,53 @@ protected:
     std::vector<std::string> state() {
         std::vector<std::string> lines;
         for (const auto& e : std::filesystem::recursive_directory_iterator(driveC))
-            if (e.path().string().rfind(logsHost(), 0) != 0) lines.push_back(e.path().string());
+            if (e.path().string().rfind(logsHost(), 0) != 0)
+                lines.push_back(e.path().string());
         auto registry = store->accessor();
         std::atomic<int32_t> count{0};
         for (int root : {1, 2}) {
             const std::string text = registrySnapshotText(*registry, root, count);
-            for (auto line : splitLines(text)) lines.emplace_back(line);
+            for (auto line : splitLines(text))
+                lines.emplace_back(line);
         }
         std::sort(lines.begin(), lines.end());
         return lines;
     }
+
+    std::vector<std::string> questions() const { return dialogs.texts(Kind::YesNo); }
 
     test::ScriptedDialogs dialogs;
     std::vector<std::string> removalLog;
 };
 
 TEST_F(LogReplayTest, PreconditionsInOrder) {
-    const std::vector<RemovalConfirmation> boxes{{true, "own risk"}, {false, "no undo"},
-                                                 {false, "no blame"}};
+    const std::vector<RemovalConfirmation> boxes{
+        {true, "own risk"}, {false, "no undo"}, {false, "no blame"}};
     EXPECT_FALSE(removalMayStart(std::nullopt, boxes, dialogs));
     EXPECT_FALSE(removalMayStart("app", boxes, dialogs));
-    EXPECT_EQ(dialogs.shown, (std::vector<std::string>{"Select a log", "Please confirm: no undo"}));
+    EXPECT_EQ(dialogs.texts(Kind::Message),
+              (std::vector<std::string>{"Select a log", "Please confirm: no undo"}));
     EXPECT_TRUE(removalMayStart("app", {{true, "a"}, {true, "b"}, {true, "c"}}, dialogs));
-    EXPECT_EQ(dialogs.shown.size(), 2u);
+    EXPECT_EQ(dialogs.calls.size(), 2u);
 }
 
 TEST_F(LogReplayTest, MissingLogChangesNothing) {
-    LogReplay replayer(*fs, *store, dialogs, [this](const std::string& l) { removalLog.push_back(l); });
+    LogReplay replayer(*fs, *store, dialogs,
+                       [this](const std::string& l) { removalLog.push_back(l); });
     const auto result = replayer.run(programFolder, "nothing", {});
     EXPECT_FALSE(result.finished);
-    ASSERT_EQ(dialogs.errors.size(), 1u);
-    EXPECT_EQ(dialogs.errors[0], "Cannot open file " + programFolder + "logs\\nothing.anlog");
+    EXPECT_EQ(
+        dialogs.texts(Kind::Error),
+        (std::vector<std::string>{"Cannot open file " + programFolder + "logs\\nothing.anlog"}));
     EXPECT_TRUE(removalLog.empty());
-    EXPECT_TRUE(dialogs.questions.empty());
+    EXPECT_TRUE(questions().empty());
 }
 
 TEST_F(LogReplayTest, AddedFilesGoBackwardsFoldersOnceEmpty) {
     file("Acme/setup.log");
     file("Acme/Sub/data.bin");
     file("keep.txt");
+    dialogs.yesNoAnswers = {true, true, true};
     const auto result = replay(
         "FILE ADDED!\tC:\\Acme\t<- dir\r\n"
         "FILE ADDED!\tC:\\Acme\\setup.log\r\n"
@@ -76,10 +84,11 @@ TEST_F(LogReplayTest, AddedFilesGoBackwardsFoldersOnceEmpty) {
         "FILE ADDED!\tC:\\Acme\\Sub\\data.bin\r\n"
         "FILE ADDED!\tC:\\Acme\\gone.txt\r\n");
     EXPECT_TRUE(result.finished);
-    EXPECT_EQ(dialogs.questions,
+    EXPECT_EQ(questions(),
               (std::vector<std::string>{"Delete C:\\Acme\\Sub\\data.bin?",
                                         "Delete C:\\Acme\\setup.log?", "Delete the log?"}));
-    EXPECT_EQ(dialogs.titles[0], "Delete file");
+    EXPECT_EQ(dialogs.calls[0].title, "Delete file");
+    EXPECT_EQ(dialogs.calls[2].title, "Log");
     EXPECT_EQ(removalLog, (std::vector<std::string>{"Deleted: C:\\Acme\\Sub\\data.bin",
                                                     "Deleted: C:\\Acme\\setup.log", "Done"}));
     EXPECT_FALSE(std::filesystem::exists(hostC("Acme")));
@@ -91,13 +100,12 @@ TEST_F(LogReplayTest, AddedFilesGoBackwardsFoldersOnceEmpty) {
 TEST_F(LogReplayTest, AnsweringNoKeepsTheFileAndItsFolder) {
     file("Acme/a.txt");
     file("Acme/b.txt");
-    dialogs.answers = {true, false, false};  // b yes, a no, keep the log
+    dialogs.yesNoAnswers = {true, false, false};  // b yes, a no, keep the log
     const auto result = replay(
         "FILE ADDED!\tC:\\Acme\t<- dir\r\nFILE ADDED!\tC:\\Acme\\a.txt\r\n"
         "FILE ADDED!\tC:\\Acme\\b.txt\r\n");
-    EXPECT_EQ(removalLog,
-              (std::vector<std::string>{"Deleted: C:\\Acme\\b.txt",
-                                        "Folder not removed: C:\\Acme", "Done"}));
+    EXPECT_EQ(removalLog, (std::vector<std::string>{"Deleted: C:\\Acme\\b.txt",
+                                                    "Folder not removed: C:\\Acme", "Done"}));
     EXPECT_TRUE(std::filesystem::exists(hostC("Acme/a.txt")));
     EXPECT_FALSE(result.logDeleted);
     EXPECT_TRUE(logExists("app.anlog"));
@@ -110,7 +118,7 @@ TEST_F(LogReplayTest, WithoutConfirmationNothingIsAskedAndDeletedFilesAreCounted
         "FILE DELETED!\tC:\\c\t<- dir\r\n",
         noQuestions());
     EXPECT_TRUE(result.finished);
-    EXPECT_TRUE(dialogs.questions.empty());
+    EXPECT_TRUE(questions().empty());
     EXPECT_EQ(removalLog,
               (std::vector<std::string>{"Deleted: C:\\new.txt",
                                         "3 files were deleted by the installation", "Done"}));
@@ -124,15 +132,16 @@ TEST_F(LogReplayTest, PathsThatLeaveTheDriveOrAreRelativeAreSkipped) {
     std::filesystem::create_directories(tmp.str() + "/elsewhere");
     { std::ofstream(tmp.str() + "/victim.txt") << "x"; }
     const auto before = state();
-    replay("FILE ADDED!\tC:\\Acme\\..\\outside.txt\r\n"
-           "FILE ADDED!\tC:\\..\\victim.txt\r\n"
-           "FILE ADDED!\tAcme\\x.txt\r\n"
-           "FILE ADDED!\t\\outside.txt\r\n"
-           "FILE ADDED!\tC:outside.txt\r\n"
-           "FILE ADDED!\tC:\\Acme/../outside.txt\r\n"
-           "FILE ADDED!\tC:\\..\t<- dir\r\n"
-           "FILE ADDED!\tC:\\.\\outside.txt\r\n",
-           noQuestions());
+    replay(
+        "FILE ADDED!\tC:\\Acme\\..\\outside.txt\r\n"
+        "FILE ADDED!\tC:\\..\\victim.txt\r\n"
+        "FILE ADDED!\tAcme\\x.txt\r\n"
+        "FILE ADDED!\t\\outside.txt\r\n"
+        "FILE ADDED!\tC:outside.txt\r\n"
+        "FILE ADDED!\tC:\\Acme/../outside.txt\r\n"
+        "FILE ADDED!\tC:\\..\t<- dir\r\n"
+        "FILE ADDED!\tC:\\.\\outside.txt\r\n",
+        noQuestions());
     EXPECT_EQ(state(), before);
     EXPECT_TRUE(std::filesystem::exists(tmp.str() + "/victim.txt"));
     EXPECT_TRUE(std::filesystem::exists(tmp.str() + "/elsewhere"));
@@ -147,7 +156,7 @@ TEST_F(LogReplayTest, RegistryAddedRemovedDeletedWrittenBack) {
     setString(RegRoot::CurrentUser, "Software\\Kept", "Late", "added after the analysis");
     setString(RegRoot::CurrentUser, "Software\\Old", "Mode", "new");
     const auto result = replay(
-        "REG ADDED!\t\tHKCU\t\\Software\\Acme\r\n"   // leading backslash on a deeper key
+        "REG ADDED!\t\tHKCU\t\\Software\\Acme\r\n"  // leading backslash on a deeper key
         "REG ADDED!\t\tHKCU\tSoftware\\Acme\\Sub\r\n"
         "REG ADDED!\t\tHKCU\tSoftware\\Kept\r\n"
         "REG ADDED!\tHKCU\tSoftware\\Acme\tPath\t\"C:\\Acme\"\r\n"
@@ -185,15 +194,16 @@ TEST_F(LogReplayTest, FileTypeKeysWhoseChildrenSortFirstAreRemovedToo) {
     setString(RegRoot::ClassesRoot, ".acme\\ShellNew", "NullFile", "");
     setString(RegRoot::ClassesRoot, "*\\shellex\\ContextMenuHandlers\\Acme", "", "{1}");
     // Collation order: ".acme\ShellNew" before "\.acme", "*\..." before "\*".
-    replay("REG ADDED!\t\tHKCR\t*\\shellex\r\n"
-           "REG ADDED!\t\tHKCR\t*\\shellex\\ContextMenuHandlers\r\n"
-           "REG ADDED!\t\tHKCR\t*\\shellex\\ContextMenuHandlers\\Acme\r\n"
-           "REG ADDED!\t\tHKCR\t.acme\\ShellNew\r\n"
-           "REG ADDED!\t\tHKCR\t\\*\r\n"
-           "REG ADDED!\t\tHKCR\t\\.acme\r\n"
-           "REG ADDED!\tHKCR\t*\\shellex\\ContextMenuHandlers\\Acme\t\t\"{1}\"\r\n"
-           "REG ADDED!\tHKCR\t.acme\\ShellNew\tNullFile\t\"\"\r\n",
-           noQuestions());
+    replay(
+        "REG ADDED!\t\tHKCR\t*\\shellex\r\n"
+        "REG ADDED!\t\tHKCR\t*\\shellex\\ContextMenuHandlers\r\n"
+        "REG ADDED!\t\tHKCR\t*\\shellex\\ContextMenuHandlers\\Acme\r\n"
+        "REG ADDED!\t\tHKCR\t.acme\\ShellNew\r\n"
+        "REG ADDED!\t\tHKCR\t\\*\r\n"
+        "REG ADDED!\t\tHKCR\t\\.acme\r\n"
+        "REG ADDED!\tHKCR\t*\\shellex\\ContextMenuHandlers\\Acme\t\t\"{1}\"\r\n"
+        "REG ADDED!\tHKCR\t.acme\\ShellNew\tNullFile\t\"\"\r\n",
+        noQuestions());
     EXPECT_EQ(removalLog, (std::vector<std::string>{"Done"}));
     EXPECT_FALSE(keyExists(RegRoot::ClassesRoot, ".acme"));
     EXPECT_FALSE(keyExists(RegRoot::ClassesRoot, "*"));
@@ -235,9 +245,8 @@ TEST_F(LogReplayTest, MalformedLogChangesOnlyWhatItNames) {
     setString(RegRoot::CurrentUser, "Software\\Acme", "Named", "x");
     EXPECT_EQ(state(), before);
     EXPECT_FALSE(value(RegRoot::CurrentUser, "Software\\Acme", "Note"));
-    const auto skipped = std::count_if(removalLog.begin(), removalLog.end(), [](const auto& l) {
-        return l.rfind("Skipped", 0) == 0;
-    });
+    const auto skipped = std::count_if(removalLog.begin(), removalLog.end(),
+                                       [](const auto& l) { return l.rfind("Skipped", 0) == 0; });
     EXPECT_EQ(skipped, 12);
     EXPECT_EQ(removalLog.back(), "Done");
 }
@@ -245,15 +254,19 @@ TEST_F(LogReplayTest, MalformedLogChangesOnlyWhatItNames) {
 TEST_F(LogReplayTest, ValueThatCannotBeWrittenStopsTheRemoval) {
     file("new.txt");
     const std::string tooLong(platform::kMaxValueNameLength + 1, 'n');
-    const auto result = replay("FILE ADDED!\tC:\\new.txt\r\n"
-                               "REG DELETED!\tHKCU\tSoftware\\Acme\tMode\t\"old\"\r\n"
-                               "REG DELETED!\tHKCU\tSoftware\\Acme\t" + tooLong + "\t\"x\"\r\n"
-                               "REG DELETED!\tHKCU\tSoftware\\Acme\tLater\t\"x\"\r\n",
-                               {false, std::nullopt});
+    const auto result = replay(
+        "FILE ADDED!\tC:\\new.txt\r\n"
+        "REG DELETED!\tHKCU\tSoftware\\Acme\tMode\t\"old\"\r\n"
+        "REG DELETED!\tHKCU\tSoftware\\Acme\t" +
+            tooLong +
+            "\t\"x\"\r\n"
+            "REG DELETED!\tHKCU\tSoftware\\Acme\tLater\t\"x\"\r\n",
+        {false, std::nullopt});
     EXPECT_FALSE(result.finished);
-    EXPECT_EQ(dialogs.errors, (std::vector<std::string>{"Failed to set data for '" + tooLong + "'"}));
+    EXPECT_EQ(dialogs.texts(Kind::Error),
+              (std::vector<std::string>{"Failed to set data for '" + tooLong + "'"}));
     EXPECT_EQ(removalLog, (std::vector<std::string>{"Deleted: C:\\new.txt"}));
-    EXPECT_TRUE(dialogs.questions.empty());  // no question about the log either
+    EXPECT_TRUE(questions().empty());  // no question about the log either
     EXPECT_TRUE(logExists("app.anlog"));
     EXPECT_TRUE(value(RegRoot::CurrentUser, "Software\\Acme", "Mode"));
     EXPECT_FALSE(value(RegRoot::CurrentUser, "Software\\Acme", "Later"));
@@ -266,9 +279,10 @@ TEST_F(LogReplayTest, ReadOnlyMachineStoreIsReportedNotPassedOver) {
     std::filesystem::permissions(tmp.str() + "/registry/machine.db",
                                  std::filesystem::perms::owner_read);
     store = platform::openRegistryStore(tmp.str() + "/registry");
-    const auto result = replay("REG ADDED!\tHKLM\tSOFTWARE\\Acme\tAdded\t\"x\"\r\n"
-                               "REG DELETED!\tHKLM\tSOFTWARE\\Acme\tMode\t\"old\"\r\n",
-                               noQuestions());
+    const auto result = replay(
+        "REG ADDED!\tHKLM\tSOFTWARE\\Acme\tAdded\t\"x\"\r\n"
+        "REG DELETED!\tHKLM\tSOFTWARE\\Acme\tMode\t\"old\"\r\n",
+        noQuestions());
     EXPECT_TRUE(result.finished);
     ASSERT_EQ(removalLog.size(), 3u);
     EXPECT_EQ(removalLog[0], "Skipped HKLM\tSOFTWARE\\Acme\tAdded\t\"x\"");

@@ -17,14 +17,15 @@ namespace {
 constexpr int kHKCR = 0, kHKCU = 1, kHKLM = 2;
 
 class RegDumpThreadTest : public test::AnalysisFixture {
-protected:
+  protected:
     std::vector<std::string> walk(int rootIndex) {
         auto registry = store->accessor();
         std::atomic<int32_t> entries{0};
         const std::string text = registrySnapshotText(*registry, rootIndex, entries);
         EXPECT_TRUE(text.empty() || (text.size() >= 2 && text.substr(text.size() - 2) == "\r\n"));
         std::vector<std::string> lines;
-        for (auto line : splitLines(text)) lines.emplace_back(line);
+        for (auto line : splitLines(text))
+            lines.emplace_back(line);
         EXPECT_EQ(entries.load(), static_cast<int32_t>(lines.size()));
         return lines;
     }
@@ -34,7 +35,8 @@ protected:
     static std::vector<std::string> keyLines(const std::vector<std::string>& lines) {
         std::vector<std::string> keys;
         for (const auto& l : lines)
-            if (!l.empty() && l[0] == '\t') keys.push_back(l);
+            if (!l.empty() && l[0] == '\t')
+                keys.push_back(l);
         return keys;
     }
 };
@@ -44,7 +46,8 @@ TEST_F(RegDumpThreadTest, LineFormatForEveryKindOfValue) {
     setString(RegRoot::CurrentUser, acme, "Path", "C:\\Acme");
     setValue(RegRoot::CurrentUser, acme, "Home", platform::kRegExpandSz,
              std::string("%USERPROFILE%\0", 14));
-    setValue(RegRoot::CurrentUser, acme, "Count", platform::kRegDword, std::string("\x07\0\0\0", 4));
+    setValue(RegRoot::CurrentUser, acme, "Count", platform::kRegDword,
+             std::string("\x07\0\0\0", 4));
     setValue(RegRoot::CurrentUser, acme, "All", platform::kRegDword, "\xff\xff\xff\xff");
     setValue(RegRoot::CurrentUser, acme, "Blob", platform::kRegBinary, "\x01\x02");
     setValue(RegRoot::CurrentUser, acme, "List", platform::kRegMultiSz, std::string("a\0b\0\0", 5));
@@ -57,23 +60,22 @@ TEST_F(RegDumpThreadTest, LineFormatForEveryKindOfValue) {
     setString(RegRoot::CurrentUser, acme, "Quoted", "say \"hi\"\tthere");
 
     const auto lines = walk(kHKCU);
-    const std::vector<std::string> expected{
-        "\tHKCU\t\\",
-        "\tHKCU\t\\Software",
-        "\tHKCU\tSoftware\\Acme",
-        "HKCU\tSoftware\\Acme\tPath\t\"C:\\Acme\"",
-        "HKCU\tSoftware\\Acme\tHome\texp:%USERPROFILE%",
-        "HKCU\tSoftware\\Acme\tCount\tint:7",
-        "HKCU\tSoftware\\Acme\tAll\tint:-1",
-        "HKCU\tSoftware\\Acme\tBlob",
-        "HKCU\tSoftware\\Acme\tList",
-        "HKCU\tSoftware\\Acme\tBig",
-        "HKCU\tSoftware\\Acme\tEmpty\t\"\"",
-        "HKCU\tSoftware\\Acme\tNoBytes\t\"\"",
-        "HKCU\tSoftware\\Acme\tEmptyExp\texp:",
-        "HKCU\tSoftware\\Acme\t\t\"default\"",
-        "HKCU\tSoftware\\Acme\tCut\t\"before\"",
-        "HKCU\tSoftware\\Acme\tQuoted\t\"say \"hi\"\tthere\""};
+    const std::vector<std::string> expected{"\tHKCU\t\\",
+                                            "\tHKCU\t\\Software",
+                                            "\tHKCU\tSoftware\\Acme",
+                                            "HKCU\tSoftware\\Acme\tPath\t\"C:\\Acme\"",
+                                            "HKCU\tSoftware\\Acme\tHome\texp:%USERPROFILE%",
+                                            "HKCU\tSoftware\\Acme\tCount\tint:7",
+                                            "HKCU\tSoftware\\Acme\tAll\tint:-1",
+                                            "HKCU\tSoftware\\Acme\tBlob",
+                                            "HKCU\tSoftware\\Acme\tList",
+                                            "HKCU\tSoftware\\Acme\tBig",
+                                            "HKCU\tSoftware\\Acme\tEmpty\t\"\"",
+                                            "HKCU\tSoftware\\Acme\tNoBytes\t\"\"",
+                                            "HKCU\tSoftware\\Acme\tEmptyExp\texp:",
+                                            "HKCU\tSoftware\\Acme\t\t\"default\"",
+                                            "HKCU\tSoftware\\Acme\tCut\t\"before\"",
+                                            "HKCU\tSoftware\\Acme\tQuoted\t\"say \"hi\"\tthere\""};
     EXPECT_EQ(lines, expected);
 }
 
@@ -133,7 +135,8 @@ TEST_F(RegDumpThreadTest, LineBreaksNeverSplitALine) {
     setString(RegRoot::CurrentUser, "Software\\Acme", "bad\nname", "x");
     const auto lines = walk(kHKCU);
     EXPECT_TRUE(has(lines, "HKCU\tSoftware\\Acme\tNote"));  // recorded like a binary value
-    for (const auto& line : lines) EXPECT_EQ(line.find("Victim"), std::string::npos) << line;
+    for (const auto& line : lines)
+        EXPECT_EQ(line.find("Victim"), std::string::npos) << line;
     EXPECT_EQ(lines.size(), 4u);
 }
 
@@ -157,8 +160,8 @@ TEST_F(RegDumpThreadTest, WorkerWritesItsFileCompletesThenReportsTheCount) {
 }
 
 TEST_F(RegDumpThreadTest, UnwritableFileStillCompletesOnce) {
-    std::filesystem::permissions(logsHost(), std::filesystem::perms::owner_read |
-                                                 std::filesystem::perms::owner_exec);
+    std::filesystem::permissions(
+        logsHost(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     auto shared = std::make_shared<AnalysisShared>();
     RegDumpThread(shared, {store, fs, 1, 1, programFolder, nullptr}).Execute();
     EXPECT_EQ(shared->completed.load(), 1);

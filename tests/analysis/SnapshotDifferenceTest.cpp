@@ -18,7 +18,8 @@ std::vector<std::string> differences(const std::vector<std::string>& before,
     const std::string b = joinLines(before), a = joinLines(after);
     appendDifferences(b, a, "ADD", "DEL", out);
     std::vector<std::string> lines;
-    for (size_t i = 0; i < out.size(); ++i) lines.emplace_back(out[i]);
+    for (size_t i = 0; i < out.size(); ++i)
+        lines.emplace_back(out[i]);
     std::sort(lines.begin(), lines.end());
     return lines;
 }
@@ -27,11 +28,14 @@ std::vector<std::string> differences(const std::vector<std::string>& before,
 std::vector<std::string> expected(const std::vector<std::string>& before,
                                   const std::vector<std::string>& after) {
     std::map<std::string, int> count;
-    for (const auto& l : after) ++count[l];
-    for (const auto& l : before) --count[l];
+    for (const auto& l : after)
+        ++count[l];
+    for (const auto& l : before)
+        --count[l];
     std::vector<std::string> lines;
     for (const auto& [line, n] : count)
-        if (n != 0) lines.push_back((n > 0 ? "ADD\t" : "DEL\t") + line);
+        if (n != 0)
+            lines.push_back((n > 0 ? "ADD\t" : "DEL\t") + line);
     std::sort(lines.begin(), lines.end());
     return lines;
 }
@@ -45,14 +49,16 @@ void sortCollated(std::vector<std::string>& lines) {
 
 TEST(SnapshotDifferenceTest, ExactMultisetDifferenceWhateverTheOrder) {
     std::mt19937 gen(11);
-    const std::vector<std::string> words{"C:\\a", "C:\\A", "C:\\b", "C:\\a\t<- dir", "C:\\a\\x",
-                                         "\tHKCU\t\\", "HKCU\t\\\tv\tint:1", "", "x", "X y"};
+    const std::vector<std::string> words{
+        "C:\\a", "C:\\A", "C:\\b", "C:\\a\t<- dir", "C:\\a\\x", "\tHKCU\t\\", "HKCU\t\\\tv\tint:1",
+        "",      "x",     "X y"};
     for (int round = 0; round < 300; ++round) {
         std::vector<std::string> before, after;
         const int n = static_cast<int>(gen() % 40);
         for (int i = 0; i < n; ++i) {
             std::string line = words[gen() % words.size()];
-            if (gen() % 3 == 0) line += std::to_string(gen() % 5);
+            if (gen() % 3 == 0)
+                line += std::to_string(gen() % 5);
             before.push_back(line);
         }
         after = before;

@@ -9,7 +9,8 @@ namespace {
 
 std::vector<std::string> split(std::string_view text) {
     std::vector<std::string> out;
-    for (auto line : splitLines(text)) out.emplace_back(line);
+    for (auto line : splitLines(text))
+        out.emplace_back(line);
     return out;
 }
 
