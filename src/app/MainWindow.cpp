@@ -343,6 +343,24 @@ bool TForm1::run(const std::function<void()>& command) {
     return runCommand(dialogs_, command);
 }
 
+bool TForm1::installCommand(const QString& name, std::function<void()> handler) {
+    auto wrapped = [this, handler = std::move(handler)] {
+        run(handler);
+        checkMarksChanged();
+    };
+    if (auto* action = findChild<QAction*>(name)) {
+        connect(action, &QAction::triggered, this, wrapped);
+        action->setEnabled(true);
+        return true;
+    }
+    if (auto* button = findChild<QToolButton*>(name)) {
+        connect(button, &QToolButton::clicked, this, wrapped);
+        button->setEnabled(true);
+        return true;
+    }
+    return false;
+}
+
 void TForm1::AfslutClick() {
     close();
 }

@@ -69,6 +69,10 @@ class TForm1 : public QMainWindow, public InventoryView {
     QString statusText() const;
     // Runs `command` through the command dispatch (silent abort, error box).
     bool run(const std::function<void()>& command);
+    // Gives a command that waits for its subsystem (a menu or pop-up command, or
+    // a button of the button bar, by objectName) its handler and enables it.
+    // The handler runs through the command dispatch. False when no such command.
+    bool installCommand(const QString& name, std::function<void()> handler);
     // Gives the list font to the windows whose lists follow it (the
     // hidden-filter editor); the main block calls it once they exist.
     void applyListFont();

@@ -168,6 +168,21 @@ class MainWindowTest : public QObject {
         QCOMPARE(form.statusBar()->objectName(), QStringLiteral("StatusBar"));
     }
 
+    void laterCommandsAreInstalledThroughTheDispatch() {
+        TForm1 form(dialogs);
+        int ran = 0;
+        QVERIFY(form.installCommand("Om", [&] { ++ran; }));
+        QVERIFY(form.installCommand("btnDelete", [&] { throw std::runtime_error("no rights"); }));
+        QVERIFY(!form.installCommand("NoSuchCommand", [] {}));
+        test::triggerAction(&form, "Om");
+        QCOMPARE(ran, 1);
+        auto* button = form.findChild<QToolButton*>("btnDelete");
+        QVERIFY(button->isEnabled());
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(dialogs.texts(ScriptedDialogs::Kind::Error),
+                 std::vector<std::string>{"no rights"});
+    }
+
     void firstRunOnEmptyStore() {
         addTwoPrograms();
         TForm1 form(dialogs);
