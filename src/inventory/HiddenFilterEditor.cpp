@@ -65,8 +65,13 @@ void THiddenFilterEditor::SletValgteClick() {
     const auto selected = list_->selectionModel()->selectedRows();
     const int row = selected.isEmpty() ? -1 : selected.first().row();
     model_.deleteLine(row);
-    if (row >= 0)
-        delete list_->takeItem(row);
+    if (row < 0)
+        return;
+    delete list_->takeItem(row);
+    // The list box then has no selected line: Qt would move the selection to
+    // the next line, and a second press would take that one off too.
+    list_->setCurrentRow(-1);
+    list_->clearSelection();
 }
 
 void THiddenFilterEditor::FormCloseQuery() {

@@ -148,6 +148,20 @@ class HiddenFilterEditorTest : public QObject {
                      QString::fromStdString(formatMessage(english.at(35), {2})));
     }
 
+    void deletingLeavesNothingSelected() {
+        // A second press right after a deletion must not take the next line too.
+        form->inventory().setHiddenList({"Acme Editor", "Beta", "Zip Tool"});
+        withEditor([&](QWidget* editor) {
+            auto* box = editor->findChild<QListWidget*>("ListBox1");
+            box->setCurrentRow(0);
+            clickDelete(editor);
+            QVERIFY(box->selectedItems().isEmpty());
+            clickDelete(editor);
+            QCOMPARE(shownLines(editor), QStringList({"Beta", "Zip Tool"}));
+        });
+        QCOMPARE(form->inventory().hiddenList(), (Lines{"Beta", "Zip Tool"}));
+    }
+
     void listFontFollowsTheMainList() {
         platform::FontChoice choice;
         choice.name = "DejaVu Serif";
