@@ -17,6 +17,13 @@ bool hasLineBreak(std::string_view text) {
     return text.find_first_of("\r\n") != std::string_view::npos;
 }
 
+// A name that cannot stand in a line: a line break would split it, and a tab
+// would read back as the end of the key path or of the value name, so the
+// removal would act on another key or value.
+bool isUnwritableName(std::string_view name) {
+    return name.find_first_of("\r\n\t") != std::string_view::npos;
+}
+
 // The two subtrees of HKEY_LOCAL_MACHINE that change all the time without
 // any installation: the test path root + "\" + current path + "\" + name
 // is "HKLM\\SYSTEM" or "HKLM\SOFTWARE\Classes", matched in exactly this
@@ -110,7 +117,7 @@ class Walk {
                 ++stats_.failedKeys;
                 break;
             }
-            if (hasLineBreak(value.name)) {
+            if (isUnwritableName(value.name)) {
                 ++stats_.skippedNames;
                 continue;
             }
@@ -140,7 +147,7 @@ class Walk {
             }
             if (child.empty() || isExcluded(name_, currentPath, child))
                 continue;
-            if (hasLineBreak(child)) {
+            if (isUnwritableName(child)) {
                 ++stats_.skippedNames;
                 continue;
             }
@@ -234,7 +241,8 @@ void RegDumpThread::Execute() {
                 shared_->reportProblem("Cannot write " + path + ": " + error);
             if (stats.skippedNames > 0)
                 shared_->reportProblem(std::to_string(stats.skippedNames) +
-                                           " names with line breaks were left out of " + path,
+                                           " names with line breaks or tabs were left out of " +
+                                           path,
                                        false);
             if (stats.failedKeys > 0)
                 shared_->reportProblem(std::to_string(stats.failedKeys) + " keys of " + rootName +

@@ -140,6 +140,29 @@ TEST_F(RegDumpThreadTest, LineBreaksNeverSplitALine) {
     EXPECT_EQ(lines.size(), 4u);
 }
 
+// A tab inside a name would read back as the end of the key path or of the
+// value name: the removal would then delete "Keep" of "Software\\Acme", which
+// the installation never touched.
+TEST_F(RegDumpThreadTest, NamesWithATabAreLeftOutNotMisread) {
+    setString(RegRoot::CurrentUser, "Software\\Acme", "Keep", "old");
+    setString(RegRoot::CurrentUser, "Software\\Acme", "Keep\tNew", "x");
+    setString(RegRoot::CurrentUser, "Software\\Acme\tKeep", "v", "y");
+    auto registry = store->accessor();
+    std::atomic<int32_t> entries{0};
+    RegistryWalkStats stats;
+    const std::string text = registrySnapshotText(*registry, kHKCU, entries, &stats);
+    std::vector<std::string> lines;
+    for (auto line : splitLines(text))
+        lines.emplace_back(line);
+    EXPECT_TRUE(has(lines, "HKCU\tSoftware\\Acme\tKeep\t\"old\""));
+    for (const auto& line : lines) {
+        EXPECT_EQ(line.find("New"), std::string::npos) << line;
+        EXPECT_EQ(line.find("\"y\""), std::string::npos) << line;
+        EXPECT_NE(line, "\tHKCU\tSoftware\\Acme\tKeep");
+    }
+    EXPECT_EQ(stats.skippedNames, 2u);
+}
+
 TEST_F(RegDumpThreadTest, WorkerWritesItsFileCompletesThenReportsTheCount) {
     setString(RegRoot::CurrentConfig, "System\\Profile", "x", "1");
     auto shared = std::make_shared<AnalysisShared>();
