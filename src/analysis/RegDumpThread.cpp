@@ -47,8 +47,12 @@ class Walk {
 
     void run() {
         std::unique_ptr<platform::RegKey> rootKey;
-        if (registry_.openKey(root_, "", platform::RegAccess::Read, rootKey) != RegStatus::Ok)
+        // Every root exists, so a root that cannot be opened means a store that
+        // cannot be read; passed over, it would look like an empty root.
+        if (registry_.openKey(root_, "", platform::RegAccess::Read, rootKey) != RegStatus::Ok) {
             rootKey.reset();
+            ++stats_.failedKeys;
+        }
         visit("\\", "", std::move(rootKey));
         while (!stack_.empty()) {
             Frame& top = stack_.back();
@@ -62,9 +66,15 @@ class Walk {
             currentPath += child;
             std::string queuePath = top.currentPath.empty() ? "\\" + currentPath : currentPath;
             std::unique_ptr<platform::RegKey> key;
-            if (registry_.openSubKey(*top.key, child, platform::RegAccess::Read, key) !=
-                RegStatus::Ok)
+            // A key the user may not read shows only its own line, alike in
+            // both snapshots; a store that fails is another matter.
+            const RegStatus opened =
+                registry_.openSubKey(*top.key, child, platform::RegAccess::Read, key);
+            if (opened != RegStatus::Ok) {
                 key.reset();
+                if (opened == RegStatus::StoreFailure)
+                    ++stats_.failedKeys;
+            }
             // `top` may move when visit() grows the stack; nothing of it is used after.
             visit(queuePath, currentPath, std::move(key));
         }
@@ -227,6 +237,9 @@ void RegDumpThread::Execute() {
     {
         CompletionStep step(shared_->completed);
         try {
+            // A store file that cannot be used would read as empty roots: compared
+            // with a good snapshot, all of them would count as added.
+            inputs_.store->check();
             auto registry = inputs_.store->accessor();
             RegistryWalkStats stats;
             const std::string path =

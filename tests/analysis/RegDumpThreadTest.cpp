@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <set>
 
 #include "analysis/AnalysisTestSupport.h"
@@ -189,6 +190,29 @@ TEST_F(RegDumpThreadTest, UnwritableFileStillCompletesOnce) {
     RegDumpThread(shared, {store, fs, 1, 1, programFolder, nullptr}).Execute();
     EXPECT_EQ(shared->completed.load(), 1);
     EXPECT_EQ(shared->takeProblems().size(), 1u);
+}
+
+}  // namespace
+
+namespace {
+
+// A root that cannot be read would pass for an empty one: compared with a
+// good snapshot later, every key of it would come out ADDED, and the removal
+// would delete them all. The worker must say that it failed.
+TEST_F(RegDumpThreadTest, DamagedStoreIsAFailureNotAnEmptyRoot) {
+    const std::string damagedDir = tmp.str() + "/damaged registry";
+    std::filesystem::create_directories(damagedDir);
+    {
+        std::ofstream damaged(damagedDir + "/machine.db", std::ios::binary);
+        damaged << std::string(4096, 'x');
+    }
+    auto shared = std::make_shared<AnalysisShared>();
+    auto damagedStore = platform::openRegistryStore(damagedDir);
+    RegDumpThread(shared, {damagedStore, fs, kHKLM, 1, programFolder, nullptr}).Execute();
+    EXPECT_EQ(shared->completed.load(), 1);
+    const auto problems = shared->takeProblems();
+    EXPECT_TRUE(std::any_of(problems.begin(), problems.end(),
+                            [](const AnalysisShared::Problem& p) { return p.failed; }));
 }
 
 }  // namespace
