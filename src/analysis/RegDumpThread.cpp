@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <exception>
+#include <mutex>
 #include <string_view>
 #include <vector>
 
@@ -239,7 +240,13 @@ void RegDumpThread::Execute() {
         try {
             // A store file that cannot be used would read as empty roots: compared
             // with a good snapshot, all of them would count as added.
-            inputs_.store->check();
+            // One at a time: the four workers start together, and on a store
+            // made just now concurrent checks race to lay out its new files.
+            {
+                static std::mutex checking;
+                std::lock_guard lock(checking);
+                inputs_.store->check();
+            }
             auto registry = inputs_.store->accessor();
             RegistryWalkStats stats;
             const std::string path =
