@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <exception>
+#include <mutex>
 #include <string_view>
 #include <vector>
 
@@ -15,6 +16,13 @@ using platform::RegStatus;
 
 bool hasLineBreak(std::string_view text) {
     return text.find_first_of("\r\n") != std::string_view::npos;
+}
+
+// A name that cannot stand in a line: a line break would split it, and a tab
+// would read back as the end of the key path or of the value name, so the
+// removal would act on another key or value.
+bool isUnwritableName(std::string_view name) {
+    return name.find_first_of("\r\n\t") != std::string_view::npos;
 }
 
 // The two subtrees of HKEY_LOCAL_MACHINE that change all the time without
@@ -40,8 +48,12 @@ class Walk {
 
     void run() {
         std::unique_ptr<platform::RegKey> rootKey;
-        if (registry_.openKey(root_, "", platform::RegAccess::Read, rootKey) != RegStatus::Ok)
+        // Every root exists, so a root that cannot be opened means a store that
+        // cannot be read; passed over, it would look like an empty root.
+        if (registry_.openKey(root_, "", platform::RegAccess::Read, rootKey) != RegStatus::Ok) {
             rootKey.reset();
+            ++stats_.failedKeys;
+        }
         visit("\\", "", std::move(rootKey));
         while (!stack_.empty()) {
             Frame& top = stack_.back();
@@ -55,9 +67,15 @@ class Walk {
             currentPath += child;
             std::string queuePath = top.currentPath.empty() ? "\\" + currentPath : currentPath;
             std::unique_ptr<platform::RegKey> key;
-            if (registry_.openSubKey(*top.key, child, platform::RegAccess::Read, key) !=
-                RegStatus::Ok)
+            // A key the user may not read shows only its own line, alike in
+            // both snapshots; a store that fails is another matter.
+            const RegStatus opened =
+                registry_.openSubKey(*top.key, child, platform::RegAccess::Read, key);
+            if (opened != RegStatus::Ok) {
                 key.reset();
+                if (opened == RegStatus::StoreFailure)
+                    ++stats_.failedKeys;
+            }
             // `top` may move when visit() grows the stack; nothing of it is used after.
             visit(queuePath, currentPath, std::move(key));
         }
@@ -110,7 +128,7 @@ class Walk {
                 ++stats_.failedKeys;
                 break;
             }
-            if (hasLineBreak(value.name)) {
+            if (isUnwritableName(value.name)) {
                 ++stats_.skippedNames;
                 continue;
             }
@@ -140,7 +158,7 @@ class Walk {
             }
             if (child.empty() || isExcluded(name_, currentPath, child))
                 continue;
-            if (hasLineBreak(child)) {
+            if (isUnwritableName(child)) {
                 ++stats_.skippedNames;
                 continue;
             }
@@ -220,6 +238,15 @@ void RegDumpThread::Execute() {
     {
         CompletionStep step(shared_->completed);
         try {
+            // A store file that cannot be used would read as empty roots: compared
+            // with a good snapshot, all of them would count as added.
+            // One at a time: the four workers start together, and on a store
+            // made just now concurrent checks race to lay out its new files.
+            {
+                static std::mutex checking;
+                std::lock_guard lock(checking);
+                inputs_.store->check();
+            }
             auto registry = inputs_.store->accessor();
             RegistryWalkStats stats;
             const std::string path =
@@ -234,7 +261,8 @@ void RegDumpThread::Execute() {
                 shared_->reportProblem("Cannot write " + path + ": " + error);
             if (stats.skippedNames > 0)
                 shared_->reportProblem(std::to_string(stats.skippedNames) +
-                                           " names with line breaks were left out of " + path,
+                                           " names with line breaks or tabs were left out of " +
+                                           path,
                                        false);
             if (stats.failedKeys > 0)
                 shared_->reportProblem(std::to_string(stats.failedKeys) + " keys of " + rootName +

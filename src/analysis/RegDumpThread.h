@@ -30,7 +30,7 @@ struct RegDumpInputs {
 
 struct RegistryWalkStats {
     uint64_t lines = 0;
-    uint64_t skippedNames = 0;  // names with a line break, left out with what lies below
+    uint64_t skippedNames = 0;  // names with a line break or a tab, left out with what lies below
     uint64_t failedKeys = 0;    // listings that the store could not finish
 };
 

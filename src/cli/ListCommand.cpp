@@ -3,6 +3,7 @@
 
 #include "cli/Command.h"
 #include "inventory/Inventory.h"
+#include "platform/RegistryStore.h"
 #include "registry/SilentAbort.h"
 
 namespace vornak::cli {
@@ -20,7 +21,8 @@ int runList(const Args& args) {
         } else if (a == "--show-hidden") {
             showHidden = true;
         } else if (a == "--filter") {
-            if (i + 1 >= args.size()) return fail("vornak list: --filter needs a text");
+            if (i + 1 >= args.size())
+                return fail("vornak list: --filter needs a text");
             filter = args[++i];
             haveFilter = true;
         } else {
@@ -32,15 +34,26 @@ int runList(const Args& args) {
     try {
         inventory.RefreshInventory();
     } catch (const SilentAbort&) {
+        // The silent abort does not say why; a damaged store file must not pass
+        // for a question of rights.
+        try {
+            platform::defaultRegistryStore()->check();
+        } catch (const platform::RegistryStoreError& e) {
+            return fail(std::string("vornak list: ") + e.what());
+        }
         return fail("vornak list: the uninstall keys cannot be read with full access");
     }
     // As at the window's first activation: hidden.dat and "hidehidden".
-    if (!showHidden) inventory.startHiddenFilter();
+    if (!showHidden)
+        inventory.startHiddenFilter();
     inventory.setStartupDone();
     try {
-        if (haveFilter) inventory.setFilterText(filter);
-        if (dead) inventory.kundoedelinksClick();
-        if (crap) inventory.kuncrapClick();
+        if (haveFilter)
+            inventory.setFilterText(filter);
+        if (dead)
+            inventory.kundoedelinksClick();
+        if (crap)
+            inventory.kuncrapClick();
     } catch (const SilentAbort&) {
         // A special filter on an empty list: nothing to show.
     }
@@ -48,8 +61,8 @@ int runList(const Args& args) {
     const size_t prefix = std::string(kUninstallKeyPath).size() + 1;
     for (const auto& row : inventory.visible()) {
         std::cout << (row.statusImage == 1 ? "dead" : "ok") << '\t' << row.rootCode << '\t'
-                  << row.keyPath.substr(std::min(prefix, row.keyPath.size())) << '\t'
-                  << row.caption << '\t' << row.uninstallCommand << '\n';
+                  << row.keyPath.substr(std::min(prefix, row.keyPath.size())) << '\t' << row.caption
+                  << '\t' << row.uninstallCommand << '\n';
     }
     std::cout.flush();
     return std::cout ? 0 : 1;

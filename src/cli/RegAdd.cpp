@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "cli/RegCommand.h"
+#include "registry/RegFileText.h"
 
 namespace vornak::cli::reg {
 namespace {
@@ -42,16 +43,6 @@ const char* nameOfType(uint32_t type) {
     return "?";
 }
 
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // Decimal, or hexadecimal after 0x, no sign, no more than `max`.
 std::optional<uint64_t> parseNumber(const std::string& text, uint64_t max) {
     const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
@@ -61,7 +52,7 @@ std::optional<uint64_t> parseNumber(const std::string& text, uint64_t max) {
     const unsigned base = hex ? 16 : 10;
     uint64_t value = 0;
     for (char c : digits) {
-        const int d = hexDigit(c);
+        const int d = registry::hexValue(c);
         if (d < 0 || static_cast<unsigned>(d) >= base)
             return std::nullopt;
         if (value > (max - static_cast<uint64_t>(d)) / base)
@@ -119,7 +110,7 @@ std::optional<std::string> dataFor(uint32_t type, const std::optional<std::strin
             const std::string digits = text.size() % 2 ? "0" + text : text;
             std::string out;
             for (size_t i = 0; i < digits.size(); i += 2) {
-                const int hi = hexDigit(digits[i]), lo = hexDigit(digits[i + 1]);
+                const int hi = registry::hexValue(digits[i]), lo = registry::hexValue(digits[i + 1]);
                 if (hi < 0 || lo < 0)
                     return std::nullopt;
                 out += static_cast<char>(hi * 16 + lo);

@@ -11,30 +11,6 @@ namespace {
 
 using platform::RegStatus;
 
-// Commits only when told to; anything else rolls the change back.
-class Transaction {
-  public:
-    explicit Transaction(platform::RegistryAccessor& acc) : acc_(acc) { acc_.beginTransaction(); }
-    ~Transaction() {
-        if (!done_) {
-            try {
-                acc_.rollback();
-            } catch (...) {
-            }
-        }
-    }
-    Transaction(const Transaction&) = delete;
-    Transaction& operator=(const Transaction&) = delete;
-    void commit() {
-        acc_.commit();
-        done_ = true;
-    }
-
-  private:
-    platform::RegistryAccessor& acc_;
-    bool done_ = false;
-};
-
 const char* const kNoTerminal = " without /f when standard input is not a terminal.";
 
 }  // namespace
@@ -105,7 +81,7 @@ int remove(const Args& args) {
                 return statusError(st);
             names.push_back(v.name);
         }
-        Transaction transaction(*acc);
+        registry::TransactionGuard transaction(*acc);
         for (const auto& name : names) {
             st = acc->deleteValue(*handle, name);
             if (st != RegStatus::Ok)
@@ -117,7 +93,7 @@ int remove(const Args& args) {
         if (!force && !confirm("Permanently delete the registry key " + key.full() + " (Yes/No)?",
                                "ERROR: The key is not deleted" + std::string(kNoTerminal)))
             return 1;
-        Transaction transaction(*acc);
+        registry::TransactionGuard transaction(*acc);
         st = registry::deleteKeyTree(*acc, key.root, key.path);
         if (st != RegStatus::Ok)
             return statusError(st);

@@ -17,33 +17,6 @@ using platform::RegAccess;
 using platform::RegKey;
 using platform::RegStatus;
 
-// Rolls back unless committed, so an exception anywhere leaves the store untouched.
-class TransactionGuard {
-  public:
-    explicit TransactionGuard(platform::RegistryAccessor& accessor) : accessor_(accessor) {
-        accessor_.beginTransaction();
-    }
-    ~TransactionGuard() {
-        if (!done_) {
-            try {
-                accessor_.rollback();
-            } catch (...) {
-                // The original failure is what the caller needs to see.
-            }
-        }
-    }
-    TransactionGuard(const TransactionGuard&) = delete;
-    TransactionGuard& operator=(const TransactionGuard&) = delete;
-    void commit() {
-        accessor_.commit();
-        done_ = true;
-    }
-
-  private:
-    platform::RegistryAccessor& accessor_;
-    bool done_ = false;
-};
-
 std::string fullName(platform::RegRoot root, const std::string& path) {
     return std::string(platform::rootLongName(root)) + (path.empty() ? "" : "\\" + path);
 }

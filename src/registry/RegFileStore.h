@@ -10,6 +10,33 @@
 
 namespace vornak::registry {
 
+// Rolls back unless committed, so an exception anywhere leaves the store untouched.
+class TransactionGuard {
+  public:
+    explicit TransactionGuard(platform::RegistryAccessor& accessor) : accessor_(accessor) {
+        accessor_.beginTransaction();
+    }
+    ~TransactionGuard() {
+        if (!done_) {
+            try {
+                accessor_.rollback();
+            } catch (...) {
+                // The original failure is what the caller needs to see.
+            }
+        }
+    }
+    TransactionGuard(const TransactionGuard&) = delete;
+    TransactionGuard& operator=(const TransactionGuard&) = delete;
+    void commit() {
+        accessor_.commit();
+        done_ = true;
+    }
+
+  private:
+    platform::RegistryAccessor& accessor_;
+    bool done_ = false;
+};
+
 // Applies parsed operations all-or-nothing. Throws RegFileError with the line of
 // the operation that the store refused; the store is then as it was before.
 void applyRegFile(platform::RegistryAccessor& accessor, const RegFileContent& content);

@@ -22,6 +22,17 @@ std::string utf16ToLeBytes(std::u16string_view text);
 std::u16string leBytesToUtf16(std::string_view bytes);
 
 bool isValidUtf8(std::string_view bytes);
+
+// The value of a hexadecimal digit of either case, or -1.
+inline int hexValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
 // Windows-1252, the 8-bit code page of files written on Western Windows systems.
 std::string cp1252ToUtf8(std::string_view bytes);
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <set>
 
 #include "analysis/AnalysisTestSupport.h"
@@ -140,6 +141,29 @@ TEST_F(RegDumpThreadTest, LineBreaksNeverSplitALine) {
     EXPECT_EQ(lines.size(), 4u);
 }
 
+// A tab inside a name would read back as the end of the key path or of the
+// value name: the removal would then delete "Keep" of "Software\\Acme", which
+// the installation never touched.
+TEST_F(RegDumpThreadTest, NamesWithATabAreLeftOutNotMisread) {
+    setString(RegRoot::CurrentUser, "Software\\Acme", "Keep", "old");
+    setString(RegRoot::CurrentUser, "Software\\Acme", "Keep\tNew", "x");
+    setString(RegRoot::CurrentUser, "Software\\Acme\tKeep", "v", "y");
+    auto registry = store->accessor();
+    std::atomic<int32_t> entries{0};
+    RegistryWalkStats stats;
+    const std::string text = registrySnapshotText(*registry, kHKCU, entries, &stats);
+    std::vector<std::string> lines;
+    for (auto line : splitLines(text))
+        lines.emplace_back(line);
+    EXPECT_TRUE(has(lines, "HKCU\tSoftware\\Acme\tKeep\t\"old\""));
+    for (const auto& line : lines) {
+        EXPECT_EQ(line.find("New"), std::string::npos) << line;
+        EXPECT_EQ(line.find("\"y\""), std::string::npos) << line;
+        EXPECT_NE(line, "\tHKCU\tSoftware\\Acme\tKeep");
+    }
+    EXPECT_EQ(stats.skippedNames, 2u);
+}
+
 TEST_F(RegDumpThreadTest, WorkerWritesItsFileCompletesThenReportsTheCount) {
     setString(RegRoot::CurrentConfig, "System\\Profile", "x", "1");
     auto shared = std::make_shared<AnalysisShared>();
@@ -166,6 +190,29 @@ TEST_F(RegDumpThreadTest, UnwritableFileStillCompletesOnce) {
     RegDumpThread(shared, {store, fs, 1, 1, programFolder, nullptr}).Execute();
     EXPECT_EQ(shared->completed.load(), 1);
     EXPECT_EQ(shared->takeProblems().size(), 1u);
+}
+
+}  // namespace
+
+namespace {
+
+// A root that cannot be read would pass for an empty one: compared with a
+// good snapshot later, every key of it would come out ADDED, and the removal
+// would delete them all. The worker must say that it failed.
+TEST_F(RegDumpThreadTest, DamagedStoreIsAFailureNotAnEmptyRoot) {
+    const std::string damagedDir = tmp.str() + "/damaged registry";
+    std::filesystem::create_directories(damagedDir);
+    {
+        std::ofstream damaged(damagedDir + "/machine.db", std::ios::binary);
+        damaged << std::string(4096, 'x');
+    }
+    auto shared = std::make_shared<AnalysisShared>();
+    auto damagedStore = platform::openRegistryStore(damagedDir);
+    RegDumpThread(shared, {damagedStore, fs, kHKLM, 1, programFolder, nullptr}).Execute();
+    EXPECT_EQ(shared->completed.load(), 1);
+    const auto problems = shared->takeProblems();
+    EXPECT_TRUE(std::any_of(problems.begin(), problems.end(),
+                            [](const AnalysisShared::Problem& p) { return p.failed; }));
 }
 
 }  // namespace

@@ -19,7 +19,7 @@ struct RunResult {
 };
 
 class ListCommandTest : public test::InventoryFixture {
-protected:
+  protected:
     void SetUp() override {
         InventoryFixture::SetUp();
         // The tool reads hidden.dat beside itself, so it runs from the test's program folder.
@@ -34,13 +34,15 @@ protected:
     }
 
     RunResult run(const std::string& args) {
-        const std::string cmd = "env VORNAK_REGISTRY_DIR='" + tmp.str() + "/registry' VORNAK_DRIVES='C=" +
-                                driveC + "' '" + tool + "' list " + args + " </dev/null 2>&1";
+        const std::string cmd = "env VORNAK_REGISTRY_DIR='" + tmp.str() +
+                                "/registry' VORNAK_DRIVES='C=" + driveC + "' '" + tool + "' list " +
+                                args + " </dev/null 2>&1";
         RunResult r;
         FILE* pipe = popen(cmd.c_str(), "r");
         char buf[4096];
         size_t n;
-        while ((n = fread(buf, 1, sizeof(buf), pipe)) > 0) r.out.append(buf, n);
+        while ((n = fread(buf, 1, sizeof(buf), pipe)) > 0)
+            r.out.append(buf, n);
         r.exitCode = WEXITSTATUS(pclose(pipe));
         return r;
     }
@@ -80,8 +82,7 @@ TEST_F(ListCommandTest, FiltersLikeTheWindow) {
     inv.kundoedelinksClick();
     EXPECT_EQ(run("--filter o --dead").out, lines(inv.visible()));
     EXPECT_EQ(run("--crap").out.substr(0, 5), "dead\t");
-    EXPECT_EQ(run("--dead --crap").out,
-              "dead\tCU\tBonzi\tBonziBuddy 4\tC:\\bonzi\\remove.exe\n");
+    EXPECT_EQ(run("--dead --crap").out, "dead\tCU\tBonzi\tBonziBuddy 4\tC:\\bonzi\\remove.exe\n");
     EXPECT_EQ(run("--filter nothing-matches --dead").out, "");
     const RunResult bad = run("--bogus");
     EXPECT_EQ(bad.exitCode, 1);
@@ -95,3 +96,28 @@ TEST_F(ListCommandTest, HiddenListAppliedUnlessShowHidden) {
     WriteRegBool("LM", kSettingsKeyPath, "hidehidden", false);
     EXPECT_NE(run("").out.find("Acme Editor"), std::string::npos) << "hidehidden 0: filter off";
 }
+
+namespace {
+
+// A damaged store file is not a question of rights: the message names the file.
+TEST_F(ListCommandTest, DamagedStoreIsNamedNotTakenForMissingRights) {
+    const std::string dir = tmp.str() + "/damaged registry";
+    std::filesystem::create_directories(dir);
+    FILE* f = std::fopen((dir + "/machine.db").c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fputs(std::string(4096, 'x').c_str(), f);
+    std::fclose(f);
+    const std::string cmd =
+        "env VORNAK_REGISTRY_DIR='" + dir + "' '" + tool + "' list </dev/null 2>&1";
+    FILE* pipe = popen(cmd.c_str(), "r");
+    std::string out;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof(buf), pipe)) > 0)
+        out.append(buf, n);
+    EXPECT_EQ(WEXITSTATUS(pclose(pipe)), 1);
+    EXPECT_NE(out.find("machine.db"), std::string::npos) << out;
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
+}
+
+}  // namespace
