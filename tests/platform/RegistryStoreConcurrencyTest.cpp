@@ -264,3 +264,28 @@ TEST_F(RegistryStoreTest, ChangesOfAnotherProcessShowWithinTheSnapshotAge) {
     ASSERT_EQ(acc->queryValue(*key, "v", value), RegStatus::Ok);
     EXPECT_EQ(value.data, "after");
 }
+
+// Several threads (the five analysis workers, say) using a store that does not
+// exist yet: exactly one of them makes the files, none may take the half-made
+// files for a foreign database.
+TEST(RegistryStoreFirstUse, ThreadsCreatingTheStoreAtOnce) {
+    for (int round = 0; round < 15; ++round) {
+        TempDir tmp;
+        auto store = openRegistryStore(tmp.str() + "/registry");
+        std::atomic<int> failures{0};
+        std::vector<std::thread> threads;
+        for (int t = 0; t < 6; ++t) {
+            threads.emplace_back([&, t] {
+                auto acc = store->accessor();
+                std::unique_ptr<RegKey> key;
+                const RegRoot root = t % 2 ? RegRoot::CurrentUser : RegRoot::LocalMachine;
+                if (acc->createKey(root, "SOFTWARE\\T" + std::to_string(t), RegAccess::Full,
+                                   key) != RegStatus::Ok)
+                    ++failures;
+            });
+        }
+        for (auto& th : threads) th.join();
+        ASSERT_EQ(failures.load(), 0) << "round " << round;
+        EXPECT_NO_THROW(store->check());
+    }
+}

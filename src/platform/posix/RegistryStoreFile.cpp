@@ -271,6 +271,7 @@ void RegistryStoreFile::endIdleSnapshots() {
 }
 
 std::unique_ptr<sqlite::Connection> RegistryStoreFile::open(std::string* error) {
+    std::lock_guard openLock(openMutex_);
     auto fail = [&](const std::string& message) -> std::unique_ptr<sqlite::Connection> {
         if (error)
             *error = message;

@@ -62,6 +62,10 @@ class RegistryStoreFile {
     std::string path_;
     std::vector<StoreRoot> roots_;
     std::mutex mutex_;
+    // New connections are opened one at a time: the first ones may have to make
+    // the file, and two threads doing that at once took each other's half-made
+    // file for a foreign database.
+    std::mutex openMutex_;
     std::vector<std::unique_ptr<sqlite::Connection>> idle_;
     // Ends the snapshots of idle connections when they grow too old. Woken only
     // when it has nothing to wait for, so a busy pool costs it no system calls.
