@@ -326,19 +326,34 @@ class SqliteAccessor final : public RegistryAccessor {
         return RegStatus::Ok;
     }
 
+    // What every change of a value checks first: a key of ours, a valid name,
+    // full access and a connection that may write. Null, with `status` set, if not.
+    Connection* valueWriter(const RegKey& key, const std::string& name, const SqliteKey*& k,
+                            RegStatus& status) {
+        k = own(key);
+        if (!k || !isValidValueName(name)) {
+            status = RegStatus::InvalidName;
+            return nullptr;
+        }
+        if (k->access != RegAccess::Full) {
+            status = RegStatus::AccessDenied;
+            return nullptr;
+        }
+        Connection* c = connect(k->fileIndex, status, Use::Write);
+        if (c && !c->writable()) {
+            status = RegStatus::AccessDenied;
+            return nullptr;
+        }
+        return c;
+    }
+
     RegStatus setValue(const RegKey& key, const std::string& name, uint32_t type,
                        const std::string& data) override {
-        const SqliteKey* k = own(key);
-        if (!k || !isValidValueName(name))
-            return RegStatus::InvalidName;
-        if (k->access != RegAccess::Full)
-            return RegStatus::AccessDenied;
+        const SqliteKey* k = nullptr;
         RegStatus status;
-        Connection* c = connect(k->fileIndex, status, Use::Write);
+        Connection* c = valueWriter(key, name, k, status);
         if (!c)
             return status;
-        if (!c->writable())
-            return RegStatus::AccessDenied;
         Transaction transaction(*c);
         if (transaction.beginResult() != SQLITE_OK)
             return statusOf(transaction.beginResult());
@@ -360,17 +375,11 @@ class SqliteAccessor final : public RegistryAccessor {
     }
 
     RegStatus deleteValue(const RegKey& key, const std::string& name) override {
-        const SqliteKey* k = own(key);
-        if (!k || !isValidValueName(name))
-            return RegStatus::InvalidName;
-        if (k->access != RegAccess::Full)
-            return RegStatus::AccessDenied;
+        const SqliteKey* k = nullptr;
         RegStatus status;
-        Connection* c = connect(k->fileIndex, status, Use::Write);
+        Connection* c = valueWriter(key, name, k, status);
         if (!c)
             return status;
-        if (!c->writable())
-            return RegStatus::AccessDenied;
         Query q(*c, kDeleteValue, kDeleteValueSql);
         q.bind(1, k->id);
         q.bindText(2, foldName(name));
