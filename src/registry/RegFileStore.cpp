@@ -25,6 +25,20 @@ std::string valueLabel(const std::string& name) {
     return name.empty() ? "(Default)" : "\"" + name + "\"";
 }
 
+// The names of an open key's subkeys, by index until the store says there are no more.
+RegStatus subkeyNames(platform::RegistryAccessor& accessor, const RegKey& key,
+                      std::vector<std::string>& names) {
+    for (uint32_t i = 0;; ++i) {
+        std::string name;
+        const RegStatus st = accessor.enumKey(key, i, name);
+        if (st == RegStatus::NotFound)
+            return RegStatus::Ok;
+        if (st != RegStatus::Ok)
+            return st;
+        names.push_back(std::move(name));
+    }
+}
+
 }  // namespace
 
 std::string statusText(RegStatus status) {
@@ -55,15 +69,8 @@ RegStatus deleteKeyTree(platform::RegistryAccessor& accessor, platform::RegRoot 
         RegStatus st = accessor.openKey(root, path, RegAccess::Full, key);
         if (st != RegStatus::Ok)
             return st;
-        for (uint32_t i = 0;; ++i) {
-            std::string name;
-            st = accessor.enumKey(*key, i, name);
-            if (st == RegStatus::NotFound)
-                break;
-            if (st != RegStatus::Ok)
-                return st;
-            names.push_back(std::move(name));
-        }
+        if ((st = subkeyNames(accessor, *key, names)) != RegStatus::Ok)
+            return st;
     }
     for (const auto& name : names) {
         const RegStatus st = deleteKeyTree(accessor, root, path + "\\" + name);
@@ -166,15 +173,8 @@ RegStatus readKeyTree(platform::RegistryAccessor& accessor, platform::RegRoot ro
             entry.values.push_back(std::move(value));
         }
         out.push_back(std::move(entry));
-        for (uint32_t i = 0;; ++i) {
-            std::string name;
-            st = accessor.enumKey(*key, i, name);
-            if (st == RegStatus::NotFound)
-                break;
-            if (st != RegStatus::Ok)
-                return st;
-            names.push_back(std::move(name));
-        }
+        if ((st = subkeyNames(accessor, *key, names)) != RegStatus::Ok)
+            return st;
     }
     for (const auto& name : names) {
         const RegStatus st =

@@ -1,12 +1,11 @@
 // `vornak analyze` run as a program on a drive and a store in a temporary
 // folder, from a program folder of its own, as a user would run it.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <filesystem>
 
 #include "analysis/AnalysisTestSupport.h"
+#include "support/RunProgram.h"
 
 using namespace vornak;
 
@@ -27,20 +26,31 @@ class AnalyzeCommandTest : public test::AnalysisFixture {
         std::filesystem::copy(std::string(VORNAK_PROGRAM_FOLDER) + "/lang", programHost + "/lang");
     }
 
+    // `args` as a shell would split them: words, with single quotes grouping.
     RunResult run(const std::string& args, const std::string& input = "/dev/null") {
-        const std::string errFile = tmp.str() + "/stderr.txt";
-        const std::string cmd = "env LC_ALL=en_US.UTF-8 VORNAK_REGISTRY_DIR='" + tmp.str() +
-                                "/registry' VORNAK_DRIVES='C=" + driveC + "' '" + tool +
-                                "' analyze " + args + " <" + input + " 2>'" + errFile + "'";
-        RunResult r;
-        FILE* pipe = popen(cmd.c_str(), "r");
-        char buf[4096];
-        size_t n;
-        while ((n = fread(buf, 1, sizeof(buf), pipe)) > 0)
-            r.out.append(buf, n);
-        r.exitCode = WEXITSTATUS(pclose(pipe));
-        r.err = tmp.read("stderr.txt");
-        return r;
+        std::vector<std::string> words{"analyze"};
+        std::string word;
+        bool quoted = false, inWord = false;
+        for (char c : args) {
+            if (c == '\'') {
+                quoted = !quoted;
+                inWord = true;
+            } else if (c == ' ' && !quoted) {
+                if (inWord) words.push_back(word);
+                word.clear();
+                inWord = false;
+            } else {
+                word += c;
+                inWord = true;
+            }
+        }
+        if (inWord) words.push_back(word);
+        const auto r = test::runProgram(tool, words,
+                                        {{"LC_ALL", "en_US.UTF-8"},
+                                         {"VORNAK_REGISTRY_DIR", tmp.str() + "/registry"},
+                                         {"VORNAK_DRIVES", "C=" + driveC}},
+                                        input);
+        return RunResult{r.exitCode, r.out, r.err};
     }
 
     std::string tool;

@@ -2,12 +2,12 @@
 // inventory logic in this process: the two must agree row for row.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <sstream>
 
 #include "inventory/InventoryTestSupport.h"
 #include "registry/RegistryAccess.h"
+#include "support/RunProgram.h"
 
 using namespace vornak;
 
@@ -34,17 +34,13 @@ class ListCommandTest : public test::InventoryFixture {
     }
 
     RunResult run(const std::string& args) {
-        const std::string cmd = "env VORNAK_REGISTRY_DIR='" + tmp.str() +
-                                "/registry' VORNAK_DRIVES='C=" + driveC + "' '" + tool + "' list " +
-                                args + " </dev/null 2>&1";
-        RunResult r;
-        FILE* pipe = popen(cmd.c_str(), "r");
-        char buf[4096];
-        size_t n;
-        while ((n = fread(buf, 1, sizeof(buf), pipe)) > 0)
-            r.out.append(buf, n);
-        r.exitCode = WEXITSTATUS(pclose(pipe));
-        return r;
+        std::vector<std::string> words;
+        std::istringstream in(args);
+        for (std::string w; in >> w;) words.push_back(w);
+        const auto r = test::runProgram(
+            tool, [&] { words.insert(words.begin(), "list"); return words; }(),
+            {{"VORNAK_REGISTRY_DIR", tmp.str() + "/registry"}, {"VORNAK_DRIVES", "C=" + driveC}});
+        return RunResult{r.exitCode, r.out + r.err};
     }
 
     // What the logic shows, in the tool's line format.

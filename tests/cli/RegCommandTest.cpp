@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "RunProgram.h"
+#include "support/RunProgram.h"
 #include "support/TempDir.h"
 
 namespace vornak::test {

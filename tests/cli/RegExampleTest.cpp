@@ -6,7 +6,7 @@
 #include <set>
 #include <sstream>
 
-#include "RunProgram.h"
+#include "support/RunProgram.h"
 #include "support/TempDir.h"
 
 namespace vornak::test {

@@ -1,15 +1,13 @@
 # vornak reg, run as the built program against a registry folder per test.
 vornak_add_gtest(cli_reg_test
-  ${CMAKE_CURRENT_LIST_DIR}/RegCommandTest.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/RunProgram.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/RegCommandTest.cpp)
 target_compile_definitions(cli_reg_test PRIVATE VORNAK_EXE="$<TARGET_FILE:vornak>")
 add_dependencies(cli_reg_test vornak)
 
 # The shipped example needs `vornak list`, which exists only with the inventory.
 if(TARGET vornak_inventory)
   vornak_add_gtest(cli_reg_example_test
-    ${CMAKE_CURRENT_LIST_DIR}/RegExampleTest.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/RunProgram.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/RegExampleTest.cpp)
   target_compile_definitions(cli_reg_example_test PRIVATE
     VORNAK_EXE="$<TARGET_FILE:vornak>" VORNAK_EXAMPLES_DIR="${CMAKE_SOURCE_DIR}/examples")
   add_dependencies(cli_reg_example_test vornak)

@@ -1,4 +1,4 @@
-#include "RunProgram.h"
+#include "support/RunProgram.h"
 
 #include <fcntl.h>
 #include <spawn.h>
