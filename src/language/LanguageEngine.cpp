@@ -118,6 +118,14 @@ void LanguageEngine::ChangeLang(const std::string& name) {
         for (const TranslationRow& row : translationTable()) {
             applyRow(row);
         }
+        // A file written before a line was added keeps its other texts; the
+        // missing ones speak English.
+        for (const AddedLine& added : addedLines()) {
+            const auto line = static_cast<size_t>(added.role);
+            catalogue_.set(added.role, line < lines_.size()
+                                           ? transformLine(LineTransform::BreakLf, lines_[line])
+                                           : std::string(added.english));
+        }
         sink_.setStatusText(
             formatMessage(catalogue_.get(Msg::fmtStatusCount), {int64_t{sink_.visibleRowCount()}}));
     } catch (const std::exception&) {

@@ -62,8 +62,28 @@ const char* messageName(Msg role) {
             return "msgRemoveValueQuestion";
         case Msg::msgConfirmCaption:
             return "msgConfirmCaption";
+        case Msg::fmtEntryNotDeleted:
+            return "fmtEntryNotDeleted";
     }
     return "?";
+}
+
+namespace {
+
+constexpr std::array kAddedLines = {
+    AddedLine{Msg::fmtEntryNotDeleted, "The registration of %s could not be deleted: %s", "ss"},
+};
+
+}  // namespace
+
+std::span<const AddedLine> addedLines() {
+    return kAddedLines;
+}
+
+MessageCatalogue::MessageCatalogue() {
+    for (const AddedLine& added : kAddedLines) {
+        texts_[slot(added.role)] = std::string(added.english);
+    }
 }
 
 size_t MessageCatalogue::slot(Msg role) {
@@ -89,9 +109,12 @@ void MessageCatalogue::set(Msg role, std::string text) {
 }
 
 void MessageCatalogue::clear() {
-    decltype(texts_) empty{};
+    decltype(texts_) fresh{};
+    for (const AddedLine& added : kAddedLines) {
+        fresh[slot(added.role)] = std::string(added.english);
+    }
     std::unique_lock lock(mutex_);
-    texts_.swap(empty);
+    texts_.swap(fresh);
 }
 
 MessageCatalogue& messages() {

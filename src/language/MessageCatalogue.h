@@ -1,5 +1,7 @@
 // The run-time messages and format texts of the program, each named by its
-// role. They have no built-in text: the active language file fills them.
+// role. The translation table's messages have no built-in text: the active
+// language file fills them. Texts added after the table's 102 lines (the
+// added lines) carry a built-in English text for a file that lacks them.
 // Readers on worker threads and the user interface thread replacing an entry
 // never see half of one: every entry is read and replaced as a whole.
 #pragma once
@@ -8,6 +10,7 @@
 #include <cstdint>
 #include <mutex>
 #include <shared_mutex>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -45,9 +48,11 @@ enum class Msg : int {
     msgRemovalDone = 94,
     msgRemoveValueQuestion = 100,
     msgConfirmCaption = 101,
+    // Added lines: 102 on, in the order they stand at the end of the files.
+    fmtEntryNotDeleted = 102,
 };
 
-constexpr std::array<Msg, 27> kAllMessages = {
+constexpr std::array<Msg, 28> kAllMessages = {
     Msg::msgDeleteEntryQuestion, Msg::msgUpdateAvailable,     Msg::msgNoUpdate,
     Msg::msgUpdateCheckFailed,   Msg::fmtStatusCount,         Msg::fmtUninstallStarted,
     Msg::fmtUninstallFinished,   Msg::fmtUninstallNotStarted, Msg::msgLogNameCaption,
@@ -57,15 +62,32 @@ constexpr std::array<Msg, 27> kAllMessages = {
     Msg::msgDeleteLogCaption,    Msg::msgFileDeletedPrefix,   Msg::fmtFolderNotRemoved,
     Msg::fmtDeletedFilesCount,   Msg::fmtKeyNotRemoved,       Msg::msgEntrySkipped,
     Msg::msgRemovalDone,         Msg::msgRemoveValueQuestion, Msg::msgConfirmCaption,
+    Msg::fmtEntryNotDeleted,
 };
+
+// A text the translation table has no line for, read from the line `role`
+// stands for when the language file has it. `arguments` as for the table's
+// messages: one letter per argument, 's' text, 'd' integer.
+struct AddedLine {
+    Msg role;
+    std::string_view english;
+    std::string_view arguments;
+};
+
+// Every added line, in line order; the first is line 102 and none is left out.
+std::span<const AddedLine> addedLines();
 
 // The role's name as written in the code ("fmtStatusCount").
 const char* messageName(Msg role);
 
 class MessageCatalogue {
 public:
+    // Every added line holds its built-in English text; the table's messages
+    // are empty until a language file sets them.
+    MessageCatalogue();
     std::string get(Msg role) const;
     void set(Msg role, std::string text);
+    // Back to what a new catalogue holds.
     void clear();
 
 private:

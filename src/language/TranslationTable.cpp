@@ -203,6 +203,11 @@ std::string_view messageArguments(Msg role) {
             return row.arguments;
         }
     }
+    for (const AddedLine& added : addedLines()) {
+        if (added.role == role) {
+            return added.arguments;
+        }
+    }
     throw std::invalid_argument("no message with line " + std::to_string(static_cast<int>(role)));
 }
 

@@ -58,6 +58,8 @@ struct TranslationRow {
     std::string_view arguments;  // messages: one letter per argument, 's' text, 'd' integer
 };
 
+// The translation table's lines; a language file may hold more: the added
+// lines of the message catalogue (addedLines()) follow as line 102 on.
 constexpr int kLanguageLineCount = 102;
 
 // Every row in application order: ascending line index, except that the second

@@ -183,6 +183,19 @@ TEST_F(LanguageEngineTest, MessagesNotReachedKeepTheirEarlierText) {
     EXPECT_EQ(catalogue.get(Msg::msgConfirmCaption), "Confirm");
 }
 
+TEST_F(LanguageEngineTest, AddedLinesComeFromTheFileOrSpeakEnglish) {
+    const Msg added = addedLines().front().role;
+    const int line = static_cast<int>(added);
+    fs->put("New", languageFile(line + 1, {{35, "%d"}, {line, "Eigen\\nText"}}));
+    engine.ChangeLang("New");
+    EXPECT_EQ(catalogue.get(added), "Eigen\nText");
+    // A file from before the line was added: its own texts, English for the rest.
+    fs->put("Old", languageFile(102, {{35, "%d"}}));
+    engine.ChangeLang("Old");
+    EXPECT_TRUE(sink.shownMessages.empty());
+    EXPECT_EQ(catalogue.get(added), addedLines().front().english);
+}
+
 TEST_F(LanguageEngineTest, StatusFormatWithoutTheCountIsAccepted) {
     fs->put("Plain", languageFile(102, {{35, "Programs"}}));
     engine.ChangeLang("Plain");

@@ -11,10 +11,19 @@
 namespace vornak {
 namespace {
 
-TEST(MessageCatalogue, EntriesStartEmptyAndAreKeptApart) {
+bool isAddedLine(Msg role) {
+    for (const AddedLine& added : addedLines()) {
+        if (added.role == role) {
+            return true;
+        }
+    }
+    return false;
+}
+
+TEST(MessageCatalogue, EntriesStartEmptyOrEnglishAndAreKeptApart) {
     MessageCatalogue catalogue;
     for (Msg role : kAllMessages) {
-        EXPECT_EQ(catalogue.get(role), "") << messageName(role);
+        EXPECT_EQ(catalogue.get(role).empty(), !isAddedLine(role)) << messageName(role);
     }
     for (Msg role : kAllMessages) {
         catalogue.set(role, messageName(role));
@@ -24,6 +33,15 @@ TEST(MessageCatalogue, EntriesStartEmptyAndAreKeptApart) {
     }
     catalogue.clear();
     EXPECT_EQ(catalogue.get(Msg::msgConfirmCaption), "");
+    EXPECT_EQ(catalogue.get(addedLines().front().role), addedLines().front().english);
+}
+
+TEST(MessageCatalogue, AddedLinesFollowTheTableWithoutAGap) {
+    int expected = 102;
+    for (const AddedLine& added : addedLines()) {
+        EXPECT_EQ(static_cast<int>(added.role), expected++) << messageName(added.role);
+        EXPECT_FALSE(added.english.empty());
+    }
 }
 
 TEST(MessageCatalogue, EveryRoleHasItsOwnName) {
@@ -39,7 +57,7 @@ TEST(MessageCatalogue, EveryRoleHasItsOwnName) {
 TEST(MessageCatalogue, UnknownRoleIsRefused) {
     MessageCatalogue catalogue;
     EXPECT_THROW(catalogue.get(static_cast<Msg>(4)), std::out_of_range);
-    EXPECT_THROW(catalogue.set(static_cast<Msg>(102), "x"), std::out_of_range);
+    EXPECT_THROW(catalogue.set(static_cast<Msg>(9999), "x"), std::out_of_range);
 }
 
 // Readers on worker threads while the interface thread switches languages:

@@ -24,13 +24,13 @@ class ShippedLanguage : public ::testing::TestWithParam<std::string> {};
 TEST_P(ShippedLanguage, HasExactlyTheTextLinesTheProgramUses) {
     const std::string bytes = shippedBytes(GetParam());
     ASSERT_FALSE(bytes.empty());
-    EXPECT_EQ(readLanguageLines(bytes).size(), static_cast<size_t>(kLanguageLineCount));
+    EXPECT_EQ(readLanguageLines(bytes).size(), kLanguageLineCount + addedLines().size());
     EXPECT_EQ(bytes.find('\0'), std::string::npos);
 }
 
 TEST_P(ShippedLanguage, EveryMessageFormatsWithItsArguments) {
     const TextLines lines = readLanguageLines(shippedBytes(GetParam()));
-    ASSERT_EQ(lines.size(), static_cast<size_t>(kLanguageLineCount));
+    ASSERT_EQ(lines.size(), kLanguageLineCount + addedLines().size());
     for (Msg role : kAllMessages) {
         const std::string& text = lines[static_cast<size_t>(role)];
         EXPECT_FALSE(text.empty()) << messageName(role);
@@ -83,7 +83,7 @@ TEST(ShippedLanguageFiles, DanishIsWindowsEncodedAndMatchesTheBuiltInTexts) {
     const std::string bytes = shippedBytes("Danish");
     EXPECT_FALSE(isValidUtf8(bytes));
     const TextLines lines = readLanguageLines(bytes);
-    ASSERT_EQ(lines.size(), static_cast<size_t>(kLanguageLineCount));
+    ASSERT_GE(lines.size(), static_cast<size_t>(kLanguageLineCount));
     int compared = 0;
     for (const TranslationRow& row : translationTable()) {
         const TargetKind kind = row.target.kind;

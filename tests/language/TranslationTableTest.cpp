@@ -31,6 +31,9 @@ TEST(TranslationTable, EachMessageIsSetByTheLineItsRoleNames) {
             EXPECT_TRUE(seen.insert(row.target.message).second);
         }
     }
+    for (const AddedLine& added : addedLines()) {
+        EXPECT_TRUE(seen.insert(added.role).second) << messageName(added.role);
+    }
     EXPECT_EQ(seen.size(), kAllMessages.size());
 }
 
