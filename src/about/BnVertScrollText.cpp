@@ -134,9 +134,9 @@ void TBnVertScrollText::relayout() {
     const int count = drawnLineCount(static_cast<std::size_t>(lines_.size()));
 
     const QColor text = fontColor();
-    const Rgb key = keyColourFor({static_cast<uint8_t>(text.red()),
-                                  static_cast<uint8_t>(text.green()),
-                                  static_cast<uint8_t>(text.blue())});
+    const Rgb key =
+        keyColourFor({static_cast<uint8_t>(text.red()), static_cast<uint8_t>(text.green()),
+                      static_cast<uint8_t>(text.blue())});
     keyColour_ = QColor(key.red, key.green, key.blue);
     // A picture too large to allocate stays null: the text is then not shown,
     // but it still takes its height in the scroll.

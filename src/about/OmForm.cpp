@@ -77,8 +77,7 @@ TOmForm::TOmForm(QWidget* parent)
     heading->setFont(bold);
     makeLabel(this, "Label2", QStringLiteral("Everyone who tried the beta and sent a report"), 8,
               264);
-    makeLabel(this, "Label3", QStringLiteral("The Qt, SQLite, ICU and libjpeg developers"), 7,
-              280);
+    makeLabel(this, "Label3", QStringLiteral("The Qt, SQLite, ICU and libjpeg developers"), 7, 280);
 
     auto* close = new QPushButton(QStringLiteral("&Close"), this);
     close->setObjectName(QStringLiteral("Button1"));

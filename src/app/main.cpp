@@ -22,6 +22,7 @@ int main(int argc, char** argv) {
     app::setApplicationTitle(app::kApplicationTitle);
     app::setHelpFile(app::kHelpFileName);
     QApplication::setApplicationName(app::toQt(app::applicationTitle()));
+    splash->setWindowTitle(app::toQt(app::applicationTitle()));  // for a window manager that asks
     // One look for all menus and bars, the same on every desktop.
     if (QStyle* style = QStyleFactory::create(QStringLiteral("Fusion")))
         QApplication::setStyle(style);

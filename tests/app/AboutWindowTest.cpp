@@ -53,9 +53,9 @@ class AboutWindowTest : public QObject {
         QVERIFY(!(about->windowFlags() & Qt::WindowMaximizeButtonHint));
         QVERIFY(!(about->windowFlags() & Qt::WindowMinimizeButtonHint));
         const std::pair<const char*, QRect> controls[] = {
-            {"Shape1", {0, 0, 400, 245}},   {"BnVertScrollText1", {1, 1, 398, 243}},
-            {"Label1", {8, 248, 385, 16}},  {"Label2", {8, 264, 385, 16}},
-            {"Label3", {7, 280, 385, 16}},  {"Button1", {4, 300, 393, 25}}};
+            {"Shape1", {0, 0, 400, 245}},  {"BnVertScrollText1", {1, 1, 398, 243}},
+            {"Label1", {8, 248, 385, 16}}, {"Label2", {8, 264, 385, 16}},
+            {"Label3", {7, 280, 385, 16}}, {"Button1", {4, 300, 393, 25}}};
         for (const auto& [name, geometry] : controls) {
             auto* control = about->findChild<QWidget*>(name);
             QVERIFY2(control, name);

@@ -36,8 +36,8 @@ bool isShiftedPart(const QImage& part, const QImage& whole, int shift) {
     for (int y = 0; y < part.height(); ++y)
         for (int x = 0; x < part.width(); ++x) {
             const int wx = x + shift;
-            const QColor expected = wx >= 0 && wx < whole.width() ? whole.pixelColor(wx, y)
-                                                                  : whole.pixelColor(0, 0);
+            const QColor expected =
+                wx >= 0 && wx < whole.width() ? whole.pixelColor(wx, y) : whole.pixelColor(0, 0);
             if (part.pixelColor(x, y) != expected)
                 return false;
         }
@@ -84,12 +84,18 @@ class ScrollTextTest : public QObject {
         QVERIFY(text->stretch());
         QCOMPARE(text->scrollOffset(), 100);
         QVERIFY(text->timerRunning());
+        // A zero interval stops the ticks instead of firing at every turn of the loop.
+        text->setInterval(0);
+        QVERIFY(!text->timerRunning());
+        text->setInterval(30);
+        QVERIFY(text->timerRunning());
     }
 
     void keyColourFillsTheTextPictureAndIsLeftOutOfTheFrame() {
         auto* text = make(200, 40, {"Wide Mm"}, TAlign::alLeft);
-        for (const auto& [ink, key] : {std::pair{QColor(Qt::black), kBlue},
-                                       std::pair{kBlue, kDarkGreen}, std::pair{kDarkGreen, kBlue}}) {
+        for (const auto& [ink, key] :
+             {std::pair{QColor(Qt::black), kBlue}, std::pair{kBlue, kDarkGreen},
+              std::pair{kDarkGreen, kBlue}}) {
             text->setFontColor(ink);
             QCOMPARE(text->keyColor(), key);
             const QImage& picture = text->textPicture();

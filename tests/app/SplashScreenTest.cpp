@@ -21,13 +21,12 @@ class SplashScreenTest : public QObject {
     std::unique_ptr<test::ProgramFixture> fx;
 
     void placePicture(const std::string& bytes) {
-        std::ofstream(fx->programHost + "/" + about::kSplashPictureName, std::ios::binary)
-            << bytes;
+        std::ofstream(fx->programHost + "/" + about::kSplashPictureName, std::ios::binary) << bytes;
     }
     std::string shippedPicture() {
-        std::ifstream in(std::filesystem::path(std::getenv("VORNAK_PROGRAM_DIR")) /
-                             about::kSplashPictureName,
-                         std::ios::binary);
+        std::ifstream in(
+            std::filesystem::path(std::getenv("VORNAK_PROGRAM_DIR")) / about::kSplashPictureName,
+            std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
 
@@ -73,8 +72,8 @@ class SplashScreenTest : public QObject {
         TSplashScreen splash({});
         splash.show();
         test::ScriptedDialogs dialogs;
-        app::TForm1 form(dialogs, {[&](int maximum) { splash.setMaximum(maximum); },
-                                   [&] { splash.step(); }});
+        app::TForm1 form(
+            dialogs, {[&](int maximum) { splash.setMaximum(maximum); }, [&] { splash.step(); }});
         // Every key counts toward the end; only listed registrations move the bar.
         QCOMPARE(splash.maximum(), 3);
         QCOMPARE(splash.position(), 2);
