@@ -6,28 +6,18 @@
 
 using namespace vornak::about;
 
-TEST(ScrollMotion, RunsDownFromTheBottomAndWrapsWithinOneTick) {
-    ScrollMotion motion;
-    motion.setTextHeight(22);
-    motion.restart(243);
-    for (int i = 0; i < 243 + 23; ++i)
-        ASSERT_TRUE(motion.tick(243, true));
-    // The last line has just left the top: -23 + 22 < 0.
-    EXPECT_EQ(motion.offset(), -23);
-    EXPECT_TRUE(motion.tick(243, true));
-    EXPECT_EQ(motion.offset(), 242);
-}
-
-TEST(ScrollMotion, WithoutRepeatMovesOnceMoreThenStops) {
-    ScrollMotion motion;
-    motion.setTextHeight(22);
-    motion.restart(243);
-    for (int i = 0; i < 243 + 23; ++i)
-        ASSERT_TRUE(motion.tick(243, false));
-    EXPECT_FALSE(motion.tick(243, false));
-    EXPECT_EQ(motion.offset(), -24);
-    motion.restart(243);
-    EXPECT_EQ(motion.offset(), 243);
+TEST(ScrollMotion, WrapsWithinOneTickOrMovesOnceMoreAndStops) {
+    for (const bool repeat : {true, false}) {
+        ScrollMotion motion;
+        motion.setTextHeight(22);
+        motion.restart(243);
+        for (int i = 0; i < 243 + 23; ++i)
+            ASSERT_TRUE(motion.tick(243, repeat));
+        // The last line has just left the top: -23 + 22 < 0.
+        EXPECT_EQ(motion.offset(), -23);
+        EXPECT_EQ(motion.tick(243, repeat), repeat);
+        EXPECT_EQ(motion.offset(), repeat ? 242 : -24);
+    }
 }
 
 TEST(ScrollMotion, EmptyTextWrapsAsSoonAsTheOffsetIsBelowZero) {
@@ -46,7 +36,6 @@ TEST(ScrollMotion, EmptyTextWrapsAsSoonAsTheOffsetIsBelowZero) {
 TEST(ScrollMotion, LineLeftEdges) {
     EXPECT_EQ(lineLeft(TAlign::alCenter, 105, 100), 2);  // 2.5 goes to the even 2
     EXPECT_EQ(lineLeft(TAlign::alCenter, 107, 100), 4);  // 3.5 goes to the even 4
-    EXPECT_EQ(lineLeft(TAlign::alCenter, 104, 100), 2);
     EXPECT_EQ(lineLeft(TAlign::alCenter, 101, 100), 0);
     EXPECT_EQ(lineLeft(TAlign::alLeft, 107, 100), 0);
     EXPECT_EQ(lineLeft(TAlign::alRight, 107, 100), 7);
@@ -54,7 +43,6 @@ TEST(ScrollMotion, LineLeftEdges) {
     EXPECT_EQ(lineLeft(TAlign::alLeft, 95, 100), 0);
     EXPECT_EQ(lineLeft(TAlign::alCenter, 95, 100), -2);
     EXPECT_EQ(lineLeft(TAlign::alCenter, 93, 100), -4);
-    EXPECT_EQ(lineLeft(TAlign::alCenter, 99, 100), 0);
     EXPECT_EQ(lineLeft(TAlign::alRight, 93, 100), -7);
 }
 
@@ -69,8 +57,6 @@ TEST(ScrollMotion, KeyColourAvoidsTheTextColour) {
 }
 
 TEST(ScrollMotion, AtMost32767LinesAreDrawn) {
-    EXPECT_EQ(drawnLineCount(0), 0);
     EXPECT_EQ(drawnLineCount(32767), 32767);
     EXPECT_EQ(drawnLineCount(32768), 32767);
-    EXPECT_EQ(drawnLineCount(100000), 32767);
 }

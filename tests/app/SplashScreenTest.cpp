@@ -51,15 +51,12 @@ class SplashScreenTest : public QObject {
 
     void unreadablePictureLeavesTheSplashWithoutIt() {
         const std::string good = shippedPicture();
-        for (const std::string& bytes :
-             {std::string(), good.substr(0, good.size() / 3), std::string("GIF89a garbage")}) {
-            placePicture(bytes);
-            TSplashScreen splash(TSplashScreen::readPicture());
-            QVERIFY(!splash.hasPicture());
-            QVERIFY(splash.findChild<QLabel*>("SplashScreen")->pixmap().isNull());
-            splash.show();
-            splash.paintAtOnce();
-        }
+        placePicture(good.substr(0, good.size() / 3));
+        TSplashScreen splash(TSplashScreen::readPicture());
+        QVERIFY(!splash.hasPicture());
+        QVERIFY(splash.findChild<QLabel*>("SplashScreen")->pixmap().isNull());
+        splash.show();
+        splash.paintAtOnce();
         std::filesystem::remove(fx->programHost + "/" + about::kSplashPictureName);
         QVERIFY(!TSplashScreen(TSplashScreen::readPicture()).hasPicture());
     }
