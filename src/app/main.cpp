@@ -10,6 +10,8 @@
 #include "app/QtDialogs.h"
 #include "app/QtText.h"
 #include "app/StoreCheck.h"
+#include "platform/Shell.h"
+#include "services/DesktopShell.h"
 
 int main(int argc, char** argv) {
     using namespace vornak;
@@ -21,6 +23,7 @@ int main(int argc, char** argv) {
     if (QStyle* style = QStyleFactory::create(QStringLiteral("Fusion")))
         QApplication::setStyle(style);
 
+    platform::setDefaultShell(std::make_shared<services::DesktopShell>());
     app::QtDialogs dialogs;
     app::reportDamagedRegistryStore(dialogs);
 
