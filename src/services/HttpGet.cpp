@@ -47,7 +47,15 @@ std::string httpGet(const HttpGetRequest& request) {
     QTimer deadline;
     deadline.setSingleShot(true);
     bool timedOut = false;
+    bool tooLong = false;
     QObject::connect(reply, &QNetworkReply::finished, &wait, &QEventLoop::quit);
+    // A server that sends without end must not fill the memory.
+    QObject::connect(reply, &QNetworkReply::readyRead, &wait, [&] {
+        if (reply->bytesAvailable() > request.maxBodyBytes && !tooLong) {
+            tooLong = true;
+            reply->abort();
+        }
+    });
     QObject::connect(&deadline, &QTimer::timeout, &wait, [&] {
         timedOut = true;
         reply->abort();
@@ -62,6 +70,8 @@ std::string httpGet(const HttpGetRequest& request) {
         reply->abort();
         throw SilentAbort();
     }
+    if (tooLong)
+        throw HttpAnswerTooLong();
     if (timedOut)
         throw std::runtime_error("No answer from " + request.address + " within " +
                                  limitText(request.timeLimit) + ".");

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -14,12 +16,19 @@ struct HttpGetRequest {
     std::string address;
     std::vector<std::pair<std::string, std::string>> headers;
     std::chrono::milliseconds timeLimit{20000};
+    int64_t maxBodyBytes = 1 << 20;  // a longer answer is not read to its end
+};
+
+// The answer was longer than the request allows; nothing of it is kept.
+class HttpAnswerTooLong : public std::runtime_error {
+  public:
+    HttpAnswerTooLong() : std::runtime_error("The answer is too long.") {}
 };
 
 // The answer's body, whole. A request that fails (refused, unknown host, an
 // error status, no answer within the limit) throws std::runtime_error with the
-// client's text. When the application quits during the wait it throws the
-// silent abort: nobody is left to tell.
+// client's text; an answer longer than allowed throws HttpAnswerTooLong. When the application quits
+// during the wait it throws the silent abort: nobody is left to tell.
 std::string httpGet(const HttpGetRequest& request);
 
 }  // namespace vornak::services

@@ -10,6 +10,11 @@
 #include "services/MakerServer.h"
 
 namespace vornak::services {
+namespace {
+
+constexpr int64_t kMaxAnswerBytes = 64 * 1024;
+
+}  // namespace
 
 std::optional<int32_t> readVersionAnswer(std::string_view body) {
     size_t i = 0;
@@ -50,19 +55,23 @@ platform::Shell& UpdateCheck::shell() const {
 void UpdateCheck::SoegEfterOpdateringerClick() {
     if (waiting_)
         throw SilentAbort();
-    std::string body;
-    {
+    std::optional<int32_t> newest;
+    try {
         struct Waiting {
             bool& flag;
             explicit Waiting(bool& f) : flag(f) { flag = true; }
             ~Waiting() { flag = false; }
         } guard(waiting_);
-        body = httpGet({updateScriptAddress(),
-                        {{"Accept", "text/html, */*"},
-                         {"User-Agent", "Mozilla/3.0 (compatible; Indy Library)"}},
-                        timeLimit_});
+        // A version number is a few bytes; a longer answer is no number.
+        newest =
+            readVersionAnswer(httpGet({updateScriptAddress(),
+                                       {{"Accept", "text/html, */*"},
+                                        {"User-Agent", "Mozilla/3.0 (compatible; Indy Library)"}},
+                                       timeLimit_,
+                                       kMaxAnswerBytes}));
+    } catch (const HttpAnswerTooLong&) {
+        newest.reset();
     }
-    const std::optional<int32_t> newest = readVersionAnswer(body);
     if (!newest) {
         dialogs_.messageDialog(messages().get(Msg::msgUpdateCheckFailed),
                                platform::DialogKind::Error, platform::kButtonOk);

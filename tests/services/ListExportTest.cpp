@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <stdexcept>
 
@@ -54,22 +55,6 @@ TEST_F(ListExportTest, EveryCaptionOnALineOfItsOwnEndedByCrLf) {
     EXPECT_TRUE(dialogs.lastSaveOptions->confirmOverwrite);
 }
 
-TEST_F(ListExportTest, AnEmptyListGivesAnEmptyFileInPlaceOfTheOld) {
-    tmp.write("drive c/lists/out.txt", "old list\r\n");
-    exportTo({}, "C:\\lists\\out.txt");
-    EXPECT_TRUE(std::filesystem::exists(tmp.path() / "drive c/lists/out.txt"));
-    EXPECT_EQ(tmp.read("drive c/lists/out.txt"), "");
-    // Written beside and renamed over: nothing else is left in the folder.
-    EXPECT_EQ(folderNames(), (std::vector<std::string>{".keep", "out.txt"}));
-}
-
-TEST_F(ListExportTest, CancelWritesNothing) {
-    tmp.write("drive c/lists/out.txt", "old list\r\n");
-    dialogs.saveAnswers = {std::nullopt};
-    services::exportList(rows({"A"}), "", dialogs, *fs);
-    EXPECT_EQ(tmp.read("drive c/lists/out.txt"), "old list\r\n");
-}
-
 TEST_F(ListExportTest, AFileThatCannotBeCreatedIsNamedAndTheOldOneStays) {
     try {
         exportTo(rows({"A"}), "C:\\no such folder\\out.txt");
@@ -86,6 +71,11 @@ TEST_F(ListExportTest, AFileThatCannotBeCreatedIsNamedAndTheOldOneStays) {
     EXPECT_THROW(exportTo(rows({"A"}), "C:\\lists\\out.txt"), std::runtime_error);
     chmod(folder.c_str(), 0755);
     EXPECT_EQ(tmp.read("drive c/lists/out.txt"), "old list\r\n");
+    EXPECT_EQ(folderNames(), (std::vector<std::string>{".keep", "out.txt"}));
+
+    // Replaced through a new file renamed over the old: nothing else is left.
+    exportTo(rows({"B"}), "C:\\lists\\out.txt");
+    EXPECT_EQ(tmp.read("drive c/lists/out.txt"), "B\r\n");
     EXPECT_EQ(folderNames(), (std::vector<std::string>{".keep", "out.txt"}));
 }
 

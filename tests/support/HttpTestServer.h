@@ -27,11 +27,14 @@ class HttpTestServer {
         return "http://127.0.0.1:" + std::to_string(server_.serverPort());
     }
 
-    // The next answers: a status line with its reason and a body.
-    void answer(const std::string& body, int status = 200, const std::string& reason = "OK") {
+    // The next answers: a status line with its reason and a body, announced
+    // as `length` bytes when that is given (a server that then stalls).
+    void answer(const std::string& body, int status = 200, const std::string& reason = "OK",
+                qsizetype length = -1) {
+        whole_ = length < 0 || length == static_cast<qsizetype>(body.size());
         response_ = "HTTP/1.1 " + QByteArray::number(status) + " " + QByteArray(reason.c_str()) +
                     "\r\nContent-Type: text/html\r\nContent-Length: " +
-                    QByteArray::number(static_cast<qsizetype>(body.size())) +
+                    QByteArray::number(length >= 0 ? length : static_cast<qsizetype>(body.size())) +
                     "\r\nConnection: close\r\n\r\n" + QByteArray(body.data(), body.size());
     }
     // Requests are read and never answered.
@@ -71,11 +74,13 @@ class HttpTestServer {
         if (response_.isEmpty())
             return;
         socket->write(response_);
-        socket->disconnectFromHost();
+        if (whole_)
+            socket->disconnectFromHost();
     }
 
     QTcpServer server_;
     QByteArray response_;
+    bool whole_ = true;
     bool held_ = false;
     std::vector<QPointer<QTcpSocket>> waiting_;
     std::vector<std::string> heads_;
