@@ -146,7 +146,6 @@ TEST_F(UpdateCheckTest, AFailedRequestReachesTheErrorBoxWithTheClientsText) {
 }
 
 TEST_F(UpdateCheckTest, AServerThatNeverAnswersIsGivenUp) {
-    EXPECT_EQ(services::kUpdateTimeLimit, std::chrono::seconds(20));
     server.stall();
     update.setTimeLimitForTesting(std::chrono::milliseconds(300));
     EXPECT_FALSE(check());
