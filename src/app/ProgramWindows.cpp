@@ -1,10 +1,41 @@
 #include "app/ProgramWindows.h"
 
 #include "about/OmForm.h"
+#include <memory>
+
+#include "app/ApplicationInfo.h"
 #include "app/MainWindow.h"
+#include "app/QtText.h"
 #include "inventory/HiddenFilterEditor.h"
+#include "platform/FileSystem.h"
+#include "platform/Shell.h"
+#include "services/Help.h"
+#include "services/ListExport.h"
+#include "services/UpdateCheck.h"
 
 namespace vornak::app {
+namespace {
+
+// The update check, the web site, help and the list export.
+void installServiceCommands(TForm1& form) {
+    const std::shared_ptr<platform::Shell> shell = platform::defaultShell();
+    auto update = std::make_shared<services::UpdateCheck>(form.dialogs(), shell);
+    form.installCommand(QStringLiteral("SoegEfterOpdateringer"),
+                        [update] { update->SoegEfterOpdateringerClick(); });
+    form.installCommand(QStringLiteral("Website"), [update] { update->WebsiteClick(); });
+    auto help = [shell] { services::showHelp(shell.get(), helpFile()); };
+    form.installCommand(QStringLiteral("Hjaelp_hjaelp"), help);
+    form.installCommand(QStringLiteral("btnHelp"), help);
+    form.installCommand(QStringLiteral("EksporterListe"), [&form] {
+        const QObject* saveDialog = form.findChild<QObject*>(QStringLiteral("SaveDialog1"));
+        const std::string filter =
+            saveDialog ? fromQt(saveDialog->property("filter").toString()) : std::string();
+        services::exportList(form.inventory().visible(), filter, form.dialogs(),
+                             *platform::defaultFileSystem());
+    });
+}
+
+}  // namespace
 
 void createProgramWindows(TForm1& form) {
     auto* about = new about::TOmForm(&form);
@@ -12,6 +43,7 @@ void createProgramWindows(TForm1& form) {
     new THiddenFilterEditor(form.inventory(), form.dialogs(), &form);
     // TViewEditInfoForm and TAnalyzeForm follow here once they are built.
     form.applyListFont();
+    installServiceCommands(form);
 }
 
 }  // namespace vornak::app

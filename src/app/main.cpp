@@ -13,6 +13,8 @@
 #include "app/QtDialogs.h"
 #include "app/QtText.h"
 #include "app/StoreCheck.h"
+#include "platform/Shell.h"
+#include "services/DesktopShell.h"
 
 int main(int argc, char** argv) {
     using namespace vornak;
@@ -28,6 +30,7 @@ int main(int argc, char** argv) {
         QApplication::setStyle(style);
     splash->paintAtOnce();
 
+    platform::setDefaultShell(std::make_shared<services::DesktopShell>());
     app::QtDialogs dialogs;
     app::reportDamagedRegistryStore(dialogs);
 

@@ -52,7 +52,9 @@ class TerminalDialogs : public platform::Dialogs {
     std::optional<platform::FontChoice> chooseFont(const platform::FontChoice&) override {
         return std::nullopt;
     }
-    std::optional<std::string> saveFileName(const std::string&) override { return std::nullopt; }
+    std::optional<std::string> saveFileName(const platform::SaveFileOptions&) override {
+        return std::nullopt;
+    }
     void showError(const std::string& text) override { std::cerr << text << std::endl; }
 };
 
