@@ -1,8 +1,8 @@
 #include "app/ProgramWindows.h"
 
-#include "about/OmForm.h"
 #include <memory>
 
+#include "about/OmForm.h"
 #include "app/ApplicationInfo.h"
 #include "app/MainWindow.h"
 #include "app/QtText.h"
