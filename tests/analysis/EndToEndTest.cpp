@@ -208,3 +208,25 @@ TEST_F(EndToEndTest, AnalyseInstallationThenRemoveItByItsLog) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(EndToEndTest, ARunClearsWhatKilledRunsLeftInTheLogsFolder) {
+    for (const char* name : {"files_1.txt.new-123", "HKCU_2.txt.new-4294967295", "run_1.txt.new-7"})
+        writeLog(name, "half");
+    writeLog("notes.txt.new-x", "mine");
+    writeLog("Acme.anlog", "");
+    snapshotRun(1);
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(logsHost()))
+        left.push_back(entry.path().filename().string());
+    std::sort(left.begin(), left.end());
+    const std::vector<std::string> snapshots{
+        "Acme.anlog", "HKCC_1.txt", "HKCR_1.txt", "HKCU_1.txt", "HKLM_1.txt", "files_1.txt",
+        "notes.txt.new-x"};
+    // The record of what the run walked may stand beside them.
+    std::erase(left, "run_1.txt");
+    EXPECT_EQ(left, snapshots);
+}
+
+}  // namespace
