@@ -5,7 +5,6 @@
 #include <fstream>
 #include <sstream>
 
-#include "analysis/CollatedOrder.h"
 #include "language/MessageCatalogue.h"
 
 namespace vornak::test {
@@ -83,14 +82,6 @@ std::vector<std::string> AnalysisFixture::logLines(const std::string& name) cons
         lines.push_back(text.substr(start, end - start));
         start = end + 2;
     }
-    return lines;
-}
-
-std::vector<std::string> collated(std::vector<std::string> lines) {
-    std::sort(lines.begin(), lines.end(), [](const std::string& a, const std::string& b) {
-        return analysis::compareCollated(a, b) < 0;
-    });
-    lines.erase(std::unique(lines.begin(), lines.end()), lines.end());
     return lines;
 }
 

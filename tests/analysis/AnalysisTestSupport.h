@@ -33,9 +33,6 @@ class AnalysisFixture : public RegistryFixture {
     std::string programFolder;  // "C:\Program Files\Vornak\"
 };
 
-// Collation order of the tests' environment, for building expected lists.
-std::vector<std::string> collated(std::vector<std::string> lines);
-
 }  // namespace vornak::test
 
 namespace vornak::test {
