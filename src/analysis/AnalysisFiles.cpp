@@ -78,9 +78,8 @@ void forEachLogFile(const platform::FileSystem& fs, std::string_view programFold
 std::vector<std::string> listAnalysisLogs(const platform::FileSystem& fs,
                                           std::string_view programFolder) {
     std::vector<std::string> names;
-    forEachLogFile(fs, programFolder, [&](const std::string&, std::string_view stem) {
-        names.emplace_back(stem);
-    });
+    forEachLogFile(fs, programFolder,
+                   [&](const std::string&, std::string_view stem) { names.emplace_back(stem); });
     return names;
 }
 

@@ -118,7 +118,8 @@ CompareResult compareSnapshots(const platform::FileSystem& fs, const std::string
                    after->unreadFolders.begin(), after->unreadFolders.end(),
                    std::back_inserter(result.unreadFolders));
     std::string unreadable;
-    const auto text = analysisLogText(fs, logs, result.unreadFolders, &result.lineCount, &unreadable);
+    const auto text =
+        analysisLogText(fs, logs, result.unreadFolders, &result.lineCount, &unreadable);
     if (!text) {
         result.outcome = LogOutcome::SnapshotUnreadable;
         result.error = message(Msg::fmtSnapshotNotRead, {unreadable});

@@ -6,8 +6,8 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 #include <thread>
+#include <vector>
 
 #include "analysis/AnalysisShared.h"
 #include "platform/FileSystem.h"

@@ -82,32 +82,33 @@ void walk(const platform::FileSystem& fs, FolderQueue& queue, const std::string&
             ~Done() { queue.done(found); }
         } done{queue, subfolders};
         int32_t found = 0;
-        const bool listed = fs.findFiles(*folder + "\\*.*", kEverything, [&](const platform::DirEntry& entry) {
-            const std::string_view name = entry.name;
-            if (name == "." || name == "..")
-                return;
-            const bool isDirectory = (entry.attributes & platform::kAttrDirectory) != 0;
-            if (isDirectory ? !platform::passesAttributeFilter(entry.attributes, kFolderPass)
-                            : !platform::passesAttributeFilter(entry.attributes, kFilePass))
-                return;
-            if (isUnwritableName(name)) {
-                ++skipped;
-                return;
-            }
-            if (isDirectory) {
-                std::string path = *folder + "\\";
-                path += name;
-                // Exact comparison: a folder that differs in letter case is
-                // another folder where the file system tells case apart.
-                if (path == logsFolderPath)
+        const bool listed =
+            fs.findFiles(*folder + "\\*.*", kEverything, [&](const platform::DirEntry& entry) {
+                const std::string_view name = entry.name;
+                if (name == "." || name == "..")
                     return;
-                lines.add({path, kDirSuffix});
-                subfolders.push_back(std::move(path));
-            } else {
-                lines.add({*folder, "\\", name});
-            }
-            ++found;
-        });
+                const bool isDirectory = (entry.attributes & platform::kAttrDirectory) != 0;
+                if (isDirectory ? !platform::passesAttributeFilter(entry.attributes, kFolderPass)
+                                : !platform::passesAttributeFilter(entry.attributes, kFilePass))
+                    return;
+                if (isUnwritableName(name)) {
+                    ++skipped;
+                    return;
+                }
+                if (isDirectory) {
+                    std::string path = *folder + "\\";
+                    path += name;
+                    // Exact comparison: a folder that differs in letter case is
+                    // another folder where the file system tells case apart.
+                    if (path == logsFolderPath)
+                        return;
+                    lines.add({path, kDirSuffix});
+                    subfolders.push_back(std::move(path));
+                } else {
+                    lines.add({*folder, "\\", name});
+                }
+                ++found;
+            });
         // Access denied, or a path longer than the host allows: what it holds
         // is unknown, not absent.
         if (!listed)
@@ -172,7 +173,8 @@ void FileDumpThread::Execute() {
         const std::string recordPath = joinPath(logs, runRecordName(inputs_.snapshotNumber));
         if (inputs_.fileSystem->fileExists(recordPath))
             inputs_.fileSystem->deleteFile(recordPath);
-        SnapshotRecord record = groundOf(*inputs_.fileSystem, inputs_.drives, inputs_.storeLocation);
+        SnapshotRecord record =
+            groundOf(*inputs_.fileSystem, inputs_.drives, inputs_.storeLocation);
         std::vector<LineArena> lines;
         uint64_t skipped = 0;
         collectFileLines(*inputs_.fileSystem, inputs_.drives, logs, lines, shared_->foundFiles,

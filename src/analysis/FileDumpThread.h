@@ -45,8 +45,8 @@ class FileDumpThread {
     FileDumpThread(std::shared_ptr<AnalysisShared> shared, FileDumpInputs inputs);
 
     // The whole worker on the calling thread: walk, sort, write the snapshot
-    // and the record of what it walked (SnapshotRecord), one completion step. Problems go to the shared values, never out as
-    // exceptions.
+    // and the record of what it walked (SnapshotRecord), one completion step. Problems go to the
+    // shared values, never out as exceptions.
     void Execute();
 
     // Runs Execute on a new thread that owns the worker.

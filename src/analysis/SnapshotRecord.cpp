@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 
 #include "analysis/AnalysisFiles.h"
@@ -12,18 +13,41 @@ namespace vornak::analysis {
 namespace {
 
 // The same folder named another way (a relative path, a link to it) is
-// the same ground; a folder named the same from elsewhere is not.
+// the same ground; a folder named the same from elsewhere is not. A folder
+// that does not exist yet (a store made on first use) is named through the
+// nearest one above it that does, so its name does not change once it is made.
 std::string hostIdentity(std::string path) {
+    while (path.size() > 1 && (path.back() == '/' || path.back() == '\\'))
+        path.pop_back();
 #ifndef _WIN32
     if (path.empty())
         return path;
-    std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr), &std::free);
-    if (real)
-        return real.get();
-#endif
-    while (path.size() > 1 && (path.back() == '/' || path.back() == '\\'))
-        path.pop_back();
+    if (path.front() != '/') {
+        std::error_code error;
+        const auto absolute = std::filesystem::absolute(path, error);
+        if (!error)
+            path = absolute.string();
+    }
+    std::string missing;
+    std::string existing = path;
+    while (true) {
+        std::unique_ptr<char, decltype(&std::free)> real(::realpath(existing.c_str(), nullptr),
+                                                         &std::free);
+        if (real) {
+            std::string result = real.get();
+            if (!missing.empty())
+                result += (result == "/" ? "" : "/") + missing;
+            return result;
+        }
+        const size_t slash = existing.rfind('/');
+        if (slash == std::string::npos || slash == 0)
+            return path;
+        missing = existing.substr(slash + 1) + (missing.empty() ? "" : "/" + missing);
+        existing.resize(slash);
+    }
+#else
     return path;
+#endif
 }
 
 std::string captions(const std::vector<WalkedDrive>& drives) {
@@ -138,8 +162,8 @@ std::string unreadFoldersNote(const std::vector<std::string>& folders) {
         return formatMessage(Msg::fmtFoldersNotRead,
                              {static_cast<int64_t>(folders.size()), std::move(first)});
     } catch (const FormatError&) {
-        return messages().get(Msg::fmtFoldersNotRead) + " " + std::to_string(folders.size()) +
-               " " + first;
+        return messages().get(Msg::fmtFoldersNotRead) + " " + std::to_string(folders.size()) + " " +
+               first;
     }
 }
 

@@ -33,9 +33,9 @@ std::vector<std::thread> startSnapshotRun(const std::shared_ptr<AnalysisShared>&
     // is from a run that was killed, and would stay there for ever.
     removeSnapshotLeftovers(*inputs.fileSystem, logsFolder(inputs.programFolder));
     std::vector<std::thread> workers;
-    workers.push_back(FileDumpThread::start(
-        shared, {inputs.fileSystem, inputs.drives, snapshotNumber, inputs.programFolder,
-                 inputs.store->location()}));
+    workers.push_back(
+        FileDumpThread::start(shared, {inputs.fileSystem, inputs.drives, snapshotNumber,
+                                       inputs.programFolder, inputs.store->location()}));
     for (int root = 0; root < 4; ++root)
         workers.push_back(
             RegDumpThread::start(shared, {inputs.store, inputs.fileSystem, root, snapshotNumber,

@@ -51,15 +51,9 @@ class FaultyFileSystem : public platform::FileSystem {
     bool findFiles(const std::string& pattern, uint32_t wanted,
                    const std::function<void(const platform::DirEntry&)>& onEntry) const override;
     bool fileExists(const std::string& p) const override { return inner_->fileExists(p); }
-    bool directoryExists(const std::string& p) const override {
-        return inner_->directoryExists(p);
-    }
-    bool createDirectory(const std::string& p) const override {
-        return inner_->createDirectory(p);
-    }
-    bool removeDirectory(const std::string& p) const override {
-        return inner_->removeDirectory(p);
-    }
+    bool directoryExists(const std::string& p) const override { return inner_->directoryExists(p); }
+    bool createDirectory(const std::string& p) const override { return inner_->createDirectory(p); }
+    bool removeDirectory(const std::string& p) const override { return inner_->removeDirectory(p); }
     bool deleteFile(const std::string& p) const override { return inner_->deleteFile(p); }
     std::optional<std::string> readFile(const std::string& p) const override;
     bool writeFile(const std::string& p, const std::string& bytes,

@@ -237,9 +237,9 @@ TEST_F(EndToEndTest, ARunClearsWhatKilledRunsLeftInTheLogsFolder) {
     for (const auto& entry : std::filesystem::directory_iterator(logsHost()))
         left.push_back(entry.path().filename().string());
     std::sort(left.begin(), left.end());
-    const std::vector<std::string> snapshots{
-        "Acme.anlog", "HKCC_1.txt", "HKCR_1.txt", "HKCU_1.txt", "HKLM_1.txt", "files_1.txt",
-        "notes.txt.new-x"};
+    const std::vector<std::string> snapshots{"Acme.anlog",     "HKCC_1.txt", "HKCR_1.txt",
+                                             "HKCU_1.txt",     "HKLM_1.txt", "files_1.txt",
+                                             "notes.txt.new-x"};
     // The record of what the run walked may stand beside them.
     std::erase(left, "run_1.txt");
     EXPECT_EQ(left, snapshots);

@@ -1,5 +1,5 @@
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -85,10 +85,10 @@ TEST_F(FileDumpThreadTest, RootWithoutFoldersAndTwoDrivesMerged) {
     // D alone: file lines only, each the caption, a backslash and the name.
     EXPECT_EQ(snapshot({{"D:", true}}), (std::vector<std::string>{"D:\\a.txt", "D:\\b.txt"}));
     // Both ticked (D first in the list): one file in collation order.
-    EXPECT_EQ(snapshot({{"D:", true}, {"C:", true}}, 2),
-              (std::vector<std::string>{"C:\\m.txt", "C:\\Program Files" + kDir,
-                                        "C:\\Program Files\\Vornak" + kDir, "D:\\a.txt",
-                                        "D:\\b.txt"}));
+    EXPECT_EQ(
+        snapshot({{"D:", true}, {"C:", true}}, 2),
+        (std::vector<std::string>{"C:\\m.txt", "C:\\Program Files" + kDir,
+                                  "C:\\Program Files\\Vornak" + kDir, "D:\\a.txt", "D:\\b.txt"}));
 }
 
 TEST_F(FileDumpThreadTest, NoDriveTickedGivesAnEmptyFile) {

@@ -324,13 +324,11 @@ TEST_F(LogReplayTest, LinksAreNeverFollowedAndAddedLinksAreRemovedAsLinks) {
     EXPECT_FALSE(fsys::exists(fsys::symlink_status(hostC("App"))));
     EXPECT_TRUE(fsys::is_symlink(hostC("Away")));
     EXPECT_EQ(removalLog,
-              (std::vector<std::string>{"Skipped C:\\Away\\precious.txt",
-                                        "Skipped C:\\Away\\folder\\precious.txt",
-                                        "Skipped C:\\Away\\folder",
-                                        "Skipped C:\\App\\toFolder\\precious.txt",
-                                        "Deleted: C:\\App\\toFolder", "Deleted: C:\\App\\toFile",
-                                        "Deleted: C:\\App\\loop", "Deleted: C:\\App\\dangling",
-                                        "Done"}));
+              (std::vector<std::string>{
+                  "Skipped C:\\Away\\precious.txt", "Skipped C:\\Away\\folder\\precious.txt",
+                  "Skipped C:\\Away\\folder", "Skipped C:\\App\\toFolder\\precious.txt",
+                  "Deleted: C:\\App\\toFolder", "Deleted: C:\\App\\toFile",
+                  "Deleted: C:\\App\\loop", "Deleted: C:\\App\\dangling", "Done"}));
 }
 
 TEST_F(LogReplayTest, NamesWithControlCharactersOtherThanLineBreaksAreRemoved) {
@@ -342,21 +340,21 @@ TEST_F(LogReplayTest, NamesWithControlCharactersOtherThanLineBreaksAreRemoved) {
 
 TEST_F(LogReplayTest, FailedDeletionsAreReportedAsSuch) {
     file("Locked/a.txt");
-    std::filesystem::permissions(hostC("Locked"), std::filesystem::perms::owner_read |
-                                                      std::filesystem::perms::owner_exec);
+    std::filesystem::permissions(
+        hostC("Locked"), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     // The log is written first; then the logs folder turns read-only.
     writeLog("app.anlog",
              "FILE ADDED!\tC:\\Locked\\a.txt\r\n"
              "REG ADDED!\t\tHKLM\tSOFTWARE\\Acme\r\n");
-    std::filesystem::permissions(logsHost(), std::filesystem::perms::owner_read |
-                                                 std::filesystem::perms::owner_exec);
+    std::filesystem::permissions(
+        logsHost(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     // The key is kept because the store refuses to change the machine roots.
     {
         auto acc = store->accessor();
         std::unique_ptr<platform::RegKey> key;
-        ASSERT_EQ(acc->createKey(RegRoot::LocalMachine, "SOFTWARE\\Acme", platform::RegAccess::Full,
-                                 key),
-                  platform::RegStatus::Ok);
+        ASSERT_EQ(
+            acc->createKey(RegRoot::LocalMachine, "SOFTWARE\\Acme", platform::RegAccess::Full, key),
+            platform::RegStatus::Ok);
     }
     store.reset();
     platform::setDefaultRegistryStore(nullptr);
@@ -370,11 +368,11 @@ TEST_F(LogReplayTest, FailedDeletionsAreReportedAsSuch) {
     std::filesystem::permissions(logsHost(), std::filesystem::perms::owner_all);
     EXPECT_TRUE(result.finished);
     EXPECT_FALSE(result.logDeleted);
-    EXPECT_EQ(removalLog, (std::vector<std::string>{
-                              "The file C:\\Locked\\a.txt could not be deleted.",
-                              "The key \\SOFTWARE\\Acme could not be deleted.", "Done",
-                              "The analysis log " + programFolder +
-                                  "logs\\app.anlog could not be deleted."}));
+    EXPECT_EQ(removalLog,
+              (std::vector<std::string>{
+                  "The file C:\\Locked\\a.txt could not be deleted.",
+                  "The key \\SOFTWARE\\Acme could not be deleted.", "Done",
+                  "The analysis log " + programFolder + "logs\\app.anlog could not be deleted."}));
     EXPECT_TRUE(std::filesystem::exists(hostC("Locked/a.txt")));
 }
 

@@ -7,9 +7,9 @@
 
 #include <cerrno>
 #include <climits>
-#include <memory>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <random>
 
 #include "platform/FileSystem.h"
