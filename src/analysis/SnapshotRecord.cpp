@@ -149,6 +149,23 @@ std::string groundDifference(const SnapshotRecord& before, const SnapshotRecord&
     return {};
 }
 
+std::string secondRunRefusal(const platform::FileSystem& fs, const std::string& logsFolderPath,
+                             const std::vector<DriveItem>& drives,
+                             const std::string& storeLocation) {
+    std::string missing;
+    std::vector<std::string> needed{fileSnapshotName(1)};
+    for (const auto& root : kSnapshotRoots)
+        needed.push_back(registrySnapshotName(root.name, 1));
+    for (const auto& file : needed)
+        if (!fs.fileExists(joinPath(logsFolderPath, file)))
+            missing += (missing.empty() ? "" : ", ") + file;
+    const auto before = readRecord(fs, logsFolderPath, 1);
+    if (!missing.empty() || !before)
+        return "no complete snapshot from before the installation (" +
+               (missing.empty() ? runRecordName(1) : missing) + " missing)";
+    return groundDifference(*before, groundOf(fs, drives, storeLocation));
+}
+
 std::string unreadFoldersNote(const std::vector<std::string>& folders) {
     if (folders.empty())
         return {};

@@ -45,6 +45,14 @@ std::optional<SnapshotRecord> readRecord(const platform::FileSystem& fs,
 // stand for, the store); empty when it is.
 std::string groundDifference(const SnapshotRecord& before, const SnapshotRecord& now);
 
+// Why a second snapshot run over `drives` (the ticked ones) and the store at
+// `storeLocation` could not be compared with the first one in the logs
+// folder: a snapshot from before missing, no record of what it walked, or
+// other ground. Empty when it can; then start the run.
+std::string secondRunRefusal(const platform::FileSystem& fs, const std::string& logsFolderPath,
+                             const std::vector<DriveItem>& drives,
+                             const std::string& storeLocation);
+
 // Count and first few of `folders`, for the user: empty when there are none.
 std::string unreadFoldersNote(const std::vector<std::string>& folders);
 

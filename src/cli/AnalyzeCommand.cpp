@@ -193,18 +193,6 @@ int runAfter(const Args& args) {
         return fail(messages().get(Msg::msgLogNameTakenCaption) + ": " + name);
 
     // The second snapshot is only worth anything on the ground of the first.
-    std::string missing;
-    std::vector<std::string> needed{fileSnapshotName(1)};
-    for (const auto& root : kSnapshotRoots)
-        needed.push_back(registrySnapshotName(root.name, 1));
-    for (const auto& file : needed)
-        if (!setup.fs->fileExists(joinPath(setup.logs, file)))
-            missing += (missing.empty() ? "" : ", ") + file;
-    const auto before = readRecord(*setup.fs, setup.logs, 1);
-    if (!missing.empty() || !before)
-        return fail("vornak analyze after: no complete snapshot from before the installation (" +
-                    (missing.empty() ? runRecordName(1) : missing) +
-                    " missing); run 'vornak analyze before' first");
     std::vector<DriveItem> drives;
     if (args.size() > 1) {
         std::string error;
@@ -212,14 +200,15 @@ int runAfter(const Args& args) {
         if (!named)
             return fail("vornak analyze after: " + error);
         drives = *named;
-    } else {
+    } else if (const auto before = readRecord(*setup.fs, setup.logs, 1)) {
         for (const auto& drive : before->drives)
             drives.push_back({drive.caption, true});
     }
-    const std::string why = groundDifference(
-        *before, groundOf(*setup.fs, drives, platform::defaultRegistryStore()->location()));
+    const std::string why = secondRunRefusal(*setup.fs, setup.logs, drives,
+                                             platform::defaultRegistryStore()->location());
     if (!why.empty())
-        return fail("vornak analyze after: " + why + "; nothing was compared");
+        return fail("vornak analyze after: " + why +
+                    "; nothing was compared (run 'vornak analyze before' again)");
 
     auto shared = std::make_shared<AnalysisShared>();
     if (const std::string failures = runSnapshots(setup, shared, 2, drives); !failures.empty())
