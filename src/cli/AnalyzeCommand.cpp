@@ -213,14 +213,16 @@ int runAfter(const Args& args) {
     auto shared = std::make_shared<AnalysisShared>();
     if (const std::string failures = runSnapshots(setup, shared, 2, drives); !failures.empty())
         return fail("vornak analyze after: nothing was compared: " + failures);
+    // Told already, unless the first run could not list other folders.
+    const auto unreadBySecondRun = shared->unreadFolders();
     shared->setLogName(name);
     std::thread compare = CompareThread::start(shared, {setup.fs, setup.programFolder, ""});
     waitWithProgress(*shared, 6);
     compare.join();
     if (const std::string failures = failuresOf(*shared); !failures.empty())
         return fail("vornak analyze after: " + failures);
-    if (const std::string note = unreadFoldersNote(shared->unreadFolders()); !note.empty())
-        std::cerr << note << std::endl;
+    if (const auto unread = shared->unreadFolders(); unread != unreadBySecondRun)
+        std::cerr << unreadFoldersNote(unread) << std::endl;
     std::cout << messages().get(Msg::msgAnalysisDone) << std::endl;
     return 0;
 }
