@@ -13,6 +13,7 @@
 #include "analysis/CollatedOrder.h"
 #include "analysis/CompareThread.h"
 #include "analysis/LogReplay.h"
+#include "analysis/SnapshotRecord.h"
 #include "analysis/SnapshotRun.h"
 #include "cli/Command.h"
 #include "language/LanguageEngine.h"
@@ -109,8 +110,15 @@ std::optional<std::vector<DriveItem>> parseDrives(const Setup& setup, const Args
         }
         drives.push_back({std::string(1, upper) + ":", true});
     }
-    if (drives.empty())
+    if (drives.empty()) {
+        // The default is checked like a named drive: an unmapped C would
+        // give an empty snapshot, and then everything on it looks added.
+        if (std::find(fixed.begin(), fixed.end(), 'C') == fixed.end()) {
+            error = "'C:' is not a fixed drive";
+            return std::nullopt;
+        }
         drives.push_back({"C:", true});
+    }
     return drives;
 }
 
@@ -181,32 +189,42 @@ int runAfter(const Args& args) {
         return fail(std::string("usage: vornak ") + kUsage);
     const std::string& name = args[0];
     Setup setup;
-    std::string error;
-    const auto drives = parseDrives(setup, Args(args.begin() + 1, args.end()), error);
-    if (!drives)
-        return fail("vornak analyze after: " + error);
     if (!isUsableLogName(name))
         return fail("vornak analyze after: '" + name + "' cannot be used as a file name");
-    if (setup.fs->fileExists(analysisLogPath(setup.programFolder, name)))
+    if (findAnalysisLog(*setup.fs, setup.programFolder, name))
         return fail(messages().get(Msg::msgLogNameTakenCaption) + ": " + name);
-    bool haveBefore = setup.fs->fileExists(joinPath(setup.logs, fileSnapshotName(1)));
-    for (const auto& root : kSnapshotRoots)
-        haveBefore = haveBefore ||
-                     setup.fs->fileExists(joinPath(setup.logs, registrySnapshotName(root.name, 1)));
-    if (!haveBefore)
-        return fail(
-            "vornak analyze after: no snapshot from before the installation; "
-            "run 'vornak analyze before' first");
+
+    // The second snapshot is only worth anything on the ground of the first.
+    std::vector<DriveItem> drives;
+    if (args.size() > 1) {
+        std::string error;
+        const auto named = parseDrives(setup, Args(args.begin() + 1, args.end()), error);
+        if (!named)
+            return fail("vornak analyze after: " + error);
+        drives = *named;
+    } else if (const auto before = readRecord(*setup.fs, setup.logs, 1)) {
+        for (const auto& drive : before->drives)
+            drives.push_back({drive.caption, true});
+    }
+    const std::string why = secondRunRefusal(*setup.fs, setup.logs, drives,
+                                             platform::defaultRegistryStore()->location());
+    if (!why.empty())
+        return fail("vornak analyze after: " + why +
+                    "; nothing was compared (run 'vornak analyze before' again)");
 
     auto shared = std::make_shared<AnalysisShared>();
-    if (const std::string failures = runSnapshots(setup, shared, 2, *drives); !failures.empty())
+    if (const std::string failures = runSnapshots(setup, shared, 2, drives); !failures.empty())
         return fail("vornak analyze after: nothing was compared: " + failures);
+    // Told already, unless the first run could not list other folders.
+    const auto unreadBySecondRun = shared->unreadFolders();
     shared->setLogName(name);
     std::thread compare = CompareThread::start(shared, {setup.fs, setup.programFolder, ""});
     waitWithProgress(*shared, 6);
     compare.join();
     if (const std::string failures = failuresOf(*shared); !failures.empty())
         return fail("vornak analyze after: " + failures);
+    if (const auto unread = shared->unreadFolders(); unread != unreadBySecondRun)
+        std::cerr << unreadFoldersNote(unread) << std::endl;
     std::cout << messages().get(Msg::msgAnalysisDone) << std::endl;
     return 0;
 }
@@ -239,6 +257,9 @@ int runRemove(const Args& args) {
     }
     if (!name)
         return fail(messages().get(Msg::msgNoLogSelected));
+    // A name of the logs folder, never a path to a file elsewhere.
+    if (!isUsableLogName(*name))
+        return fail("vornak analyze remove: '" + *name + "' is not the name of a log");
     if (!yes && !::isatty(STDIN_FILENO))
         return fail(
             "vornak analyze remove: the questions need a terminal; use --yes to answer none");
@@ -252,7 +273,7 @@ int runRemove(const Args& args) {
     LogReplay replay(*setup.fs, *platform::defaultRegistryStore(), dialogs,
                      [](const std::string& line) { std::cout << line << std::endl; });
     const RemovalResult result = replay.run(setup.programFolder, *name, options);
-    return result.finished ? 0 : 1;
+    return result.finished && !result.logDeleteFailed ? 0 : 1;
 }
 
 int runAnalyze(const Args& args) {

@@ -64,6 +64,16 @@ const char* messageName(Msg role) {
             return "msgConfirmCaption";
         case Msg::fmtEntryNotDeleted:
             return "fmtEntryNotDeleted";
+        case Msg::fmtKeyNotDeleted:
+            return "fmtKeyNotDeleted";
+        case Msg::fmtFileNotDeleted:
+            return "fmtFileNotDeleted";
+        case Msg::fmtLogNotDeleted:
+            return "fmtLogNotDeleted";
+        case Msg::fmtSnapshotNotRead:
+            return "fmtSnapshotNotRead";
+        case Msg::fmtFoldersNotRead:
+            return "fmtFoldersNotRead";
     }
     return "?";
 }
@@ -72,6 +82,13 @@ namespace {
 
 constexpr std::array kAddedLines = {
     AddedLine{Msg::fmtEntryNotDeleted, "The registration of %s could not be deleted: %s", "ss"},
+    AddedLine{Msg::fmtKeyNotDeleted, "The key %s could not be deleted.", "s"},
+    AddedLine{Msg::fmtFileNotDeleted, "The file %s could not be deleted.", "s"},
+    AddedLine{Msg::fmtLogNotDeleted, "The analysis log %s could not be deleted.", "s"},
+    AddedLine{Msg::fmtSnapshotNotRead,
+              "The snapshot %s could not be read; the snapshots have been kept.", "s"},
+    AddedLine{Msg::fmtFoldersNotRead,
+              "%d folders could not be read; nothing below them is in the analysis log: %s", "ds"},
 };
 
 }  // namespace

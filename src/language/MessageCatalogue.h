@@ -50,9 +50,14 @@ enum class Msg : int {
     msgConfirmCaption = 101,
     // Added lines: 102 on, in the order they stand at the end of the files.
     fmtEntryNotDeleted = 102,
+    fmtKeyNotDeleted = 103,
+    fmtFileNotDeleted = 104,
+    fmtLogNotDeleted = 105,
+    fmtSnapshotNotRead = 106,
+    fmtFoldersNotRead = 107,
 };
 
-constexpr std::array<Msg, 28> kAllMessages = {
+constexpr std::array<Msg, 33> kAllMessages = {
     Msg::msgDeleteEntryQuestion, Msg::msgUpdateAvailable,     Msg::msgNoUpdate,
     Msg::msgUpdateCheckFailed,   Msg::fmtStatusCount,         Msg::fmtUninstallStarted,
     Msg::fmtUninstallFinished,   Msg::fmtUninstallNotStarted, Msg::msgLogNameCaption,
@@ -62,7 +67,8 @@ constexpr std::array<Msg, 28> kAllMessages = {
     Msg::msgDeleteLogCaption,    Msg::msgFileDeletedPrefix,   Msg::fmtFolderNotRemoved,
     Msg::fmtDeletedFilesCount,   Msg::fmtKeyNotRemoved,       Msg::msgEntrySkipped,
     Msg::msgRemovalDone,         Msg::msgRemoveValueQuestion, Msg::msgConfirmCaption,
-    Msg::fmtEntryNotDeleted,
+    Msg::fmtEntryNotDeleted,     Msg::fmtKeyNotDeleted,       Msg::fmtFileNotDeleted,
+    Msg::fmtLogNotDeleted,       Msg::fmtSnapshotNotRead,     Msg::fmtFoldersNotRead,
 };
 
 // A text the translation table has no line for, read from the line `role`

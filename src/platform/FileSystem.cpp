@@ -37,6 +37,15 @@ bool matchesWildcard(const std::string& name, const std::string& pattern) {
     return wildcardAt(name, 0, pattern, 0);
 }
 
+// A backend that cannot tell where a path really leads is never trusted with it.
+FileSystem::EntryKind FileSystem::entryKind(const std::string&) const {
+    return EntryKind::Outside;
+}
+
+bool FileSystem::removeEntry(const std::string&, EntryKind) const {
+    return false;
+}
+
 std::map<char, std::string> parseDriveMap(const std::string& text) {
     std::map<char, std::string> drives;
     size_t start = 0;

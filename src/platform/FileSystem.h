@@ -63,6 +63,17 @@ public:
 
     // Drive letters whose type is fixed (GetDriveType == DRIVE_FIXED), A to Z.
     virtual std::vector<char> fixedDrives() const = 0;
+    // What the last component of `path` names, the link itself where it is
+    // one. The folders before it are resolved with every link followed and
+    // must lie inside the mapped root of the path's drive: Outside when they
+    // do not, or when that cannot be told, and then nothing may be done there.
+    enum class EntryKind { Missing, File, Folder, Link, Outside };
+    virtual EntryKind entryKind(const std::string& path) const;
+    // Removes the entry if it is still of `kind` and inside its drive as
+    // entryKind tells: a file or a link itself (never what a link points to),
+    // or an empty folder.
+    virtual bool removeEntry(const std::string& path, EntryKind kind) const;
+
     // The folder of the running program, with a trailing separator.
     virtual std::string programFolder() const = 0;
     // The host path for a program path (identity on Windows).

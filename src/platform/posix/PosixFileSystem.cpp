@@ -6,8 +6,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <random>
 
 #include "platform/FileSystem.h"
@@ -244,6 +246,27 @@ public:
         return !host.empty() && writableByMode(host);
     }
 
+    EntryKind entryKind(const std::string& path) const override {
+        std::string leaf;
+        bool missing = false;
+        FdGuard folder(openFolderInsideDrive(path, leaf, missing));
+        if (folder.get() < 0) return missing ? EntryKind::Missing : EntryKind::Outside;
+        return kindAt(folder.get(), leaf);
+    }
+
+    bool removeEntry(const std::string& path, EntryKind kind) const override {
+        if (kind != EntryKind::File && kind != EntryKind::Folder && kind != EntryKind::Link)
+            return false;
+        std::string leaf;
+        bool missing = false;
+        FdGuard folder(openFolderInsideDrive(path, leaf, missing));
+        if (folder.get() < 0 || kindAt(folder.get(), leaf) != kind) return false;
+        struct stat st {};
+        if (::fstat(folder.get(), &st) != 0 || (st.st_mode & 0222) == 0) return false;
+        return ::unlinkat(folder.get(), leaf.c_str(), kind == EntryKind::Folder ? AT_REMOVEDIR : 0) ==
+               0;
+    }
+
     std::vector<char> fixedDrives() const override {
         std::vector<char> letters;
         for (const auto& [letter, root] : drives_) {
@@ -300,6 +323,69 @@ public:
     }
 
 private:
+    static EntryKind kindAt(int folderFd, const std::string& leaf) {
+        struct stat st {};
+        if (::fstatat(folderFd, leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+            return errno == ENOENT ? EntryKind::Missing : EntryKind::Outside;
+        if (S_ISLNK(st.st_mode)) return EntryKind::Link;
+        if (S_ISDIR(st.st_mode)) return EntryKind::Folder;
+        return EntryKind::File;
+    }
+
+    // The folder holding the last component of the drive path `path`, opened
+    // and then checked where it really is, so that a link swapped in
+    // afterwards changes nothing: -1 unless it lies inside the real root of
+    // the path's drive. `missing`: it does not exist at all.
+    int openFolderInsideDrive(const std::string& path, std::string& leaf, bool& missing) const {
+        missing = false;
+        if (!isDrivePath(path)) return -1;
+        const auto drive = drives_.find(static_cast<char>(std::toupper(static_cast<unsigned char>(path[0]))));
+        if (drive == drives_.end()) return -1;
+        std::string host = toHostPath(path);
+        while (host.size() > 1 && host.back() == '/') host.pop_back();
+        const size_t slash = host.rfind('/');
+        if (slash == std::string::npos) return -1;
+        leaf = host.substr(slash + 1);
+        if (leaf.empty() || leaf == "." || leaf == "..") return -1;
+        const std::string folderPath = slash == 0 ? "/" : host.substr(0, slash);
+        std::unique_ptr<char, decltype(&std::free)> root(::realpath(drive->second.c_str(), nullptr),
+                                                         &std::free);
+        if (!root) return -1;
+        int flags = O_DIRECTORY | O_CLOEXEC;
+#ifdef O_PATH
+        flags |= O_PATH;
+#else
+        flags |= O_RDONLY;
+#endif
+        FdGuard fd(::open(folderPath.c_str(), flags));
+        if (fd.get() < 0) {
+            missing = errno == ENOENT || errno == ENOTDIR;
+            return -1;
+        }
+        std::string where;
+        char buf[PATH_MAX];
+        const std::string self = "/proc/self/fd/" + std::to_string(fd.get());
+        const ssize_t n = ::readlink(self.c_str(), buf, sizeof(buf));
+        if (n > 0 && static_cast<size_t>(n) < sizeof(buf) && buf[0] == '/') {
+            where.assign(buf, static_cast<size_t>(n));
+        } else {
+            // Without /proc: the resolved name must still be the folder we hold.
+            std::unique_ptr<char, decltype(&std::free)> real(::realpath(folderPath.c_str(), nullptr),
+                                                             &std::free);
+            struct stat held {}, named {};
+            if (!real || ::fstat(fd.get(), &held) != 0 || ::stat(real.get(), &named) != 0 ||
+                held.st_dev != named.st_dev || held.st_ino != named.st_ino)
+                return -1;
+            where = real.get();
+        }
+        const std::string rootPath = root.get();
+        const bool inside = rootPath == "/" || where == rootPath ||
+                            (where.size() > rootPath.size() &&
+                             where.compare(0, rootPath.size(), rootPath) == 0 &&
+                             where[rootPath.size()] == '/');
+        return inside ? fd.release() : -1;
+    }
+
     static bool isDrivePath(const std::string& path) {
         return path.size() >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0]));
     }
