@@ -342,9 +342,14 @@ void TAnalyzeForm::btnUninstallClick() {
     RemovalOptions options;
     options.confirmEachFile = !noQuestions_->isChecked();
     const RemovalResult result = replay.run(fs->programFolder(), *selected, options);
-    // Only a log that is really gone leaves the list.
-    if (result.logDeleted)
+    // Only a log that is really gone leaves the list. No other log is then
+    // selected: Qt would select the next one, and a second press would
+    // remove a program the user never chose.
+    if (result.logDeleted) {
         delete items.first();
+        logs_->setCurrentRow(-1);
+        logs_->clearSelection();
+    }
 }
 
 }  // namespace vornak::analysis

@@ -177,10 +177,15 @@ void TAnalyzeForm::buildRemovalPage(QWidget* page) {
     tip.setColor(QPalette::Text, QToolTip::palette().color(QPalette::ToolTipText));
     memLog_->setPalette(tip);
 
-    auto* cancel = button(page, "btnCancel_03", bottomLeft(90));
-    auto* uninstall = button(page, "btnUninstall", bottomRight(90));
+    // The check box between the two buttons needs all the room there is.
+    constexpr int kNarrow = 80;
+    constexpr int kEdge = 8;
+    auto* cancel = button(page, "btnCancel_03", {kEdge, kButtonTop, kNarrow, kButtonHeight});
+    auto* uninstall = button(page, "btnUninstall", {kClientWidth - kEdge - kNarrow, kButtonTop,
+                                                    kNarrow, kButtonHeight});
     noQuestions_ = named(new QCheckBox(builtIn("CheckBox4"), page), "CheckBox4",
-                         {kMargin + 96, kButtonTop + 2, kClientWidth - 2 * (kMargin + 96), 20});
+                         {kEdge + kNarrow + 6, kButtonTop + 2,
+                          kClientWidth - 2 * (kEdge + kNarrow + 6), 20});
     connect(cancel, &QPushButton::clicked, this,
             [this] { run(&TAnalyzeForm::btnCancel_01Click); });
     connect(uninstall, &QPushButton::clicked, this,

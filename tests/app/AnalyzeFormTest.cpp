@@ -280,6 +280,7 @@ class AnalyzeFormTest : public QObject {
         QCOMPARE(dialogs.texts(Kind::YesNo), std::vector<std::string>{english.at(87)});
         QVERIFY(w<QPlainTextEdit>("memLog")->toPlainText().endsWith(line(94)));
         QCOMPARE(logNames(), QStringList({"Taken"}));
+        QVERIFY(w<QListWidget>("ListBox1")->selectedItems().isEmpty());
         QVERIFY(!std::filesystem::exists(logsHost() + "/Acme.anlog"));
         QCOMPARE(filesOnC(), filesBefore);
         QCOMPARE(registryLines(), registryBefore);
