@@ -352,6 +352,29 @@ class AnalyzeFormTest : public QObject {
         QCOMPARE(logNames(), QStringList());
     }
 
+    void aSnapshotThatCannotBeWrittenIsTakenAgain() {
+        // A folder where a snapshot file belongs: the file worker cannot write it.
+        std::filesystem::create_directories(logsHost() + "/files_1.txt");
+        open();
+        click("btnNext_01");
+        click("btnGo1");
+        QTRY_VERIFY_WITH_TIMEOUT(w<QPushButton>("btnGo1")->isEnabled(), 60000);
+        QVERIFY(!w<QPushButton>("btnGo2")->isEnabled());
+        QCOMPARE(dialogs.count(Kind::Error), size_t(1));
+        QVERIFY(dialogs.calls.back().text.find("files_1.txt") != std::string::npos);
+
+        std::filesystem::remove(logsHost() + "/files_1.txt");
+        std::filesystem::create_directories(logsHost() + "/files_2.txt");
+        click("btnGo1");
+        QTRY_VERIFY_WITH_TIMEOUT(w<QPushButton>("btnGo2")->isEnabled(), 60000);
+        click("btnGo2");
+        QTRY_COMPARE_WITH_TIMEOUT(dialogs.count(Kind::Error), size_t(2), 60000);
+        // Nothing is compared: no name is asked, the after snapshot can be taken again.
+        QTRY_VERIFY(w<QPushButton>("btnGo2")->isEnabled());
+        QCOMPARE(dialogs.count(Kind::Input), size_t(0));
+        QVERIFY(!w<QTimer>("Timer2")->isActive());
+    }
+
     void countsOfAWizardThatIsGoneAreDropped() {
         auto lone = std::make_unique<TAnalyzeForm>(dialogs);
         lone->show();
