@@ -94,7 +94,7 @@ class TAnalyzeForm : public QDialog {
     QRadioButton* rbAnalyze_ = nullptr;
     QRadioButton* rbUninstall_ = nullptr;
     QTreeWidget* drives_ = nullptr;
-    QLabel* filesFound_ = nullptr;    // Label8
+    QLabel* filesFound_ = nullptr;     // Label8
     QLabel* registryFound_ = nullptr;  // Label9
     QLabel* seconds_ = nullptr;        // Label11
     QLabel* comparing_ = nullptr;      // Label12

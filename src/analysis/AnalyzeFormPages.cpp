@@ -79,8 +79,8 @@ TAnalyzeForm::TAnalyzeForm(platform::Dialogs& dialogs, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       dialogs_(dialogs) {
-    setObjectName(QString::fromUtf8(window::kWizard.data(),
-                                    static_cast<qsizetype>(window::kWizard.size())));
+    setObjectName(
+        QString::fromUtf8(window::kWizard.data(), static_cast<qsizetype>(window::kWizard.size())));
     setWindowTitle(builtIn(""));
     QFont font(QStringLiteral("Verdana"));
     font.setPixelSize(13);
@@ -121,8 +121,7 @@ void TAnalyzeForm::buildWelcomePage(QWidget* page) {
     auto* next = button(page, "btnNext_01", bottomRight());
     auto* cancel = button(page, "btnCancel_01", bottomLeft());
     connect(next, &QPushButton::clicked, this, [this] { run(&TAnalyzeForm::btnNext_01Click); });
-    connect(cancel, &QPushButton::clicked, this,
-            [this] { run(&TAnalyzeForm::btnCancel_01Click); });
+    connect(cancel, &QPushButton::clicked, this, [this] { run(&TAnalyzeForm::btnCancel_01Click); });
 }
 
 void TAnalyzeForm::buildAnalysisPage(QWidget* page) {
@@ -149,8 +148,8 @@ void TAnalyzeForm::buildAnalysisPage(QWidget* page) {
     comparing_->setVisible(false);
 
     cancel2_ = button(page, "btnCancel_02", bottomLeft());
-    go1_ = button(page, "btnGo1", {kClientWidth - kMargin - 2 * 160 - 8, kButtonTop, 160,
-                                   kButtonHeight});
+    go1_ = button(page, "btnGo1",
+                  {kClientWidth - kMargin - 2 * 160 - 8, kButtonTop, 160, kButtonHeight});
     go2_ = button(page, "btnGo2", bottomRight(160));
     go2_->setEnabled(false);
     connect(cancel2_, &QPushButton::clicked, this,
@@ -181,13 +180,12 @@ void TAnalyzeForm::buildRemovalPage(QWidget* page) {
     constexpr int kNarrow = 80;
     constexpr int kEdge = 8;
     auto* cancel = button(page, "btnCancel_03", {kEdge, kButtonTop, kNarrow, kButtonHeight});
-    auto* uninstall = button(page, "btnUninstall", {kClientWidth - kEdge - kNarrow, kButtonTop,
-                                                    kNarrow, kButtonHeight});
-    noQuestions_ = named(new QCheckBox(builtIn("CheckBox4"), page), "CheckBox4",
-                         {kEdge + kNarrow + 6, kButtonTop + 2,
-                          kClientWidth - 2 * (kEdge + kNarrow + 6), 20});
-    connect(cancel, &QPushButton::clicked, this,
-            [this] { run(&TAnalyzeForm::btnCancel_01Click); });
+    auto* uninstall = button(page, "btnUninstall",
+                             {kClientWidth - kEdge - kNarrow, kButtonTop, kNarrow, kButtonHeight});
+    noQuestions_ =
+        named(new QCheckBox(builtIn("CheckBox4"), page), "CheckBox4",
+              {kEdge + kNarrow + 6, kButtonTop + 2, kClientWidth - 2 * (kEdge + kNarrow + 6), 20});
+    connect(cancel, &QPushButton::clicked, this, [this] { run(&TAnalyzeForm::btnCancel_01Click); });
     connect(uninstall, &QPushButton::clicked, this,
             [this] { run(&TAnalyzeForm::btnUninstallClick); });
 }

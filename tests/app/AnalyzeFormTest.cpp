@@ -160,8 +160,8 @@ class AnalyzeFormTest : public QObject {
         QVERIFY(wizard->isWindow());
         QCOMPARE(wizard->size(), QSize(504, 368));
         QVERIFY(wizard->windowFlags() & Qt::WindowCloseButtonHint);
-        QVERIFY(!(wizard->windowFlags() & (Qt::WindowMinimizeButtonHint |
-                                           Qt::WindowMaximizeButtonHint)));
+        QVERIFY(!(wizard->windowFlags() &
+                  (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
         QCOMPARE(wizard->font().family(), QStringLiteral("Verdana"));
         QCOMPARE(w<QStackedWidget>("PageControl1")->count(), 3);
         // The language reaches every page; the column heading too.
