@@ -1,7 +1,8 @@
 // TAnalyzeForm: the analysis wizard. It takes the snapshots before and after
 // an installation, names and starts the comparison, and on its removal page
 // replays a stored analysis log. It drives the workers only through the
-// shared values and its two timers; it never waits on a running thread.
+// shared values and its two timers; while it is open it never waits on a
+// running thread.
 #pragma once
 
 #include <QDialog>
