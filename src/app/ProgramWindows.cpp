@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "about/OmForm.h"
+#include "analysis/AnalyzeForm.h"
 #include "app/ApplicationInfo.h"
 #include "app/MainWindow.h"
 #include "app/QtText.h"
@@ -41,7 +42,9 @@ void createProgramWindows(TForm1& form) {
     auto* about = new about::TOmForm(&form);
     form.installCommand(QStringLiteral("Om"), [about] { about->exec(); });  // OmClick
     new THiddenFilterEditor(form.inventory(), form.dialogs(), &form);
-    // TViewEditInfoForm and TAnalyzeForm follow here once they are built.
+    // TViewEditInfoForm follows here once it is built.
+    auto* wizard = new analysis::TAnalyzeForm(form.dialogs(), &form);
+    form.installCommand(QStringLiteral("btnAnalyze"), [wizard] { wizard->exec(); });
     form.applyListFont();
     installServiceCommands(form);
 }
