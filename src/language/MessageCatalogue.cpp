@@ -64,6 +64,10 @@ const char* messageName(Msg role) {
             return "msgConfirmCaption";
         case Msg::fmtEntryNotDeleted:
             return "fmtEntryNotDeleted";
+        case Msg::fmtValueNotWritten:
+            return "fmtValueNotWritten";
+        case Msg::fmtValueNotRemoved:
+            return "fmtValueNotRemoved";
     }
     return "?";
 }
@@ -72,6 +76,8 @@ namespace {
 
 constexpr std::array kAddedLines = {
     AddedLine{Msg::fmtEntryNotDeleted, "The registration of %s could not be deleted: %s", "ss"},
+    AddedLine{Msg::fmtValueNotWritten, "The value %s could not be written: %s", "ss"},
+    AddedLine{Msg::fmtValueNotRemoved, "The value %s could not be removed: %s", "ss"},
 };
 
 }  // namespace
