@@ -20,7 +20,8 @@ void EditInfoModel::load() {
     const NameList names = GetRegValueNames(rootCode_, keyPath_);
     rows_.clear();
     for (const std::string& name : names) {
-        if (valueType(rootCode_, keyPath_, name) != platform::kRegSz) continue;
+        if (valueType(rootCode_, keyPath_, name) != platform::kRegSz)
+            continue;
         std::string value = ReadRegString(rootCode_, keyPath_, name);
         rows_.push_back({name, std::move(value)});
     }
@@ -42,7 +43,8 @@ void EditInfoModel::sort() {
 }
 
 void EditInfoModel::change(int index, std::string value) {
-    if (index < 0 || static_cast<size_t>(index) >= rows_.size()) return;
+    if (index < 0 || static_cast<size_t>(index) >= rows_.size())
+        return;
     InfoRow changed{rows_[static_cast<size_t>(index)].name, std::move(value)};
     rows_.erase(rows_.begin() + index);
     rows_.push_back(std::move(changed));
@@ -57,7 +59,8 @@ void EditInfoModel::add(std::string name, std::string value) {
 }
 
 void EditInfoModel::remove(int index) {
-    if (index < 0 || static_cast<size_t>(index) >= rows_.size()) return;
+    if (index < 0 || static_cast<size_t>(index) >= rows_.size())
+        return;
     const std::string name = rows_[static_cast<size_t>(index)].name;
     DeleteRegValue(rootCode_, keyPath_, name);
     if (valueExists(rootCode_, keyPath_, name)) {
@@ -69,9 +72,11 @@ void EditInfoModel::remove(int index) {
 
 std::vector<std::string> EditInfoModel::save() const {
     std::vector<std::string> failed;
-    if (!modified_) return failed;
+    if (!modified_)
+        return failed;
     for (const InfoRow& row : rows_)
-        if (!WriteRegString(rootCode_, keyPath_, row.name, row.value)) failed.push_back(row.name);
+        if (!WriteRegString(rootCode_, keyPath_, row.name, row.value))
+            failed.push_back(row.name);
     return failed;
 }
 

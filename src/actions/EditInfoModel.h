@@ -16,7 +16,7 @@ struct InfoRow {
 };
 
 class EditInfoModel {
-public:
+  public:
     void setTarget(std::string rootCode, std::string keyPath);
     const std::string& rootCode() const { return rootCode_; }
     const std::string& keyPath() const { return keyPath_; }
@@ -41,7 +41,7 @@ public:
     // string value. Returns the names of the values that could not be written.
     std::vector<std::string> save() const;
 
-private:
+  private:
     void sort();
 
     std::string rootCode_;

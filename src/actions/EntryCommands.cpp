@@ -15,7 +15,7 @@ namespace vornak::actions {
 // alive; the commands object detaches it when it goes, under the lock, so no
 // worker ever posts to a freed object.
 class EntryCommands::Channel final : public RunnerHost {
-public:
+  public:
     explicit Channel(EntryCommands* target) : target_(target) {}
 
     void detach() {
@@ -35,11 +35,12 @@ public:
         post([](EntryCommands& commands) { commands.refreshAndRefilter(); });
     }
 
-private:
+  private:
     template <class Fn>
     void post(Fn fn) {
         std::lock_guard lock(mutex_);
-        if (!target_) return;
+        if (!target_)
+            return;
         EntryCommands* target = target_;
         // Queued on the target: Qt drops the call if the target is destroyed first.
         QMetaObject::invokeMethod(
@@ -50,8 +51,8 @@ private:
     EntryCommands* target_;
 };
 
-EntryCommands::EntryCommands(Inventory& inventory, platform::Dialogs& dialogs,
-                             MainWindow window, QObject* parent)
+EntryCommands::EntryCommands(Inventory& inventory, platform::Dialogs& dialogs, MainWindow window,
+                             QObject* parent)
     : QObject(parent),
       inventory_(inventory),
       dialogs_(dialogs),
@@ -60,19 +61,24 @@ EntryCommands::EntryCommands(Inventory& inventory, platform::Dialogs& dialogs,
     setObjectName(QStringLiteral("EntryCommands"));
 }
 
-EntryCommands::~EntryCommands() { channel_->detach(); }
+EntryCommands::~EntryCommands() {
+    channel_->detach();
+}
 
 void EntryCommands::UninstallClick() {
     actions::UninstallClick(inventory_, window_.selectedRow(), platform::defaultProcessLauncher(),
                             channel_);
 }
 
-void EntryCommands::SletClick() { actions::SletClick(inventory_, window_.selectedRow(), dialogs_); }
+void EntryCommands::SletClick() {
+    actions::SletClick(inventory_, window_.selectedRow(), dialogs_);
+}
 
 void EntryCommands::ShowEditInfoClick() {
     const int row = window_.selectedRow();
     const auto& rows = inventory_.visible();
-    if (row < 0 || static_cast<size_t>(row) >= rows.size() || !editor_) throw SilentAbort();
+    if (row < 0 || static_cast<size_t>(row) >= rows.size() || !editor_)
+        throw SilentAbort();
     const UninstallEntry& entry = rows[static_cast<size_t>(row)];
     editor_->showFor(entry.rootCode, entry.keyPath);
 }

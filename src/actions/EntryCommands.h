@@ -23,7 +23,7 @@ namespace actions {
 class TViewEditInfoForm;
 
 class EntryCommands : public QObject {
-public:
+  public:
     // What the commands need of the main window.
     struct MainWindow {
         std::function<int()> selectedRow;                  // -1 when none
@@ -48,7 +48,7 @@ public:
     // Runs RefreshAndRefilter now, or after the one in progress: two never interleave.
     void refreshAndRefilter();
 
-private:
+  private:
     class Channel;
 
     Inventory& inventory_;

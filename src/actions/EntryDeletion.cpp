@@ -12,7 +12,8 @@ namespace vornak::actions {
 
 void SletClick(Inventory& inventory, int selectedRow, platform::Dialogs& dialogs) {
     const auto& rows = inventory.visible();
-    if (selectedRow < 0 || static_cast<size_t>(selectedRow) >= rows.size()) throw SilentAbort();
+    if (selectedRow < 0 || static_cast<size_t>(selectedRow) >= rows.size())
+        throw SilentAbort();
     // A copy: while the question is open a finished uninstaller may rebuild the
     // list, and the row at that index may then be another registration.
     const UninstallEntry entry = rows[static_cast<size_t>(selectedRow)];
@@ -24,9 +25,9 @@ void SletClick(Inventory& inventory, int selectedRow, platform::Dialogs& dialogs
 
     DeleteRegKey(entry.rootCode, entry.keyPath);
     if (keyExists(entry.rootCode, entry.keyPath)) {
-        throw std::runtime_error(formatMessage(
-            Msg::fmtEntryNotDeleted,
-            {entry.caption, changeRefusal(entry.rootCode, entry.keyPath)}));
+        throw std::runtime_error(
+            formatMessage(Msg::fmtEntryNotDeleted,
+                          {entry.caption, changeRefusal(entry.rootCode, entry.keyPath)}));
     }
     inventory.removeEntry(entry.rootCode, entry.keyPath);
 }

@@ -13,8 +13,10 @@ using platform::RegStatus;
 
 std::string storePath(const std::string& keyPath) {
     size_t begin = 0, end = keyPath.size();
-    while (begin < end && keyPath[begin] == '\\') ++begin;
-    while (end > begin && keyPath[end - 1] == '\\') --end;
+    while (begin < end && keyPath[begin] == '\\')
+        ++begin;
+    while (end > begin && keyPath[end - 1] == '\\')
+        --end;
     return keyPath.substr(begin, end - begin);
 }
 
@@ -41,7 +43,8 @@ RegStatus openForReading(const std::string& rootCode, const std::string& keyPath
                          std::unique_ptr<platform::RegistryAccessor>& accessor,
                          std::unique_ptr<platform::RegKey>& key) {
     const auto root = rootFromCode(rootCode);
-    if (!root) return RegStatus::InvalidName;
+    if (!root)
+        return RegStatus::InvalidName;
     accessor = platform::defaultRegistryStore()->accessor();
     return accessor->openKey(*root, storePath(keyPath), RegAccess::Read, key);
 }
@@ -58,9 +61,11 @@ long valueType(const std::string& rootCode, const std::string& keyPath,
                const std::string& valueName) {
     std::unique_ptr<platform::RegistryAccessor> accessor;
     std::unique_ptr<platform::RegKey> key;
-    if (openForReading(rootCode, keyPath, accessor, key) != RegStatus::Ok) return -1;
+    if (openForReading(rootCode, keyPath, accessor, key) != RegStatus::Ok)
+        return -1;
     platform::RegValue value;
-    if (accessor->queryValue(*key, valueName, value) != RegStatus::Ok) return -1;
+    if (accessor->queryValue(*key, valueName, value) != RegStatus::Ok)
+        return -1;
     return static_cast<long>(value.type);
 }
 
@@ -71,7 +76,8 @@ bool valueExists(const std::string& rootCode, const std::string& keyPath,
 
 std::string changeRefusal(const std::string& rootCode, const std::string& keyPath) {
     const auto root = rootFromCode(rootCode);
-    if (!root) return describe(RegStatus::InvalidName);
+    if (!root)
+        return describe(RegStatus::InvalidName);
     auto accessor = platform::defaultRegistryStore()->accessor();
     std::unique_ptr<platform::RegKey> key;
     const RegStatus status = accessor->openKey(*root, storePath(keyPath), RegAccess::Full, key);

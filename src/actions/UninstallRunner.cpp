@@ -45,14 +45,21 @@ void RunUninstaller::Execute() {
 }
 
 void RunUninstaller::start(std::unique_ptr<RunUninstaller> run) {
-    std::thread([run = std::move(run)] { run->Execute(); }).detach();
+    std::thread([run = std::move(run)] {
+        // Nothing may leave a detached thread: it would end the whole program.
+        try {
+            run->Execute();
+        } catch (...) {
+        }
+    }).detach();
 }
 
 void UninstallClick(const Inventory& inventory, int selectedRow,
                     std::shared_ptr<platform::ProcessLauncher> launcher,
                     std::shared_ptr<RunnerHost> host) {
     const auto& rows = inventory.visible();
-    if (selectedRow < 0 || static_cast<size_t>(selectedRow) >= rows.size()) throw SilentAbort();
+    if (selectedRow < 0 || static_cast<size_t>(selectedRow) >= rows.size())
+        throw SilentAbort();
     const UninstallEntry& row = rows[static_cast<size_t>(selectedRow)];
     RunUninstaller::start(std::make_unique<RunUninstaller>(row.uninstallCommand, row.caption,
                                                            std::move(launcher), std::move(host)));

@@ -22,7 +22,7 @@ namespace actions {
 // What a run reports. Called on the run's worker thread; an implementation
 // hands the calls over to the user interface thread in the order they came.
 class RunnerHost {
-public:
+  public:
     virtual ~RunnerHost() = default;
     // The info panel is to show `role` (fmtUninstallStarted, fmtUninstallFinished
     // or fmtUninstallNotStarted) for the program `displayName`.
@@ -36,7 +36,7 @@ public:
 std::string runStatusText(Msg role, const std::string& displayName);
 
 class RunUninstaller {
-public:
+  public:
     RunUninstaller(std::string uninstallCommand, std::string displayName,
                    std::shared_ptr<platform::ProcessLauncher> launcher,
                    std::shared_ptr<RunnerHost> host);
@@ -47,7 +47,7 @@ public:
     // Starts the run on a thread of its own that owns it and is never waited for.
     static void start(std::unique_ptr<RunUninstaller> run);
 
-private:
+  private:
     std::string command_;
     std::string displayName_;
     std::shared_ptr<platform::ProcessLauncher> launcher_;

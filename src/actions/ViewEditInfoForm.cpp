@@ -24,7 +24,9 @@ constexpr int kClientWidth = 479;
 constexpr int kClientHeight = 262;
 constexpr int kColumnWidth = 215;
 
-QString qt(const std::string& text) { return QString::fromStdString(text); }
+QString qt(const std::string& text) {
+    return QString::fromStdString(text);
+}
 
 QPushButton* makeButton(QWidget* parent, const char* name, const char* caption) {
     auto* button = new QPushButton(QString::fromUtf8(caption), parent);
@@ -55,7 +57,8 @@ QWidget* makePage(QStackedWidget* pages, const char* name) {
 QHBoxLayout* buttonRow(QBoxLayout* column, std::initializer_list<QPushButton*> buttons) {
     auto* row = new QHBoxLayout;
     row->addStretch(1);
-    for (QPushButton* b : buttons) row->addWidget(b);
+    for (QPushButton* b : buttons)
+        row->addWidget(b);
     column->addLayout(row);
     return row;
 }
@@ -107,12 +110,12 @@ TViewEditInfoForm::TViewEditInfoForm(platform::Dialogs& dialogs,
     auto addItem = [this](const char* name, const char* caption, void (TViewEditInfoForm::*fn)()) {
         auto* action = new QAction(QString::fromUtf8(caption), this);
         action->setObjectName(QString::fromLatin1(name));
-        connect(action, &QAction::triggered, this, [this, fn] { run([this, fn] { (this->*fn)(); }); });
+        connect(action, &QAction::triggered, this,
+                [this, fn] { run([this, fn] { (this->*fn)(); }); });
         popup_->addAction(action);
         return action;
     };
-    popup_->setDefaultAction(
-        addItem("Change1", "&Change", &TViewEditInfoForm::lsvStuffDblClick));
+    popup_->setDefaultAction(addItem("Change1", "&Change", &TViewEditInfoForm::lsvStuffDblClick));
     addItem("AddNewItem1", "Add New Item", &TViewEditInfoForm::AddNewItem1Click);
     addItem("Remove1", "Remove (can't be reversed)", &TViewEditInfoForm::Remove1Click);
     connect(list_, &QWidget::customContextMenuRequested, this,
@@ -146,7 +149,8 @@ TViewEditInfoForm::TViewEditInfoForm(platform::Dialogs& dialogs,
     buttonRow(addColumn, {ok2, cancel3});
 
     auto bind = [this](QPushButton* button, void (TViewEditInfoForm::*fn)()) {
-        connect(button, &QPushButton::clicked, this, [this, fn] { run([this, fn] { (this->*fn)(); }); });
+        connect(button, &QPushButton::clicked, this,
+                [this, fn] { run([this, fn] { (this->*fn)(); }); });
     };
     bind(save, &TViewEditInfoForm::btnSaveClick);
     bind(cancel, &TViewEditInfoForm::btnCancelClick);
@@ -156,7 +160,9 @@ TViewEditInfoForm::TViewEditInfoForm(platform::Dialogs& dialogs,
     bind(cancel3, &TViewEditInfoForm::btnCancel2Click);
 }
 
-void TViewEditInfoForm::run(const std::function<void()>& handler) { runCommand(dialogs_, handler); }
+void TViewEditInfoForm::run(const std::function<void()>& handler) {
+    runCommand(dialogs_, handler);
+}
 
 void TViewEditInfoForm::showFor(const std::string& rootCode, const std::string& keyPath) {
     model_.setTarget(rootCode, keyPath);
@@ -189,7 +195,8 @@ int TViewEditInfoForm::selectedRow() const {
 
 void TViewEditInfoForm::lsvStuffDblClick() {
     const int row = selectedRow();
-    if (row < 0) return;
+    if (row < 0)
+        return;
     editedRow_ = row;
     changedValue_->setText(qt(model_.rows()[static_cast<size_t>(row)].value));
     pages_->setCurrentIndex(kEditString);
@@ -201,7 +208,9 @@ void TViewEditInfoForm::btnOKClick() {
     pages_->setCurrentIndex(kMain);
 }
 
-void TViewEditInfoForm::btnCancel2Click() { pages_->setCurrentIndex(kMain); }
+void TViewEditInfoForm::btnCancel2Click() {
+    pages_->setCurrentIndex(kMain);
+}
 
 void TViewEditInfoForm::AddNewItem1Click() {
     valueName_->clear();
@@ -217,7 +226,8 @@ void TViewEditInfoForm::btnOK2Click() {
 
 void TViewEditInfoForm::Remove1Click() {
     const int row = selectedRow();
-    if (row < 0) return;
+    if (row < 0)
+        return;
     if (!dialogs_.askYesNo(messages().get(Msg::msgRemoveValueQuestion),
                            messages().get(Msg::msgConfirmCaption)))
         return;
@@ -231,7 +241,8 @@ void TViewEditInfoForm::Remove1Click() {
 
 void TViewEditInfoForm::btnSaveClick() {
     const std::vector<std::string> failed = model_.save();
-    if (refreshAndRefilter_) refreshAndRefilter_();
+    if (refreshAndRefilter_)
+        refreshAndRefilter_();
     if (failed.empty()) {
         accept();
         return;
@@ -246,6 +257,8 @@ void TViewEditInfoForm::btnSaveClick() {
     throw std::runtime_error(formatMessage(Msg::fmtValueNotWritten, {names, reason}));
 }
 
-void TViewEditInfoForm::btnCancelClick() { reject(); }
+void TViewEditInfoForm::btnCancelClick() {
+    reject();
+}
 
 }  // namespace vornak::actions

@@ -21,7 +21,7 @@ class Dialogs;
 namespace actions {
 
 class TViewEditInfoForm : public QDialog {
-public:
+  public:
     // `refreshAndRefilter` rebuilds the main list after a save.
     TViewEditInfoForm(platform::Dialogs& dialogs, std::function<void()> refreshAndRefilter,
                       QWidget* parent = nullptr);
@@ -43,7 +43,7 @@ public:
 
     const EditInfoModel& model() const { return model_; }
 
-private:
+  private:
     enum Page { kMain = 0, kEditString = 1, kAddValue = 2 };
     void showRows();
     int selectedRow() const;

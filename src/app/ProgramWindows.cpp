@@ -24,11 +24,13 @@ void createProgramWindows(TForm1& form) {
     auto* editor = new actions::TViewEditInfoForm(
         form.dialogs(), [entryCommands] { entryCommands->refreshAndRefilter(); }, &form);
     entryCommands->setEditor(editor);
-    form.installCommand(QStringLiteral("Uninstall"), [entryCommands] { entryCommands->UninstallClick(); });
+    form.installCommand(QStringLiteral("Uninstall"),
+                        [entryCommands] { entryCommands->UninstallClick(); });
     form.installCommand(QStringLiteral("btnUninstall"),
                         [entryCommands] { entryCommands->btnUninstallClick(); });
     form.installCommand(QStringLiteral("Slet"), [entryCommands] { entryCommands->SletClick(); });
-    form.installCommand(QStringLiteral("btnDelete"), [entryCommands] { entryCommands->btnDeleteClick(); });
+    form.installCommand(QStringLiteral("btnDelete"),
+                        [entryCommands] { entryCommands->btnDeleteClick(); });
     form.installCommand(QStringLiteral("ShowEditInfo"),
                         [entryCommands] { entryCommands->ShowEditInfoClick(); });
 

@@ -20,10 +20,12 @@ int runUninstall(const Args& args) {
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--root") {
-            if (i + 1 >= args.size()) return fail(std::string(kName) + "--root needs LM or CU");
+            if (i + 1 >= args.size())
+                return fail(std::string(kName) + "--root needs LM or CU");
             std::string root = args[++i];
             for (char& c : root)
-                if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+                if (c >= 'a' && c <= 'z')
+                    c = static_cast<char>(c - 'a' + 'A');
             if (root != "LM" && root != "CU")
                 return fail(std::string(kName) + "--root takes LM or CU, not '" + args[i] + "'");
             roots = {root};
@@ -33,12 +35,14 @@ int runUninstall(const Args& args) {
             return fail(std::string(kName) + "unknown argument '" + a + "'");
         }
     }
-    if (!key) return fail("usage: vornak uninstall KEY [--root LM|CU]");
+    if (!key)
+        return fail("usage: vornak uninstall KEY [--root LM|CU]");
 
     const std::string keyPath = std::string(kUninstallKeyPath) + "\\" + *key;
     for (const std::string& root : roots) {
         // Looked at before it is read: a read would create a key that is not there.
-        if (!actions::keyExists(root, keyPath)) continue;
+        if (!actions::keyExists(root, keyPath))
+            continue;
         std::string command;
         try {
             command = ReadRegString(root, keyPath, "UninstallString");
@@ -49,7 +53,8 @@ int runUninstall(const Args& args) {
             return fail(kName + root + "\\" + *key + " has no uninstall command");
         std::string error;
         auto process = platform::defaultProcessLauncher()->start(command, &error);
-        if (!process) return fail(kName + command + " could not be started: " + error);
+        if (!process)
+            return fail(kName + command + " could not be started: " + error);
         process->wait();
         process->close();
         return 0;
@@ -58,8 +63,7 @@ int runUninstall(const Args& args) {
     return fail(std::string(kName) + "no registration " + *key + " below " + where);
 }
 
-const Command uninstallCommand("uninstall", "uninstall KEY [--root LM|CU]",
-                       runUninstall);
+const Command uninstallCommand("uninstall", "uninstall KEY [--root LM|CU]", runUninstall);
 
 }  // namespace
 }  // namespace vornak::cli

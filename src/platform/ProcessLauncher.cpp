@@ -8,13 +8,16 @@ namespace {
 std::mutex g_launcherMutex;
 std::shared_ptr<ProcessLauncher> g_launcher;
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 }  // namespace
 
 std::shared_ptr<ProcessLauncher> defaultProcessLauncher() {
     std::lock_guard lock(g_launcherMutex);
-    if (!g_launcher) g_launcher = hostProcessLauncher();
+    if (!g_launcher)
+        g_launcher = hostProcessLauncher();
     return g_launcher;
 }
 
@@ -26,8 +29,10 @@ void setDefaultProcessLauncher(std::shared_ptr<ProcessLauncher> launcher) {
 std::vector<ProgramCandidate> programCandidates(std::string_view line) {
     std::vector<ProgramCandidate> out;
     size_t i = 0;
-    while (i < line.size() && isBlank(line[i])) ++i;
-    if (i == line.size()) return out;
+    while (i < line.size() && isBlank(line[i]))
+        ++i;
+    if (i == line.size())
+        return out;
     if (line[i] == '"') {
         const size_t close = line.find('"', i + 1);
         if (close == std::string_view::npos) {
@@ -43,9 +48,10 @@ std::vector<ProgramCandidate> programCandidates(std::string_view line) {
     while (i <= line.size()) {
         if (i == line.size() || isBlank(line[i])) {
             if (i > begin && !isBlank(line[i - 1]))
-                out.push_back({std::string(line.substr(begin, i - begin)),
-                               std::string(line.substr(i))});
-            if (i == line.size()) break;
+                out.push_back(
+                    {std::string(line.substr(begin, i - begin)), std::string(line.substr(i))});
+            if (i == line.size())
+                break;
         }
         ++i;
     }
@@ -56,8 +62,10 @@ std::vector<std::string> splitArguments(std::string_view text) {
     std::vector<std::string> args;
     size_t i = 0;
     for (;;) {
-        while (i < text.size() && isBlank(text[i])) ++i;
-        if (i >= text.size()) break;
+        while (i < text.size() && isBlank(text[i]))
+            ++i;
+        if (i >= text.size())
+            break;
         std::string arg;
         bool quoted = false;
         while (i < text.size() && (quoted || !isBlank(text[i]))) {
@@ -100,8 +108,8 @@ std::vector<std::string> splitArguments(std::string_view text) {
 std::string withDefaultExtension(const std::string& program) {
     const size_t lastSep = program.find_last_of("\\/:");
     const size_t dot = program.rfind('.');
-    const bool hasExtension = dot != std::string::npos &&
-                              (lastSep == std::string::npos || dot > lastSep);
+    const bool hasExtension =
+        dot != std::string::npos && (lastSep == std::string::npos || dot > lastSep);
     return hasExtension ? program : program + ".exe";
 }
 

@@ -15,7 +15,7 @@ namespace vornak::platform {
 // A started process. Closing it (or destroying the object) lets go of it; the
 // process itself goes on running.
 class StartedProcess {
-public:
+  public:
     virtual ~StartedProcess() = default;
     // Blocks until the process has ended, without a time limit. Its exit code is
     // of no interest: any ending counts.
@@ -26,7 +26,7 @@ public:
 };
 
 class ProcessLauncher {
-public:
+  public:
     virtual ~ProcessLauncher() = default;
     // Starts `commandLine` in a new process group at idle priority, with our
     // environment and current folder, its output kept apart from ours. Returns

@@ -16,7 +16,7 @@ const std::string kKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstal
 const std::string kKeyPath = "\\" + kKey;
 
 class EditInfoModelTest : public test::RegistryFixture {
-protected:
+  protected:
     EditInfoModel open(const char* root) {
         EditInfoModel model;
         model.setTarget(root, kKeyPath);
@@ -25,8 +25,10 @@ protected:
     }
     std::string text(RegRoot root, const std::string& name) {
         auto v = value(root, kKey, name);
-        if (!v) return "<none>";
-        return v->data.substr(0, v->data.find('\0')) + (v->type == platform::kRegSz ? "" : "<type>");
+        if (!v)
+            return "<none>";
+        return v->data.substr(0, v->data.find('\0')) +
+               (v->type == platform::kRegSz ? "" : "<type>");
     }
 };
 
@@ -36,11 +38,13 @@ TEST_F(EditInfoModelTest, LoadsTheStringValuesOfTheRightRootSortedByName) {
     setString(RegRoot::LocalMachine, kKey, "zeta", "machine");
     setString(RegRoot::LocalMachine, kKey, "Alpha", "a");
     setString(RegRoot::LocalMachine, kKey, "beta", "b");
-    setValue(RegRoot::LocalMachine, kKey, "Expand", platform::kRegExpandSz, std::string("%X%\0", 4));
+    setValue(RegRoot::LocalMachine, kKey, "Expand", platform::kRegExpandSz,
+             std::string("%X%\0", 4));
     setValue(RegRoot::LocalMachine, kKey, "Number", platform::kRegDword, std::string(4, '\1'));
     setString(RegRoot::CurrentUser, kKey, "user", "only here");
 
-    EXPECT_EQ(open("LM").rows(), (std::vector<InfoRow>{{"Alpha", "a"}, {"beta", "b"}, {"zeta", "machine"}}));
+    EXPECT_EQ(open("LM").rows(),
+              (std::vector<InfoRow>{{"Alpha", "a"}, {"beta", "b"}, {"zeta", "machine"}}));
     EXPECT_EQ(open("CU").rows(), (std::vector<InfoRow>{{"user", "only here"}}));
 }
 

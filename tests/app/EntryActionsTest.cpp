@@ -109,8 +109,8 @@ class EntryActionsTest : public QObject {
 
     void uninstallerThatRemovesItsRegistration() {
         // Unquoted, with blanks in the path: the system finds the program.
-        const std::string self =
-            uninstaller("Self Remover", "sleep 0.2\n" + deleteOwnKey("HKCU", "Self") + " >/dev/null");
+        const std::string self = uninstaller(
+            "Self Remover", "sleep 0.2\n" + deleteOwnKey("HKCU", "Self") + " >/dev/null");
         fx->addRegistration(RegRoot::CurrentUser, "Self", "Self Remover", self + " /S");
         fx->addRegistration(RegRoot::LocalMachine, "Other", "Other Remover", self);
         fx->addRegistration(RegRoot::LocalMachine, "Else", "Something Else", self);
@@ -158,8 +158,8 @@ class EntryActionsTest : public QObject {
     }
 
     void twoRunsAtOnceWhileTheWindowStaysUsable() {
-        const std::string wait = "echo $$ > \"$0.pid\"\nwhile [ ! -e '" + file("release") +
-                                 "' ]; do sleep 0.05; done";
+        const std::string wait =
+            "echo $$ > \"$0.pid\"\nwhile [ ! -e '" + file("release") + "' ]; do sleep 0.05; done";
         fx->addRegistration(RegRoot::LocalMachine, "A", "Alpha", uninstaller("Alpha", wait));
         fx->addRegistration(RegRoot::CurrentUser, "B", "Beta", uninstaller("Beta", wait));
         start();
@@ -190,7 +190,8 @@ class EntryActionsTest : public QObject {
     void programThatHandsOverToAChildEndsTheRunAtOnce() {
         const std::string handOver =
             "( sleep 1; " + deleteOwnKey("HKLM", "Kid") + " >/dev/null ) &\nexit 0";
-        fx->addRegistration(RegRoot::LocalMachine, "Kid", "Kid Setup", uninstaller("Kid", handOver));
+        fx->addRegistration(RegRoot::LocalMachine, "Kid", "Kid Setup",
+                            uninstaller("Kid", handOver));
         start();
         select("Kid Setup");
         press(Qt::Key_Return);
@@ -282,9 +283,10 @@ class EntryActionsTest : public QObject {
     void deletingAKeyThatIsAlreadyGone() {
         fx->addRegistration(RegRoot::LocalMachine, "G", "Gone Already", "msiexec /x{g}");
         start();
-        QVERIFY(QProcess::execute(QString::fromStdString(vornakTool()),
-                                  {"reg", "delete", QString::fromStdString("HKLM\\" + kUninstallPath + "G"),
-                                   "/f"}) == 0);
+        QVERIFY(QProcess::execute(
+                    QString::fromStdString(vornakTool()),
+                    {"reg", "delete", QString::fromStdString("HKLM\\" + kUninstallPath + "G"),
+                     "/f"}) == 0);
         dialogs.yesNoAnswers = {true};
         select("Gone Already");
         press(Qt::Key_Delete);
@@ -302,9 +304,9 @@ class EntryActionsTest : public QObject {
         press(Qt::Key_Delete);
         QCOMPARE(dialogs.texts(Kind::Message), std::vector<std::string>({"LM"}));
         QCOMPARE(dialogs.texts(Kind::Error),
-                 std::vector<std::string>({formatMessage(
-                     Msg::fmtEntryNotDeleted, {std::string("Protected Thing"),
-                                               std::string("Access is denied.")})}));
+                 std::vector<std::string>(
+                     {formatMessage(Msg::fmtEntryNotDeleted, {std::string("Protected Thing"),
+                                                              std::string("Access is denied.")})}));
         QCOMPARE(rows(), QStringList({"Protected Thing"}));
         QVERIFY(keyExists(RegRoot::LocalMachine, "P"));
     }

@@ -129,7 +129,8 @@ class ViewEditInfoFormTest : public QObject {
         auto* pages = editor->findChild<QStackedWidget*>("PageControl");
         QCOMPARE(pages->count(), 3);
         const char* names[] = {"Main", "EditString", "AddValue"};
-        for (int i = 0; i < 3; ++i) QCOMPARE(pages->widget(i)->objectName(), QString(names[i]));
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(pages->widget(i)->objectName(), QString(names[i]));
         auto* list = editor->findChild<QTreeWidget*>("lsvStuff");
         QCOMPARE(list->headerItem()->text(1), QString::fromStdString(english.at(47)));
         QCOMPARE(list->header()->sectionSize(0), 215);
@@ -138,10 +139,12 @@ class ViewEditInfoFormTest : public QObject {
         for (const auto& [name, line] : captions)
             QCOMPARE(editor->findChild<QPushButton*>(name)->text(),
                      QString::fromStdString(english.at(line)));
-        QCOMPARE(editor->findChild<QLabel*>("Label3")->text(), QString::fromStdString(english.at(99)));
+        QCOMPARE(editor->findChild<QLabel*>("Label3")->text(),
+                 QString::fromStdString(english.at(99)));
         for (const char* name : {"edtChangedValue", "edtValueName", "edtValueContent"})
             QVERIFY2(editor->findChild<QLineEdit*>(name), name);
-        for (const char* name : {"btnOK2", "btnCancel3"}) QVERIFY2(editor->findChild<QPushButton*>(name), name);
+        for (const char* name : {"btnOK2", "btnCancel3"})
+            QVERIFY2(editor->findChild<QPushButton*>(name), name);
         auto* popup = editor->findChild<QMenu*>("PopupMenu1");
         QCOMPARE(popup->defaultAction()->objectName(), QStringLiteral("Change1"));
         QCOMPARE(popup->actions().at(2)->text(), QString::fromStdString(english.at(96)));
@@ -149,7 +152,8 @@ class ViewEditInfoFormTest : public QObject {
 
     void changeThenCancelWritesNothing() {
         withEditor("User App", [&](QWidget* editor) {
-            QCOMPARE(rows(editor), QStringList({"DisplayName=User App", "UninstallString=msiexec.exe /x{u}"}));
+            QCOMPARE(rows(editor),
+                     QStringList({"DisplayName=User App", "UninstallString=msiexec.exe /x{u}"}));
             QCOMPARE(page(editor), 0);
             item(editor, "Change1");  // nothing selected: nothing happens
             QCOMPARE(page(editor), 0);
@@ -193,6 +197,18 @@ class ViewEditInfoFormTest : public QObject {
         QCOMPARE(stored(RegRoot::LocalMachine, "M", "DisplayName"), std::string("Machine App 2"));
         QCOMPARE(mainRows(), QStringList({"Machine App 2", "User App"}));
         QCOMPARE(form->findChild<QLineEdit*>("FilterBox")->text(), QStringLiteral("app"));
+        QVERIFY(dialogs.calls.empty());
+    }
+
+    void saveWithNothingChangedStillRebuildsTheList() {
+        QTest::keyClicks(form->findChild<QLineEdit*>("FilterBox"), "app");
+        fx->addRegistration(RegRoot::LocalMachine, "N", "New App", "msiexec /x{n}");
+        fx->addRegistration(RegRoot::LocalMachine, "O", "Other", "msiexec /x{o}");
+        withEditor("User App", [&](QWidget* editor) {
+            click(editor, "btnSave");
+            QVERIFY(!editor->isVisible());
+        });
+        QCOMPARE(mainRows(), QStringList({"Machine App", "New App", "User App"}));
         QVERIFY(dialogs.calls.empty());
     }
 

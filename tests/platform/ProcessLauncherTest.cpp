@@ -1,7 +1,7 @@
 // The Windows command-line rules, the program search of the POSIX backend, and
 // real processes started through it.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -24,7 +24,8 @@ namespace {
 
 Strings programs(const std::string& line) {
     Strings out;
-    for (const auto& c : programCandidates(line)) out.push_back(c.program + "|" + c.rest);
+    for (const auto& c : programCandidates(line))
+        out.push_back(c.program + "|" + c.rest);
     return out;
 }
 
@@ -47,7 +48,8 @@ TEST(CommandLineRules, ProgramCandidates) {
         {"a  b\tc", {"a|  b\tc", "a  b|\tc", "a  b\tc|"}},
         {"   ", {}},
     };
-    for (const auto& [line, expected] : table) EXPECT_EQ(programs(line), expected) << line;
+    for (const auto& [line, expected] : table)
+        EXPECT_EQ(programs(line), expected) << line;
 }
 
 TEST(CommandLineRules, ArgumentSplitting) {
@@ -55,14 +57,15 @@ TEST(CommandLineRules, ArgumentSplitting) {
         {R"( /S  /D=x )", {"/S", "/D=x"}},
         {R"("a b" c)", {"a b", "c"}},
         {R"(a"b c"d)", {"ab cd"}},
-        {R"(\\\"x)", {R"(\"x)"}},         // 2n+1 backslashes: n and a literal quote
-        {R"(\\"x y")", {R"(\x y)"}},       // 2n: n, and the quote opens
+        {R"(\\\"x)", {R"(\"x)"}},               // 2n+1 backslashes: n and a literal quote
+        {R"(\\"x y")", {R"(\x y)"}},            // 2n: n, and the quote opens
         {R"(C:\dir\ x)", {R"(C:\dir\)", "x"}},  // backslashes before no quote are literal
         {R"("a""b")", {R"(a"b)"}},
         {R"("")", {""}},
         {"", {}},
     };
-    for (const auto& [text, expected] : table) EXPECT_EQ(splitArguments(text), expected) << text;
+    for (const auto& [text, expected] : table)
+        EXPECT_EQ(splitArguments(text), expected) << text;
 }
 
 TEST(CommandLineRules, DefaultExtension) {
@@ -85,9 +88,11 @@ TEST(ProgramSearch, FindsProgramsAsWindowsDoes) {
                               tmp.str() + "/path1::" + tmp.str() + "/path2"};
     auto resolve = [&](const std::string& line) -> std::string {
         auto r = resolveCommandLine(line, *fs, places);
-        if (!r) return "-";
+        if (!r)
+            return "-";
         std::string out = r->hostProgram.substr(tmp.str().size());
-        for (const auto& a : r->arguments) out += " [" + a + "]";
+        for (const auto& a : r->arguments)
+            out += " [" + a + "]";
         return out;
     };
     EXPECT_EQ(resolve(R"(C:\Program Files\Acme\uninst.exe /S)"),
@@ -113,7 +118,8 @@ TEST(ProcessLauncher, StartsWaitsAndKeepsItsOutputApart) {
     const std::string out = tmp.str() + "/report";
     makeExecutable(tmp, "c/Program Files/Tool/run.exe",
                    "#!/bin/sh\n"
-                   "{ printf '%s|%s\\n' \"$1\" \"$2\"; cut -d\" \" -f5,19 /proc/$$/stat; pwd; echo \"$LAUNCH_PROBE\";"
+                   "{ printf '%s|%s\\n' \"$1\" \"$2\"; cut -d\" \" -f5,19 /proc/$$/stat; pwd; echo "
+                   "\"$LAUNCH_PROBE\";"
                    "  ls -l /proc/$$/fd | grep -c leak-probe; } > \"$REPORT\"\n"
                    "echo noise; echo noise >&2; sleep 0.3\n");
     setDefaultFileSystem(makeFileSystem({{'C', tmp.str() + "/c"}}, tmp.str()));
@@ -161,8 +167,8 @@ TEST(ProcessLauncher, FailedStartsAreReportedNotThrown) {
     makeExecutable(tmp, "c/windows.exe", std::string("MZ\x90\0\3\0\0\0", 8), 0755);
     setDefaultFileSystem(makeFileSystem({{'C', tmp.str() + "/c"}}, tmp.str()));
     auto launcher = hostProcessLauncher();
-    for (const char* line : {R"(C:\missing.exe /S)", R"(C:\plain.exe)", R"(C:\windows.exe)", "",
-                             "\"", "\"\" /x"}) {
+    for (const char* line :
+         {R"(C:\missing.exe /S)", R"(C:\plain.exe)", R"(C:\windows.exe)", "", "\"", "\"\" /x"}) {
         std::string error;
         EXPECT_EQ(launcher->start(line, &error), nullptr) << line;
         EXPECT_FALSE(error.empty()) << line;

@@ -30,26 +30,29 @@ void reap(pid_t pid) {
 }
 
 class PosixProcess final : public StartedProcess {
-public:
+  public:
     explicit PosixProcess(pid_t pid) : pid_(pid) {}
     ~PosixProcess() override { close(); }
 
     void wait() override {
-        if (pid_ <= 0 || waited_) return;
+        if (pid_ <= 0 || waited_)
+            return;
         reap(pid_);
         waited_ = true;
     }
 
     void close() override {
-        if (pid_ <= 0) return;
+        if (pid_ <= 0)
+            return;
         // Letting go must not leave a zombie behind, nor wait for the program.
-        if (!waited_) std::thread([pid = pid_] { reap(pid); }).detach();
+        if (!waited_)
+            std::thread([pid = pid_] { reap(pid); }).detach();
         pid_ = -1;
     }
 
     long id() const override { return pid_; }
 
-private:
+  private:
     pid_t pid_;
     bool waited_ = false;
 };
@@ -61,7 +64,8 @@ private:
     sigset_t none;
     sigemptyset(&none);
     ::sigprocmask(SIG_SETMASK, &none, nullptr);
-    for (int sig : {SIGPIPE, SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGCHLD}) ::signal(sig, SIG_DFL);
+    for (int sig : {SIGPIPE, SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGCHLD})
+        ::signal(sig, SIG_DFL);
     const int null = ::open("/dev/null", O_RDWR);
     if (null >= 0) {
         ::dup2(null, 0);
@@ -71,12 +75,13 @@ private:
     // Handles are not inherited: close everything else but the report pipe
     // (which closes itself on exec).
     const auto fd = static_cast<unsigned>(reportFd);
-    const bool closed = (fd == 3 || ::close_range(3, fd - 1, 0) == 0) &&
-                        ::close_range(fd + 1, ~0U, 0) == 0;
+    const bool closed =
+        (fd == 3 || ::close_range(3, fd - 1, 0) == 0) && ::close_range(fd + 1, ~0U, 0) == 0;
     if (!closed) {
         const long max = ::sysconf(_SC_OPEN_MAX);
         for (int other = 3; other < (max > 0 && max < 65536 ? max : 65536); ++other)
-            if (other != reportFd) ::close(other);
+            if (other != reportFd)
+                ::close(other);
     }
     ::execve(program, argv, environ);
     const int err = errno;
@@ -85,26 +90,30 @@ private:
 }
 
 class PosixProcessLauncher final : public ProcessLauncher {
-public:
+  public:
     std::unique_ptr<StartedProcess> start(const std::string& commandLine,
                                           std::string* error) override {
         auto failWith = [&](const std::string& why) -> std::unique_ptr<StartedProcess> {
-            if (error) *error = why;
+            if (error)
+                *error = why;
             return nullptr;
         };
         const auto fs = defaultFileSystem();
         const auto resolved = resolveCommandLine(commandLine, *fs, currentSearchPlaces(*fs));
-        if (!resolved) return failWith("The system cannot find the file specified.");
+        if (!resolved)
+            return failWith("The system cannot find the file specified.");
 
         // Everything the child needs is made before fork: it may not allocate.
         std::vector<std::string> words{resolved->hostProgram};
         words.insert(words.end(), resolved->arguments.begin(), resolved->arguments.end());
         std::vector<char*> argv;
-        for (auto& w : words) argv.push_back(w.data());
+        for (auto& w : words)
+            argv.push_back(w.data());
         argv.push_back(nullptr);
 
         int report[2];
-        if (::pipe2(report, O_CLOEXEC) != 0) return failWith(std::strerror(errno));
+        if (::pipe2(report, O_CLOEXEC) != 0)
+            return failWith(std::strerror(errno));
         const pid_t pid = ::fork();
         if (pid < 0) {
             const int err = errno;
@@ -112,7 +121,8 @@ public:
             ::close(report[1]);
             return failWith(std::strerror(err));
         }
-        if (pid == 0) execChild(words[0].c_str(), argv.data(), report[1]);
+        if (pid == 0)
+            execChild(words[0].c_str(), argv.data(), report[1]);
         ::close(report[1]);
         // Also set from here, so the group exists before anyone signals it.
         ::setpgid(pid, pid);

@@ -18,12 +18,14 @@ bool isRegularFile(const std::string& host) {
 
 std::string slashes(std::string text) {
     for (char& c : text)
-        if (c == '\\') c = '/';
+        if (c == '\\')
+            c = '/';
     return text;
 }
 
 std::string joinHost(const std::string& folder, const std::string& name) {
-    if (folder.empty()) return name;
+    if (folder.empty())
+        return name;
     return folder.back() == '/' ? folder + name : folder + "/" + name;
 }
 
@@ -41,13 +43,14 @@ std::string findProgram(const std::string& written, const FileSystem& fs,
         return isRegularFile(host) ? host : std::string();
     }
     if (name.find_first_of("\\/") != std::string::npos) {
-        if (name.rfind("\\\\", 0) == 0 || name.rfind("//", 0) == 0) return {};  // network paths
+        if (name.rfind("\\\\", 0) == 0 || name.rfind("//", 0) == 0)
+            return {};  // network paths
         std::string host;
         if (name[0] == '\\' || name[0] == '/') {
             // From the root of the current folder's drive, as on Windows.
             const std::string current = fs.fromHostPath(places.currentFolder);
-            host = isDrivePath(current) ? fs.toHostPath(current.substr(0, 2) + name)
-                                        : slashes(name);
+            host =
+                isDrivePath(current) ? fs.toHostPath(current.substr(0, 2) + name) : slashes(name);
         } else {
             host = joinHost(places.currentFolder, slashes(name));
         }
@@ -57,14 +60,18 @@ std::string findProgram(const std::string& written, const FileSystem& fs,
     size_t start = 0;
     while (start <= places.path.size()) {
         size_t end = places.path.find(':', start);
-        if (end == std::string::npos) end = places.path.size();
-        if (end > start) folders.push_back(places.path.substr(start, end - start));
+        if (end == std::string::npos)
+            end = places.path.size();
+        if (end > start)
+            folders.push_back(places.path.substr(start, end - start));
         start = end + 1;
     }
     for (const std::string& folder : folders) {
-        if (folder.empty()) continue;
+        if (folder.empty())
+            continue;
         const std::string host = joinHost(folder, name);
-        if (isRegularFile(host)) return host;
+        if (isRegularFile(host))
+            return host;
     }
     return {};
 }
@@ -75,8 +82,10 @@ SearchPlaces currentSearchPlaces(const FileSystem& fs) {
     SearchPlaces places;
     places.programFolder = fs.toHostPath(fs.programFolder());
     char buf[4096];
-    if (::getcwd(buf, sizeof(buf))) places.currentFolder = buf;
-    if (const char* path = std::getenv("PATH")) places.path = path;
+    if (::getcwd(buf, sizeof(buf)))
+        places.currentFolder = buf;
+    if (const char* path = std::getenv("PATH"))
+        places.path = path;
     return places;
 }
 
@@ -84,9 +93,11 @@ std::optional<ResolvedCommand> resolveCommandLine(const std::string& commandLine
                                                   const FileSystem& fs,
                                                   const SearchPlaces& places) {
     for (const ProgramCandidate& candidate : programCandidates(commandLine)) {
-        if (candidate.program.empty()) continue;
+        if (candidate.program.empty())
+            continue;
         std::string host = findProgram(candidate.program, fs, places);
-        if (host.empty()) continue;
+        if (host.empty())
+            continue;
         return ResolvedCommand{std::move(host), splitArguments(candidate.rest)};
     }
     return std::nullopt;

@@ -32,7 +32,6 @@ SearchPlaces currentSearchPlaces(const FileSystem& fs);
 // The program the line starts, or nullopt when no reading of it names an
 // existing file.
 std::optional<ResolvedCommand> resolveCommandLine(const std::string& commandLine,
-                                                  const FileSystem& fs,
-                                                  const SearchPlaces& places);
+                                                  const FileSystem& fs, const SearchPlaces& places);
 
 }  // namespace vornak::platform
