@@ -189,7 +189,7 @@ class EntryActionsTest : public QObject {
 
     void programThatHandsOverToAChildEndsTheRunAtOnce() {
         const std::string handOver =
-            "( sleep 1; " + deleteOwnKey("HKLM", "Kid") + " >/dev/null ) &\nexit 0";
+            "( sleep 1.5; " + deleteOwnKey("HKLM", "Kid") + " >/dev/null ) &\nexit 0";
         fx->addRegistration(RegRoot::LocalMachine, "Kid", "Kid Setup",
                             uninstaller("Kid", handOver));
         start();
