@@ -1,8 +1,11 @@
 #include "app/ProgramWindows.h"
 
+#include <QLabel>
 #include <memory>
 
 #include "about/OmForm.h"
+#include "actions/EntryCommands.h"
+#include "actions/ViewEditInfoForm.h"
 #include "analysis/AnalyzeForm.h"
 #include "app/ApplicationInfo.h"
 #include "app/MainWindow.h"
@@ -42,7 +45,26 @@ void createProgramWindows(TForm1& form) {
     auto* about = new about::TOmForm(&form);
     form.installCommand(QStringLiteral("Om"), [about] { about->exec(); });  // OmClick
     new THiddenFilterEditor(form.inventory(), form.dialogs(), &form);
-    // TViewEditInfoForm follows here once it is built.
+
+    QLabel* infoBody = form.findChild<QLabel*>(QStringLiteral("lblInfoBody"));
+    auto* entryCommands = new actions::EntryCommands(
+        form.inventory(), form.dialogs(),
+        {[&form] { return form.selectedRow(); },
+         [infoBody](const std::string& text) { infoBody->setText(toDisplayText(text)); },
+         [&form] { form.run([&form] { form.inventory().RefreshAndRefilter(); }); }},
+        &form);
+    auto* editor = new actions::TViewEditInfoForm(
+        form.dialogs(), [entryCommands] { entryCommands->refreshAndRefilter(); }, &form);
+    entryCommands->setEditor(editor);
+    form.installCommand(QStringLiteral("Uninstall"),
+                        [entryCommands] { entryCommands->UninstallClick(); });
+    form.installCommand(QStringLiteral("btnUninstall"),
+                        [entryCommands] { entryCommands->btnUninstallClick(); });
+    form.installCommand(QStringLiteral("Slet"), [entryCommands] { entryCommands->SletClick(); });
+    form.installCommand(QStringLiteral("btnDelete"),
+                        [entryCommands] { entryCommands->btnDeleteClick(); });
+    form.installCommand(QStringLiteral("ShowEditInfo"),
+                        [entryCommands] { entryCommands->ShowEditInfoClick(); });
     auto* wizard = new analysis::TAnalyzeForm(form.dialogs(), &form);
     form.installCommand(QStringLiteral("btnAnalyze"), [wizard] { wizard->exec(); });
     form.applyListFont();

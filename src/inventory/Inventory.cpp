@@ -344,10 +344,31 @@ void Inventory::reapplyHiddenFilter() {
 void Inventory::RefreshAndRefilter() {
     const std::string remembered = filterText_;
     RefreshInventory();
+    if (isMarker(remembered)) {
+        // The text detour would leave the list empty under a marker; the user
+        // chose that special filter, so it narrows the rebuilt list again.
+        if (!visible_.empty())
+            remembered == kDeadMarker ? kundoedelinksClick() : kuncrapClick();
+        else
+            writeStatus();
+        deadChecked_ = remembered == kDeadMarker;
+        crapChecked_ = remembered == kCrapMarker;
+        if (view_) view_->checkMarksChanged();
+        return;
+    }
     // Setting the text it already holds runs nothing, so go round by another text.
     setFilterText(remembered + "dummytextline");
     setFilterText(remembered);
     if (view_) view_->showFilterText(filterText_);
+}
+
+void Inventory::removeEntry(const std::string& rootCode, const std::string& keyPath) {
+    auto same = [&](const UninstallEntry& row) {
+        return row.rootCode == rootCode && row.keyPath == keyPath;
+    };
+    RedrawOnExit redraw(view_);
+    std::erase_if(visible_, same);
+    std::erase_if(master_, same);
 }
 
 void Inventory::writeStatus() {

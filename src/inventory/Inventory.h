@@ -119,8 +119,11 @@ public:
     // Re-apply the hidden filter after a change of the master list or the hidden
     // list: when it is on, clear the mark and run the toggle (which turns it on).
     void reapplyHiddenFilter();
-    // RefreshInventory then re-apply the filter-box text.
+    // RefreshInventory then re-apply the filter-box text. A special filter whose
+    // marker the box holds is applied again to the rebuilt list and shown checked.
     void RefreshAndRefilter();
+    // Takes the registration (root code and key path) out of both lists.
+    void removeEntry(const std::string& rootCode, const std::string& keyPath);
 
     // Status bar text: fmtStatusCount with the visible row count.
     void writeStatus();

@@ -74,6 +74,10 @@ const char* messageName(Msg role) {
             return "fmtSnapshotNotRead";
         case Msg::fmtFoldersNotRead:
             return "fmtFoldersNotRead";
+        case Msg::fmtValueNotWritten:
+            return "fmtValueNotWritten";
+        case Msg::fmtValueNotRemoved:
+            return "fmtValueNotRemoved";
     }
     return "?";
 }
@@ -89,6 +93,8 @@ constexpr std::array kAddedLines = {
               "The snapshot %s could not be read; the snapshots have been kept.", "s"},
     AddedLine{Msg::fmtFoldersNotRead,
               "%d folders could not be read; nothing below them is in the analysis log: %s", "ds"},
+    AddedLine{Msg::fmtValueNotWritten, "The value %s could not be written: %s", "ss"},
+    AddedLine{Msg::fmtValueNotRemoved, "The value %s could not be removed: %s", "ss"},
 };
 
 }  // namespace

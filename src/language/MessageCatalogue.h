@@ -55,9 +55,11 @@ enum class Msg : int {
     fmtLogNotDeleted = 105,
     fmtSnapshotNotRead = 106,
     fmtFoldersNotRead = 107,
+    fmtValueNotWritten = 108,
+    fmtValueNotRemoved = 109,
 };
 
-constexpr std::array<Msg, 33> kAllMessages = {
+constexpr std::array<Msg, 35> kAllMessages = {
     Msg::msgDeleteEntryQuestion, Msg::msgUpdateAvailable,     Msg::msgNoUpdate,
     Msg::msgUpdateCheckFailed,   Msg::fmtStatusCount,         Msg::fmtUninstallStarted,
     Msg::fmtUninstallFinished,   Msg::fmtUninstallNotStarted, Msg::msgLogNameCaption,
@@ -69,6 +71,7 @@ constexpr std::array<Msg, 33> kAllMessages = {
     Msg::msgRemovalDone,         Msg::msgRemoveValueQuestion, Msg::msgConfirmCaption,
     Msg::fmtEntryNotDeleted,     Msg::fmtKeyNotDeleted,       Msg::fmtFileNotDeleted,
     Msg::fmtLogNotDeleted,       Msg::fmtSnapshotNotRead,     Msg::fmtFoldersNotRead,
+    Msg::fmtValueNotWritten,     Msg::fmtValueNotRemoved,
 };
 
 // A text the translation table has no line for, read from the line `role`
