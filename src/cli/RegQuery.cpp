@@ -202,6 +202,8 @@ int query(const Args& args) {
         }
     }
 
+    if (haveValue && !isValidValueName(valueName))
+        return fail(kInvalidValueName);
     auto acc = openAccessor();
     std::string out;
     if (!haveValue && !defaultValue) {
@@ -212,7 +214,7 @@ int query(const Args& args) {
         int matches = 0;
         const RegStatus st = searchValue(*acc, name, valueName, out, matches);
         if (st != RegStatus::Ok)
-            return statusError(st);
+            return valueStatusError(st);
         if (matches == 0)
             return fail(kNotFound);
         out += "\nEnd of search: " + std::to_string(matches) + " match(es) found.\n";
@@ -226,7 +228,7 @@ int query(const Args& args) {
         if (st == RegStatus::NotFound && defaultValue) {
             out = "\n" + name.full() + "\n    (Default)    REG_SZ    (value not set)\n\n";
         } else if (st != RegStatus::Ok) {
-            return statusError(st);
+            return valueStatusError(st);
         } else {
             if (defaultValue)
                 value.name.clear();

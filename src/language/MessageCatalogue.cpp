@@ -64,6 +64,8 @@ const char* messageName(Msg role) {
             return "msgConfirmCaption";
         case Msg::fmtEntryNotDeleted:
             return "fmtEntryNotDeleted";
+        case Msg::msgSettingsNotSaved:
+            return "msgSettingsNotSaved";
     }
     return "?";
 }
@@ -72,6 +74,8 @@ namespace {
 
 constexpr std::array kAddedLines = {
     AddedLine{Msg::fmtEntryNotDeleted, "The registration of %s could not be deleted: %s", "ss"},
+    AddedLine{Msg::msgSettingsNotSaved,
+              "The settings were not saved: the registry is in use by another program.", ""},
 };
 
 }  // namespace

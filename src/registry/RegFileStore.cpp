@@ -1,5 +1,6 @@
 #include "registry/RegFileStore.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -55,6 +56,8 @@ std::string statusText(RegStatus status) {
             return "the key still has subkeys";
         case RegStatus::StoreFailure:
             return "the registry store failed";
+        case RegStatus::Busy:
+            return "the registry is in use by another program";
     }
     return "unknown error";
 }
@@ -88,9 +91,16 @@ RegStatus deleteKeyTree(platform::RegistryAccessor& accessor, platform::RegRoot 
 }
 
 void applyRegFile(platform::RegistryAccessor& accessor, const RegFileContent& content) {
-    TransactionGuard transaction(accessor);
+    std::vector<platform::RegRoot> roots;
+    for (const auto& op : content.ops)
+        if (std::find(roots.begin(), roots.end(), op.root) == roots.end())
+            roots.push_back(op.root);
+    TransactionGuard transaction(accessor, roots);
     std::unique_ptr<RegKey> key;  // the key of the last [key] line, kept open
     auto fail = [](const RegFileOp& op, const std::string& what, RegStatus st) {
+        // A store in use says nothing about the line that met it.
+        if (st == RegStatus::Busy)
+            throw platform::RegistryBusyError();
         throw RegFileError(op.line, what + ": " + statusText(st));
     };
     auto openCurrent = [&](const RegFileOp& op) {

@@ -13,8 +13,11 @@ namespace vornak::registry {
 // Rolls back unless committed, so an exception anywhere leaves the store untouched.
 class TransactionGuard {
   public:
-    explicit TransactionGuard(platform::RegistryAccessor& accessor) : accessor_(accessor) {
-        accessor_.beginTransaction();
+    // `roots`: those the changes touch (see RegistryAccessor::beginTransaction).
+    explicit TransactionGuard(platform::RegistryAccessor& accessor,
+                              const std::vector<platform::RegRoot>& roots = {})
+        : accessor_(accessor) {
+        accessor_.beginTransaction(roots);
     }
     ~TransactionGuard() {
         if (!done_) {
@@ -38,7 +41,9 @@ class TransactionGuard {
 };
 
 // Applies parsed operations all-or-nothing. Throws RegFileError with the line of
-// the operation that the store refused; the store is then as it was before.
+// the operation that the store refused, RegistryBusyError when the store stayed
+// in use, RegistryStoreError when it could not save; the store is then as it
+// was before.
 void applyRegFile(platform::RegistryAccessor& accessor, const RegFileContent& content);
 
 // Reads, parses and applies the file at `filePath`. Throws RegFileError.
