@@ -1,5 +1,9 @@
 #include "registry/RegFileStore.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -150,16 +154,45 @@ void applyRegFile(platform::RegistryAccessor& accessor, const RegFileContent& co
     transaction.commit();
 }
 
-void importRegFile(platform::RegistryAccessor& accessor, const std::string& filePath) {
-    std::ifstream in(filePath, std::ios::binary);
-    if (!in)
+std::string readRegFileBytes(const std::string& filePath) {
+    // Not blocking on a FIFO that nobody writes: it is refused below anyway.
+    const int fd = ::open(filePath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
         throw RegFileError(0, "cannot open " + filePath + ": " + std::strerror(errno));
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    if (in.bad())
-        throw RegFileError(0, "cannot read " + filePath);
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        throw RegFileError(0, "cannot read " + filePath + ": " + std::strerror(errno));
+    if (S_ISDIR(st.st_mode))
+        throw RegFileError(0, filePath + " is a folder, not a registry file");
+    if (!S_ISREG(st.st_mode))
+        throw RegFileError(0, filePath + " is not a regular file, so not a registry file");
+    if (static_cast<uint64_t>(st.st_size) > kMaxRegFileBytes)
+        throw RegFileError(0, filePath + " is larger than any registry file (more than " +
+                                  std::to_string(kMaxRegFileBytes >> 20) + " MB); it was not read");
+    std::string bytes(static_cast<size_t>(st.st_size), '\0');
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            throw RegFileError(0, "cannot read " + filePath + ": " + std::strerror(errno));
+        if (n == 0)
+            break;  // it has shrunk meanwhile
+        done += static_cast<size_t>(n);
+    }
+    bytes.resize(done);
+    return bytes;
+}
+
+void importRegFile(platform::RegistryAccessor& accessor, const std::string& filePath) {
+    std::string bytes = readRegFileBytes(filePath);
     const std::string name = std::filesystem::path(filePath).filename().string();
-    applyRegFile(accessor, parseRegFile(bytes.str(), name));
+    applyRegFile(accessor, parseRegFileTaking(std::move(bytes), name));
 }
 
 RegStatus readKeyTree(platform::RegistryAccessor& accessor, platform::RegRoot root,

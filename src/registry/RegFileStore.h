@@ -2,6 +2,7 @@
 // with everything below it, delete a key tree.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,13 @@ class TransactionGuard {
 // in use, RegistryStoreError when it could not save; the store is then as it
 // was before.
 void applyRegFile(platform::RegistryAccessor& accessor, const RegFileContent& content);
+
+// Larger than any registry file: a whole exported registry stays far below it.
+inline constexpr uint64_t kMaxRegFileBytes = uint64_t{1} << 30;
+
+// The bytes of a registry file. Throws RegFileError for what is not a regular
+// file, or is larger than kMaxRegFileBytes, before reading any of it.
+std::string readRegFileBytes(const std::string& filePath);
 
 // Reads, parses and applies the file at `filePath`. Throws RegFileError.
 void importRegFile(platform::RegistryAccessor& accessor, const std::string& filePath);

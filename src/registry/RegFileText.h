@@ -46,5 +46,8 @@ struct DecodedText {
 // A text file as regedit may have written it: UTF-16LE with or without BOM,
 // UTF-8 with or without BOM, else Windows-1252. The BOM is dropped.
 DecodedText decodeTextFile(std::string_view bytes);
+// The same, taking the bytes: 8-bit UTF-8 text is kept without a copy, and
+// other text is converted piecewise with the bytes released afterwards.
+DecodedText decodeTextFileTaking(std::string&& bytes);
 
 }  // namespace vornak::registry

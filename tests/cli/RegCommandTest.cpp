@@ -289,3 +289,47 @@ TEST_F(RegCommandTest, ADamagedStoreIsNamedAndLeftAlone) {
 
 }  // namespace
 }  // namespace vornak::test
+
+namespace vornak::test {
+namespace {
+
+TEST_F(RegCommandTest, ARefusedNameChangesNothingAndIsNamedRightly) {
+    const std::string longValue(16384, 'v');
+    const std::string valueFault = "ERROR: Invalid value name";
+    failsWith({"add", "HKCU\\Software\\New", "/v", longValue, "/d", "x", "/f"}, valueFault);
+    failsWith({"add", "HKCU\\Software\\New\\" + std::string(256, 'k'), "/f"},
+              "ERROR: Invalid key name.");
+    failsWith({"query", "HKCU\\Software\\New", "/v", longValue}, valueFault);
+    failsWith({"query", "HKCU", "/v", longValue, "/s"}, valueFault);
+    ok({"add", "HKCU\\Software\\Kept", "/f"});
+    failsWith({"delete", "HKCU\\Software\\Kept", "/v", longValue, "/f"}, valueFault);
+    failsWith({"query", "HKCU\\Software\\New"}, kNotFound);
+    EXPECT_EQ(query({"HKCU\\Software"}), "\nHKEY_CURRENT_USER\\Software\n\n"
+                                         "HKEY_CURRENT_USER\\Software\\Kept\n");
+}
+
+}  // namespace
+}  // namespace vornak::test
+
+namespace vornak::test {
+namespace {
+
+TEST_F(RegCommandTest, ImportRefusesWhatCannotBeARegistryFileBeforeReadingIt) {
+    std::filesystem::create_directory(tmp.path() / "folder.reg");
+    failsWith({"import", (tmp.path() / "folder.reg").string()}, "ERROR: ");
+    EXPECT_NE(reg({"import", (tmp.path() / "folder.reg").string()}).err.find("is a folder"),
+              std::string::npos);
+    const auto device = reg({"import", "/dev/zero"});
+    EXPECT_EQ(device.exitCode, 1);
+    EXPECT_NE(device.err.find("not a regular file"), std::string::npos) << device.err;
+    // Sparse: it costs no disk, and is refused by its size alone.
+    const std::string big = (tmp.path() / "big.reg").string();
+    std::filesystem::resize_file(tmp.write("big.reg", "Windows Registry Editor Version 5.00\r\n"),
+                                 (uint64_t{1} << 30) + 1);
+    const auto large = reg({"import", big});
+    EXPECT_EQ(large.exitCode, 1);
+    EXPECT_NE(large.err.find("larger than any registry file"), std::string::npos) << large.err;
+}
+
+}  // namespace
+}  // namespace vornak::test
