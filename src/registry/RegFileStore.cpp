@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "registry/RegFileParser.h"
+#include "registry/RegFileText.h"
 #include "registry/RegFileWriter.h"
 
 namespace vornak::registry {
@@ -22,12 +23,13 @@ using platform::RegAccess;
 using platform::RegKey;
 using platform::RegStatus;
 
+// Names go into one-line messages as lineSafe shows them.
 std::string fullName(platform::RegRoot root, const std::string& path) {
-    return std::string(platform::rootLongName(root)) + (path.empty() ? "" : "\\" + path);
+    return lineSafe(std::string(platform::rootLongName(root)) + (path.empty() ? "" : "\\" + path));
 }
 
 std::string valueLabel(const std::string& name) {
-    return name.empty() ? "(Default)" : "\"" + name + "\"";
+    return name.empty() ? "(Default)" : "\"" + lineSafe(name) + "\"";
 }
 
 // The names of an open key's subkeys, by index until the store says there are no more.
@@ -229,12 +231,13 @@ RegStatus readKeyTree(platform::RegistryAccessor& accessor, platform::RegRoot ro
 }
 
 RegStatus exportRegFile(platform::RegistryAccessor& accessor, platform::RegRoot root,
-                        const std::string& path, const std::string& filePath) {
+                        const std::string& path, const std::string& filePath,
+                        std::vector<std::string>* leftOut) {
     std::vector<RegFileKey> keys;
     const RegStatus st = readKeyTree(accessor, root, path, keys);
     if (st != RegStatus::Ok)
         return st;
-    const std::string bytes = writeRegFile(keys);
+    const std::string bytes = writeRegFile(keys, leftOut);
 
     const std::string temp = filePath + ".vornak-tmp";
     {

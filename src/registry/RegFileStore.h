@@ -65,9 +65,11 @@ platform::RegStatus readKeyTree(platform::RegistryAccessor& accessor, platform::
 // Writes a version 5 file of the key tree to `filePath`, replacing it. The file is
 // written beside the target and renamed into place, so a failed export leaves an
 // existing file as it was. Throws RegFileError; NotFound for a missing key is
-// reported as the status.
+// reported as the status. Keys the format cannot hold are left out, with their
+// names (lineSafe) in `leftOut`.
 platform::RegStatus exportRegFile(platform::RegistryAccessor& accessor, platform::RegRoot root,
-                                  const std::string& path, const std::string& filePath);
+                                  const std::string& path, const std::string& filePath,
+                                  std::vector<std::string>* leftOut = nullptr);
 
 // Deletes the key `path` with every subkey and value (RegDeleteTree). `path` must
 // not be empty: roots cannot be deleted.

@@ -162,6 +162,21 @@ std::string cp1252ToUtf8(std::string_view bytes) {
     return out;
 }
 
+std::string lineSafe(std::string_view text, bool escapeTabs) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const auto b = static_cast<unsigned char>(c);
+        if ((b < 0x20 && (b != '\t' || escapeTabs)) || b == 0x7F) {
+            out += '^';
+            out += static_cast<char>(b ^ 0x40);
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 DecodedText decodeTextFileTaking(std::string&& bytes) {
     const bool bom = bytes.size() >= 3 && std::string_view(bytes).substr(0, 3) == "\xEF\xBB\xBF";
     const bool utf16 = bytes.size() >= 2 && (std::string_view(bytes).substr(0, 2) == "\xFF\xFE" ||

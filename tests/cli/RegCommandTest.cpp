@@ -333,3 +333,48 @@ TEST_F(RegCommandTest, ImportRefusesWhatCannotBeARegistryFileBeforeReadingIt) {
 
 }  // namespace
 }  // namespace vornak::test
+
+namespace vornak::test {
+namespace {
+
+TEST_F(RegCommandTest, LineBreaksAndNulsInNamesKeepTheOutputLineTrue) {
+    ok({"add", "HKCU\\Software\\Bad\nName\\Below", "/v", "line\nbreak", "/d", "a\r\nb", "/f"});
+    ok({"add", "HKCU\\Software\\Good", "/v", "v", "/d", "kept", "/f"});
+    EXPECT_EQ(query({"HKCU\\Software", "/s"}),
+              "\nHKEY_CURRENT_USER\\Software\n"
+              "\nHKEY_CURRENT_USER\\Software\\Bad^JName\n"
+              "\nHKEY_CURRENT_USER\\Software\\Bad^JName\\Below\n"
+              "    line^Jbreak    REG_SZ    a^M^Jb\n"
+              "\nHKEY_CURRENT_USER\\Software\\Good\n"
+              "    v    REG_SZ    kept\n");
+
+    // The export carries every key it can and names the one it cannot.
+    const std::string file = tmp.str() + "/hkcu.reg";
+    const auto exported = reg({"export", "HKCU", file, "/y"});
+    EXPECT_EQ(exported.exitCode, 0);
+    EXPECT_EQ(exported.out, kOk);
+    EXPECT_EQ(exported.err.rfind("WARNING: HKEY_CURRENT_USER\\Software\\Bad^JName was left out", 0),
+              0u)
+        << exported.err;
+    EXPECT_EQ(std::count(exported.err.begin(), exported.err.end(), '\n'), 1);
+    const std::string other = tmp.str() + "/other";
+    ASSERT_EQ(reg({"import", file}, other).exitCode, 0);
+    EXPECT_EQ(reg({"query", "HKCU\\Software\\Good", "/v", "v"}, other).exitCode, 0);
+
+    // A NUL in a name from a file does not cut the message short.
+    std::u16string text = u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\A";
+    text += u'\0';
+    text += u"B]\r\n";
+    std::string bytes = "\xFF\xFE";
+    for (char16_t c : text) {
+        bytes += static_cast<char>(c & 0xFF);
+        bytes += static_cast<char>(c >> 8);
+    }
+    tmp.write("nul.reg", bytes);
+    failsWith({"import", tmp.str() + "/nul.reg"}, "ERROR: ");
+    EXPECT_NE(reg({"import", tmp.str() + "/nul.reg"}).err.find("HKEY_CURRENT_USER\\A^@B: invalid"),
+              std::string::npos);
+}
+
+}  // namespace
+}  // namespace vornak::test
