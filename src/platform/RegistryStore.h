@@ -138,7 +138,8 @@ public:
     // short between the two is undone the next time the store is used.
     // `roots` are the roots the group will change: their locks are taken at once,
     // always in the same order, so two groups never wait for each other in a
-    // circle. Empty means every root. A root not named joins when first used.
+    // circle. Empty means every root. A change to a root of another store file
+    // than those named gives InvalidName; reads of it stay outside the group.
     // When a lock cannot be had, every operation of the group gives Busy.
     // Destroying the accessor rolls back.
     virtual void beginTransaction(const std::vector<RegRoot>& roots = {}) = 0;

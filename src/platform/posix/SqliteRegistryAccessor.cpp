@@ -533,19 +533,16 @@ class SqliteAccessor final : public RegistryAccessor {
         grouped_ = true;
         groupStatus_ = RegStatus::Ok;
         changeId_ = newChangeId();
-        std::array<bool, kFileCount> wanted{};
+        wanted_.fill(roots.empty());
         for (RegRoot root : roots) {
             RootPlace place{};
             if (placeOf(root, place))
-                wanted[place.file] = true;
+                wanted_[place.file] = true;
         }
-        if (roots.empty())
-            wanted.fill(true);
         // In file order, always: two groups that both lock both files then
-        // never wait for each other in a circle. Other files join when first
-        // used (see connect).
+        // never wait for each other in a circle.
         for (size_t i = 0; i < kFileCount && groupStatus_ == RegStatus::Ok; ++i) {
-            if (wanted[i]) {
+            if (wanted_[i]) {
                 RegStatus ignored;
                 connect(static_cast<FileIndex>(i), ignored);
             }
@@ -687,7 +684,11 @@ class SqliteAccessor final : public RegistryAccessor {
             return nullptr;
         }
         Connection& c = *link.connection;
-        if (grouped_) {
+        if (grouped_ && !wanted_[file] && use == Use::Write) {
+            status = RegStatus::InvalidName;  // not one of the group's roots
+            return nullptr;
+        }
+        if (grouped_ && wanted_[file]) {
             if (groupStatus_ != RegStatus::Ok) {
                 status = groupStatus_;
                 return nullptr;
@@ -732,6 +733,9 @@ class SqliteAccessor final : public RegistryAccessor {
                     settle();
                     continue;
                 }
+                // Undo statements are needed only when user.db changes too.
+                if (!wanted_[kUserFile])
+                    return RegStatus::Ok;
                 rc = c.exec(kUndoCaptureSql);
                 if (rc == SQLITE_OK)
                     rc = recordChange(c, "INSERT INTO temp.undo_scope(txid) VALUES(", changeId_);
@@ -960,6 +964,7 @@ class SqliteAccessor final : public RegistryAccessor {
     StoreFiles files_;
     std::array<Link, kFileCount> links_;
     bool grouped_ = false;
+    std::array<bool, kFileCount> wanted_{};  // the files of the group's roots
     RegStatus groupStatus_ = RegStatus::Ok;  // why the group can take no more changes
     int64_t changeId_ = 0;
     int patience_ = RegistryStoreFile::kDefaultPatienceMs;
