@@ -11,8 +11,8 @@
 #include "app/QtText.h"
 #include "language/LanguageEngine.h"
 #include "language/LanguageSettings.h"
-#include "platform/Dialogs.h"
 #include "language/MessageCatalogue.h"
+#include "platform/Dialogs.h"
 #include "registry/RegistryAccess.h"
 #include "registry/SettingsWriter.h"
 

@@ -2,9 +2,9 @@
 #include <iostream>
 
 #include "cli/Command.h"
-#include "registry/RegFileText.h"
 #include "inventory/Inventory.h"
 #include "platform/RegistryStore.h"
+#include "registry/RegFileText.h"
 #include "registry/SilentAbort.h"
 
 namespace vornak::cli {

@@ -92,8 +92,9 @@ std::string formatData(const RegValue& value) {
 }
 
 std::string valueLine(const RegValue& value) {
-    return "    " + (value.name.empty() ? std::string("(Default)") : registry::lineSafe(value.name)) +
-           "    " +
+    const std::string name =
+        value.name.empty() ? std::string("(Default)") : registry::lineSafe(value.name);
+    return "    " + name + "    " +
            typeName(value.type) + "    " + formatData(value) + "\n";
 }
 
@@ -228,7 +229,8 @@ int query(const Args& args) {
         RegValue value;
         st = acc->queryValue(*key, valueName, value);
         if (st == RegStatus::NotFound && defaultValue) {
-            out = "\n" + registry::lineSafe(name.full()) + "\n    (Default)    REG_SZ    (value not set)\n\n";
+            out = "\n" + registry::lineSafe(name.full()) +
+                  "\n    (Default)    REG_SZ    (value not set)\n\n";
         } else if (st != RegStatus::Ok) {
             return valueStatusError(st);
         } else {

@@ -221,7 +221,8 @@ DecodedText decodeTextFile(std::string_view bytes) {
         }
         // A stray odd byte at the end is kept visible rather than dropped.
         if (body.size() % 2) {
-            const char16_t stray = static_cast<char16_t>(0xDC00 + static_cast<unsigned char>(body.back()));
+            const auto stray =
+                static_cast<char16_t>(0xDC00 + static_cast<unsigned char>(body.back()));
             result.text += utf16ToBytes(std::u16string_view(&stray, 1));
         }
         result.encoding = FileEncoding::Utf16Le;

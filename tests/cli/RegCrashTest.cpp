@@ -119,7 +119,8 @@ TEST_F(RegCrashTest, KilledAfterBothCommitsKeepsBoth) {
 }
 
 TEST_F(RegCrashTest, AFailedSecondCommitTakesBackTheFirst) {
-    const auto r = reg({"import", tmp.str() + "/change.reg"}, {{"VORNAK_TEST_FAIL_SECOND_COMMIT", "1"}});
+    const auto r =
+        reg({"import", tmp.str() + "/change.reg"}, {{"VORNAK_TEST_FAIL_SECOND_COMMIT", "1"}});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("user.db"), std::string::npos) << r.err;
     EXPECT_EQ(dump(), before);

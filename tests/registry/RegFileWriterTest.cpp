@@ -85,7 +85,8 @@ TEST(RegFileWriter, TextThatIsNotPlainGoesAsHexOfItsUtf16) {
 TEST(RegFileWriter, NamesThatNoFileCanHoldAreLeftOutAndNamed) {
     std::vector<std::string> leftOut;
     const std::string file = writeRegFile(
-        {key(RegRoot::CurrentUser, "A", {{"x\0y"s, platform::kRegSz, ""}, {"ok", platform::kRegSz, ""}}),
+        {key(RegRoot::CurrentUser, "A",
+             {{"x\0y"s, platform::kRegSz, ""}, {"ok", platform::kRegSz, ""}}),
          key(RegRoot::CurrentUser, "A\\B\nC", {}), key(RegRoot::CurrentUser, "A\\B\nC\\D", {}),
          key(RegRoot::CurrentUser, "A\\E", {})},
         &leftOut);

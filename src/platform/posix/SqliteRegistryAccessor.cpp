@@ -649,7 +649,8 @@ class SqliteAccessor final : public RegistryAccessor {
                 ok = ok && undoChange(*m, id);
             else if (rc != SQLITE_ROW)
                 ok = false;
-            ok = ok && recordChange(*m, "DELETE FROM change_undo WHERE txid = (", id) == SQLITE_OK &&
+            ok = ok &&
+                 recordChange(*m, "DELETE FROM change_undo WHERE txid = (", id) == SQLITE_OK &&
                  recordChange(*m, "DELETE FROM change_intents WHERE txid = (", id) == SQLITE_OK;
         }
         if (!ok || m->exec("COMMIT") != SQLITE_OK) {
