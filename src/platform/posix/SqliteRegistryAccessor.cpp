@@ -627,7 +627,10 @@ class SqliteAccessor final : public RegistryAccessor {
     // when the store is busy or read-only: the next writer tries again.
     void settle() {
         Connection* m = rawConnection(kMachineFile);
-        if (!m || !m->writable() || m->exec("BEGIN IMMEDIATE") != SQLITE_OK)
+        // Looked at without a lock first: a reader must not wait for a writer
+        // (a long import) only to find that nothing is pending.
+        if (!m || !m->writable() || !hasPendingChange(*m) ||
+            m->exec("BEGIN IMMEDIATE") != SQLITE_OK)
             return;
         std::vector<int64_t> ids;
         {
