@@ -11,8 +11,10 @@
 #include "app/QtText.h"
 #include "language/LanguageEngine.h"
 #include "language/LanguageSettings.h"
+#include "language/MessageCatalogue.h"
 #include "platform/Dialogs.h"
 #include "registry/RegistryAccess.h"
+#include "registry/SettingsWriter.h"
 
 namespace vornak::app {
 namespace {
@@ -20,6 +22,7 @@ namespace {
 // Settings reads use the root code in either spelling; writes "LM".
 constexpr const char* kReadRoot = "lm";
 constexpr const char* kWriteRoot = "LM";
+constexpr std::chrono::milliseconds kSettingsPatience{1500};
 
 }  // namespace
 
@@ -117,36 +120,37 @@ void TForm1::ChangeLang(const std::string& name) {
 
 void TForm1::closeEvent(QCloseEvent* e) {
     e->ignore();
+    // The hidden list first: it is what a user loses should the close be cut short.
+    const bool hiddenSaved = run([this] { inventory_.saveHiddenFilter(); });
     saveSettings();
-    if (run([this] { inventory_.saveHiddenFilter(); }))
+    if (hiddenSaved)
         e->accept();
 }
 
 void TForm1::saveSettings() {
-    // Every write's result is ignored: a user who may not write the settings key
-    // can still close the program.
-    try {
-        saveLanguage(language_->currentLanguage());
-        WriteRegString(kWriteRoot, kSettingsKeyPath, "FontName", fromQt(listFont().family()));
-        WriteRegString(kWriteRoot, kSettingsKeyPath, "FontCharset", std::to_string(listCharset_));
-        WriteRegBool(kWriteRoot, kSettingsKeyPath, "grid", gridLinesShown());
-        WriteRegBool(kWriteRoot, kSettingsKeyPath, "hidehidden", inventory_.hiddenFilterOn());
-        if (isMaximized()) {
-            WriteRegString(kWriteRoot, kSettingsKeyPath, "WindowState", "Max");
-        } else {
-            WriteRegString(kWriteRoot, kSettingsKeyPath, "WindowState", "Normal");
-            const QRect placement = isMinimized() ? normalGeometry() : QRect(pos(), size());
-            WriteRegString(kWriteRoot, kSettingsKeyPath, "WindowLeft",
-                           std::to_string(placement.x()));
-            WriteRegString(kWriteRoot, kSettingsKeyPath, "WindowTop",
-                           std::to_string(placement.y()));
-            WriteRegString(kWriteRoot, kSettingsKeyPath, "WindowWidth",
-                           std::to_string(placement.width()));
-            WriteRegString(kWriteRoot, kSettingsKeyPath, "WindowHeight",
-                           std::to_string(placement.height()));
-        }
-    } catch (const std::exception&) {
+    std::vector<SettingValue> values{
+        {"lang", language_->currentLanguage()},
+        {"FontName", fromQt(listFont().family())},
+        {"FontCharset", std::to_string(listCharset_)},
+        {"grid", {}, true, gridLinesShown()},
+        {"hidehidden", {}, true, inventory_.hiddenFilterOn()},
+    };
+    if (isMaximized()) {
+        values.push_back({"WindowState", "Max"});
+    } else {
+        values.push_back({"WindowState", "Normal"});
+        const QRect placement = isMinimized() ? normalGeometry() : QRect(pos(), size());
+        values.push_back({"WindowLeft", std::to_string(placement.x())});
+        values.push_back({"WindowTop", std::to_string(placement.y())});
+        values.push_back({"WindowWidth", std::to_string(placement.width())});
+        values.push_back({"WindowHeight", std::to_string(placement.height())});
     }
+    // One transaction, and a short wait: another program writing the store must
+    // not hold the close up. Other failures stay silent: a user who may not
+    // write the settings key can still close the program.
+    if (WriteRegValues(kWriteRoot, kSettingsKeyPath, values, kSettingsPatience) ==
+        platform::RegStatus::Busy)
+        run([this] { dialogs_.showMessage(messages().get(Msg::msgSettingsNotSaved)); });
 }
 
 void TForm1::FontClick() {

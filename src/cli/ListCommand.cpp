@@ -4,6 +4,7 @@
 #include "cli/Command.h"
 #include "inventory/Inventory.h"
 #include "platform/RegistryStore.h"
+#include "registry/RegFileText.h"
 #include "registry/SilentAbort.h"
 
 namespace vornak::cli {
@@ -60,9 +61,12 @@ int runList(const Args& args) {
 
     const size_t prefix = std::string(kUninstallKeyPath).size() + 1;
     for (const auto& row : inventory.visible()) {
+        // A tab or line break inside a field would forge fields and rows.
         std::cout << (row.statusImage == 1 ? "dead" : "ok") << '\t' << row.rootCode << '\t'
-                  << row.keyPath.substr(std::min(prefix, row.keyPath.size())) << '\t' << row.caption
-                  << '\t' << row.uninstallCommand << '\n';
+                  << registry::lineSafe(row.keyPath.substr(std::min(prefix, row.keyPath.size())),
+                                        true)
+                  << '\t' << registry::lineSafe(row.caption, true) << '\t'
+                  << registry::lineSafe(row.uninstallCommand, true) << '\n';
     }
     std::cout.flush();
     return std::cout ? 0 : 1;

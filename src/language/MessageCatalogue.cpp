@@ -78,6 +78,8 @@ const char* messageName(Msg role) {
             return "fmtValueNotWritten";
         case Msg::fmtValueNotRemoved:
             return "fmtValueNotRemoved";
+        case Msg::msgSettingsNotSaved:
+            return "msgSettingsNotSaved";
     }
     return "?";
 }
@@ -95,6 +97,8 @@ constexpr std::array kAddedLines = {
               "%d folders could not be read; nothing below them is in the analysis log: %s", "ds"},
     AddedLine{Msg::fmtValueNotWritten, "The value %s could not be written: %s", "ss"},
     AddedLine{Msg::fmtValueNotRemoved, "The value %s could not be removed: %s", "ss"},
+    AddedLine{Msg::msgSettingsNotSaved,
+              "The settings were not saved: the registry is in use by another program.", ""},
 };
 
 }  // namespace

@@ -57,9 +57,10 @@ enum class Msg : int {
     fmtFoldersNotRead = 107,
     fmtValueNotWritten = 108,
     fmtValueNotRemoved = 109,
+    msgSettingsNotSaved = 110,
 };
 
-constexpr std::array<Msg, 35> kAllMessages = {
+constexpr std::array<Msg, 36> kAllMessages = {
     Msg::msgDeleteEntryQuestion, Msg::msgUpdateAvailable,     Msg::msgNoUpdate,
     Msg::msgUpdateCheckFailed,   Msg::fmtStatusCount,         Msg::fmtUninstallStarted,
     Msg::fmtUninstallFinished,   Msg::fmtUninstallNotStarted, Msg::msgLogNameCaption,
@@ -72,6 +73,7 @@ constexpr std::array<Msg, 35> kAllMessages = {
     Msg::fmtEntryNotDeleted,     Msg::fmtKeyNotDeleted,       Msg::fmtFileNotDeleted,
     Msg::fmtLogNotDeleted,       Msg::fmtSnapshotNotRead,     Msg::fmtFoldersNotRead,
     Msg::fmtValueNotWritten,     Msg::fmtValueNotRemoved,
+    Msg::msgSettingsNotSaved,
 };
 
 // A text the translation table has no line for, read from the line `role`

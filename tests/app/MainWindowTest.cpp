@@ -13,6 +13,8 @@
 #include <QStatusBar>
 #include <QTableView>
 #include <QToolButton>
+#include <sqlite3.h>
+
 #include <filesystem>
 
 #include "QtTestMain.h"
@@ -401,6 +403,25 @@ class MainWindowTest : public QObject {
         test::triggerAction(&form, "Afslut");
         QVERIFY(!form.isVisible());
         QCOMPARE(dialogs.count(ScriptedDialogs::Kind::Error), size_t{1});
+    }
+
+    void closeWhileAnotherProgramWritesTheStore() {
+        TForm1 form(dialogs);
+        test::startUp(form);
+        QVERIFY(!std::filesystem::exists(fx->programHost + "/hidden.dat"));
+        sqlite3* other = nullptr;
+        sqlite3_open((fx->tmp.str() + "/registry/machine.db").c_str(), &other);
+        QCOMPARE(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+        // One short wait and one message for all the settings, then the window closes.
+        const bool closed = form.close();
+        sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(other);
+        QVERIFY(closed);
+        QCOMPARE(dialogs.calls.size(), size_t{1});
+        QCOMPARE(dialogs.texts(ScriptedDialogs::Kind::Message),
+                 std::vector<std::string>{messages().get(Msg::msgSettingsNotSaved)});
+        QVERIFY(std::filesystem::exists(fx->programHost + "/hidden.dat"));
+        QVERIFY(!fx->settingText("lang"));
     }
 
     void typingFiltersTheList() {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <set>
 
@@ -123,6 +124,22 @@ TEST(Files, WriteReplacesWholeFileAndRefusesProtectedFolders) {
     EXPECT_FALSE(fs->canWriteDirectory("C:\\"));
     chmod((tmp.path() / "c").c_str(), 0755);
     EXPECT_TRUE(fs->canWriteDirectory("C:\\"));
+}
+
+TEST(Files, WriteRemovesNewFilesThatACrashLeftOfTheSameTarget) {
+    TempDir tmp;
+    tmp.write("c/hidden.dat.new-12345", std::string(4096, 'x'));
+    tmp.write("c/hidden.dat.new-67890", "y");
+    tmp.write("c/other.dat.new-12345", "of another file");
+    tmp.write("c/hidden.dat.new-notmine", "not one of ours");
+    auto fs = makeFileSystem({{'C', tmp.str() + "/c"}});
+    ASSERT_TRUE(fs->writeFile("C:\\hidden.dat", "list"));
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(tmp.path() / "c"))
+        left.push_back(entry.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"hidden.dat", "hidden.dat.new-notmine",
+                                              "other.dat.new-12345"}));
 }
 
 TEST(Wildcard, MatchesLikeFindFirstFile) {

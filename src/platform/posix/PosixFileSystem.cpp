@@ -2,6 +2,7 @@
 // Windows attribute bits made up from what the host knows.
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -205,6 +206,7 @@ public:
             if ((existing.st_mode & 0222) == 0) return failWith(std::strerror(EACCES));
         }
 
+        removeStaleNewFiles(host);
         // Write a new file beside the old one, then rename it over: a crash or a
         // full disk leaves either the old file or the complete new one.
         std::random_device rd;
@@ -217,6 +219,9 @@ public:
         }
         if (rawFd < 0) return failWith(std::strerror(EEXIST));
         FdGuard fd(rawFd);
+        // Marks the new file as in use, so another write of the target does not
+        // take it for one that a crash left behind.
+        ::flock(fd.get(), LOCK_EX | LOCK_NB);
         size_t done = 0;
         while (done < bytes.size()) {
             ssize_t n = ::write(fd.get(), bytes.data() + done, bytes.size() - done);
@@ -388,6 +393,30 @@ private:
 
     static bool isDrivePath(const std::string& path) {
         return path.size() >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0]));
+    }
+
+    // The new files of earlier writes of `host` that a crash left behind
+    // ("<name>.new-<digits>"). A write still under way holds a lock on its new
+    // file, so it keeps it.
+    static void removeStaleNewFiles(const std::string& host) {
+        const std::string dir = parentOf(host);
+        const size_t slash = host.rfind('/');
+        const std::string prefix =
+            (slash == std::string::npos ? host : host.substr(slash + 1)) + ".new-";
+        DirHandle d(opendir(dir.c_str()));
+        if (!d) return;
+        while (const dirent* entry = readdir(d.get())) {
+            const std::string name = entry->d_name;
+            if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0)
+                continue;
+            if (name.find_first_not_of("0123456789", prefix.size()) != std::string::npos)
+                continue;
+            const std::string path = dir + "/" + name;
+            FdGuard fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+            struct stat st {};
+            if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+            if (::flock(fd.get(), LOCK_EX | LOCK_NB) == 0) ::unlink(path.c_str());
+        }
     }
 
     static std::string parentOf(const std::string& host) {
