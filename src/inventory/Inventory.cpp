@@ -42,6 +42,15 @@ private:
     InventoryView* view_;
 };
 
+// A value of one registration; the empty text when it cannot be read as text.
+std::string readTextOrEmpty(const char* rootCode, const std::string& keyPath, const char* name) {
+    try {
+        return ReadRegString(rootCode, keyPath, name);
+    } catch (const SilentAbort&) {
+        return {};
+    }
+}
+
 bool isMarker(const std::string& text) { return text == kDeadMarker || text == kCrapMarker; }
 
 }  // namespace
@@ -162,15 +171,17 @@ void Inventory::RefreshInventory() {
     for (const char* rootCode : {"LM", "CU"}) {
         for (const std::string& keyName : rootCode[0] == 'L' ? lmNames : cuNames) {
             const std::string keyPath = prefix + keyName;
-            std::string command = ReadRegString(rootCode, keyPath, "UninstallString");
+            // One registration with a value that is not text must not cost the
+            // user the rest of the list: without a readable command it gives no
+            // row, without a readable name it is listed under its key name.
+            std::string command = readTextOrEmpty(rootCode, keyPath, "UninstallString");
             if (command.empty()) continue;
-            master_.emplace_back();
-            master_.back().statusImage = ClassifyUninstallCommand(command, rootCode, fs);
-            std::string caption = ReadRegString(rootCode, keyPath, "DisplayName");
+            std::string caption = readTextOrEmpty(rootCode, keyPath, "DisplayName");
             // Only leading blanks go; tabs and trailing blanks stay.
             caption.erase(0, std::min(caption.find_first_not_of(' '), caption.size()));
             if (caption.empty()) caption = keyName + " ***";
-            UninstallEntry& row = master_.back();
+            UninstallEntry& row = master_.emplace_back();
+            row.statusImage = ClassifyUninstallCommand(command, rootCode, fs);
             row.caption = std::move(caption);
             row.uninstallCommand = std::move(command);
             row.keyPath = keyPath;
