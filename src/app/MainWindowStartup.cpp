@@ -118,8 +118,11 @@ void TForm1::ChangeLang(const std::string& name) {
 void TForm1::closeEvent(QCloseEvent* e) {
     e->ignore();
     saveSettings();
-    if (run([this] { inventory_.saveHiddenFilter(); }))
-        e->accept();
+    // hidden.dat goes to the user's own folder when the program's cannot take
+    // it; when neither can, the error is shown and the program still closes, so
+    // a user without write rights is never kept from ending it.
+    run([this] { inventory_.saveHiddenFilter(); });
+    e->accept();
 }
 
 void TForm1::saveSettings() {

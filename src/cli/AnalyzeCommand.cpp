@@ -82,13 +82,15 @@ void applyLanguage() {
 
 struct Setup {
     std::shared_ptr<platform::FileSystem> fs = platform::defaultFileSystem();
-    std::string programFolder = fs->programFolder();
+    // The folder that holds logs: beside the program, or the user's own data
+    // folder when the program's cannot be written.
+    std::string programFolder = platform::ownFilesFolder(*fs, "logs");
     std::string logs = logsFolder(programFolder);
 };
 
 // The wizard creates the logs folder when it opens; so do we.
 bool ensureLogsFolder(const Setup& setup) {
-    return setup.fs->directoryExists(setup.logs) || setup.fs->createDirectory(setup.logs);
+    return platform::makeFolders(*setup.fs, setup.logs);
 }
 
 // "C:", "c:" or "c" -> "C:"; the default is the fixed drive C.

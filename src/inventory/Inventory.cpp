@@ -6,6 +6,7 @@
 #include <unordered_set>
 
 #include "language/MessageCatalogue.h"
+#include "language/TextEncoding.h"
 #include "platform/Collation.h"
 #include "platform/FileSystem.h"
 #include "registry/RegistryAccess.h"
@@ -315,7 +316,9 @@ void Inventory::SkjulClick(int selectedRow) {
     writeStatus();
 }
 
-std::string Inventory::hiddenFilePath() const { return fileSystem().programFolder() + kHiddenFileName; }
+std::string Inventory::hiddenFilePath() const {
+    return platform::ownFileForReading(fileSystem(), kHiddenFileName);
+}
 
 void Inventory::startHiddenFilter() {
     hiddenList_.clear();
@@ -324,7 +327,7 @@ void Inventory::startHiddenFilter() {
     const platform::FileSystem& fs = fileSystem();
     if (fs.fileExists(path)) {
         if (auto bytes = fs.readFile(path))
-            hiddenList_ = parseHiddenList(*bytes);
+            hiddenList_ = parseHiddenList(decodeLanguageText(*bytes));
         else
             failed = true;
     }
@@ -341,8 +344,18 @@ void Inventory::startHiddenFilter() {
 }
 
 void Inventory::saveHiddenFilter() const {
-    const std::string path = hiddenFilePath();
-    if (!fileSystem().writeFile(path, serializeHiddenList(hiddenList_)))
+    const platform::FileSystem& fs = fileSystem();
+    const std::string bytes = serializeHiddenList(hiddenList_);
+    std::string folder = platform::ownFilesFolder(fs, kHiddenFileName);
+    if (folder == fs.programFolder()) {
+        if (fs.writeFile(folder + kHiddenFileName, bytes)) return;
+        // The program's folder refused it after all: the user's own folder serves.
+        const std::string user = fs.userDataFolder();
+        if (user.empty()) throw std::runtime_error("Cannot create file " + folder + kHiddenFileName);
+        folder = user;
+    }
+    const std::string path = folder + kHiddenFileName;
+    if (!platform::makeFolders(fs, folder) || !fs.writeFile(path, bytes))
         throw std::runtime_error("Cannot create file " + path);
 }
 

@@ -384,23 +384,30 @@ class MainWindowTest : public QObject {
         QCOMPARE(dialogs.calls.size(), size_t{1});
     }
 
-    void closeKeepsWindowWhenHiddenListCannotBeWritten() {
-        TForm1 form(dialogs);
-        test::startUp(form);
-        // A folder in the file's place cannot be replaced by a file, whoever we are.
-        std::filesystem::create_directory(fx->programHost + "/hidden.dat");
-        QVERIFY(!form.close());
-        QVERIFY(form.isVisible());
-        QCOMPARE(dialogs.count(ScriptedDialogs::Kind::Error), size_t{1});
-        const std::string error = dialogs.texts(ScriptedDialogs::Kind::Error).front();
-        QVERIFY2(error.rfind("Cannot create file ", 0) == 0, error.c_str());
-        QVERIFY2(error.find("hidden.dat") != std::string::npos, error.c_str());
-        QCOMPARE(fx->settingText("lang"), std::optional<std::string>("English"));
-
-        std::filesystem::remove(fx->programHost + "/hidden.dat");
-        test::triggerAction(&form, "Afslut");
-        QVERIFY(!form.isVisible());
-        QCOMPARE(dialogs.count(ScriptedDialogs::Kind::Error), size_t{1});
+    void closeWhenHiddenListCannotBeWrittenBesideTheProgram() {
+        {
+            TForm1 form(dialogs);
+            test::startUp(form);
+            // A folder in the file's place cannot be replaced by a file, whoever we are.
+            std::filesystem::create_directory(fx->programHost + "/hidden.dat");
+            QVERIFY(form.close());
+            QVERIFY(dialogs.calls.empty());
+            QVERIFY(std::filesystem::is_regular_file(fx->userDataHost + "/hidden.dat"));
+        }
+        {
+            // The user's folder refuses it too: the error is shown, the program closes.
+            std::filesystem::remove(fx->userDataHost + "/hidden.dat");
+            std::filesystem::create_directory(fx->userDataHost + "/hidden.dat");
+            TForm1 form(dialogs);
+            test::startUp(form);
+            QVERIFY(form.close());
+            QVERIFY(!form.isVisible());
+            QCOMPARE(dialogs.count(ScriptedDialogs::Kind::Error), size_t{1});
+            const std::string error = dialogs.texts(ScriptedDialogs::Kind::Error).front();
+            QVERIFY2(error.rfind("Cannot create file ", 0) == 0, error.c_str());
+            QVERIFY2(error.find("hidden.dat") != std::string::npos, error.c_str());
+            QCOMPARE(fx->settingText("lang"), std::optional<std::string>("English"));
+        }
     }
 
     void typingFiltersTheList() {

@@ -133,3 +133,26 @@ TEST(Wildcard, MatchesLikeFindFirstFile) {
     EXPECT_TRUE(matchesWildcard("a1", "a?"));
     EXPECT_FALSE(matchesWildcard("a", "a?"));
 }
+
+TEST(OwnFiles, UserFolderServesWhenTheProgramFolderIsProtected) {
+    TempDir tmp;
+    tmp.write("c/prog/lang/English.lng", "");
+    auto fs = makeFileSystem({{'C', tmp.str() + "/c"}}, tmp.str() + "/c/prog",
+                             tmp.str() + "/c/home/me/data/vornak");
+    EXPECT_EQ(fs->userDataFolder(), "C:\\home\\me\\data\\vornak\\");
+    EXPECT_EQ(ownFilesFolder(*fs, "logs"), "C:\\prog\\");
+    EXPECT_EQ(ownFileForReading(*fs, "hidden.dat"), "C:\\prog\\hidden.dat");
+
+    chmod((tmp.str() + "/c/prog").c_str(), 0555);
+    EXPECT_EQ(ownFilesFolder(*fs, "logs"), "C:\\home\\me\\data\\vornak\\");
+    ASSERT_TRUE(makeFolders(*fs, ownFilesFolder(*fs, "logs") + "logs"));
+    EXPECT_TRUE(std::filesystem::is_directory(tmp.path() / "c/home/me/data/vornak/logs"));
+    chmod((tmp.str() + "/c/prog").c_str(), 0755);
+    // Once the user's folder holds it, it is used from there.
+    EXPECT_EQ(ownFilesFolder(*fs, "logs"), "C:\\home\\me\\data\\vornak\\");
+    EXPECT_EQ(ownFileForReading(*fs, "logs"), "C:\\home\\me\\data\\vornak\\logs");
+
+    auto none = makeFileSystem({{'C', tmp.str() + "/c"}}, tmp.str() + "/c/prog");
+    EXPECT_EQ(none->userDataFolder(), "");
+    EXPECT_EQ(ownFilesFolder(*none, "hidden.dat"), "C:\\prog\\");
+}

@@ -72,13 +72,17 @@ bool writableByMode(const std::string& hostPath) {
 
 class PosixFileSystem final : public FileSystem {
 public:
-    PosixFileSystem(std::map<char, std::string> drives, std::string programHostFolder)
-        : drives_(std::move(drives)), programHost_(std::move(programHostFolder)) {
+    PosixFileSystem(std::map<char, std::string> drives, std::string programHostFolder,
+                    std::string userDataHostFolder)
+        : drives_(std::move(drives)),
+          programHost_(std::move(programHostFolder)),
+          userHost_(std::move(userDataHostFolder)) {
         for (auto& [letter, root] : drives_) {
             while (root.size() > 1 && root.back() == '/') root.pop_back();
         }
         if (programHost_.empty()) programHost_ = executableFolder();
         while (programHost_.size() > 1 && programHost_.back() == '/') programHost_.pop_back();
+        while (userHost_.size() > 1 && userHost_.back() == '/') userHost_.pop_back();
     }
 
     bool findFiles(const std::string& pattern, uint32_t wanted,
@@ -260,6 +264,14 @@ public:
         return folder;
     }
 
+    std::string userDataFolder() const override {
+        if (userHost_.empty()) return {};
+        std::string folder = fromHostPath(userHost_);
+        const char sep = isDrivePath(folder) ? '\\' : '/';
+        if (folder.back() != sep) folder += sep;
+        return folder;
+    }
+
     std::string toHostPath(const std::string& path) const override {
         std::string rest;
         std::string host;
@@ -315,20 +327,28 @@ private:
 
     std::map<char, std::string> drives_;
     std::string programHost_;
+    std::string userHost_;
 };
 
 }  // namespace
 
 std::shared_ptr<FileSystem> makeFileSystem(std::map<char, std::string> drives,
-                                           std::string programHostFolder) {
-    return std::make_shared<PosixFileSystem>(std::move(drives), std::move(programHostFolder));
+                                           std::string programHostFolder,
+                                           std::string userDataHostFolder) {
+    return std::make_shared<PosixFileSystem>(std::move(drives), std::move(programHostFolder),
+                                             std::move(userDataHostFolder));
 }
 
 std::shared_ptr<FileSystem> hostFileSystem() {
     std::map<char, std::string> drives;
     if (const char* env = std::getenv("VORNAK_DRIVES"); env && *env) drives = parseDriveMap(env);
     if (drives.empty()) drives['C'] = "/";
-    return makeFileSystem(std::move(drives));
+    std::string userData;
+    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg)
+        userData = std::string(xdg) + "/vornak";
+    else if (const char* home = std::getenv("HOME"); home && *home)
+        userData = std::string(home) + "/.local/share/vornak";
+    return makeFileSystem(std::move(drives), {}, std::move(userData));
 }
 
 }  // namespace vornak::platform
