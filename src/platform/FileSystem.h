@@ -68,7 +68,9 @@ public:
     // The per-user data folder ($XDG_DATA_HOME/vornak, %LOCALAPPDATA%\Vornak),
     // with a trailing separator; empty when there is none. It need not exist yet.
     virtual std::string userDataFolder() const { return {}; }
-    // The host path for a program path (identity on Windows).
+    // The host path for a program path (identity on Windows). Off Windows a
+    // drive path is resolved as Windows resolves it: each component by its
+    // exact name when that exists, else by a name differing only in letter case.
     virtual std::string toHostPath(const std::string& path) const = 0;
     // The program path for a host path (through the drive map off Windows).
     virtual std::string fromHostPath(const std::string& hostPath) const = 0;

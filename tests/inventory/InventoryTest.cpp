@@ -70,8 +70,10 @@ TEST_F(InventoryTest, ClassifiesCommands) {
     EXPECT_EQ(status(exe, "LM"), 0);
     EXPECT_EQ(status("\"" + exe + "\" /SILENT", "LM"), 0);
     EXPECT_EQ(status("\"C:\\Program Files\\Gone\\unins000.exe\" /SILENT", "LM"), 1);
-    EXPECT_EQ(status("C:\\PROGRAM FILES\\ACME TOOLS\\UNINS000.EXE", "LM"), 1)
-        << "this file system tells letter case apart";
+    EXPECT_EQ(status("C:\\PROGRAM FILES\\ACME TOOLS\\UNINS000.EXE", "LM"), 0)
+        << "Windows paths ignore letter case";
+    EXPECT_EQ(status("\"c:\\program files\\acme tools\\Unins000.exe\" /S", "CU"), 0);
+    EXPECT_EQ(status("C:\\PROGRAM FILES\\ACME TOOLS\\UNINS001.EXE", "LM"), 1);
     EXPECT_EQ(status("MsiExec.exe /X{12345678-1234}", "LM"), 0);
     EXPECT_EQ(status("MsiExec.exe /X{12345678-1234}", "CU"), 0);
     EXPECT_EQ(status("msiexec /x {1234}", "LM"), 0);

@@ -156,3 +156,25 @@ TEST(OwnFiles, UserFolderServesWhenTheProgramFolderIsProtected) {
     EXPECT_EQ(none->userDataFolder(), "");
     EXPECT_EQ(ownFilesFolder(*none, "hidden.dat"), "C:\\prog\\");
 }
+
+TEST(DriveMap, WindowsPathsIgnoreLetterCaseExactNameFirst) {
+    TempDir tmp;
+    tmp.write("c/Program Files/Acme Editor/Uninstall.exe", "MZ");
+    tmp.write("c/Twins/readme", "upper");
+    tmp.write("c/twins/readme", "lower");
+    tmp.write("c/Ærø/Øl.txt", "x");
+    auto fs = makeFileSystem({{'C', tmp.str() + "/c"}});
+    const std::string c = tmp.str() + "/c";
+    EXPECT_EQ(fs->toHostPath("c:\\program files\\acme editor\\UNINSTALL.EXE"),
+              c + "/Program Files/Acme Editor/Uninstall.exe");
+    EXPECT_TRUE(fs->fileExists("C:\\PROGRAM FILES\\ACME EDITOR\\uninstall.exe"));
+    EXPECT_TRUE(fs->directoryExists("c:\\program files\\"));
+    EXPECT_EQ(fs->readFile("C:\\twins\\README"), "lower") << "an exact component wins";
+    EXPECT_EQ(fs->readFile("C:\\Twins\\readme"), "upper");
+    EXPECT_EQ(fs->readFile("C:\\ærØ\\øL.TXT"), "x") << "letters beyond ASCII too";
+    // What does not exist keeps its spelling from the first missing component on,
+    // so a new file lands in the folder that is there.
+    EXPECT_EQ(fs->toHostPath("C:\\PROGRAM FILES\\New Dir\\X.txt"), c + "/Program Files/New Dir/X.txt");
+    ASSERT_TRUE(fs->writeFile("C:\\program files\\ACME EDITOR\\hidden.dat", "h"));
+    EXPECT_TRUE(std::filesystem::exists(c + "/Program Files/Acme Editor/hidden.dat"));
+}

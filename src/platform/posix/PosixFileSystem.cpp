@@ -10,6 +10,9 @@
 #include <cstring>
 #include <random>
 
+#include <unicode/uchar.h>
+#include <unicode/utf8.h>
+
 #include "platform/FileSystem.h"
 
 namespace vornak::platform {
@@ -50,6 +53,79 @@ std::string joinHost(const std::string& dir, const std::string& name) {
     if (dir.empty()) return name;
     if (dir.back() == '/') return dir + name;
     return dir + "/" + name;
+}
+
+// Whether two names are the same name to Windows: equal once every character is
+// upper-cased. Bytes that are not UTF-8 compare as they are, ASCII letters aside.
+bool sameNameIgnoringCase(const std::string& a, const std::string& b) {
+    const auto* x = reinterpret_cast<const uint8_t*>(a.data());
+    const auto* y = reinterpret_cast<const uint8_t*>(b.data());
+    const int32_t xn = static_cast<int32_t>(a.size()), yn = static_cast<int32_t>(b.size());
+    int32_t i = 0, j = 0;
+    while (i < xn && j < yn) {
+        UChar32 c, d;
+        U8_NEXT(x, i, xn, c);
+        U8_NEXT(y, j, yn, d);
+        if (c < 0 || d < 0) {
+            // Not UTF-8 here: the byte itself.
+            if (c < 0) c = x[i - 1];
+            if (d < 0) d = y[j - 1];
+            if (c >= 'a' && c <= 'z') c -= 'a' - 'A';
+            if (d >= 'a' && d <= 'z') d -= 'a' - 'A';
+            if (c != d) return false;
+            continue;
+        }
+        if (c != d && u_toupper(c) != u_toupper(d)) return false;
+    }
+    return i == xn && j == yn;
+}
+
+// Resolves `rest` ('/'-separated, below the host folder `root`) the way Windows
+// resolves a path: component by component, the exact name when it exists (so
+// names that differ only in case stay apart on a disk that tells them apart),
+// else a name that differs from it only in letter case. From the first
+// component that matches nothing on, the rest is kept as written.
+std::string resolveLetterCase(const std::string& root, const std::string& rest) {
+    const std::string whole = root.empty() ? rest : (root.back() == '/' ? root : root + "/") + rest;
+    struct stat st {};
+    if (::lstat(whole.c_str(), &st) == 0) return whole;
+
+    std::string current = root;
+    size_t at = 0;
+    while (at < rest.size()) {
+        const size_t slash = rest.find('/', at);
+        const size_t end = slash == std::string::npos ? rest.size() : slash;
+        const std::string name = rest.substr(at, end - at);
+        const std::string tail = rest.substr(end);  // from the separator on
+        if (name.empty() || name == "." || name == "..") {
+            current += name + (slash == std::string::npos ? "" : "/");
+            at = end + 1;
+            continue;
+        }
+        std::string exact = current.empty() || current.back() == '/' ? current + name
+                                                                      : current + "/" + name;
+        if (::lstat(exact.c_str(), &st) == 0) {
+            current = std::move(exact);
+        } else {
+            std::string found;
+            if (DIR* raw = ::opendir(current.empty() ? "." : current.c_str())) {
+                DirHandle dir(raw);
+                while (dirent* de = ::readdir(dir.get())) {
+                    const std::string candidate = de->d_name;
+                    // Of several, always the same one: the first in byte order.
+                    if (sameNameIgnoringCase(candidate, name) && (found.empty() || candidate < found))
+                        found = candidate;
+                }
+            }
+            if (found.empty()) return exact + tail;
+            current = current.empty() || current.back() == '/' ? current + found
+                                                               : current + "/" + found;
+        }
+        if (slash == std::string::npos) return current;
+        at = end + 1;
+        if (at == rest.size()) return current + "/";
+    }
+    return current;
 }
 
 std::string executableFolder() {
@@ -287,9 +363,9 @@ public:
             if (c == '\\') c = '/';
         if (host.empty()) return rest;
         if (rest.empty()) return host;
-        if (host.back() == '/' && rest.front() == '/') return host + rest.substr(1);
-        if (host.back() != '/' && rest.front() != '/') return host + "/" + rest;
-        return host + rest;
+        // Windows paths ignore letter case; the host's may not.
+        while (!rest.empty() && rest.front() == '/') rest.erase(0, 1);
+        return resolveLetterCase(host, rest);
     }
 
     std::string fromHostPath(const std::string& hostPath) const override {
