@@ -23,7 +23,38 @@ constexpr const char* kWriteRoot = "LM";
 
 }  // namespace
 
+QMargins TForm1::frameMargins() const {
+    const QRect frame = frameGeometry();
+    const QRect client = geometry();
+    return {client.left() - frame.left(), client.top() - frame.top(),
+            frame.right() - client.right(), frame.bottom() - client.bottom()};
+}
+
+QRect TForm1::outerPlacement() const {
+    // A minimised window is saved where it will come back, in the same outer
+    // terms as a normal one, so the next start puts it where it was.
+    if (isMinimized())
+        return normalGeometry().marginsAdded(frameMargins());
+    return frameGeometry();
+}
+
+void TForm1::placeOuter(const QRect& outer) {
+    const QMargins margins = frameMargins();
+    setGeometry(outer.marginsRemoved(margins));
+    // Until the window manager has framed the window its frame is unknown; the
+    // placement is made again once it is, so the frame lands where it was saved.
+    pendingPlacement_ = margins.isNull() ? std::optional<QRect>(outer) : std::nullopt;
+}
+
 bool TForm1::event(QEvent* e) {
+    if (pendingPlacement_ && (e->type() == QEvent::Move || e->type() == QEvent::Resize ||
+                              e->type() == QEvent::WindowActivate)) {
+        if (!frameMargins().isNull()) {
+            const QRect outer = *pendingPlacement_;
+            pendingPlacement_.reset();
+            setGeometry(outer.marginsRemoved(frameMargins()));
+        }
+    }
     const bool handled = QMainWindow::event(e);
     if (e->type() == QEvent::WindowActivate)
         FormActivate();
@@ -75,14 +106,17 @@ void TForm1::runStartupSettings() {
             const auto read = [](const char* name) {
                 return parseWholeNumber(ReadRegString(kReadRoot, kSettingsKeyPath, name));
             };
+            // The four values are the outer edges, frame included, as saved.
+            QRect outer = frameGeometry();
             if (const auto left = read("WindowLeft"))
-                move(*left, y());
+                outer.moveLeft(*left);
             if (const auto top = read("WindowTop"))
-                move(x(), *top);
+                outer.moveTop(*top);
             if (const auto width = read("WindowWidth"))
-                resize(*width, height());
+                outer.setWidth(*width);
             if (const auto height = read("WindowHeight"))
-                resize(width(), *height);
+                outer.setHeight(*height);
+            placeOuter(outer);
         }
         const std::string fontName = ReadRegString(kReadRoot, kSettingsKeyPath, "FontName");
         if (!fontName.empty())
@@ -138,7 +172,7 @@ void TForm1::saveSettings() {
             WriteRegString(kWriteRoot, kSettingsKeyPath, "WindowState", "Max");
         } else {
             WriteRegString(kWriteRoot, kSettingsKeyPath, "WindowState", "Normal");
-            const QRect placement = isMinimized() ? normalGeometry() : QRect(pos(), size());
+            const QRect placement = outerPlacement();
             WriteRegString(kWriteRoot, kSettingsKeyPath, "WindowLeft",
                            std::to_string(placement.x()));
             WriteRegString(kWriteRoot, kSettingsKeyPath, "WindowTop",

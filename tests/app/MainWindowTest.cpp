@@ -205,13 +205,15 @@ class MainWindowTest : public QObject {
         QVERIFY2(form.findChild<QAction*>("VisIkkeSkjulte")->isChecked(), "filter on by default");
         QCOMPARE(form.statusText(), englishStatus(*fx, 2));
 
+        // The placement is saved as the outer edges, frame included.
+        const QRect outer = form.frameGeometry();
         QVERIFY(form.close());
         QCOMPARE(fx->settingText("lang"), std::optional<std::string>("English"));
         QCOMPARE(fx->settingFlag("grid"), std::optional<uint32_t>(0));
         QCOMPARE(fx->settingFlag("hidehidden"), std::optional<uint32_t>(1));
         QCOMPARE(fx->settingText("WindowState"), std::optional<std::string>("Normal"));
-        QCOMPARE(fx->settingText("WindowWidth"), std::optional<std::string>("564"));
-        QCOMPARE(fx->settingText("WindowHeight"), std::optional<std::string>("444"));
+        QCOMPARE(fx->settingText("WindowWidth"), std::optional<std::string>(std::to_string(outer.width())));
+        QCOMPARE(fx->settingText("WindowHeight"), std::optional<std::string>(std::to_string(outer.height())));
         QCOMPARE(fx->settingText("WindowLeft"),
                  std::optional<std::string>(std::to_string(designPosition.x())));
         QCOMPARE(fx->settingText("FontName"), std::optional<std::string>("Verdana"));
@@ -254,12 +256,15 @@ class MainWindowTest : public QObject {
         fx->setSetting("WindowHeight", "300");
         TForm1 form(dialogs);
         test::startUp(form);
+        // The width is not a number: the design width stays, frame and all.
+        const int designWidth = 564 + form.frameGeometry().width() - form.width();
         QVERIFY(!form.isMaximized());
-        QCOMPARE(form.pos(), QPoint(40, 50));
-        QCOMPARE(form.size(), QSize(564, 300));
+        QCOMPARE(form.frameGeometry(), QRect(40, 50, designWidth, 300));
         QVERIFY(form.close());
         QCOMPARE(fx->settingText("WindowState"), std::optional<std::string>("Normal"));
-        QCOMPARE(fx->settingText("WindowWidth"), std::optional<std::string>("564"));
+        QCOMPARE(fx->settingText("WindowWidth"), std::optional<std::string>(std::to_string(designWidth)));
+        QCOMPARE(fx->settingText("WindowTop"), std::optional<std::string>("50"));
+        QCOMPARE(fx->settingText("WindowHeight"), std::optional<std::string>("300"));
     }
 
     void storedListFont_data() {
