@@ -135,14 +135,7 @@ void TForm1::runStartupSettings() {
 }
 
 void TForm1::writeStatusOnActivation() {
-    try {
-        inventory_.writeStatus();
-    } catch (const std::exception&) {
-        // No usable fmtStatusCount (no language applied, or a broken one that
-        // ChangeLang has already reported): the panel stays empty rather than
-        // raising an error box at every activation.
-        showStatus({});
-    }
+    inventory_.writeStatus();
 }
 
 void TForm1::ChangeLang(const std::string& name) {

@@ -375,8 +375,7 @@ void Inventory::RefreshAndRefilter() {
 }
 
 void Inventory::writeStatus() {
-    const std::string text =
-        formatMessage(Msg::fmtStatusCount, {static_cast<int64_t>(visible_.size())});
+    const std::string text = statusCountText(static_cast<int64_t>(visible_.size()));
     if (view_) view_->showStatus(text);
 }
 

@@ -123,7 +123,7 @@ public:
     // RefreshInventory then re-apply the filter-box text.
     void RefreshAndRefilter();
 
-    // Status bar text: fmtStatusCount with the visible row count.
+    // Status bar text: fmtStatusCount with the visible row count (statusCountText's rule).
     void writeStatus();
 
 private:

@@ -126,8 +126,11 @@ void LanguageEngine::ChangeLang(const std::string& name) {
                                            ? transformLine(LineTransform::BreakLf, lines_[line])
                                            : std::string(added.english));
         }
-        sink_.setStatusText(
-            formatMessage(catalogue_.get(Msg::fmtStatusCount), {int64_t{sink_.visibleRowCount()}}));
+        bool fits = true;
+        sink_.setStatusText(statusCountText(int64_t{sink_.visibleRowCount()}, catalogue_, &fits));
+        if (!fits) {
+            throw FormatError("fmtStatusCount does not take one integer");
+        }
     } catch (const std::exception&) {
         sink_.showMessage(languageErrorText(name));
     }
