@@ -93,8 +93,9 @@ std::vector<LanguageMenuItem> languageMenuItems(const std::vector<std::string>& 
         const size_t dot = fileName.rfind('.');
         std::string label = dot == std::string::npos ? fileName : fileName.substr(0, dot);
         std::string identifier = std::string(kMenuPrefix) + label;
+        // A file that cannot be a menu item is left out; the others still are.
         if (!isValidMenuIdentifier(identifier)) {
-            break;
+            continue;
         }
         const int image = label == "Danish" ? kDanishFlagImage : -1;
         items.push_back({std::move(label), std::move(identifier), image});
