@@ -173,6 +173,13 @@ int runBefore(const Args& args) {
     auto shared = std::make_shared<AnalysisShared>();
     if (const std::string failures = runSnapshots(setup, shared, 1, *drives); !failures.empty())
         return fail("vornak analyze before: " + failures);
+    // Say what was recorded, so the user knows the next step has something to compare.
+    std::string driveNames;
+    for (const DriveItem& drive : *drives)
+        driveNames += (driveNames.empty() ? "" : " ") + drive.caption;
+    std::cout << "Recorded " << shared->foundFiles.load() << " file-system entries of " << driveNames
+              << " and the registry (HKCR, HKCU, HKLM, HKCC) in " << setup.logs
+              << "; install the program, then run 'vornak analyze after NAME'." << std::endl;
     return 0;
 }
 

@@ -58,7 +58,11 @@ class AnalyzeCommandTest : public test::AnalysisFixture {
 
 TEST_F(AnalyzeCommandTest, BeforeAfterListRemove) {
     file("Data/keep.txt");
-    ASSERT_EQ(run("before").exitCode, 0);
+    const auto before = run("before");
+    ASSERT_EQ(before.exitCode, 0);
+    EXPECT_EQ(before.out.rfind("Recorded ", 0), 0u) << before.out;
+    EXPECT_NE(before.out.find(" of C: and the registry"), std::string::npos) << before.out;
+    EXPECT_EQ(std::count(before.out.begin(), before.out.end(), '\n'), 1) << before.out;
     EXPECT_TRUE(logExists("files_1.txt"));
     EXPECT_TRUE(logExists("HKLM_1.txt"));
 
