@@ -177,8 +177,8 @@ int runBefore(const Args& args) {
     std::string driveNames;
     for (const DriveItem& drive : *drives)
         driveNames += (driveNames.empty() ? "" : " ") + drive.caption;
-    std::cout << "Recorded " << shared->foundFiles.load() << " file-system entries of " << driveNames
-              << " and the registry (HKCR, HKCU, HKLM, HKCC) in " << setup.logs
+    std::cout << "Recorded " << shared->foundFiles.load() << " file-system entries of "
+              << driveNames << " and the registry (HKCR, HKCU, HKLM, HKCC) in " << setup.logs
               << "; install the program, then run 'vornak analyze after NAME'." << std::endl;
     return 0;
 }

@@ -348,10 +348,12 @@ void Inventory::saveHiddenFilter() const {
     const std::string bytes = serializeHiddenList(hiddenList_);
     std::string folder = platform::ownFilesFolder(fs, kHiddenFileName);
     if (folder == fs.programFolder()) {
-        if (fs.writeFile(folder + kHiddenFileName, bytes)) return;
+        if (fs.writeFile(folder + kHiddenFileName, bytes))
+            return;
         // The program's folder refused it after all: the user's own folder serves.
         const std::string user = fs.userDataFolder();
-        if (user.empty()) throw std::runtime_error("Cannot create file " + folder + kHiddenFileName);
+        if (user.empty())
+            throw std::runtime_error("Cannot create file " + folder + kHiddenFileName);
         folder = user;
     }
     const std::string path = folder + kHiddenFileName;

@@ -111,8 +111,8 @@ public:
     void startHiddenFilter();
     // Close: write the hidden list to hidden.dat, replacing the file atomically,
     // in the user's data folder when the program's folder cannot take it; throws
-    // std::runtime_error "Cannot create file <path>" when neither can. ("hidehidden" is written with the other settings, from
-    // hiddenFilterOn().)
+    // std::runtime_error "Cannot create file <path>" when neither can. ("hidehidden" is written
+    // with the other settings, from hiddenFilterOn().)
     void saveHiddenFilter() const;
     // The hidden.dat that is read: the user's own copy when there is one, else
     // the one beside the program.

@@ -71,10 +71,12 @@ std::string formatMessage(Msg role, const std::vector<FormatArg>& args) {
 std::string statusCountText(int64_t rows, const MessageCatalogue& catalogue, bool* fits) {
     try {
         std::string text = formatMessage(catalogue.get(Msg::fmtStatusCount), {rows});
-        if (fits) *fits = true;
+        if (fits)
+            *fits = true;
         return text;
     } catch (const FormatError&) {
-        if (fits) *fits = false;
+        if (fits)
+            *fits = false;
         return {};
     }
 }

@@ -79,11 +79,13 @@ bool writeGuarded(Fn fn) noexcept {
 NameList readNames(const std::string& rootCode, const std::string& keyPath, bool subkeys) {
     return readGuarded([&] {
         Frame frame(rootCode, keyPath, Kind::Read);
-        if (!frame.ok) throw SilentAbort();
+        if (!frame.ok)
+            throw SilentAbort();
         NameList names;
         platform::RegKeyInfo info;
         // A key that cannot report its counts gives an empty list, not a failure.
-        if (frame.accessor->queryInfo(*frame.key, info) != RegStatus::Ok) return names;
+        if (frame.accessor->queryInfo(*frame.key, info) != RegStatus::Ok)
+            return names;
         const uint32_t count = subkeys ? info.subkeyCount : info.valueCount;
         names.reserve(count);
         for (uint32_t i = 0; i < count; ++i) {
@@ -142,12 +144,16 @@ std::string ReadRegString(const std::string& rootCode, const std::string& keyPat
                           const std::string& valueName) {
     return readGuarded([&] {
         Frame frame(rootCode, keyPath, Kind::Read);
-        if (!frame.ok) throw SilentAbort();
+        if (!frame.ok)
+            throw SilentAbort();
         RegValue value;
         const RegStatus status = frame.accessor->queryValue(*frame.key, valueName, value);
-        if (status == RegStatus::NotFound) return std::string();
-        if (status != RegStatus::Ok) throw SilentAbort();
-        if (value.data.empty()) return std::string();
+        if (status == RegStatus::NotFound)
+            return std::string();
+        if (status != RegStatus::Ok)
+            throw SilentAbort();
+        if (value.data.empty())
+            return std::string();
         if (value.type != platform::kRegSz && value.type != platform::kRegExpandSz)
             throw SilentAbort();
         const size_t nul = value.data.find('\0');
@@ -159,7 +165,8 @@ bool ReadRegBool(const std::string& rootCode, const std::string& keyPath,
                  const std::string& valueName) {
     return readGuarded([&] {
         Frame frame(rootCode, keyPath, Kind::Read);
-        if (!frame.ok) throw SilentAbort();
+        if (!frame.ok)
+            throw SilentAbort();
         RegValue value;
         if (frame.accessor->queryValue(*frame.key, valueName, value) != RegStatus::Ok ||
             value.type != platform::kRegDword || value.data.size() != 4)
@@ -182,7 +189,8 @@ bool WriteRegString(const std::string& rootCode, const std::string& keyPath,
                     const std::string& valueName, const std::string& value) {
     return writeGuarded([&] {
         Frame frame(rootCode, keyPath, Kind::Write);
-        if (!frame.ok) return false;
+        if (!frame.ok)
+            return false;
         std::string data = value;
         data.push_back('\0');
         return frame.accessor->setValue(*frame.key, valueName, platform::kRegSz, data) ==
@@ -194,7 +202,8 @@ bool WriteRegBool(const std::string& rootCode, const std::string& keyPath,
                   const std::string& valueName, bool value) {
     return writeGuarded([&] {
         Frame frame(rootCode, keyPath, Kind::Write);
-        if (!frame.ok) return false;
+        if (!frame.ok)
+            return false;
         const uint32_t number = value ? 1 : 0;
         std::string data(4, '\0');
         std::memcpy(data.data(), &number, 4);
@@ -207,7 +216,8 @@ bool DeleteRegValue(const std::string& rootCode, const std::string& keyPath,
                     const std::string& valueName) {
     return writeGuarded([&] {
         Frame frame(rootCode, keyPath, Kind::Write);
-        if (!frame.ok) return false;
+        if (!frame.ok)
+            return false;
         frame.accessor->deleteValue(*frame.key, valueName);
         return true;
     });
@@ -216,13 +226,15 @@ bool DeleteRegValue(const std::string& rootCode, const std::string& keyPath,
 bool DeleteRegKey(const std::string& rootCode, const std::string& keyPath) {
     return writeGuarded([&] {
         Frame frame(rootCode, keyPath, Kind::Write);
-        if (!frame.ok) return false;
+        if (!frame.ok)
+            return false;
         frame.key.reset();
         std::unique_ptr<RegKey> rootKey;
         if (frame.accessor->openKey(frame.root, "", RegAccess::Full, rootKey) != RegStatus::Ok)
             return true;
         const std::string path = storePath(keyPath);
-        if (!path.empty()) deleteTree(*frame.accessor, frame.root, *rootKey, path);
+        if (!path.empty())
+            deleteTree(*frame.accessor, frame.root, *rootKey, path);
         return true;
     });
 }

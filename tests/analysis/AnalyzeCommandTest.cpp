@@ -116,8 +116,8 @@ TEST_F(AnalyzeCommandTest, RefusalsExitWithOneLine) {
 
 TEST_F(AnalyzeCommandTest, ProtectedProgramFolderKeepsLogsInTheUsersFolder) {
     const auto protect = [](const std::string& folder) {
-        std::filesystem::permissions(folder, std::filesystem::perms::owner_read |
-                                                 std::filesystem::perms::owner_exec);
+        std::filesystem::permissions(
+            folder, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     };
     std::filesystem::remove_all(logsHost());
     protect(programHost);

@@ -212,8 +212,10 @@ class MainWindowTest : public QObject {
         QCOMPARE(fx->settingFlag("grid"), std::optional<uint32_t>(0));
         QCOMPARE(fx->settingFlag("hidehidden"), std::optional<uint32_t>(1));
         QCOMPARE(fx->settingText("WindowState"), std::optional<std::string>("Normal"));
-        QCOMPARE(fx->settingText("WindowWidth"), std::optional<std::string>(std::to_string(outer.width())));
-        QCOMPARE(fx->settingText("WindowHeight"), std::optional<std::string>(std::to_string(outer.height())));
+        QCOMPARE(fx->settingText("WindowWidth"),
+                 std::optional<std::string>(std::to_string(outer.width())));
+        QCOMPARE(fx->settingText("WindowHeight"),
+                 std::optional<std::string>(std::to_string(outer.height())));
         QCOMPARE(fx->settingText("WindowLeft"),
                  std::optional<std::string>(std::to_string(designPosition.x())));
         QCOMPARE(fx->settingText("FontName"), std::optional<std::string>("Verdana"));
@@ -262,7 +264,8 @@ class MainWindowTest : public QObject {
         QCOMPARE(form.frameGeometry(), QRect(40, 50, designWidth, 300));
         QVERIFY(form.close());
         QCOMPARE(fx->settingText("WindowState"), std::optional<std::string>("Normal"));
-        QCOMPARE(fx->settingText("WindowWidth"), std::optional<std::string>(std::to_string(designWidth)));
+        QCOMPARE(fx->settingText("WindowWidth"),
+                 std::optional<std::string>(std::to_string(designWidth)));
         QCOMPARE(fx->settingText("WindowTop"), std::optional<std::string>("50"));
         QCOMPARE(fx->settingText("WindowHeight"), std::optional<std::string>("300"));
     }

@@ -34,7 +34,9 @@ class WindowPlacementTest : public QObject {
         fx->setSetting("WindowHeight", std::to_string(outer.height()));
     }
     QRect savedPlacement() {
-        const auto number = [&](const char* name) { return std::stoi(fx->settingText(name).value()); };
+        const auto number = [&](const char* name) {
+            return std::stoi(fx->settingText(name).value());
+        };
         return {number("WindowLeft"), number("WindowTop"), number("WindowWidth"),
                 number("WindowHeight")};
     }

@@ -112,7 +112,8 @@ TEST_F(InventoryTest, MalformedRegistrationDoesNotBreakTheList) {
 
     Inventory inv(&view);
     inv.RefreshInventory();
-    EXPECT_EQ(captions(inv.visible()), (std::vector<std::string>{"Alpha", "C ***", "Mine", "Zulu"}));
+    EXPECT_EQ(captions(inv.visible()),
+              (std::vector<std::string>{"Alpha", "C ***", "Mine", "Zulu"}));
     for (const auto& row : inv.master()) {
         EXPECT_FALSE(row.uninstallCommand.empty());
         EXPECT_FALSE(row.keyPath.empty());

@@ -209,7 +209,8 @@ TEST_F(LanguageEngineTest, StatusFormatThatDoesNotTakeOneIntegerIsAnError) {
         fs->put("Bad", languageFile(102, {{35, bad}}));
         engine.ChangeLang("Bad");
         EXPECT_EQ(sink.shownMessages.size(), 1u) << bad;
-        EXPECT_EQ(sink.status, "") << bad << ": the status bar's rule for a format that does not fit";
+        EXPECT_EQ(sink.status, "")
+            << bad << ": the status bar's rule for a format that does not fit";
         EXPECT_TRUE(wasSet("ViewEditInfoForm/Label3")) << bad;  // line 99: all targets were set
         EXPECT_EQ(catalogue.get(Msg::msgConfirmCaption), "T101");
     }
@@ -258,8 +259,9 @@ TEST(LanguageMenu, NamesThatAreNoIdentifierAreLeftOut) {
     EXPECT_EQ(items[2].image, kDanishFlagImage);
     EXPECT_EQ(items[3].identifier, "langMenuOld_2");
 
-    EXPECT_EQ(languageMenuItems({"Norsk bokmål.lng", "English.v2.lng", "Fran\xc3\xa7"
-                                                                        "ais.lng"})
+    EXPECT_EQ(languageMenuItems({"Norsk bokmål.lng", "English.v2.lng",
+                                 "Fran\xc3\xa7"
+                                 "ais.lng"})
                   .size(),
               0u);
 }

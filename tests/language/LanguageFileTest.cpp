@@ -41,7 +41,8 @@ TEST(LanguageFile, LinesAreKeptExactly) {
 }
 
 TEST(LanguageFile, ByteOrderMarkIsDropped) {
-    const TextLines lines = readLanguageLines("\xEF\xBB\xBF; comment\r\nFirst\r\nSecond \xC3\xA6\r\n");
+    const TextLines lines =
+        readLanguageLines("\xEF\xBB\xBF; comment\r\nFirst\r\nSecond \xC3\xA6\r\n");
     EXPECT_EQ(lines, (TextLines{"First", "Second \xC3\xA6"}));
 }
 

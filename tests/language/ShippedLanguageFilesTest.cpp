@@ -89,8 +89,10 @@ TEST(ShippedLanguageFiles, EnglishReadsRightAndItsAccessKeysDiffer) {
     std::string keys;
     for (const int line : {6, 7, 8, 9, 10, 11, 26, 27, 28, 54}) {
         const size_t amp = lines[line].find('&');
-        if (amp == std::string::npos || amp + 1 == lines[line].size()) continue;
-        const char key = static_cast<char>(std::tolower(static_cast<unsigned char>(lines[line][amp + 1])));
+        if (amp == std::string::npos || amp + 1 == lines[line].size())
+            continue;
+        const char key =
+            static_cast<char>(std::tolower(static_cast<unsigned char>(lines[line][amp + 1])));
         EXPECT_EQ(keys.find(key), std::string::npos) << "line " << line << ": " << lines[line];
         keys += key;
     }

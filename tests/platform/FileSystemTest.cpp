@@ -174,7 +174,8 @@ TEST(DriveMap, WindowsPathsIgnoreLetterCaseExactNameFirst) {
     EXPECT_EQ(fs->readFile("C:\\ærØ\\øL.TXT"), "x") << "letters beyond ASCII too";
     // What does not exist keeps its spelling from the first missing component on,
     // so a new file lands in the folder that is there.
-    EXPECT_EQ(fs->toHostPath("C:\\PROGRAM FILES\\New Dir\\X.txt"), c + "/Program Files/New Dir/X.txt");
+    EXPECT_EQ(fs->toHostPath("C:\\PROGRAM FILES\\New Dir\\X.txt"),
+              c + "/Program Files/New Dir/X.txt");
     ASSERT_TRUE(fs->writeFile("C:\\program files\\ACME EDITOR\\hidden.dat", "h"));
     EXPECT_TRUE(std::filesystem::exists(c + "/Program Files/Acme Editor/hidden.dat"));
 }

@@ -11,8 +11,10 @@
 int main(int argc, char** argv) {
     setenv("LC_ALL", "en_US.UTF-8", 1);
     setenv("LANG", "en_US.UTF-8", 1);
-    std::string userData = (std::filesystem::temp_directory_path() / "vornak user data XXXXXX").string();
-    if (!mkdtemp(userData.data())) return 2;
+    std::string userData =
+        (std::filesystem::temp_directory_path() / "vornak user data XXXXXX").string();
+    if (!mkdtemp(userData.data()))
+        return 2;
     setenv("XDG_DATA_HOME", userData.c_str(), 1);
     std::setlocale(LC_ALL, "C.UTF-8");
     ::testing::InitGoogleTest(&argc, argv);

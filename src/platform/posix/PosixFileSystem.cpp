@@ -3,15 +3,14 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unicode/uchar.h>
+#include <unicode/utf8.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <random>
-
-#include <unicode/uchar.h>
-#include <unicode/utf8.h>
 
 #include "platform/FileSystem.h"
 
@@ -68,14 +67,20 @@ bool sameNameIgnoringCase(const std::string& a, const std::string& b) {
         U8_NEXT(y, j, yn, d);
         if (c < 0 || d < 0) {
             // Not UTF-8 here: the byte itself.
-            if (c < 0) c = x[i - 1];
-            if (d < 0) d = y[j - 1];
-            if (c >= 'a' && c <= 'z') c -= 'a' - 'A';
-            if (d >= 'a' && d <= 'z') d -= 'a' - 'A';
-            if (c != d) return false;
+            if (c < 0)
+                c = x[i - 1];
+            if (d < 0)
+                d = y[j - 1];
+            if (c >= 'a' && c <= 'z')
+                c -= 'a' - 'A';
+            if (d >= 'a' && d <= 'z')
+                d -= 'a' - 'A';
+            if (c != d)
+                return false;
             continue;
         }
-        if (c != d && u_toupper(c) != u_toupper(d)) return false;
+        if (c != d && u_toupper(c) != u_toupper(d))
+            return false;
     }
     return i == xn && j == yn;
 }
@@ -88,7 +93,8 @@ bool sameNameIgnoringCase(const std::string& a, const std::string& b) {
 std::string resolveLetterCase(const std::string& root, const std::string& rest) {
     const std::string whole = root.empty() ? rest : (root.back() == '/' ? root : root + "/") + rest;
     struct stat st {};
-    if (::lstat(whole.c_str(), &st) == 0) return whole;
+    if (::lstat(whole.c_str(), &st) == 0)
+        return whole;
 
     std::string current = root;
     size_t at = 0;
@@ -102,8 +108,8 @@ std::string resolveLetterCase(const std::string& root, const std::string& rest) 
             at = end + 1;
             continue;
         }
-        std::string exact = current.empty() || current.back() == '/' ? current + name
-                                                                      : current + "/" + name;
+        std::string exact =
+            current.empty() || current.back() == '/' ? current + name : current + "/" + name;
         if (::lstat(exact.c_str(), &st) == 0) {
             current = std::move(exact);
         } else {
@@ -113,17 +119,21 @@ std::string resolveLetterCase(const std::string& root, const std::string& rest) 
                 while (dirent* de = ::readdir(dir.get())) {
                     const std::string candidate = de->d_name;
                     // Of several, always the same one: the first in byte order.
-                    if (sameNameIgnoringCase(candidate, name) && (found.empty() || candidate < found))
+                    if (sameNameIgnoringCase(candidate, name) &&
+                        (found.empty() || candidate < found))
                         found = candidate;
                 }
             }
-            if (found.empty()) return exact + tail;
-            current = current.empty() || current.back() == '/' ? current + found
-                                                               : current + "/" + found;
+            if (found.empty())
+                return exact + tail;
+            current =
+                current.empty() || current.back() == '/' ? current + found : current + "/" + found;
         }
-        if (slash == std::string::npos) return current;
+        if (slash == std::string::npos)
+            return current;
         at = end + 1;
-        if (at == rest.size()) return current + "/";
+        if (at == rest.size())
+            return current + "/";
     }
     return current;
 }
@@ -148,18 +158,22 @@ bool writableByMode(const std::string& hostPath) {
 
 class PosixFileSystem final : public FileSystem {
 public:
-    PosixFileSystem(std::map<char, std::string> drives, std::string programHostFolder,
-                    std::string userDataHostFolder)
-        : drives_(std::move(drives)),
-          programHost_(std::move(programHostFolder)),
-          userHost_(std::move(userDataHostFolder)) {
-        for (auto& [letter, root] : drives_) {
-            while (root.size() > 1 && root.back() == '/') root.pop_back();
-        }
-        if (programHost_.empty()) programHost_ = executableFolder();
-        while (programHost_.size() > 1 && programHost_.back() == '/') programHost_.pop_back();
-        while (userHost_.size() > 1 && userHost_.back() == '/') userHost_.pop_back();
-    }
+  PosixFileSystem(std::map<char, std::string> drives, std::string programHostFolder,
+                  std::string userDataHostFolder)
+      : drives_(std::move(drives)),
+        programHost_(std::move(programHostFolder)),
+        userHost_(std::move(userDataHostFolder)) {
+      for (auto& [letter, root] : drives_) {
+          while (root.size() > 1 && root.back() == '/')
+              root.pop_back();
+      }
+      if (programHost_.empty())
+          programHost_ = executableFolder();
+      while (programHost_.size() > 1 && programHost_.back() == '/')
+          programHost_.pop_back();
+      while (userHost_.size() > 1 && userHost_.back() == '/')
+          userHost_.pop_back();
+  }
 
     bool findFiles(const std::string& pattern, uint32_t wanted,
                    const std::function<void(const DirEntry&)>& onEntry) const override {
@@ -341,10 +355,12 @@ public:
     }
 
     std::string userDataFolder() const override {
-        if (userHost_.empty()) return {};
+        if (userHost_.empty())
+            return {};
         std::string folder = fromHostPath(userHost_);
         const char sep = isDrivePath(folder) ? '\\' : '/';
-        if (folder.back() != sep) folder += sep;
+        if (folder.back() != sep)
+            folder += sep;
         return folder;
     }
 
@@ -364,7 +380,8 @@ public:
         if (host.empty()) return rest;
         if (rest.empty()) return host;
         // Windows paths ignore letter case; the host's may not.
-        while (!rest.empty() && rest.front() == '/') rest.erase(0, 1);
+        while (!rest.empty() && rest.front() == '/')
+            rest.erase(0, 1);
         return resolveLetterCase(host, rest);
     }
 
