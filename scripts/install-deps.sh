@@ -11,6 +11,7 @@ packages=(
   libjpeg-dev
   libgtest-dev googletest
   fonts-dejavu-core
+  xvfb openbox x11-utils
 )
 
 missing=()

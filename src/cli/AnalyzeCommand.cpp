@@ -85,13 +85,15 @@ void applyLanguage() {
 
 struct Setup {
     std::shared_ptr<platform::FileSystem> fs = platform::defaultFileSystem();
-    std::string programFolder = fs->programFolder();
+    // The folder that holds logs: beside the program, or the user's own data
+    // folder when the program's cannot be written.
+    std::string programFolder = platform::ownFilesFolder(*fs, "logs");
     std::string logs = logsFolder(programFolder);
 };
 
 // The wizard creates the logs folder when it opens; so do we.
 bool ensureLogsFolder(const Setup& setup) {
-    return setup.fs->directoryExists(setup.logs) || setup.fs->createDirectory(setup.logs);
+    return platform::makeFolders(*setup.fs, setup.logs);
 }
 
 // "C:", "c:" or "c" -> "C:"; the default is the fixed drive C.
@@ -181,6 +183,13 @@ int runBefore(const Args& args) {
     auto shared = std::make_shared<AnalysisShared>();
     if (const std::string failures = runSnapshots(setup, shared, 1, *drives); !failures.empty())
         return fail("vornak analyze before: " + failures);
+    // Say what was recorded, so the user knows the next step has something to compare.
+    std::string driveNames;
+    for (const DriveItem& drive : *drives)
+        driveNames += (driveNames.empty() ? "" : " ") + drive.caption;
+    std::cout << "Recorded " << shared->foundFiles.load() << " file-system entries of "
+              << driveNames << " and the registry (HKCR, HKCU, HKLM, HKCC) in " << setup.logs
+              << "; install the program, then run 'vornak analyze after NAME'." << std::endl;
     return 0;
 }
 

@@ -6,6 +6,7 @@
 #include <unordered_set>
 
 #include "language/MessageCatalogue.h"
+#include "language/TextEncoding.h"
 #include "platform/Collation.h"
 #include "platform/FileSystem.h"
 #include "registry/RegistryAccess.h"
@@ -41,6 +42,15 @@ public:
 private:
     InventoryView* view_;
 };
+
+// A value of one registration; the empty text when it cannot be read as text.
+std::string readTextOrEmpty(const char* rootCode, const std::string& keyPath, const char* name) {
+    try {
+        return ReadRegString(rootCode, keyPath, name);
+    } catch (const SilentAbort&) {
+        return {};
+    }
+}
 
 bool isMarker(const std::string& text) { return text == kDeadMarker || text == kCrapMarker; }
 
@@ -162,15 +172,17 @@ void Inventory::RefreshInventory() {
     for (const char* rootCode : {"LM", "CU"}) {
         for (const std::string& keyName : rootCode[0] == 'L' ? lmNames : cuNames) {
             const std::string keyPath = prefix + keyName;
-            std::string command = ReadRegString(rootCode, keyPath, "UninstallString");
+            // One registration with a value that is not text must not cost the
+            // user the rest of the list: without a readable command it gives no
+            // row, without a readable name it is listed under its key name.
+            std::string command = readTextOrEmpty(rootCode, keyPath, "UninstallString");
             if (command.empty()) continue;
-            master_.emplace_back();
-            master_.back().statusImage = ClassifyUninstallCommand(command, rootCode, fs);
-            std::string caption = ReadRegString(rootCode, keyPath, "DisplayName");
+            std::string caption = readTextOrEmpty(rootCode, keyPath, "DisplayName");
             // Only leading blanks go; tabs and trailing blanks stay.
             caption.erase(0, std::min(caption.find_first_not_of(' '), caption.size()));
             if (caption.empty()) caption = keyName + " ***";
-            UninstallEntry& row = master_.back();
+            UninstallEntry& row = master_.emplace_back();
+            row.statusImage = ClassifyUninstallCommand(command, rootCode, fs);
             row.caption = std::move(caption);
             row.uninstallCommand = std::move(command);
             row.keyPath = keyPath;
@@ -304,7 +316,9 @@ void Inventory::SkjulClick(int selectedRow) {
     writeStatus();
 }
 
-std::string Inventory::hiddenFilePath() const { return fileSystem().programFolder() + kHiddenFileName; }
+std::string Inventory::hiddenFilePath() const {
+    return platform::ownFileForReading(fileSystem(), kHiddenFileName);
+}
 
 void Inventory::startHiddenFilter() {
     hiddenList_.clear();
@@ -313,7 +327,7 @@ void Inventory::startHiddenFilter() {
     const platform::FileSystem& fs = fileSystem();
     if (fs.fileExists(path)) {
         if (auto bytes = fs.readFile(path))
-            hiddenList_ = parseHiddenList(*bytes);
+            hiddenList_ = parseHiddenList(decodeLanguageText(*bytes));
         else
             failed = true;
     }
@@ -330,8 +344,20 @@ void Inventory::startHiddenFilter() {
 }
 
 void Inventory::saveHiddenFilter() const {
-    const std::string path = hiddenFilePath();
-    if (!fileSystem().writeFile(path, serializeHiddenList(hiddenList_)))
+    const platform::FileSystem& fs = fileSystem();
+    const std::string bytes = serializeHiddenList(hiddenList_);
+    std::string folder = platform::ownFilesFolder(fs, kHiddenFileName);
+    if (folder == fs.programFolder()) {
+        if (fs.writeFile(folder + kHiddenFileName, bytes))
+            return;
+        // The program's folder refused it after all: the user's own folder serves.
+        const std::string user = fs.userDataFolder();
+        if (user.empty())
+            throw std::runtime_error("Cannot create file " + folder + kHiddenFileName);
+        folder = user;
+    }
+    const std::string path = folder + kHiddenFileName;
+    if (!platform::makeFolders(fs, folder) || !fs.writeFile(path, bytes))
         throw std::runtime_error("Cannot create file " + path);
 }
 
@@ -372,8 +398,7 @@ void Inventory::removeEntry(const std::string& rootCode, const std::string& keyP
 }
 
 void Inventory::writeStatus() {
-    const std::string text =
-        formatMessage(Msg::fmtStatusCount, {static_cast<int64_t>(visible_.size())});
+    const std::string text = statusCountText(static_cast<int64_t>(visible_.size()));
     if (view_) view_->showStatus(text);
 }
 

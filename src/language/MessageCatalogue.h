@@ -125,4 +125,12 @@ std::string formatMessage(std::string_view format, const std::vector<FormatArg>&
 // Convenience: the catalogue entry of `role` formatted with `args`.
 std::string formatMessage(Msg role, const std::vector<FormatArg>& args);
 
+// The status bar's text, the one rule for every writer of it: fmtStatusCount
+// with the number of rows, or the empty text when the active language's format
+// does not fit one integer (that language has been reported when it was
+// applied; the status bar must not raise an error at every keystroke). `fits`,
+// when given, tells which.
+std::string statusCountText(int64_t rows, const MessageCatalogue& catalogue = messages(),
+                            bool* fits = nullptr);
+
 }  // namespace vornak

@@ -66,7 +66,11 @@ class AnalyzeCommandTest : public test::AnalysisFixture {
 
 TEST_F(AnalyzeCommandTest, BeforeAfterListRemove) {
     file("Data/keep.txt");
-    ASSERT_EQ(run("before").exitCode, 0);
+    const auto before = run("before");
+    ASSERT_EQ(before.exitCode, 0);
+    EXPECT_EQ(before.out.rfind("Recorded ", 0), 0u) << before.out;
+    EXPECT_NE(before.out.find(" of C: and the registry"), std::string::npos) << before.out;
+    EXPECT_EQ(std::count(before.out.begin(), before.out.end(), '\n'), 1) << before.out;
     EXPECT_TRUE(logExists("files_1.txt"));
     EXPECT_TRUE(logExists("HKLM_1.txt"));
 
@@ -118,9 +122,24 @@ TEST_F(AnalyzeCommandTest, RefusalsExitWithOneLine) {
     EXPECT_FALSE(logExists("fresh.anlog"));
 }
 
-TEST_F(AnalyzeCommandTest, SnapshotThatCannotBeWrittenFails) {
-    std::filesystem::permissions(logsHost(), std::filesystem::perms::owner_read |
-                                                 std::filesystem::perms::owner_exec);
+TEST_F(AnalyzeCommandTest, ProtectedProgramFolderKeepsLogsInTheUsersFolder) {
+    const auto protect = [](const std::string& folder) {
+        std::filesystem::permissions(
+            folder, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    };
+    std::filesystem::remove_all(logsHost());
+    protect(programHost);
+    const std::string userLogs = std::string(std::getenv("XDG_DATA_HOME")) + "/vornak/logs";
+    const auto before = run("before");
+    EXPECT_EQ(before.exitCode, 0) << before.err;
+    EXPECT_TRUE(std::filesystem::exists(userLogs + "/files_1.txt"));
+    EXPECT_EQ(run("after one").exitCode, 0);
+    EXPECT_EQ(run("list").out, "one\n");
+    std::filesystem::remove_all(userLogs);
+
+    // When the user's folder cannot take them either, the snapshot fails.
+    std::filesystem::create_directories(userLogs);
+    protect(userLogs);
     const auto r = run("before");
     EXPECT_EQ(r.exitCode, 1);
     // Progress lines may come first; the failure is the last line, naming the files.

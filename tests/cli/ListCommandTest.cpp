@@ -125,3 +125,14 @@ TEST_F(ListCommandTest, DamagedStoreIsNamedNotTakenForMissingRights) {
 }
 
 }  // namespace
+
+TEST(RunScript, WithoutADisplayItSaysWhatToDoInOneLine) {
+    const auto r = test::runProgram("/usr/bin/env",
+                                    {"-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "-u",
+                                     "QT_QPA_PLATFORM", "LC_ALL=C", VORNAK_RUN_SCRIPT},
+                                    {});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_NE(r.err.find("DISPLAY"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("vornak list"), std::string::npos) << r.err;
+}

@@ -4,6 +4,8 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <unicode/uchar.h>
+#include <unicode/utf8.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -55,6 +57,90 @@ std::string joinHost(const std::string& dir, const std::string& name) {
     return dir + "/" + name;
 }
 
+// Whether two names are the same name to Windows: equal once every character is
+// upper-cased. Bytes that are not UTF-8 compare as they are, ASCII letters aside.
+bool sameNameIgnoringCase(const std::string& a, const std::string& b) {
+    const auto* x = reinterpret_cast<const uint8_t*>(a.data());
+    const auto* y = reinterpret_cast<const uint8_t*>(b.data());
+    const int32_t xn = static_cast<int32_t>(a.size()), yn = static_cast<int32_t>(b.size());
+    int32_t i = 0, j = 0;
+    while (i < xn && j < yn) {
+        UChar32 c, d;
+        U8_NEXT(x, i, xn, c);
+        U8_NEXT(y, j, yn, d);
+        if (c < 0 || d < 0) {
+            // Not UTF-8 here: the byte itself.
+            if (c < 0)
+                c = x[i - 1];
+            if (d < 0)
+                d = y[j - 1];
+            if (c >= 'a' && c <= 'z')
+                c -= 'a' - 'A';
+            if (d >= 'a' && d <= 'z')
+                d -= 'a' - 'A';
+            if (c != d)
+                return false;
+            continue;
+        }
+        if (c != d && u_toupper(c) != u_toupper(d))
+            return false;
+    }
+    return i == xn && j == yn;
+}
+
+// Resolves `rest` ('/'-separated, below the host folder `root`) the way Windows
+// resolves a path: component by component, the exact name when it exists (so
+// names that differ only in case stay apart on a disk that tells them apart),
+// else a name that differs from it only in letter case. From the first
+// component that matches nothing on, the rest is kept as written.
+std::string resolveLetterCase(const std::string& root, const std::string& rest) {
+    const std::string whole = root.empty() ? rest : (root.back() == '/' ? root : root + "/") + rest;
+    struct stat st {};
+    if (::lstat(whole.c_str(), &st) == 0)
+        return whole;
+
+    std::string current = root;
+    size_t at = 0;
+    while (at < rest.size()) {
+        const size_t slash = rest.find('/', at);
+        const size_t end = slash == std::string::npos ? rest.size() : slash;
+        const std::string name = rest.substr(at, end - at);
+        const std::string tail = rest.substr(end);  // from the separator on
+        if (name.empty() || name == "." || name == "..") {
+            current += name + (slash == std::string::npos ? "" : "/");
+            at = end + 1;
+            continue;
+        }
+        std::string exact =
+            current.empty() || current.back() == '/' ? current + name : current + "/" + name;
+        if (::lstat(exact.c_str(), &st) == 0) {
+            current = std::move(exact);
+        } else {
+            std::string found;
+            if (DIR* raw = ::opendir(current.empty() ? "." : current.c_str())) {
+                DirHandle dir(raw);
+                while (dirent* de = ::readdir(dir.get())) {
+                    const std::string candidate = de->d_name;
+                    // Of several, always the same one: the first in byte order.
+                    if (sameNameIgnoringCase(candidate, name) &&
+                        (found.empty() || candidate < found))
+                        found = candidate;
+                }
+            }
+            if (found.empty())
+                return exact + tail;
+            current =
+                current.empty() || current.back() == '/' ? current + found : current + "/" + found;
+        }
+        if (slash == std::string::npos)
+            return current;
+        at = end + 1;
+        if (at == rest.size())
+            return current + "/";
+    }
+    return current;
+}
+
 std::string executableFolder() {
     char buf[4096];
     ssize_t n = readlink("/proc/self/exe", buf, sizeof(buf) - 1);
@@ -75,14 +161,22 @@ bool writableByMode(const std::string& hostPath) {
 
 class PosixFileSystem final : public FileSystem {
 public:
-    PosixFileSystem(std::map<char, std::string> drives, std::string programHostFolder)
-        : drives_(std::move(drives)), programHost_(std::move(programHostFolder)) {
-        for (auto& [letter, root] : drives_) {
-            while (root.size() > 1 && root.back() == '/') root.pop_back();
-        }
-        if (programHost_.empty()) programHost_ = executableFolder();
-        while (programHost_.size() > 1 && programHost_.back() == '/') programHost_.pop_back();
-    }
+  PosixFileSystem(std::map<char, std::string> drives, std::string programHostFolder,
+                  std::string userDataHostFolder)
+      : drives_(std::move(drives)),
+        programHost_(std::move(programHostFolder)),
+        userHost_(std::move(userDataHostFolder)) {
+      for (auto& [letter, root] : drives_) {
+          while (root.size() > 1 && root.back() == '/')
+              root.pop_back();
+      }
+      if (programHost_.empty())
+          programHost_ = executableFolder();
+      while (programHost_.size() > 1 && programHost_.back() == '/')
+          programHost_.pop_back();
+      while (userHost_.size() > 1 && userHost_.back() == '/')
+          userHost_.pop_back();
+  }
 
     bool findFiles(const std::string& pattern, uint32_t wanted,
                    const std::function<void(const DirEntry&)>& onEntry) const override {
@@ -288,6 +382,16 @@ public:
         return folder;
     }
 
+    std::string userDataFolder() const override {
+        if (userHost_.empty())
+            return {};
+        std::string folder = fromHostPath(userHost_);
+        const char sep = isDrivePath(folder) ? '\\' : '/';
+        if (folder.back() != sep)
+            folder += sep;
+        return folder;
+    }
+
     std::string toHostPath(const std::string& path) const override {
         std::string rest;
         std::string host;
@@ -303,9 +407,10 @@ public:
             if (c == '\\') c = '/';
         if (host.empty()) return rest;
         if (rest.empty()) return host;
-        if (host.back() == '/' && rest.front() == '/') return host + rest.substr(1);
-        if (host.back() != '/' && rest.front() != '/') return host + "/" + rest;
-        return host + rest;
+        // Windows paths ignore letter case; the host's may not.
+        while (!rest.empty() && rest.front() == '/')
+            rest.erase(0, 1);
+        return resolveLetterCase(host, rest);
     }
 
     std::string fromHostPath(const std::string& hostPath) const override {
@@ -430,20 +535,28 @@ private:
 
     std::map<char, std::string> drives_;
     std::string programHost_;
+    std::string userHost_;
 };
 
 }  // namespace
 
 std::shared_ptr<FileSystem> makeFileSystem(std::map<char, std::string> drives,
-                                           std::string programHostFolder) {
-    return std::make_shared<PosixFileSystem>(std::move(drives), std::move(programHostFolder));
+                                           std::string programHostFolder,
+                                           std::string userDataHostFolder) {
+    return std::make_shared<PosixFileSystem>(std::move(drives), std::move(programHostFolder),
+                                             std::move(userDataHostFolder));
 }
 
 std::shared_ptr<FileSystem> hostFileSystem() {
     std::map<char, std::string> drives;
     if (const char* env = std::getenv("VORNAK_DRIVES"); env && *env) drives = parseDriveMap(env);
     if (drives.empty()) drives['C'] = "/";
-    return makeFileSystem(std::move(drives));
+    std::string userData;
+    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg)
+        userData = std::string(xdg) + "/vornak";
+    else if (const char* home = std::getenv("HOME"); home && *home)
+        userData = std::string(home) + "/.local/share/vornak";
+    return makeFileSystem(std::move(drives), {}, std::move(userData));
 }
 
 }  // namespace vornak::platform
