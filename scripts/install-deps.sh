@@ -11,6 +11,7 @@ packages=(
   libjpeg-dev
   libgtest-dev googletest
   fonts-dejavu-core
+  wine wine64
 )
 
 missing=()

@@ -11,6 +11,7 @@
 #include <random>
 
 #include "platform/FileSystem.h"
+#include "platform/WinePrefix.h"
 
 namespace vornak::platform {
 namespace {
@@ -326,7 +327,12 @@ std::shared_ptr<FileSystem> makeFileSystem(std::map<char, std::string> drives,
 
 std::shared_ptr<FileSystem> hostFileSystem() {
     std::map<char, std::string> drives;
-    if (const char* env = std::getenv("VORNAK_DRIVES"); env && *env) drives = parseDriveMap(env);
+    if (const std::string prefix = configuredWinePrefix(); !prefix.empty())
+    {
+        drives = prefixDriveMap(prefix);
+        if (drives.empty()) drives['C'] = prefix + "/drive_c";
+    } else if (const char* env = std::getenv("VORNAK_DRIVES"); env && *env)
+        drives = parseDriveMap(env);
     if (drives.empty()) drives['C'] = "/";
     return makeFileSystem(std::move(drives));
 }
