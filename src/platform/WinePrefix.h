@@ -17,9 +17,10 @@ std::string configuredWinePrefix();
 // The registry of the prefix in `prefixDir`: HKLM in system.reg, HKCU in
 // user.reg, HKU\.Default in userdef.reg; HKCR is HKLM\Software\Classes and
 // HKCC the current hardware profile. Read live; a change is written back at
-// once (or at commit) in Wine's format by replacing the file, and refused while
-// the prefix's wineserver runs, since it would overwrite the file with its own
-// copy. A file the store cannot parse is never written: its roots give
+// once (or at commit) in Wine's format by replacing the file, and refused
+// (AccessDenied) while the prefix's wineserver runs, since it would overwrite
+// the file with its own copy; keys still open with full access then, so the
+// reads of the access functions go on working. A file the store cannot parse is never written: its roots give
 // StoreFailure and check() names it.
 std::shared_ptr<RegistryStore> openPrefixRegistryStore(const std::string& prefixDir);
 

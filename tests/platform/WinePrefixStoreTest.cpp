@@ -180,7 +180,10 @@ TEST_F(WinePrefixStoreTest, RefusesWritesWhileTheWineserverRuns) {
     auto acc = store->accessor();
     std::unique_ptr<RegKey> k;
     EXPECT_EQ(acc->openKey(RegRoot::CurrentUser, "Software", RegAccess::Read, k), RegStatus::Ok);
-    EXPECT_EQ(acc->openKey(RegRoot::CurrentUser, "Software", RegAccess::Full, k), RegStatus::AccessDenied);
+    ASSERT_EQ(acc->openKey(RegRoot::CurrentUser, "Software", RegAccess::Full, k), RegStatus::Ok);
+    EXPECT_EQ(acc->setValue(*k, "v", kRegSz, std::string("x\0", 2)), RegStatus::AccessDenied);
+    ASSERT_EQ(acc->openKey(RegRoot::CurrentUser, "Control Panel\\Accessibility", RegAccess::Full, k), RegStatus::Ok);
+    EXPECT_EQ(acc->deleteKey(*k, "Blind Access"), RegStatus::AccessDenied);
     EXPECT_EQ(acc->createKey(RegRoot::CurrentUser, "Software\\New", RegAccess::Full, k), RegStatus::AccessDenied);
     wine("wineserver", {"-k"}, wineEnv(prefix));
     wine("wineserver", {"-w"}, wineEnv(prefix));

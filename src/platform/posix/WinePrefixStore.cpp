@@ -223,7 +223,6 @@ public:
         if (!locate(root, path, place)) return RegStatus::InvalidName;
         WineKey* key = nullptr;
         if (const RegStatus s = resolve(place, key); s != RegStatus::Ok) return s;
-        if (access == RegAccess::Full && writesRefused()) return RegStatus::AccessDenied;
         out = std::make_unique<PrefixKey>(state_.get(), root, trimmed(path), access == RegAccess::Full);
         return RegStatus::Ok;
     }
@@ -248,8 +247,6 @@ public:
             if (writesRefused()) return RegStatus::AccessDenied;
             file->create(place.names, &made);
             if (const RegStatus s = state_->changed(place.file); s != RegStatus::Ok) return s;
-        } else if (access == RegAccess::Full && writesRefused()) {
-            return RegStatus::AccessDenied;
         }
         if (created) *created = made;
         out = std::make_unique<PrefixKey>(state_.get(), root, trimmed(path), access == RegAccess::Full);
