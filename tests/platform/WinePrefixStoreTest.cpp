@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "platform/WinePrefix.h"
 #include "platform/posix/WineRegistryFile.h"
@@ -211,6 +212,29 @@ TEST_F(WinePrefixStoreTest, DrivesComeFromDosdevices) {
     EXPECT_EQ(drives.at('C'), fs::canonical(base_ + "/drive_c").string());
     EXPECT_EQ(drives.at('Z'), "/");
     EXPECT_EQ(drives.size(), 2u);  // com1 and the like are no drives
+}
+
+// Without Wine: a prefix written by hand in Wine's format.
+TEST(WinePrefixTransactionTest, OthersWaitForATransactionSoItsRollbackTakesOnlyItsOwnChanges) {
+    test::TempDir tmp;
+    const std::string head = "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\Machine\n\n#arch=win64\n";
+    for (const char* f : kFiles) tmp.write(std::string("pfx/") + f, head + "\n[Software] 1796702855\n#time=1dd86c9a7b20616\n");
+    auto store = openPrefixRegistryStore(tmp.str() + "/pfx");
+    auto a = store->accessor();
+    auto b = store->accessor();
+    std::unique_ptr<RegKey> ka, kb;
+    ASSERT_EQ(a->openKey(RegRoot::LocalMachine, "Software", RegAccess::Full, ka), RegStatus::Ok);
+    ASSERT_EQ(b->openKey(RegRoot::LocalMachine, "Software", RegAccess::Full, kb), RegStatus::Ok);
+    a->beginTransaction();
+    ASSERT_EQ(a->setValue(*ka, "mine", kRegSz, std::string("a\0", 2)), RegStatus::Ok);
+    EXPECT_EQ(tmp.read("pfx/system.reg").find("mine"), std::string::npos);
+    std::thread other([&] { EXPECT_EQ(b->setValue(*kb, "theirs", kRegSz, std::string("b\0", 2)), RegStatus::Ok); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    a->rollback();
+    other.join();
+    const std::string text = tmp.read("pfx/system.reg");
+    EXPECT_EQ(text.find("mine"), std::string::npos);
+    EXPECT_NE(text.find("\"theirs\"=\"b\"\n"), std::string::npos) << text;
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -73,7 +75,7 @@ public:
     // After a change: written at once, or at commit inside a transaction.
     RegStatus changed(int index) {
         files_[index].pending = true;
-        if (inTransaction) return RegStatus::Ok;
+        if (transactionOwner) return RegStatus::Ok;
         std::string error;
         if (!write(index, error)) {
             discard(index);
@@ -93,7 +95,10 @@ public:
             if (files_[i].pending) discard(i);
     }
 
-    bool inTransaction = false;
+    // The accessor whose transaction is open: the changes of the others wait
+    // for its end, so a rollback never takes theirs along.
+    const void* transactionOwner = nullptr;
+    std::condition_variable turn;
 
 private:
     void discard(int index) {
@@ -229,7 +234,8 @@ public:
 
     RegStatus createKey(RegRoot root, const std::string& path, RegAccess access,
                         std::unique_ptr<RegKey>& out, bool* created) override {
-        std::lock_guard lock(state_->mutex);
+        std::unique_lock lock(state_->mutex);
+        if (!awaitTurn(lock)) return RegStatus::StoreFailure;
         Place place;
         if (!locate(root, path, place)) return RegStatus::InvalidName;
         if (place.file == -1 || place.file == -2) {
@@ -305,7 +311,8 @@ public:
 
     RegStatus setValue(const RegKey& key, const std::string& name, uint32_t type,
                        const std::string& data) override {
-        std::lock_guard lock(state_->mutex);
+        std::unique_lock lock(state_->mutex);
+        if (!awaitTurn(lock)) return RegStatus::StoreFailure;
         if (!isValidValueName(name)) return RegStatus::InvalidName;
         int file = -1;
         WineKey* k = nullptr;
@@ -327,7 +334,8 @@ public:
     }
 
     RegStatus deleteValue(const RegKey& key, const std::string& name) override {
-        std::lock_guard lock(state_->mutex);
+        std::unique_lock lock(state_->mutex);
+        if (!awaitTurn(lock)) return RegStatus::StoreFailure;
         int file = -1;
         WineKey* k = nullptr;
         WineRegistryFile* model = nullptr;
@@ -343,7 +351,8 @@ public:
     }
 
     RegStatus deleteKey(const RegKey& key, const std::string& subPath) override {
-        std::lock_guard lock(state_->mutex);
+        std::unique_lock lock(state_->mutex);
+        if (!awaitTurn(lock)) return RegStatus::StoreFailure;
         const PrefixKey* k = ours(key);
         if (!k) return RegStatus::InvalidName;
         std::vector<std::string_view> parts;
@@ -362,8 +371,10 @@ public:
     }
 
     void beginTransaction() override {
-        std::lock_guard lock(state_->mutex);
-        state_->inTransaction = true;
+        std::unique_lock lock(state_->mutex);
+        if (ownsTransaction_) return;
+        if (!awaitTurn(lock)) throw RegistryStoreError(state_->prefix() + ": busy with another change");
+        state_->transactionOwner = this;
         ownsTransaction_ = true;
     }
 
@@ -371,7 +382,8 @@ public:
         std::lock_guard lock(state_->mutex);
         if (!ownsTransaction_) return;
         ownsTransaction_ = false;
-        state_->inTransaction = false;
+        state_->transactionOwner = nullptr;
+        state_->turn.notify_all();
         std::string error;
         if (!state_->writeAll(error)) {
             state_->discardAll();
@@ -383,7 +395,8 @@ public:
         std::lock_guard lock(state_->mutex);
         if (!ownsTransaction_) return;
         ownsTransaction_ = false;
-        state_->inTransaction = false;
+        state_->transactionOwner = nullptr;
+        state_->turn.notify_all();
         state_->discardAll();
     }
 
@@ -395,6 +408,14 @@ private:
     const PrefixKey* ours(const RegKey& key) const {
         const auto* k = dynamic_cast<const PrefixKey*>(&key);
         return k && k->owner() == state_.get() ? k : nullptr;
+    }
+
+    // Waits while another accessor's transaction is open (as long as a store
+    // file's busy timeout would).
+    bool awaitTurn(std::unique_lock<std::mutex>& lock) {
+        return state_->turn.wait_for(lock, std::chrono::seconds(10), [&] {
+            return !state_->transactionOwner || state_->transactionOwner == this;
+        });
     }
 
     bool writesRefused() const { return !prefixWriteRefusal(state_->prefix()).empty(); }
