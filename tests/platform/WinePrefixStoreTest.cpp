@@ -39,6 +39,18 @@ std::string onPath(const std::string& name) {
     return {};
 }
 
+// Empty when equal, else the first line that differs (a diff of whole
+// registry files would take gtest minutes).
+std::string firstDifference(const std::string& got, const std::string& want) {
+    if (got == want) return {};
+    size_t at = 0;
+    while (at < got.size() && at < want.size() && got[at] == want[at]) ++at;
+    const size_t line = want.rfind('\n', at == 0 ? 0 : at - 1);
+    const size_t from = line == std::string::npos ? 0 : line + 1;
+    return "got:  " + got.substr(from, got.find('\n', at) - from) + "\nwant: " +
+           want.substr(from, want.find('\n', at) - from);
+}
+
 bool haveWine() { return !onPath("wine").empty() && !onPath("wineboot").empty() && !onPath("wineserver").empty(); }
 
 test::ProgramResult wine(const std::string& program, const std::vector<std::string>& args,
@@ -99,7 +111,7 @@ TEST_F(WinePrefixStoreTest, FreshPrefixFilesComeBackByteForByteAndValuesAsWineWr
         std::string error;
         auto file = posix::WineRegistryFile::parse(text, error);
         ASSERT_TRUE(file) << name << ": " << error;
-        EXPECT_EQ(file->serialize(), text) << name;
+        EXPECT_EQ(firstDifference(file->serialize(), text), "") << name;
         // Every value written anew must read as Wine wrote it.
         std::vector<posix::WineKey*> stack{&file->root()};
         while (!stack.empty()) {
@@ -108,7 +120,7 @@ TEST_F(WinePrefixStoreTest, FreshPrefixFilesComeBackByteForByteAndValuesAsWineWr
             for (auto& v : k->values) v.raw.clear();
             for (auto& c : k->children) stack.push_back(c.second.get());
         }
-        EXPECT_EQ(file->serialize(), text) << name;
+        EXPECT_EQ(firstDifference(file->serialize(), text), "") << name;
     }
 }
 
@@ -130,8 +142,8 @@ TEST_F(WinePrefixStoreTest, ChangesReachWineAndLeaveTheRestAsWasWritten) {
     const size_t at = after.find("\n[Software\\\\Wow6432Node\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\Probe \"1\"]");
     ASSERT_NE(at, std::string::npos);
     const size_t end = after.find("\n[", at + 1);
-    EXPECT_EQ(after.substr(0, at) + after.substr(end == std::string::npos ? after.size() : end), before);
-    EXPECT_EQ(readAll(prefix + "/user.reg"), userBefore);
+    EXPECT_EQ(firstDifference(after.substr(0, at) + after.substr(end == std::string::npos ? after.size() : end), before), "");
+    EXPECT_EQ(firstDifference(readAll(prefix + "/user.reg"), userBefore), "");
 
     // Another store reads the same bytes back.
     auto fresh = openPrefixRegistryStore(prefix)->accessor();

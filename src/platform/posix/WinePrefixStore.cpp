@@ -139,6 +139,11 @@ private:
             error = f.path + ": cannot be written";
             return false;
         }
+        // The rename itself must survive a crash too.
+        if (const int dir = ::open(prefix_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dir >= 0) {
+            ::fsync(dir);
+            ::close(dir);
+        }
         ::stat(f.path.c_str(), &f.seen);
         f.pending = false;
         return true;
