@@ -20,7 +20,8 @@ std::string configuredWinePrefix();
 // once (or at commit) in Wine's format by replacing the file, and refused
 // (AccessDenied) while the prefix's wineserver runs, since it would overwrite
 // the file with its own copy; keys still open with full access then, so the
-// reads of the access functions go on working. A file the store cannot parse is never written: its roots give
+// reads of the access functions go on working. Changes to a file the user may
+// not replace (or one without any write permission bit) are denied likewise. A file the store cannot parse is never written: its roots give
 // StoreFailure and check() names it.
 std::shared_ptr<RegistryStore> openPrefixRegistryStore(const std::string& prefixDir);
 

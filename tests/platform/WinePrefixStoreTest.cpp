@@ -227,7 +227,7 @@ TEST_F(WinePrefixStoreTest, DrivesComeFromDosdevices) {
 }
 
 // Without Wine: a prefix written by hand in Wine's format.
-TEST(WinePrefixTransactionTest, OthersWaitForATransactionSoItsRollbackTakesOnlyItsOwnChanges) {
+TEST(WinePrefixWriteTest, OthersWaitForATransactionAndReadOnlyFilesStayAsTheyAre) {
     test::TempDir tmp;
     const std::string head = "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\Machine\n\n#arch=win64\n";
     for (const char* f : kFiles) tmp.write(std::string("pfx/") + f, head + "\n[Software] 1796702855\n#time=1dd86c9a7b20616\n");
@@ -247,6 +247,11 @@ TEST(WinePrefixTransactionTest, OthersWaitForATransactionSoItsRollbackTakesOnlyI
     const std::string text = tmp.read("pfx/system.reg");
     EXPECT_EQ(text.find("mine"), std::string::npos);
     EXPECT_NE(text.find("\"theirs\"=\"b\"\n"), std::string::npos) << text;
+
+    // A file without write permission is not replaced.
+    fs::permissions(tmp.str() + "/pfx/system.reg", fs::perms::owner_read | fs::perms::group_read);
+    EXPECT_EQ(b->setValue(*kb, "more", kRegSz, std::string("c\0", 2)), RegStatus::AccessDenied);
+    EXPECT_EQ(tmp.read("pfx/system.reg"), text);
 }
 
 }  // namespace

@@ -255,7 +255,7 @@ public:
         if (!file) return RegStatus::StoreFailure;
         bool made = false;
         if (!file->find(place.names)) {
-            if (writesRefused()) return RegStatus::AccessDenied;
+            if (writesRefused(place.file)) return RegStatus::AccessDenied;
             file->create(place.names, &made);
             if (const RegStatus s = state_->changed(place.file); s != RegStatus::Ok) return s;
         }
@@ -370,7 +370,7 @@ public:
         if (const RegStatus s = resolve(place, target, &model); s != RegStatus::Ok) return s;
         if (place.file < 0 || place.names.empty() || !target->parent) return RegStatus::AccessDenied;
         if (!target->children.empty()) return RegStatus::HasSubkeys;
-        if (writesRefused()) return RegStatus::AccessDenied;
+        if (writesRefused(place.file)) return RegStatus::AccessDenied;
         model->remove(*target);
         return state_->changed(place.file);
     }
@@ -423,7 +423,15 @@ private:
         });
     }
 
-    bool writesRefused() const { return !prefixWriteRefusal(state_->prefix()).empty(); }
+    // While Wine runs in the prefix, and for a file the user may not replace
+    // (one without any write permission bit counts so for root too).
+    bool writesRefused(int file) const {
+        if (!prefixWriteRefusal(state_->prefix()).empty()) return true;
+        const std::string path = state_->prefix() + "/" + kFileNames[file];
+        struct stat st {};
+        return ::stat(path.c_str(), &st) != 0 || (st.st_mode & 0222) == 0 ||
+               ::access(path.c_str(), W_OK) != 0 || ::access(state_->prefix().c_str(), W_OK) != 0;
+    }
 
     // The key at `place`; null with Ok for HKEY_USERS itself.
     RegStatus resolve(const Place& place, WineKey*& key, WineRegistryFile** model = nullptr) {
@@ -451,7 +459,7 @@ private:
         const PrefixKey* k = ours(key);
         if (!k) return RegStatus::InvalidName;
         if (const RegStatus s = resolveKey(key, out, &file, &model); s != RegStatus::Ok) return s;
-        if (!out || !k->full() || writesRefused()) return RegStatus::AccessDenied;
+        if (!out || !k->full() || writesRefused(file)) return RegStatus::AccessDenied;
         return RegStatus::Ok;
     }
 
