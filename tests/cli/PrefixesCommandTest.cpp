@@ -36,14 +36,16 @@ void makePrefix(const vornak::test::TempDir& tmp, const std::string& dir, const 
 
 class PrefixesCommandTest : public ::testing::Test {
 protected:
-    vornak::test::ProgramResult run(const std::vector<std::string>& args) {
+    vornak::test::ProgramResult run(const std::vector<std::string>& args,
+                                    const std::string& managedPrefix = {}) {
         const std::string home = tmp.str() + "/home";
-        return vornak::test::runProgram(VORNAK_TOOL, args,
-                                        {{"HOME", home},
-                                         {"XDG_DATA_HOME", home + "/.local/share"},
-                                         {"WINEPREFIX", home + "/.wine"},
-                                         {"VORNAK_REGISTRY_DIR", tmp.str() + "/registry"},
-                                         {"VORNAK_DRIVES", "C=" + tmp.str() + "/c"}});
+        std::map<std::string, std::string> env{{"HOME", home},
+                                               {"XDG_DATA_HOME", home + "/.local/share"},
+                                               {"WINEPREFIX", home + "/.wine"},
+                                               {"VORNAK_REGISTRY_DIR", tmp.str() + "/registry"},
+                                               {"VORNAK_DRIVES", "C=" + tmp.str() + "/c"}};
+        if (!managedPrefix.empty()) env["VORNAK_WINEPREFIX"] = managedPrefix;
+        return vornak::test::runProgram(VORNAK_TOOL, args, env);
     }
     vornak::test::TempDir tmp;
 };
@@ -68,6 +70,8 @@ TEST_F(PrefixesCommandTest, FindsPrefixesOnceWithTheirProgramsAndListsOne) {
               "ok\tLM\tLive\tLive\tC:\\Live\\uninst.exe\n"
               "dead\tLM\t\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Old\tOld\t"
               "C:\\Gone\\uninst.exe\n");
+    // The same with the prefix as the program's registry and drives.
+    EXPECT_EQ(run({"list"}, tmp.str() + "/home/.wine").out, listed.out);
     // Reading writes nothing, not even the missing HKCU uninstall key.
     EXPECT_EQ(tmp.read("home/.wine/user.reg"), user);
     EXPECT_FALSE(fs::exists(tmp.path() / "registry"));
