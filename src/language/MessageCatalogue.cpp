@@ -64,6 +64,8 @@ const char* messageName(Msg role) {
             return "msgConfirmCaption";
         case Msg::fmtEntryNotDeleted:
             return "fmtEntryNotDeleted";
+        case Msg::fmtPrefixBusy:
+            return "fmtPrefixBusy";
     }
     return "?";
 }
@@ -72,6 +74,10 @@ namespace {
 
 constexpr std::array kAddedLines = {
     AddedLine{Msg::fmtEntryNotDeleted, "The registration of %s could not be deleted: %s", "ss"},
+    AddedLine{Msg::fmtPrefixBusy,
+              "Wine is running in the prefix %s. The list may not show its latest changes, and "
+              "no change can be saved into it until Wine ends there.",
+              "s"},
 };
 
 }  // namespace

@@ -50,9 +50,10 @@ enum class Msg : int {
     msgConfirmCaption = 101,
     // Added lines: 102 on, in the order they stand at the end of the files.
     fmtEntryNotDeleted = 102,
+    fmtPrefixBusy = 103,
 };
 
-constexpr std::array<Msg, 28> kAllMessages = {
+constexpr std::array<Msg, 29> kAllMessages = {
     Msg::msgDeleteEntryQuestion, Msg::msgUpdateAvailable,     Msg::msgNoUpdate,
     Msg::msgUpdateCheckFailed,   Msg::fmtStatusCount,         Msg::fmtUninstallStarted,
     Msg::fmtUninstallFinished,   Msg::fmtUninstallNotStarted, Msg::msgLogNameCaption,
@@ -62,7 +63,7 @@ constexpr std::array<Msg, 28> kAllMessages = {
     Msg::msgDeleteLogCaption,    Msg::msgFileDeletedPrefix,   Msg::fmtFolderNotRemoved,
     Msg::fmtDeletedFilesCount,   Msg::fmtKeyNotRemoved,       Msg::msgEntrySkipped,
     Msg::msgRemovalDone,         Msg::msgRemoveValueQuestion, Msg::msgConfirmCaption,
-    Msg::fmtEntryNotDeleted,
+    Msg::fmtEntryNotDeleted,     Msg::fmtPrefixBusy,
 };
 
 // A text the translation table has no line for, read from the line `role`
