@@ -12,6 +12,7 @@ packages=(
   libgtest-dev googletest
   fonts-dejavu-core
   xvfb openbox x11-utils
+  wine wine64
 )
 
 missing=()

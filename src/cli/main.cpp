@@ -6,6 +6,7 @@
 #include <map>
 
 #include "cli/Command.h"
+#include "platform/WinePrefix.h"
 
 namespace vornak::cli {
 namespace {
@@ -51,7 +52,14 @@ int main(int argc, char** argv) {
         return 1;
     }
     try {
-        return it->second.run(Args(argv + 2, argv + argc));
+        const int code = it->second.run(Args(argv + 2, argv + argc));
+        // The commands say only that access was denied; this says why.
+        if (code != 0) {
+            if (const std::string prefix = vornak::platform::configuredWinePrefix(); !prefix.empty())
+                if (const std::string why = vornak::platform::prefixWriteRefusal(prefix); !why.empty())
+                    std::cerr << "vornak: " << why << "\n";
+        }
+        return code;
     } catch (const std::exception& e) {
         return fail(std::string("ERROR: ") + e.what());
     }

@@ -9,11 +9,14 @@
 #include "language/TextEncoding.h"
 #include "platform/Collation.h"
 #include "platform/FileSystem.h"
+#include "platform/RegistryStore.h"
 #include "registry/RegistryAccess.h"
 
 namespace vornak {
 
 const char* const kUninstallKeyPath = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+const char* const kUninstallKeyPath32 =
+    "\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 const char* const kDeadMarker = "{!-DEAD-!}";
 const char* const kCrapMarker = "{!-CRAP-!}";
 
@@ -53,6 +56,17 @@ std::string readTextOrEmpty(const char* rootCode, const std::string& keyPath, co
 }
 
 bool isMarker(const std::string& text) { return text == kDeadMarker || text == kCrapMarker; }
+
+bool uninstallKeyExists(platform::RegRoot root, const char* keyPath) {
+    try {
+        auto accessor = platform::defaultRegistryStore()->accessor();
+        std::unique_ptr<platform::RegKey> key;
+        return accessor->openKey(root, keyPath + 1, platform::RegAccess::Read, key) ==
+               platform::RegStatus::Ok;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
 
 }  // namespace
 
@@ -161,16 +175,34 @@ void Inventory::RefreshInventory() {
     if (!startupDone_) masterExists_ = true;
 
     const NameList lmNames = GetRegKeyNames("LM", kUninstallKeyPath);
-    const NameList cuNames = GetRegKeyNames("CU", kUninstallKeyPath);
+    // The keys that may be missing are looked for first, since reading a key
+    // through the access functions creates it: listing must not write (into a
+    // Wine prefix, say, whose fresh HKCU has no uninstall key). 32-bit
+    // installers register below Wow6432Node on a 64-bit system.
+    const NameList cuNames = uninstallKeyExists(platform::RegRoot::CurrentUser, kUninstallKeyPath)
+                                 ? GetRegKeyNames("CU", kUninstallKeyPath)
+                                 : NameList{};
+    const NameList lm32Names = uninstallKeyExists(platform::RegRoot::LocalMachine, kUninstallKeyPath32)
+                                   ? GetRegKeyNames("LM", kUninstallKeyPath32)
+                                   : NameList{};
+    const size_t total = lmNames.size() + lm32Names.size() + cuNames.size();
     if (!startupDone_ && view_)
-        view_->setSplashMaximum(static_cast<int>(lmNames.size() + cuNames.size()));
+        view_->setSplashMaximum(static_cast<int>(total));
 
     const platform::FileSystem& fs = fileSystem();
     master_.clear();
-    master_.reserve(lmNames.size() + cuNames.size());
-    const std::string prefix = std::string(kUninstallKeyPath) + "\\";
-    for (const char* rootCode : {"LM", "CU"}) {
-        for (const std::string& keyName : rootCode[0] == 'L' ? lmNames : cuNames) {
+    master_.reserve(total);
+    struct Source {
+        const char* rootCode;
+        const char* keyPath;
+        const NameList& names;
+    };
+    for (const Source& source : {Source{"LM", kUninstallKeyPath, lmNames},
+                                 Source{"LM", kUninstallKeyPath32, lm32Names},
+                                 Source{"CU", kUninstallKeyPath, cuNames}}) {
+        const char* rootCode = source.rootCode;
+        const std::string prefix = std::string(source.keyPath) + "\\";
+        for (const std::string& keyName : source.names) {
             const std::string keyPath = prefix + keyName;
             // One registration with a value that is not text must not cost the
             // user the rest of the list: without a readable command it gives no

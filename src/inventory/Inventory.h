@@ -16,6 +16,7 @@ class FileSystem;
 }
 
 extern const char* const kUninstallKeyPath;  // "\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall"
+extern const char* const kUninstallKeyPath32;  // the same below "\SOFTWARE\Wow6432Node"
 extern const char* const kDeadMarker;        // "{!-DEAD-!}"
 extern const char* const kCrapMarker;        // "{!-CRAP-!}"
 

@@ -80,6 +80,8 @@ const char* messageName(Msg role) {
             return "fmtValueNotRemoved";
         case Msg::msgSettingsNotSaved:
             return "msgSettingsNotSaved";
+        case Msg::fmtPrefixBusy:
+            return "fmtPrefixBusy";
     }
     return "?";
 }
@@ -99,6 +101,10 @@ constexpr std::array kAddedLines = {
     AddedLine{Msg::fmtValueNotRemoved, "The value %s could not be removed: %s", "ss"},
     AddedLine{Msg::msgSettingsNotSaved,
               "The settings were not saved: the registry is in use by another program.", ""},
+    AddedLine{Msg::fmtPrefixBusy,
+              "Wine is running in the prefix %s. The list may not show its latest changes, and "
+              "no change can be saved into it until Wine ends there.",
+              "s"},
 };
 
 }  // namespace

@@ -58,9 +58,10 @@ enum class Msg : int {
     fmtValueNotWritten = 108,
     fmtValueNotRemoved = 109,
     msgSettingsNotSaved = 110,
+    fmtPrefixBusy = 111,
 };
 
-constexpr std::array<Msg, 36> kAllMessages = {
+constexpr std::array<Msg, 37> kAllMessages = {
     Msg::msgDeleteEntryQuestion, Msg::msgUpdateAvailable,     Msg::msgNoUpdate,
     Msg::msgUpdateCheckFailed,   Msg::fmtStatusCount,         Msg::fmtUninstallStarted,
     Msg::fmtUninstallFinished,   Msg::fmtUninstallNotStarted, Msg::msgLogNameCaption,
@@ -74,6 +75,7 @@ constexpr std::array<Msg, 36> kAllMessages = {
     Msg::fmtLogNotDeleted,       Msg::fmtSnapshotNotRead,     Msg::fmtFoldersNotRead,
     Msg::fmtValueNotWritten,     Msg::fmtValueNotRemoved,
     Msg::msgSettingsNotSaved,
+    Msg::fmtPrefixBusy,
 };
 
 // A text the translation table has no line for, read from the line `role`

@@ -1,4 +1,5 @@
 #include "platform/RegistryStore.h"
+#include "platform/WinePrefix.h"
 
 #include <cstdlib>
 #include <mutex>
@@ -66,7 +67,10 @@ std::string defaultRegistryDir() {
 
 std::shared_ptr<RegistryStore> defaultRegistryStore() {
     std::lock_guard lock(g_defaultMutex);
-    if (!g_default) g_default = openRegistryStore(defaultRegistryDir());
+    if (!g_default) {
+        const std::string prefix = configuredWinePrefix();
+        g_default = prefix.empty() ? openRegistryStore(defaultRegistryDir()) : openPrefixRegistryStore(prefix);
+    }
     return g_default;
 }
 

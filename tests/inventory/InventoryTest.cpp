@@ -156,3 +156,20 @@ TEST_F(InventoryTest, CompareListRowsColumnsAndDirection) {
     EXPECT_GT(CompareListRows(a, b, 3, true), 0);
     EXPECT_EQ(CompareListRows(a, a, 0, false), 0);
 }
+
+TEST_F(InventoryTest, ThirtyTwoBitRegistrationsAreListedWithTheirKeyOnlyWhenTheKeyExists) {
+    const std::string exe = uninstaller("Program Files (x86)/Old/uninst.exe");
+    registration("LM", "New", "New", exe);
+    Inventory inv(&view);
+    inv.RefreshInventory();
+    EXPECT_FALSE(keyExists(platform::RegRoot::LocalMachine, "SOFTWARE\\Wow6432Node"));
+
+    const std::string wow = "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Old";
+    setString(platform::RegRoot::LocalMachine, wow, "DisplayName", "Old 32-bit");
+    setString(platform::RegRoot::LocalMachine, wow, "UninstallString", exe);
+    inv.RefreshInventory();
+    ASSERT_EQ(captions(inv.master()), (std::vector<std::string>{"New", "Old 32-bit"}));
+    EXPECT_EQ(inv.master()[1].keyPath, "\\" + wow);
+    EXPECT_EQ(inv.master()[1].rootCode, "LM");
+    EXPECT_EQ(view.splashMaximum, 2);
+}

@@ -16,6 +16,7 @@
 #include <random>
 
 #include "platform/FileSystem.h"
+#include "platform/WinePrefix.h"
 
 namespace vornak::platform {
 namespace {
@@ -549,7 +550,12 @@ std::shared_ptr<FileSystem> makeFileSystem(std::map<char, std::string> drives,
 
 std::shared_ptr<FileSystem> hostFileSystem() {
     std::map<char, std::string> drives;
-    if (const char* env = std::getenv("VORNAK_DRIVES"); env && *env) drives = parseDriveMap(env);
+    if (const std::string prefix = configuredWinePrefix(); !prefix.empty())
+    {
+        drives = prefixDriveMap(prefix);
+        if (drives.empty()) drives['C'] = prefix + "/drive_c";
+    } else if (const char* env = std::getenv("VORNAK_DRIVES"); env && *env)
+        drives = parseDriveMap(env);
     if (drives.empty()) drives['C'] = "/";
     std::string userData;
     if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg)
