@@ -34,6 +34,8 @@ std::string describe(RegStatus status) {
             return "The key still has subkeys.";
         case RegStatus::StoreFailure:
             return "The registry store failed.";
+        case RegStatus::Busy:
+            return platform::RegistryBusyError::kMessage;
     }
     return "The registry did not take the change.";
 }

@@ -81,13 +81,12 @@ int runList(const Args& args) {
     for (const auto& row : inventory.visible()) {
         const bool below = row.keyPath.compare(0, uninstallKey.size(), uninstallKey) == 0;
         // A tab or line break inside a field would forge fields and rows.
-        std::cout << (row.statusImage == 1 ? "dead" : "ok") << '	' << row.rootCode << '	'
+        std::cout << (row.statusImage == 1 ? "dead" : "ok") << '\t' << row.rootCode << '\t'
                   << registry::lineSafe(below ? row.keyPath.substr(uninstallKey.size())
                                               : row.keyPath,
                                         true)
-                  << '	' << registry::lineSafe(row.caption, true) << '	'
-                  << registry::lineSafe(row.uninstallCommand, true) << '
-';
+                  << '\t' << registry::lineSafe(row.caption, true) << '\t'
+                  << registry::lineSafe(row.uninstallCommand, true) << '\n';
     }
     std::cout.flush();
     return std::cout ? 0 : 1;

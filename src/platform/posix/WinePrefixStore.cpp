@@ -240,7 +240,7 @@ public:
     RegStatus createKey(RegRoot root, const std::string& path, RegAccess access,
                         std::unique_ptr<RegKey>& out, bool* created) override {
         std::unique_lock lock(state_->mutex);
-        if (!awaitTurn(lock)) return RegStatus::StoreFailure;
+        if (!awaitTurn(lock)) return RegStatus::Busy;
         Place place;
         if (!locate(root, path, place)) return RegStatus::InvalidName;
         if (place.file == -1 || place.file == -2) {
@@ -317,7 +317,7 @@ public:
     RegStatus setValue(const RegKey& key, const std::string& name, uint32_t type,
                        const std::string& data) override {
         std::unique_lock lock(state_->mutex);
-        if (!awaitTurn(lock)) return RegStatus::StoreFailure;
+        if (!awaitTurn(lock)) return RegStatus::Busy;
         if (!isValidValueName(name)) return RegStatus::InvalidName;
         int file = -1;
         WineKey* k = nullptr;
@@ -340,7 +340,7 @@ public:
 
     RegStatus deleteValue(const RegKey& key, const std::string& name) override {
         std::unique_lock lock(state_->mutex);
-        if (!awaitTurn(lock)) return RegStatus::StoreFailure;
+        if (!awaitTurn(lock)) return RegStatus::Busy;
         int file = -1;
         WineKey* k = nullptr;
         WineRegistryFile* model = nullptr;
@@ -357,7 +357,7 @@ public:
 
     RegStatus deleteKey(const RegKey& key, const std::string& subPath) override {
         std::unique_lock lock(state_->mutex);
-        if (!awaitTurn(lock)) return RegStatus::StoreFailure;
+        if (!awaitTurn(lock)) return RegStatus::Busy;
         const PrefixKey* k = ours(key);
         if (!k) return RegStatus::InvalidName;
         std::vector<std::string_view> parts;
@@ -375,10 +375,12 @@ public:
         return state_->changed(place.file);
     }
 
-    void beginTransaction() override {
+    // The prefix's files are written together at commit, so the roots a group
+    // names need no locks of their own.
+    void beginTransaction(const std::vector<RegRoot>& /*roots*/) override {
         std::unique_lock lock(state_->mutex);
         if (ownsTransaction_) return;
-        if (!awaitTurn(lock)) throw RegistryStoreError(state_->prefix() + ": busy with another change");
+        if (!awaitTurn(lock)) throw RegistryBusyError();
         state_->transactionOwner = this;
         ownsTransaction_ = true;
     }
@@ -405,6 +407,8 @@ public:
         state_->discardAll();
     }
 
+    void setPatience(std::chrono::milliseconds patience) override { patience_ = patience; }
+
 private:
     static std::string trimmed(const std::string& path) {
         return path.size() > 1 && path.back() == '\\' ? path.substr(0, path.size() - 1) : path;
@@ -418,7 +422,7 @@ private:
     // Waits while another accessor's transaction is open (as long as a store
     // file's busy timeout would).
     bool awaitTurn(std::unique_lock<std::mutex>& lock) {
-        return state_->turn.wait_for(lock, std::chrono::seconds(10), [&] {
+        return state_->turn.wait_for(lock, patience_, [&] {
             return !state_->transactionOwner || state_->transactionOwner == this;
         });
     }
@@ -497,6 +501,7 @@ private:
     Listing listing_;
     bool fresh_ = false;  // queryInfo has just read the listing
     bool ownsTransaction_ = false;
+    std::chrono::milliseconds patience_{std::chrono::seconds(10)};
 };
 
 class PrefixRegistryStore final : public RegistryStore {
