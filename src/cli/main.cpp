@@ -6,6 +6,7 @@
 #include <map>
 
 #include "cli/Command.h"
+#include "platform/Console.h"
 
 namespace vornak::cli {
 namespace {
@@ -40,6 +41,7 @@ int fail(const std::string& message) {
 
 int main(int argc, char** argv) {
     using namespace vornak::cli;
+    vornak::platform::prepareConsole();
     if (argc < 2 || std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h") {
         usage(argc < 2 ? std::cerr : std::cout);
         return argc < 2 ? 1 : 0;

@@ -57,6 +57,9 @@ std::optional<RegRoot> rootFromName(const std::string& name) {
 
 std::string defaultRegistryDir() {
     if (const char* dir = std::getenv("VORNAK_REGISTRY_DIR"); dir && *dir) return dir;
+#ifdef _WIN32
+    return {};  // the real registry
+#endif
     if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg)
         return std::string(xdg) + "/vornak/registry";
     if (const char* home = std::getenv("HOME"); home && *home)

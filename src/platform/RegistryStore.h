@@ -123,7 +123,9 @@ public:
     // undoes only its own part) until commit(). commit() throws RegistryStoreError
     // when the changes cannot be saved (then none of them is kept). Changes to
     // HKEY_CURRENT_USER and to the machine roots live in two files, each
-    // all-or-nothing on its own. Destroying the accessor rolls back.
+    // all-or-nothing on its own. Destroying the accessor rolls back. On Windows
+    // the registry has no transactions: others see each change at once, and a
+    // rollback puts back what the changes replaced.
     virtual void beginTransaction() = 0;
     virtual void commit() = 0;
     virtual void rollback() = 0;
@@ -154,6 +156,8 @@ public:
 // changed or replaced; only a missing or empty (0-byte) file is made a store.
 std::shared_ptr<RegistryStore> openRegistryStore(const std::string& dir);
 // $VORNAK_REGISTRY_DIR, else $XDG_DATA_HOME/vornak/registry, else ~/.local/share/vornak/registry.
+// On Windows a store is the real registry when `dir` is empty (the default without
+// $VORNAK_REGISTRY_DIR), else a private key below HKEY_CURRENT_USER named after `dir`.
 std::string defaultRegistryDir();
 
 // The store that the program (and the eight access functions) use. Created from

@@ -111,6 +111,9 @@ TEST_F(AnalyzeCommandTest, RefusalsExitWithOneLine) {
 }
 
 TEST_F(AnalyzeCommandTest, SnapshotThatCannotBeWrittenFails) {
+#ifdef _WIN32
+    GTEST_SKIP() << "POSIX only: write protection by permission bits";
+#else
     std::filesystem::permissions(logsHost(), std::filesystem::perms::owner_read |
                                                  std::filesystem::perms::owner_exec);
     const auto r = run("before");
@@ -120,6 +123,7 @@ TEST_F(AnalyzeCommandTest, SnapshotThatCannotBeWrittenFails) {
     EXPECT_EQ(last.rfind("vornak analyze before: Cannot write", 0), 0u) << r.err;
     EXPECT_NE(last.find("files_1.txt"), std::string::npos);
     EXPECT_NE(last.find("HKCC_1.txt"), std::string::npos);
+#endif
 }
 
 }  // namespace

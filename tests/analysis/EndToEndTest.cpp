@@ -62,11 +62,16 @@ class EndToEndTest : public test::AnalysisFixture {
         std::sort(lines.begin(), lines.end());
         return lines;
     }
+    // One spelling of a host path (Windows accepts both separators).
+    static std::string normal(const std::filesystem::path& path) {
+        return path.lexically_normal().string();
+    }
     std::vector<std::string> files() {
         std::vector<std::string> paths;
+        const std::string logs = normal(logsHost());
         for (const auto& e : std::filesystem::recursive_directory_iterator(driveC))
-            if (e.path().string().rfind(logsHost(), 0) != 0)
-                paths.push_back(e.path().string());
+            if (normal(e.path()).rfind(logs, 0) != 0)
+                paths.push_back(normal(e.path()));
         std::sort(paths.begin(), paths.end());
         return paths;
     }
@@ -117,7 +122,9 @@ TEST_F(EndToEndTest, AnalyseInstallationThenRemoveItByItsLog) {
     file("Program Files/Acme/acme.exe");
     file("Program Files/Acme/Plugins/one.dll");
     file("Program Files/Acme/Plugins/Two.dll");
+#ifndef _WIN32  // Windows' file names ignore letter case
     file("Program Files/Acme/Plugins/two.dll");  // differs from Two.dll in case only
+#endif
     folder("Program Files/Acme/Empty");
     file("Users/me/acme.ini");
     std::filesystem::remove(hostC("Users/me/obsolete.txt"));
@@ -165,7 +172,9 @@ TEST_F(EndToEndTest, AnalyseInstallationThenRemoveItByItsLog) {
     EXPECT_TRUE(logged("FILE ADDED!\tC:\\Program Files\\Acme\t<- dir"));
     EXPECT_TRUE(logged("FILE ADDED!\tC:\\Program Files\\Acme\\Empty\t<- dir"));
     EXPECT_TRUE(logged("FILE ADDED!\tC:\\Program Files\\Acme\\Plugins\\Two.dll"));
+#ifndef _WIN32
     EXPECT_TRUE(logged("FILE ADDED!\tC:\\Program Files\\Acme\\Plugins\\two.dll"));
+#endif
     EXPECT_TRUE(logged("FILE DELETED!\tC:\\Users\\me\\obsolete.txt"));
     EXPECT_TRUE(logged("REG ADDED!\t\tHKCU\tSoftware\\Acme"));
     EXPECT_TRUE(logged("REG ADDED!\t\tHKCR\t\\.acme"));
@@ -197,7 +206,7 @@ TEST_F(EndToEndTest, AnalyseInstallationThenRemoveItByItsLog) {
 
     // Deleted files cannot come back; neither can a deleted binary value.
     auto expectedFiles = filesBefore;
-    std::erase(expectedFiles, hostC("Users/me/obsolete.txt"));
+    std::erase(expectedFiles, normal(hostC("Users/me/obsolete.txt")));
     EXPECT_EQ(files(), expectedFiles);
     auto expectedRegistry = registryBefore;
     std::erase(expectedRegistry, "HKLM\tSOFTWARE\\Shared\tGone");

@@ -116,6 +116,9 @@ TEST_F(HiddenFilterTest, SaveWritesCrLfAndReplacesAtomically) {
 }
 
 TEST_F(HiddenFilterTest, SaveIntoProtectedFolderFailsAndKeepsTheOldFile) {
+#ifdef _WIN32
+    GTEST_SKIP() << "POSIX only: write protection by chmod";
+#else
     writeHiddenFile("Zip Tool\r\n");
     inv.startHiddenFilter();
     inv.SkjulClick(0);
@@ -129,4 +132,5 @@ TEST_F(HiddenFilterTest, SaveIntoProtectedFolderFailsAndKeepsTheOldFile) {
     }
     chmod(folder.c_str(), 0755);
     EXPECT_EQ(hiddenFile(), "Zip Tool\r\n");
+#endif
 }

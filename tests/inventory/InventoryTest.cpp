@@ -70,8 +70,13 @@ TEST_F(InventoryTest, ClassifiesCommands) {
     EXPECT_EQ(status(exe, "LM"), 0);
     EXPECT_EQ(status("\"" + exe + "\" /SILENT", "LM"), 0);
     EXPECT_EQ(status("\"C:\\Program Files\\Gone\\unins000.exe\" /SILENT", "LM"), 1);
+#ifdef _WIN32
+    EXPECT_EQ(status("C:\\PROGRAM FILES\\ACME TOOLS\\UNINS000.EXE", "LM"), 0)
+        << "Windows' file system ignores letter case";
+#else
     EXPECT_EQ(status("C:\\PROGRAM FILES\\ACME TOOLS\\UNINS000.EXE", "LM"), 1)
         << "this file system tells letter case apart";
+#endif
     EXPECT_EQ(status("MsiExec.exe /X{12345678-1234}", "LM"), 0);
     EXPECT_EQ(status("MsiExec.exe /X{12345678-1234}", "CU"), 0);
     EXPECT_EQ(status("msiexec /x {1234}", "LM"), 0);
@@ -80,8 +85,11 @@ TEST_F(InventoryTest, ClassifiesCommands) {
     EXPECT_EQ(status("regsvr32 /u x.dll", "LM"), 0);
     EXPECT_EQ(status("rundll.exe setupx.dll", "LM"), 0);
     EXPECT_EQ(status("xyz", "LM"), 1) << "three characters that name no file";
+#ifndef _WIN32
+    // (On Windows a host path is a drive path, which goes through the drive map.)
     EXPECT_EQ(status(tmp.str() + "/drive c/Program Files/Acme Tools/unins000.exe", "LM"), 0)
         << "a plain host path is tested as it is";
+#endif
 }
 
 TEST_F(InventoryTest, DeadRowsInTheList) {
@@ -115,6 +123,9 @@ TEST_F(InventoryTest, NonTextValueStopsTheRefreshWhereItIs) {
 }
 
 TEST_F(InventoryTest, LimitedUserGetsAnEmptyList) {
+#ifdef _WIN32
+    GTEST_SKIP() << "POSIX only: a read-only store file stands for a limited user";
+#else
     registration("CU", "Mine", "Mine", uninstaller("m.exe"));
     registration("LM", "Machine", "Machine", uninstaller("m.exe"));
     Inventory first(&view);
@@ -129,6 +140,7 @@ TEST_F(InventoryTest, LimitedUserGetsAnEmptyList) {
     EXPECT_THROW(inv.RefreshInventory(), SilentAbort);
     EXPECT_TRUE(inv.visible().empty());
     EXPECT_TRUE(inv.masterExists());
+#endif
 }
 
 TEST_F(InventoryTest, CompareListRowsColumnsAndDirection) {

@@ -1,13 +1,53 @@
 // Test entry: fixes the locale so collation results do not depend on the machine.
+// On Windows the machine roots of this process are moved below a scratch key,
+// so that a test that reaches the real registry by mistake writes nothing real.
 #include <gtest/gtest.h>
 
 #include <clocale>
 #include <cstdlib>
 
+#ifdef _WIN32
+#include <windows.h>
+
+#include <string>
+
+namespace {
+
+void setEnvironment(const char* name, const char* value) { _putenv_s(name, value); }
+
+void isolateMachineRoots() {
+    const std::wstring scratch =
+        L"Software\\Vornak\\Test scratch\\" + std::to_wstring(GetCurrentProcessId()) + L"\\";
+    const std::pair<HKEY, const wchar_t*> roots[] = {{HKEY_LOCAL_MACHINE, L"HKLM"},
+                                                     {HKEY_CLASSES_ROOT, L"HKCR"},
+                                                     {HKEY_USERS, L"HKU"},
+                                                     {HKEY_CURRENT_CONFIG, L"HKCC"}};
+    for (const auto& [root, name] : roots) {
+        HKEY key = nullptr;
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, (scratch + name).c_str(), 0, nullptr,
+                            REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key,
+                            nullptr) != ERROR_SUCCESS ||
+            RegOverridePredefKey(root, key) != ERROR_SUCCESS) {
+            std::fprintf(stderr, "cannot isolate the registry roots\n");
+            std::exit(2);
+        }
+        RegCloseKey(key);
+    }
+}
+
+}  // namespace
+#else
+namespace {
+void setEnvironment(const char* name, const char* value) { setenv(name, value, 1); }
+void isolateMachineRoots() {}
+}  // namespace
+#endif
+
 int main(int argc, char** argv) {
-    setenv("LC_ALL", "en_US.UTF-8", 1);
-    setenv("LANG", "en_US.UTF-8", 1);
+    setEnvironment("LC_ALL", "en_US.UTF-8");
+    setEnvironment("LANG", "en_US.UTF-8");
     std::setlocale(LC_ALL, "C.UTF-8");
+    isolateMachineRoots();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
