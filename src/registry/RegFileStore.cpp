@@ -7,6 +7,7 @@
 #include <memory>
 #include <sstream>
 
+#include "platform/HostPath.h"
 #include "registry/RegFileParser.h"
 #include "registry/RegFileWriter.h"
 
@@ -141,14 +142,14 @@ void applyRegFile(platform::RegistryAccessor& accessor, const RegFileContent& co
 }
 
 void importRegFile(platform::RegistryAccessor& accessor, const std::string& filePath) {
-    std::ifstream in(filePath, std::ios::binary);
+    std::ifstream in(platform::hostPath(filePath), std::ios::binary);
     if (!in)
         throw RegFileError(0, "cannot open " + filePath + ": " + std::strerror(errno));
     std::ostringstream bytes;
     bytes << in.rdbuf();
     if (in.bad())
         throw RegFileError(0, "cannot read " + filePath);
-    const std::string name = std::filesystem::path(filePath).filename().string();
+    const std::string name = platform::pathText(platform::hostPath(filePath).filename());
     applyRegFile(accessor, parseRegFile(bytes.str(), name));
 }
 
@@ -195,22 +196,22 @@ RegStatus exportRegFile(platform::RegistryAccessor& accessor, platform::RegRoot 
 
     const std::string temp = filePath + ".vornak-tmp";
     {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        std::ofstream out(platform::hostPath(temp), std::ios::binary | std::ios::trunc);
         if (!out)
             throw RegFileError(0, "cannot write " + filePath + ": " + std::strerror(errno));
         out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
         out.close();
         if (!out) {
             std::error_code ignored;
-            std::filesystem::remove(temp, ignored);
+            std::filesystem::remove(platform::hostPath(temp), ignored);
             throw RegFileError(0, "cannot write " + filePath);
         }
     }
     std::error_code ec;
-    std::filesystem::rename(temp, filePath, ec);
+    std::filesystem::rename(platform::hostPath(temp), platform::hostPath(filePath), ec);
     if (ec) {
         std::error_code ignored;
-        std::filesystem::remove(temp, ignored);
+        std::filesystem::remove(platform::hostPath(temp), ignored);
         throw RegFileError(0, "cannot write " + filePath + ": " + ec.message());
     }
     return RegStatus::Ok;

@@ -200,11 +200,13 @@ TEST_F(RegCommandTest, ExportThenImportIntoAnotherStore) {
         "diteur"});
     ok({"add", k, "/v", "Paths", "/t", "REG_MULTI_SZ", "/d", "C:\\a\\0D:\\b"});
     ok({"add", k + "\\Options", "/v", "Size", "/t", "REG_QWORD", "/d", "12345678901"});
-    ok({"export", k, tmp.str() + "/acme.reg"});
-    EXPECT_EQ(tmp.read("acme.reg").substr(0, 2), "\xFF\xFE");
+    // A file name outside every 8-bit code page but UTF-8's.
+    const std::string file = "acme \xC3\xA6\xE6\x97\xA5.reg";
+    ok({"export", k, tmp.str() + "/" + file});
+    EXPECT_EQ(tmp.read(file).substr(0, 2), "\xFF\xFE");
 
     const std::string other = tmp.str() + "/other registry";
-    auto r = reg({"import", tmp.str() + "/acme.reg"}, other);
+    auto r = reg({"import", tmp.str() + "/" + file}, other);
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out, kOk);
     const auto here = reg({"query", k, "/s"});
