@@ -11,6 +11,7 @@ packages=(
   libjpeg-dev
   libgtest-dev googletest
   fonts-dejavu-core
+  xvfb openbox x11-utils
   # The Windows build, cross-compiled and tested under Wine (scripts/test-windows.sh).
   g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64 wine wine64
 )

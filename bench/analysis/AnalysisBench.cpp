@@ -140,7 +140,7 @@ void generateTree(const fs::path& tree) {
 int childFileSnapshot(const std::string& tree, const std::string& work) {
     auto fileSystem = platform::makeFileSystem({{'C', tree}}, work);
     auto shared = std::make_shared<AnalysisShared>();
-    FileDumpThread(shared, {fileSystem, {{"C:", true}}, 1, fileSystem->programFolder()}).Execute();
+    FileDumpThread(shared, {fileSystem, {{"C:", true}}, 1, fileSystem->programFolder(), ""}).Execute();
     return shared->takeProblems().empty() ? 0 : 1;
 }
 

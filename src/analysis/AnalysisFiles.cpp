@@ -49,9 +49,12 @@ bool isUsableLogName(std::string_view logName) {
     return true;
 }
 
-std::vector<std::string> listAnalysisLogs(const platform::FileSystem& fs,
-                                          std::string_view programFolder) {
-    std::vector<std::string> names;
+namespace {
+
+// Every log file of the logs folder: its name, and the part before the extension.
+template <typename OnLog>
+void forEachLogFile(const platform::FileSystem& fs, std::string_view programFolder,
+                    const OnLog& onLog) {
     const std::string pattern =
         joinPath(logsFolder(programFolder), "*") + std::string(kLogExtension);
     fs.findFiles(pattern,
@@ -66,9 +69,36 @@ std::vector<std::string> listAnalysisLogs(const platform::FileSystem& fs,
                      std::string_view ext = name.substr(name.size() - kLogExtension.size());
                      if (!platform::matchesWildcard(std::string(ext), std::string(kLogExtension)))
                          return;
-                     names.emplace_back(name.substr(0, name.size() - kLogExtension.size()));
+                     onLog(entry.name, name.substr(0, name.size() - kLogExtension.size()));
                  });
+}
+
+}  // namespace
+
+std::vector<std::string> listAnalysisLogs(const platform::FileSystem& fs,
+                                          std::string_view programFolder) {
+    std::vector<std::string> names;
+    forEachLogFile(fs, programFolder,
+                   [&](const std::string&, std::string_view stem) { names.emplace_back(stem); });
     return names;
+}
+
+std::optional<std::string> findAnalysisLog(const platform::FileSystem& fs,
+                                           std::string_view programFolder,
+                                           std::string_view logName) {
+    if (!isUsableLogName(logName))
+        return std::nullopt;
+    const std::string exact = analysisLogPath(programFolder, logName);
+    if (fs.fileExists(exact))
+        return exact;
+    std::optional<std::string> found;
+    forEachLogFile(fs, programFolder, [&](const std::string& file, std::string_view stem) {
+        if (!found && stem == logName)
+            found = joinPath(logsFolder(programFolder), file);
+    });
+    if (found && !fs.fileExists(*found))
+        found.reset();
+    return found;
 }
 
 }  // namespace vornak::analysis

@@ -2,6 +2,7 @@
 // ten snapshot files and the analysis logs, and which log names can be files.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,8 +45,15 @@ std::string analysisLogPath(std::string_view programFolder, std::string_view log
 bool isUsableLogName(std::string_view logName);
 
 // The names (without extension) of the analysis logs in the logs folder, in
-// the order the folder lists them.
+// the order the folder lists them. The extension may be in any letter case.
 std::vector<std::string> listAnalysisLogs(const platform::FileSystem& fs,
                                           std::string_view programFolder);
+
+// The file of the log that listAnalysisLogs names `logName`: ".anlog" as we
+// write it first, else the extension in another letter case. nullopt when
+// there is none, and for a name that is no file name of the logs folder.
+std::optional<std::string> findAnalysisLog(const platform::FileSystem& fs,
+                                           std::string_view programFolder,
+                                           std::string_view logName);
 
 }  // namespace vornak::analysis

@@ -24,4 +24,14 @@ std::vector<AnalysisShared::Problem> AnalysisShared::takeProblems() {
     return std::exchange(problems_, {});
 }
 
+void AnalysisShared::setUnreadFolders(std::vector<std::string> folders) {
+    std::lock_guard lock(mutex_);
+    unreadFolders_ = std::move(folders);
+}
+
+std::vector<std::string> AnalysisShared::unreadFolders() const {
+    std::lock_guard lock(mutex_);
+    return unreadFolders_;
+}
+
 }  // namespace vornak::analysis

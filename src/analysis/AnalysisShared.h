@@ -37,10 +37,18 @@ class AnalysisShared {
     void reportProblem(std::string text, bool failed = true);
     std::vector<Problem> takeProblems();
 
+    // The folders that could not be listed ("C:\Secret"), sorted: by the
+    // last file walk, and once the comparison is done by either walk of the
+    // analysis. Nothing below them is in the log; the end of the analysis
+    // tells the user so (unreadFoldersNote).
+    void setUnreadFolders(std::vector<std::string> folders);
+    std::vector<std::string> unreadFolders() const;
+
   private:
     mutable std::mutex mutex_;
     std::string logName_;
     std::vector<Problem> problems_;
+    std::vector<std::string> unreadFolders_;
 };
 
 // Adds the completion step when it goes out of scope, so a worker counts

@@ -1,11 +1,16 @@
 #include "analysis/CompareThread.h"
 
+#include <algorithm>
 #include <exception>
+#include <iterator>
+#include <set>
 
 #include "analysis/AnalysisFiles.h"
 #include "analysis/CollatedOrder.h"
 #include "analysis/MappedText.h"
 #include "analysis/SnapshotDifference.h"
+#include "analysis/SnapshotRecord.h"
+#include "language/MessageCatalogue.h"
 
 namespace vornak::analysis {
 namespace {
@@ -26,22 +31,53 @@ std::vector<Pair> snapshotPairs(const std::string& logs) {
     return pairs;
 }
 
+// A broken language text must not hide the failure it reports.
+std::string message(Msg role, const std::vector<FormatArg>& args) {
+    try {
+        return formatMessage(role, args);
+    } catch (const FormatError&) {
+        return messages().get(role) + " " + std::get<std::string>(args.front());
+    }
+}
+
 }  // namespace
 
-std::string analysisLogText(const platform::FileSystem& fs, const std::string& logsFolderPath,
-                            size_t* lineCount) {
+std::optional<std::string> analysisLogText(const platform::FileSystem& fs,
+                                           const std::string& logsFolderPath,
+                                           const std::vector<std::string>& unreadFolders,
+                                           size_t* lineCount, std::string* unreadable) {
+    const std::set<std::string, std::less<>> unread(unreadFolders.begin(), unreadFolders.end());
+    // Whether the path of a FILE line lies below a folder a walk could not list.
+    auto belowUnread = [&](std::string_view line) {
+        std::string_view path = line.substr(line.find('\t') + 1);
+        path = path.substr(0, path.find('\t'));
+        for (size_t cut = path.find('\\'); cut != std::string_view::npos;
+             cut = path.find('\\', cut + 1))
+            if (unread.count(path.substr(0, cut)))
+                return true;
+        return false;
+    };
     LineArena differences;
     for (const Pair& pair : snapshotPairs(logsFolderPath)) {
         if (!fs.fileExists(pair.before) || !fs.fileExists(pair.after))
             continue;
         const auto before = MappedText::open(fs, pair.before);
         const auto after = MappedText::open(fs, pair.after);
-        if (!before || !after)
-            continue;
-        if (pair.isFiles)
-            appendDifferences(before->text(), after->text(), kFileAdded, kFileDeleted, differences);
-        else
+        if (!before || !after) {
+            // Passed over, it would give an empty log in place of the analysis.
+            if (unreadable)
+                *unreadable = before ? pair.after : pair.before;
+            return std::nullopt;
+        }
+        if (!pair.isFiles) {
             appendDifferences(before->text(), after->text(), kRegAdded, kRegDeleted, differences);
+            continue;
+        }
+        LineArena files;
+        appendDifferences(before->text(), after->text(), kFileAdded, kFileDeleted, files);
+        for (size_t i = 0; i < files.size(); ++i)
+            if (unread.empty() || !belowUnread(files[i]))
+                differences.add(files[i]);
     }
     const auto order = collatedOrder(static_cast<uint32_t>(differences.size()),
                                      [&differences](uint32_t i) { return differences[i]; });
@@ -65,8 +101,31 @@ CompareResult compareSnapshots(const platform::FileSystem& fs, const std::string
         result.error = "\"" + logName + "\" cannot be used as a file name";
         return result;
     }
-    const std::string text = analysisLogText(fs, logs, &result.lineCount);
-    if (!fs.writeFile(result.logPath, text, &result.error)) {
+    const auto before = readRecord(fs, logs, 1), after = readRecord(fs, logs, 2);
+    if (!before || !after) {
+        result.outcome = LogOutcome::DifferentGround;
+        result.error = "there is no record of what the snapshot " +
+                       std::string(before ? "after" : "before") +
+                       " the installation covered; take both snapshots again";
+        return result;
+    }
+    if (std::string why = groundDifference(*before, *after); !why.empty()) {
+        result.outcome = LogOutcome::DifferentGround;
+        result.error = std::move(why);
+        return result;
+    }
+    std::set_union(before->unreadFolders.begin(), before->unreadFolders.end(),
+                   after->unreadFolders.begin(), after->unreadFolders.end(),
+                   std::back_inserter(result.unreadFolders));
+    std::string unreadable;
+    const auto text =
+        analysisLogText(fs, logs, result.unreadFolders, &result.lineCount, &unreadable);
+    if (!text) {
+        result.outcome = LogOutcome::SnapshotUnreadable;
+        result.error = message(Msg::fmtSnapshotNotRead, {unreadable});
+        return result;
+    }
+    if (!fs.writeFile(result.logPath, *text, &result.error)) {
         result.outcome = LogOutcome::WriteFailed;
         return result;
     }
@@ -76,6 +135,8 @@ CompareResult compareSnapshots(const platform::FileSystem& fs, const std::string
         fs.deleteFile(pair.before);
         fs.deleteFile(pair.after);
     }
+    for (int32_t number : {1, 2})
+        fs.deleteFile(joinPath(logs, runRecordName(number)));
     return result;
 }
 
@@ -90,6 +151,7 @@ void CompareThread::Execute() {
         if (result.outcome != LogOutcome::Written)
             shared_->reportProblem("The analysis log " + result.logPath +
                                    " was not written: " + result.error);
+        shared_->setUnreadFolders(result.unreadFolders);
     } catch (const std::exception& e) {
         shared_->reportProblem(std::string("The comparison failed: ") + e.what());
     } catch (...) {

@@ -4,8 +4,10 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "analysis/AnalysisShared.h"
 #include "platform/FileSystem.h"
@@ -18,27 +20,41 @@ struct CompareInputs {
     std::string logName;
 };
 
+// Every outcome but Written writes no log and keeps the snapshots.
 enum class LogOutcome {
     Written,
-    UnusableName,  // the name cannot be a file name: nothing written, snapshots kept
-    WriteFailed,   // the file could not be written: snapshots kept
+    UnusableName,        // the name cannot be a file name
+    WriteFailed,         // the file could not be written
+    SnapshotUnreadable,  // a snapshot file is there but cannot be read
+    DifferentGround,     // the runs did not walk the same drives and store, or say nothing of it
 };
 
 struct CompareResult {
     LogOutcome outcome = LogOutcome::Written;
     std::string logPath;
     size_t lineCount = 0;
-    std::string error;  // why, for the two failures
+    std::string error;  // why, for the failures
+    // The folders either walk could not list, sorted; nothing below them is
+    // in the log.
+    std::vector<std::string> unreadFolders;
 };
 
 // The log text of the snapshots in the logs folder: every difference line,
 // ordered by the platform collation (byte order among lines it calls equal),
-// each byte-identical line once, CR LF after each.
-std::string analysisLogText(const platform::FileSystem& fs, const std::string& logsFolderPath,
-                            size_t* lineCount = nullptr);
+// each byte-identical line once, CR LF after each. File lines below one of
+// `unreadFolders` are left out: what a walk could not see is not a change.
+// nullopt, with the file in `unreadable`, when a snapshot that is there
+// cannot be read.
+std::optional<std::string> analysisLogText(const platform::FileSystem& fs,
+                                           const std::string& logsFolderPath,
+                                           const std::vector<std::string>& unreadFolders,
+                                           size_t* lineCount = nullptr,
+                                           std::string* unreadable = nullptr);
 
-// Compares, writes the log and, once it is written, deletes the snapshots:
-// the file pair only when both files were there, the registry pairs always.
+// Checks that both runs' records (SnapshotRecord) name the same ground,
+// compares, writes the log and, once it is written, deletes the snapshots and
+// the records: the file pair only when both files were there, the registry
+// pairs always.
 CompareResult compareSnapshots(const platform::FileSystem& fs, const std::string& programFolder,
                                const std::string& logName);
 
@@ -47,7 +63,8 @@ class CompareThread {
     CompareThread(std::shared_ptr<AnalysisShared> shared, CompareInputs inputs);
 
     // The whole worker on the calling thread, with one completion step. A log
-    // that could not be written is reported to the shared values.
+    // that could not be written is reported to the shared values, and so are
+    // the folders left out (AnalysisShared::unreadFolders).
     void Execute();
 
     // Takes the log name from the shared values, as the wizard stored it, and

@@ -9,6 +9,7 @@
 
 #include "analysis/AnalysisFiles.h"
 #include "analysis/CollatedOrder.h"
+#include "analysis/SnapshotRecord.h"
 #include "analysis/SnapshotWriter.h"
 
 namespace vornak::analysis {
@@ -25,11 +26,12 @@ constexpr uint32_t kEverything = platform::kAttrReadOnly | platform::kAttrHidden
 constexpr uint32_t kFolderPass = platform::kAttrDirectory;
 constexpr uint32_t kFilePass = 0x2F;
 
-bool hasControlCharacter(std::string_view name) {
-    for (unsigned char c : name)
-        if (c < 0x20)
-            return true;
-    return false;
+// A name that cannot stand in a line as it is: a line break would split the
+// line, a tab would make a file look like a folder, and a backslash (a legal
+// character off Windows) would make it name another file on the drive. Other
+// control characters are part of real names and are kept.
+bool isUnwritableName(std::string_view name) {
+    return name.find_first_of("\t\r\n\\") != std::string_view::npos;
 }
 
 // The folders still to be listed, shared by the walkers. A walker that finds
@@ -68,7 +70,8 @@ class FolderQueue {
 };
 
 void walk(const platform::FileSystem& fs, FolderQueue& queue, const std::string& logsFolderPath,
-          LineArena& lines, std::atomic<int32_t>& foundFiles, uint64_t& skipped) {
+          LineArena& lines, std::atomic<int32_t>& foundFiles, uint64_t& skipped,
+          std::vector<std::string>& unread) {
     std::vector<std::string> subfolders;
     while (auto folder = queue.next()) {
         // Hands the folder back as done on every way out, so that no other
@@ -79,32 +82,37 @@ void walk(const platform::FileSystem& fs, FolderQueue& queue, const std::string&
             ~Done() { queue.done(found); }
         } done{queue, subfolders};
         int32_t found = 0;
-        fs.findFiles(*folder + "\\*.*", kEverything, [&](const platform::DirEntry& entry) {
-            const std::string_view name = entry.name;
-            if (name == "." || name == "..")
-                return;
-            const bool isDirectory = (entry.attributes & platform::kAttrDirectory) != 0;
-            if (isDirectory ? !platform::passesAttributeFilter(entry.attributes, kFolderPass)
-                            : !platform::passesAttributeFilter(entry.attributes, kFilePass))
-                return;
-            if (hasControlCharacter(name)) {
-                ++skipped;
-                return;
-            }
-            if (isDirectory) {
-                std::string path = *folder + "\\";
-                path += name;
-                // Exact comparison: a folder that differs in letter case is
-                // another folder where the file system tells case apart.
-                if (path == logsFolderPath)
+        const bool listed =
+            fs.findFiles(*folder + "\\*.*", kEverything, [&](const platform::DirEntry& entry) {
+                const std::string_view name = entry.name;
+                if (name == "." || name == "..")
                     return;
-                lines.add({path, kDirSuffix});
-                subfolders.push_back(std::move(path));
-            } else {
-                lines.add({*folder, "\\", name});
-            }
-            ++found;
-        });
+                const bool isDirectory = (entry.attributes & platform::kAttrDirectory) != 0;
+                if (isDirectory ? !platform::passesAttributeFilter(entry.attributes, kFolderPass)
+                                : !platform::passesAttributeFilter(entry.attributes, kFilePass))
+                    return;
+                if (isUnwritableName(name)) {
+                    ++skipped;
+                    return;
+                }
+                if (isDirectory) {
+                    std::string path = *folder + "\\";
+                    path += name;
+                    // Exact comparison: a folder that differs in letter case is
+                    // another folder where the file system tells case apart.
+                    if (path == logsFolderPath)
+                        return;
+                    lines.add({path, kDirSuffix});
+                    subfolders.push_back(std::move(path));
+                } else {
+                    lines.add({*folder, "\\", name});
+                }
+                ++found;
+            });
+        // Access denied, or a path longer than the host allows: what it holds
+        // is unknown, not absent.
+        if (!listed)
+            unread.push_back(*folder);
         foundFiles.fetch_add(found, std::memory_order_relaxed);
     }
 }
@@ -113,7 +121,8 @@ void walk(const platform::FileSystem& fs, FolderQueue& queue, const std::string&
 
 void collectFileLines(const platform::FileSystem& fs, const std::vector<DriveItem>& drives,
                       const std::string& logsFolderPath, std::vector<LineArena>& lines,
-                      std::atomic<int32_t>& foundFiles, uint64_t* skipped, unsigned walkers) {
+                      std::atomic<int32_t>& foundFiles, uint64_t* skipped,
+                      std::vector<std::string>* unreadFolders, unsigned walkers) {
     if (walkers == 0)
         walkers = std::clamp(std::thread::hardware_concurrency(), 1u, 2u);
     std::vector<std::string> roots;
@@ -124,11 +133,12 @@ void collectFileLines(const platform::FileSystem& fs, const std::vector<DriveIte
     lines.clear();
     lines.resize(walkers);
     std::vector<uint64_t> skippedBy(walkers, 0);
+    std::vector<std::vector<std::string>> unreadBy(walkers);
     std::vector<std::exception_ptr> errors(walkers);
     std::vector<std::thread> helpers;
     auto run = [&](unsigned w) {
         try {
-            walk(fs, queue, logsFolderPath, lines[w], foundFiles, skippedBy[w]);
+            walk(fs, queue, logsFolderPath, lines[w], foundFiles, skippedBy[w], unreadBy[w]);
         } catch (...) {
             errors[w] = std::current_exception();
         }
@@ -144,6 +154,11 @@ void collectFileLines(const platform::FileSystem& fs, const std::vector<DriveIte
     if (skipped)
         for (uint64_t n : skippedBy)
             *skipped += n;
+    if (unreadFolders) {
+        for (auto& some : unreadBy)
+            unreadFolders->insert(unreadFolders->end(), some.begin(), some.end());
+        std::sort(unreadFolders->begin(), unreadFolders->end());
+    }
 }
 
 FileDumpThread::FileDumpThread(std::shared_ptr<AnalysisShared> shared, FileDumpInputs inputs)
@@ -154,10 +169,16 @@ void FileDumpThread::Execute() {
     try {
         shared_->foundFiles.store(0, std::memory_order_relaxed);
         const std::string logs = logsFolder(inputs_.programFolder);
+        // An old record must not vouch for this run if it fails half way.
+        const std::string recordPath = joinPath(logs, runRecordName(inputs_.snapshotNumber));
+        if (inputs_.fileSystem->fileExists(recordPath))
+            inputs_.fileSystem->deleteFile(recordPath);
+        SnapshotRecord record =
+            groundOf(*inputs_.fileSystem, inputs_.drives, inputs_.storeLocation);
         std::vector<LineArena> lines;
         uint64_t skipped = 0;
         collectFileLines(*inputs_.fileSystem, inputs_.drives, logs, lines, shared_->foundFiles,
-                         &skipped);
+                         &skipped, &record.unreadFolders);
 
         // The walkers' arenas, numbered one after the other.
         std::vector<uint32_t> firstLine{0};
@@ -179,10 +200,17 @@ void FileDumpThread::Execute() {
         std::string error;
         if (!writer.finish(&error))
             shared_->reportProblem("Cannot write " + path + ": " + error);
+        else if (!inputs_.fileSystem->writeFile(recordPath, recordText(record), &error))
+            shared_->reportProblem("Cannot write " + recordPath + ": " + error);
         if (skipped > 0)
-            shared_->reportProblem(
-                std::to_string(skipped) + " names with control characters were left out of " + path,
-                false);
+            shared_->reportProblem(std::to_string(skipped) +
+                                       " names with a tab, a line break or a backslash were left "
+                                       "out of " +
+                                       path,
+                                   false);
+        if (!record.unreadFolders.empty())
+            shared_->reportProblem(unreadFoldersNote(record.unreadFolders), false);
+        shared_->setUnreadFolders(std::move(record.unreadFolders));
     } catch (const std::exception& e) {
         shared_->reportProblem(std::string("File snapshot failed: ") + e.what());
     } catch (...) {

@@ -26,27 +26,27 @@ struct FileDumpInputs {
     std::vector<DriveItem> drives;
     int32_t snapshotNumber = 1;
     std::string programFolder;  // with its trailing separator
+    std::string storeLocation;  // the registry store the run's other workers walk
 };
 
 // The lines of one snapshot, unsorted: "C:\Acme" TAB "<- dir" for a folder,
 // "C:\Acme\setup.log" for a file. Folders are listed by `walkers` threads at
 // once (0: one per core, up to two), each into its own arena of `lines`.
-// `foundFiles` goes up by one per line. Names with control characters (a
-// line break would split the line, a tab would make a file look like a
-// folder) are left out, and so is what lies below such a folder; `skipped`
-// counts them.
+// `foundFiles` goes up by one per line. Names with a tab, a line break or a
+// backslash are left out, and so is what lies below such a folder; `skipped`
+// counts them. `unreadFolders` gets the folders whose listing failed, sorted.
 void collectFileLines(const platform::FileSystem& fs, const std::vector<DriveItem>& drives,
                       const std::string& logsFolderPath, std::vector<LineArena>& lines,
                       std::atomic<int32_t>& foundFiles, uint64_t* skipped = nullptr,
-                      unsigned walkers = 0);
+                      std::vector<std::string>* unreadFolders = nullptr, unsigned walkers = 0);
 
 class FileDumpThread {
   public:
     FileDumpThread(std::shared_ptr<AnalysisShared> shared, FileDumpInputs inputs);
 
-    // The whole worker on the calling thread: walk, sort, write, one
-    // completion step. Problems go to the shared values, never out as
-    // exceptions.
+    // The whole worker on the calling thread: walk, sort, write the snapshot
+    // and the record of what it walked (SnapshotRecord), one completion step. Problems go to the
+    // shared values, never out as exceptions.
     void Execute();
 
     // Runs Execute on a new thread that owns the worker.

@@ -150,9 +150,8 @@ bool isSafeDrivePath(std::string_view path) {
         const std::string_view part = rest.substr(0, end);
         if (part.empty() || part == "." || part == "..")
             return false;
-        for (unsigned char c : part)
-            if (c < 0x20 || c == '/')
-                return false;
+        if (part.find_first_of(std::string_view("\t\r\n\0/", 5)) != std::string_view::npos)
+            return false;
         if (end == std::string_view::npos)
             return true;
         rest.remove_prefix(end + 1);
@@ -182,10 +181,12 @@ LogReplay::LogReplay(const platform::FileSystem& fs, platform::RegistryStore& st
 RemovalResult LogReplay::run(const std::string& programFolder, const std::string& logName,
                              const RemovalOptions& options) {
     RemovalResult result;
-    const std::string logPath = analysisLogPath(programFolder, logName);
+    // Only a log of the logs folder, found as the list of logs finds it.
+    const auto found = findAnalysisLog(fs_, programFolder, logName);
+    const std::string logPath = found.value_or(analysisLogPath(programFolder, logName));
     std::optional<std::string> text;
-    if (fs_.fileExists(logPath))
-        text = fs_.readFile(logPath);
+    if (found)
+        text = fs_.readFile(*found);
     if (!text) {
         dialogs_.showError("Cannot open file " + logPath);
         return result;
@@ -208,12 +209,17 @@ RemovalResult LogReplay::run(const std::string& programFolder, const std::string
     const bool deleteLog = options.deleteLog ? *options.deleteLog
                                              : dialogs_.askYesNo(message(Msg::msgDeleteLogQuestion),
                                                                  message(Msg::msgDeleteLogCaption));
-    if (deleteLog)
+    if (deleteLog) {
         result.logDeleted = fs_.deleteFile(logPath);
+        result.logDeleteFailed = !result.logDeleted;
+        if (result.logDeleteFailed)
+            append_(message(Msg::fmtLogNotDeleted, {logPath}));
+    }
     return result;
 }
 
 void LogReplay::removeAddedFiles(const std::vector<std::string>& entries, bool confirmEachFile) {
+    using Kind = platform::FileSystem::EntryKind;
     // The log is in collation order, where a folder's own line (its path and
     // a tab) comes before everything inside it: backwards, a folder is
     // emptied before it is removed.
@@ -221,24 +227,28 @@ void LogReplay::removeAddedFiles(const std::vector<std::string>& entries, bool c
         const std::string& entry = *it;
         const size_t tab = entry.find('\t');
         const std::string path = entry.substr(0, tab);
-        if (!isSafeDrivePath(path)) {
+        // Where the path really leads, links in its folders followed: a link
+        // made after the analysis must not take the removal off the drive.
+        const Kind kind = isSafeDrivePath(path) ? fs_.entryKind(path) : Kind::Outside;
+        if (kind == Kind::Outside) {
             append_(message(Msg::msgEntrySkipped) + " " + path);
             continue;
         }
         if (tab != std::string::npos) {
-            if (fs_.directoryExists(path) && !fs_.removeDirectory(path))
+            if (kind == Kind::Folder && !fs_.removeEntry(path, kind))
                 append_(message(Msg::fmtFolderNotRemoved, {path}));
             continue;
         }
-        if (!fs_.fileExists(path))
+        // A link is a file of its own here, whatever it points to, if anything.
+        if (kind != Kind::File && kind != Kind::Link)
             continue;
         if (confirmEachFile && !dialogs_.askYesNo(message(Msg::fmtDeleteFileQuestion, {path}),
                                                   message(Msg::msgDeleteFileCaption)))
             continue;
-        if (fs_.deleteFile(path))
+        if (fs_.removeEntry(path, kind))
             append_(messages().get(Msg::msgFileDeletedPrefix) + path);
         else
-            append_(message(Msg::msgEntrySkipped) + " " + path);
+            append_(message(Msg::fmtFileNotDeleted, {path}));
     }
 }
 
@@ -295,9 +305,13 @@ void LogReplay::removeAddedRegistry(const std::vector<std::string>& entries,
         const std::string leaf =
             cut == std::string::npos ? entry.apiPath : entry.apiPath.substr(cut + 1);
         std::unique_ptr<platform::RegKey> parent;
-        if (registry.openKey(entry.root, parentPath, RegAccess::Full, parent) != RegStatus::Ok ||
-            registry.deleteKey(*parent, leaf) != RegStatus::Ok)
-            append_(message(Msg::fmtKeyNotRemoved, {entry.keyPath}));
+        const RegStatus opened = registry.openKey(entry.root, parentPath, RegAccess::Full, parent);
+        const RegStatus deleted =
+            opened == RegStatus::Ok ? registry.deleteKey(*parent, leaf) : opened;
+        if (deleted == RegStatus::HasSubkeys)
+            append_(message(Msg::fmtKeyNotRemoved, {entry.keyPath}));  // filled meanwhile
+        else if (deleted != RegStatus::Ok && deleted != RegStatus::NotFound)
+            append_(message(Msg::fmtKeyNotDeleted, {entry.keyPath}));
     }
 }
 

@@ -49,6 +49,7 @@ struct RemovalOptions {
 struct RemovalResult {
     bool finished = false;  // false: the log could not be read, or a value could not be set
     bool logDeleted = false;
+    bool logDeleteFailed = false;  // it was to be deleted and is still there
 };
 
 class LogReplay {
@@ -76,8 +77,9 @@ class LogReplay {
 };
 
 // Whether a log's file path may be acted on: a drive letter, a colon and a
-// path whose every component is a real name (not empty, "." or "..", no "/"
-// or control character). Anything else could reach beyond the drive.
+// path whose every component is a real name (not empty, "." or "..", no "/",
+// NUL, tab or line break). Anything else could reach beyond the drive. Where
+// the path really leads is the file system's entryKind to tell.
 bool isSafeDrivePath(std::string_view path);
 
 }  // namespace vornak::analysis

@@ -1,16 +1,41 @@
 #include "analysis/SnapshotRun.h"
 
+#include <cctype>
+
+#include "analysis/AnalysisFiles.h"
 #include "analysis/RegDumpThread.h"
 
 namespace vornak::analysis {
+
+void removeSnapshotLeftovers(const platform::FileSystem& fs, const std::string& logsFolderPath) {
+    constexpr std::string_view kMark = ".txt.new-";
+    std::vector<std::string> leftovers;
+    fs.findFiles(joinPath(logsFolderPath, "*.txt.new-*"),
+                 platform::kAttrReadOnly | platform::kAttrHidden | platform::kAttrArchive,
+                 [&](const platform::DirEntry& entry) {
+                     const size_t at = entry.name.rfind(kMark);
+                     if (at == std::string::npos || at + kMark.size() == entry.name.size())
+                         return;
+                     for (size_t i = at + kMark.size(); i < entry.name.size(); ++i)
+                         if (!std::isdigit(static_cast<unsigned char>(entry.name[i])))
+                             return;
+                     leftovers.push_back(entry.name);
+                 });
+    for (const auto& name : leftovers)
+        fs.deleteFile(joinPath(logsFolderPath, name));
+}
 
 std::vector<std::thread> startSnapshotRun(const std::shared_ptr<AnalysisShared>& shared,
                                           int32_t snapshotNumber, const SnapshotRunInputs& inputs) {
     shared->completed.store(0);
     shared->snapshotNumber.store(snapshotNumber);
+    // No worker of ours is writing now: a new file left in the logs folder
+    // is from a run that was killed, and would stay there for ever.
+    removeSnapshotLeftovers(*inputs.fileSystem, logsFolder(inputs.programFolder));
     std::vector<std::thread> workers;
-    workers.push_back(FileDumpThread::start(
-        shared, {inputs.fileSystem, inputs.drives, snapshotNumber, inputs.programFolder}));
+    workers.push_back(
+        FileDumpThread::start(shared, {inputs.fileSystem, inputs.drives, snapshotNumber,
+                                       inputs.programFolder, inputs.store->location()}));
     for (int root = 0; root < 4; ++root)
         workers.push_back(
             RegDumpThread::start(shared, {inputs.store, inputs.fileSystem, root, snapshotNumber,

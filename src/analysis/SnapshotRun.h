@@ -23,7 +23,12 @@ struct SnapshotRunInputs {
     std::function<void(int32_t)> onRegistryFinished;  // each registry worker's count display
 };
 
-// Sets the completion counter to 0 and the snapshot number, then starts
+// Deletes the new files ("files_1.txt.new-123") that the snapshot writers of a
+// killed run left in the logs folder.
+void removeSnapshotLeftovers(const platform::FileSystem& fs, const std::string& logsFolderPath);
+
+// Sets the completion counter to 0 and the snapshot number, clears what
+// killed runs left in the logs folder, then starts
 // FileDumpThread and the registry workers for HKCR, HKCU, HKLM and HKCC in
 // that order. The run is over when the completion counter reaches 5; the
 // threads may be detached or joined.

@@ -8,6 +8,7 @@
 #include <QMainWindow>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "inventory/Inventory.h"
@@ -107,6 +108,10 @@ class TForm1 : public QMainWindow, public InventoryView {
     void setListFontName(const QString& name);
     void setListFontCharset(int charset);
     void writeStatusOnActivation();
+    // Window placement in the saved terms: outer position and size, frame included.
+    QMargins frameMargins() const;
+    QRect outerPlacement() const;
+    void placeOuter(const QRect& outer);
 
     platform::Dialogs& dialogs_;
     SplashHooks splash_;
@@ -127,6 +132,7 @@ class TForm1 : public QMainWindow, public InventoryView {
     int listCharset_ = 0;
     bool startupRunning_ = false;
     bool firstShowSeen_ = false;
+    std::optional<QRect> pendingPlacement_;  // placed before the frame was known
 };
 
 }  // namespace vornak::app

@@ -11,8 +11,10 @@
 #include "app/QtText.h"
 #include "language/LanguageEngine.h"
 #include "language/LanguageSettings.h"
+#include "language/MessageCatalogue.h"
 #include "platform/Dialogs.h"
 #include "registry/RegistryAccess.h"
+#include "registry/SettingsWriter.h"
 
 namespace vornak::app {
 namespace {
@@ -20,10 +22,42 @@ namespace {
 // Settings reads use the root code in either spelling; writes "LM".
 constexpr const char* kReadRoot = "lm";
 constexpr const char* kWriteRoot = "LM";
+constexpr std::chrono::milliseconds kSettingsPatience{1500};
 
 }  // namespace
 
+QMargins TForm1::frameMargins() const {
+    const QRect frame = frameGeometry();
+    const QRect client = geometry();
+    return {client.left() - frame.left(), client.top() - frame.top(),
+            frame.right() - client.right(), frame.bottom() - client.bottom()};
+}
+
+QRect TForm1::outerPlacement() const {
+    // A minimised window is saved where it will come back, in the same outer
+    // terms as a normal one, so the next start puts it where it was.
+    if (isMinimized())
+        return normalGeometry().marginsAdded(frameMargins());
+    return frameGeometry();
+}
+
+void TForm1::placeOuter(const QRect& outer) {
+    const QMargins margins = frameMargins();
+    setGeometry(outer.marginsRemoved(margins));
+    // Until the window manager has framed the window its frame is unknown; the
+    // placement is made again once it is, so the frame lands where it was saved.
+    pendingPlacement_ = margins.isNull() ? std::optional<QRect>(outer) : std::nullopt;
+}
+
 bool TForm1::event(QEvent* e) {
+    if (pendingPlacement_ && (e->type() == QEvent::Move || e->type() == QEvent::Resize ||
+                              e->type() == QEvent::WindowActivate)) {
+        if (!frameMargins().isNull()) {
+            const QRect outer = *pendingPlacement_;
+            pendingPlacement_.reset();
+            setGeometry(outer.marginsRemoved(frameMargins()));
+        }
+    }
     const bool handled = QMainWindow::event(e);
     if (e->type() == QEvent::WindowActivate)
         FormActivate();
@@ -75,14 +109,17 @@ void TForm1::runStartupSettings() {
             const auto read = [](const char* name) {
                 return parseWholeNumber(ReadRegString(kReadRoot, kSettingsKeyPath, name));
             };
+            // The four values are the outer edges, frame included, as saved.
+            QRect outer = frameGeometry();
             if (const auto left = read("WindowLeft"))
-                move(*left, y());
+                outer.moveLeft(*left);
             if (const auto top = read("WindowTop"))
-                move(x(), *top);
+                outer.moveTop(*top);
             if (const auto width = read("WindowWidth"))
-                resize(*width, height());
+                outer.setWidth(*width);
             if (const auto height = read("WindowHeight"))
-                resize(width(), *height);
+                outer.setHeight(*height);
+            placeOuter(outer);
         }
         const std::string fontName = ReadRegString(kReadRoot, kSettingsKeyPath, "FontName");
         if (!fontName.empty())
@@ -101,14 +138,7 @@ void TForm1::runStartupSettings() {
 }
 
 void TForm1::writeStatusOnActivation() {
-    try {
-        inventory_.writeStatus();
-    } catch (const std::exception&) {
-        // No usable fmtStatusCount (no language applied, or a broken one that
-        // ChangeLang has already reported): the panel stays empty rather than
-        // raising an error box at every activation.
-        showStatus({});
-    }
+    inventory_.writeStatus();
 }
 
 void TForm1::ChangeLang(const std::string& name) {
@@ -117,36 +147,39 @@ void TForm1::ChangeLang(const std::string& name) {
 
 void TForm1::closeEvent(QCloseEvent* e) {
     e->ignore();
+    // The hidden list first: it is what a user loses should the close be cut
+    // short. It goes to the user's own folder when the program's cannot take
+    // it; when neither can, the error is shown and the program still closes, so
+    // a user without write rights is never kept from ending it.
+    run([this] { inventory_.saveHiddenFilter(); });
     saveSettings();
-    if (run([this] { inventory_.saveHiddenFilter(); }))
-        e->accept();
+    e->accept();
 }
 
 void TForm1::saveSettings() {
-    // Every write's result is ignored: a user who may not write the settings key
-    // can still close the program.
-    try {
-        saveLanguage(language_->currentLanguage());
-        WriteRegString(kWriteRoot, kSettingsKeyPath, "FontName", fromQt(listFont().family()));
-        WriteRegString(kWriteRoot, kSettingsKeyPath, "FontCharset", std::to_string(listCharset_));
-        WriteRegBool(kWriteRoot, kSettingsKeyPath, "grid", gridLinesShown());
-        WriteRegBool(kWriteRoot, kSettingsKeyPath, "hidehidden", inventory_.hiddenFilterOn());
-        if (isMaximized()) {
-            WriteRegString(kWriteRoot, kSettingsKeyPath, "WindowState", "Max");
-        } else {
-            WriteRegString(kWriteRoot, kSettingsKeyPath, "WindowState", "Normal");
-            const QRect placement = isMinimized() ? normalGeometry() : QRect(pos(), size());
-            WriteRegString(kWriteRoot, kSettingsKeyPath, "WindowLeft",
-                           std::to_string(placement.x()));
-            WriteRegString(kWriteRoot, kSettingsKeyPath, "WindowTop",
-                           std::to_string(placement.y()));
-            WriteRegString(kWriteRoot, kSettingsKeyPath, "WindowWidth",
-                           std::to_string(placement.width()));
-            WriteRegString(kWriteRoot, kSettingsKeyPath, "WindowHeight",
-                           std::to_string(placement.height()));
-        }
-    } catch (const std::exception&) {
+    std::vector<SettingValue> values{
+        {"lang", language_->currentLanguage()},
+        {"FontName", fromQt(listFont().family())},
+        {"FontCharset", std::to_string(listCharset_)},
+        {"grid", {}, true, gridLinesShown()},
+        {"hidehidden", {}, true, inventory_.hiddenFilterOn()},
+    };
+    if (isMaximized()) {
+        values.push_back({"WindowState", "Max"});
+    } else {
+        values.push_back({"WindowState", "Normal"});
+        const QRect placement = outerPlacement();
+        values.push_back({"WindowLeft", std::to_string(placement.x())});
+        values.push_back({"WindowTop", std::to_string(placement.y())});
+        values.push_back({"WindowWidth", std::to_string(placement.width())});
+        values.push_back({"WindowHeight", std::to_string(placement.height())});
     }
+    // One transaction, and a short wait: another program writing the store must
+    // not hold the close up. Other failures stay silent: a user who may not
+    // write the settings key can still close the program.
+    if (WriteRegValues(kWriteRoot, kSettingsKeyPath, values, kSettingsPatience) ==
+        platform::RegStatus::Busy)
+        run([this] { dialogs_.showMessage(messages().get(Msg::msgSettingsNotSaved)); });
 }
 
 void TForm1::FontClick() {

@@ -1,15 +1,74 @@
 #include "app/ProgramWindows.h"
 
+#include <QLabel>
+#include <memory>
+
+#include "about/OmForm.h"
+#include "actions/EntryCommands.h"
+#include "actions/ViewEditInfoForm.h"
+#include "analysis/AnalyzeForm.h"
+#include "app/ApplicationInfo.h"
 #include "app/MainWindow.h"
+#include "app/QtText.h"
 #include "inventory/HiddenFilterEditor.h"
+#include "platform/FileSystem.h"
+#include "platform/Shell.h"
+#include "services/Help.h"
+#include "services/ListExport.h"
+#include "services/UpdateCheck.h"
 
 namespace vornak::app {
+namespace {
+
+// The update check, the web site, help and the list export.
+void installServiceCommands(TForm1& form) {
+    const std::shared_ptr<platform::Shell> shell = platform::defaultShell();
+    auto update = std::make_shared<services::UpdateCheck>(form.dialogs(), shell);
+    form.installCommand(QStringLiteral("SoegEfterOpdateringer"),
+                        [update] { update->SoegEfterOpdateringerClick(); });
+    form.installCommand(QStringLiteral("Website"), [update] { update->WebsiteClick(); });
+    auto help = [shell] { services::showHelp(shell.get(), helpFile()); };
+    form.installCommand(QStringLiteral("Hjaelp_hjaelp"), help);
+    form.installCommand(QStringLiteral("btnHelp"), help);
+    form.installCommand(QStringLiteral("EksporterListe"), [&form] {
+        const QObject* saveDialog = form.findChild<QObject*>(QStringLiteral("SaveDialog1"));
+        const std::string filter =
+            saveDialog ? fromQt(saveDialog->property("filter").toString()) : std::string();
+        services::exportList(form.inventory().visible(), filter, form.dialogs(),
+                             *platform::defaultFileSystem());
+    });
+}
+
+}  // namespace
 
 void createProgramWindows(TForm1& form) {
-    // TOmForm (About) comes here once it is built.
+    auto* about = new about::TOmForm(&form);
+    form.installCommand(QStringLiteral("Om"), [about] { about->exec(); });  // OmClick
     new THiddenFilterEditor(form.inventory(), form.dialogs(), &form);
-    // TViewEditInfoForm and TAnalyzeForm follow here once they are built.
+
+    QLabel* infoBody = form.findChild<QLabel*>(QStringLiteral("lblInfoBody"));
+    auto* entryCommands = new actions::EntryCommands(
+        form.inventory(), form.dialogs(),
+        {[&form] { return form.selectedRow(); },
+         [infoBody](const std::string& text) { infoBody->setText(toDisplayText(text)); },
+         [&form] { form.run([&form] { form.inventory().RefreshAndRefilter(); }); }},
+        &form);
+    auto* editor = new actions::TViewEditInfoForm(
+        form.dialogs(), [entryCommands] { entryCommands->refreshAndRefilter(); }, &form);
+    entryCommands->setEditor(editor);
+    form.installCommand(QStringLiteral("Uninstall"),
+                        [entryCommands] { entryCommands->UninstallClick(); });
+    form.installCommand(QStringLiteral("btnUninstall"),
+                        [entryCommands] { entryCommands->btnUninstallClick(); });
+    form.installCommand(QStringLiteral("Slet"), [entryCommands] { entryCommands->SletClick(); });
+    form.installCommand(QStringLiteral("btnDelete"),
+                        [entryCommands] { entryCommands->btnDeleteClick(); });
+    form.installCommand(QStringLiteral("ShowEditInfo"),
+                        [entryCommands] { entryCommands->ShowEditInfoClick(); });
+    auto* wizard = new analysis::TAnalyzeForm(form.dialogs(), &form);
+    form.installCommand(QStringLiteral("btnAnalyze"), [wizard] { wizard->exec(); });
     form.applyListFont();
+    installServiceCommands(form);
 }
 
 }  // namespace vornak::app

@@ -112,9 +112,20 @@ std::optional<platform::FontChoice> QtDialogs::chooseFont(const platform::FontCh
     return choice;
 }
 
-std::optional<std::string> QtDialogs::saveFileName(const std::string& filter) {
-    const QString chosen =
-        QFileDialog::getSaveFileName(owner(), QString(), QString(), qtFileFilter(filter));
+std::optional<std::string> QtDialogs::saveFileName(const platform::SaveFileOptions& options) {
+    QFileDialog dialog(owner());
+    dialog.setObjectName(QStringLiteral("SaveDialog"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(qtFileFilter(options.filter));
+    // Qt adds the suffix before it looks for an existing file, so the overwrite
+    // question names the file that would really be replaced.
+    dialog.setDefaultSuffix(toQt(options.defaultExtension));
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !options.confirmOverwrite);
+    dialog.setSizeGripEnabled(true);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    const QString chosen = dialog.selectedFiles().first();
     if (chosen.isEmpty())
         return std::nullopt;
     return platform::defaultFileSystem()->fromHostPath(fromQt(chosen));

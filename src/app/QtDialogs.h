@@ -18,7 +18,7 @@ class QtDialogs : public platform::Dialogs {
     std::optional<std::string> inputBox(const std::string& title, const std::string& prompt,
                                         const std::string& text) override;
     std::optional<platform::FontChoice> chooseFont(const platform::FontChoice& current) override;
-    std::optional<std::string> saveFileName(const std::string& filter) override;
+    std::optional<std::string> saveFileName(const platform::SaveFileOptions& options) override;
     void showError(const std::string& text) override;
 };
 

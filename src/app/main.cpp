@@ -1,31 +1,51 @@
-// vornak-uninstaller: the main block. Sets the title and the help file, creates
-// the windows (the main window first, which builds the inventory), shows the
-// main window and runs the message loop until it has closed.
+// vornak-uninstaller: the main block. Shows the splash screen, sets the title
+// and the help file, creates the windows (the main window first, which builds
+// the inventory and moves the splash screen's bar), frees the splash screen,
+// shows the main window and runs the message loop until it has closed.
 #include <QApplication>
 #include <QStyleFactory>
+#include <memory>
 
+#include "about/SplashScreen.h"
 #include "app/ApplicationInfo.h"
 #include "app/MainWindow.h"
 #include "app/ProgramWindows.h"
 #include "app/QtDialogs.h"
 #include "app/QtText.h"
 #include "app/StoreCheck.h"
+#include "platform/Shell.h"
+#include "services/DesktopShell.h"
 
 int main(int argc, char** argv) {
     using namespace vornak;
     QApplication application(argc, argv);
+    auto splash = std::make_unique<about::TSplashScreen>(about::TSplashScreen::readPicture());
+    splash->show();
     app::setApplicationTitle(app::kApplicationTitle);
     app::setHelpFile(app::kHelpFileName);
     QApplication::setApplicationName(app::toQt(app::applicationTitle()));
+    splash->setWindowTitle(app::toQt(app::applicationTitle()));  // for a window manager that asks
     // One look for all menus and bars, the same on every desktop.
     if (QStyle* style = QStyleFactory::create(QStringLiteral("Fusion")))
         QApplication::setStyle(style);
+    splash->paintAtOnce();
 
+    platform::setDefaultShell(std::make_shared<services::DesktopShell>());
     app::QtDialogs dialogs;
     app::reportDamagedRegistryStore(dialogs);
 
-    app::TForm1 form(dialogs);
+    // The bar moves only while the splash screen exists.
+    app::TForm1 form(dialogs, {[&splash](int maximum) {
+                                   if (splash)
+                                       splash->setMaximum(maximum);
+                               },
+                               [&splash] {
+                                   if (splash)
+                                       splash->step();
+                               }});
     app::createProgramWindows(form);
+    splash->hide();
+    splash.reset();
     form.show();
     form.activateWindow();
     return application.exec();

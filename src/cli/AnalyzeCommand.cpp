@@ -12,6 +12,7 @@
 #include "analysis/CollatedOrder.h"
 #include "analysis/CompareThread.h"
 #include "analysis/LogReplay.h"
+#include "analysis/SnapshotRecord.h"
 #include "analysis/SnapshotRun.h"
 #include "cli/Command.h"
 #include "language/LanguageEngine.h"
@@ -52,7 +53,9 @@ class TerminalDialogs : public platform::Dialogs {
     std::optional<platform::FontChoice> chooseFont(const platform::FontChoice&) override {
         return std::nullopt;
     }
-    std::optional<std::string> saveFileName(const std::string&) override { return std::nullopt; }
+    std::optional<std::string> saveFileName(const platform::SaveFileOptions&) override {
+        return std::nullopt;
+    }
     void showError(const std::string& text) override { std::cerr << text << std::endl; }
 };
 
@@ -82,13 +85,15 @@ void applyLanguage() {
 
 struct Setup {
     std::shared_ptr<platform::FileSystem> fs = platform::defaultFileSystem();
-    std::string programFolder = fs->programFolder();
+    // The folder that holds logs: beside the program, or the user's own data
+    // folder when the program's cannot be written.
+    std::string programFolder = platform::ownFilesFolder(*fs, "logs");
     std::string logs = logsFolder(programFolder);
 };
 
 // The wizard creates the logs folder when it opens; so do we.
 bool ensureLogsFolder(const Setup& setup) {
-    return setup.fs->directoryExists(setup.logs) || setup.fs->createDirectory(setup.logs);
+    return platform::makeFolders(*setup.fs, setup.logs);
 }
 
 // "C:", "c:" or "c" -> "C:"; the default is the fixed drive C.
@@ -107,8 +112,15 @@ std::optional<std::vector<DriveItem>> parseDrives(const Setup& setup, const Args
         }
         drives.push_back({std::string(1, upper) + ":", true});
     }
-    if (drives.empty())
+    if (drives.empty()) {
+        // The default is checked like a named drive: an unmapped C would
+        // give an empty snapshot, and then everything on it looks added.
+        if (std::find(fixed.begin(), fixed.end(), 'C') == fixed.end()) {
+            error = "'C:' is not a fixed drive";
+            return std::nullopt;
+        }
         drives.push_back({"C:", true});
+    }
     return drives;
 }
 
@@ -171,6 +183,13 @@ int runBefore(const Args& args) {
     auto shared = std::make_shared<AnalysisShared>();
     if (const std::string failures = runSnapshots(setup, shared, 1, *drives); !failures.empty())
         return fail("vornak analyze before: " + failures);
+    // Say what was recorded, so the user knows the next step has something to compare.
+    std::string driveNames;
+    for (const DriveItem& drive : *drives)
+        driveNames += (driveNames.empty() ? "" : " ") + drive.caption;
+    std::cout << "Recorded " << shared->foundFiles.load() << " file-system entries of "
+              << driveNames << " and the registry (HKCR, HKCU, HKLM, HKCC) in " << setup.logs
+              << "; install the program, then run 'vornak analyze after NAME'." << std::endl;
     return 0;
 }
 
@@ -179,32 +198,42 @@ int runAfter(const Args& args) {
         return fail(std::string("usage: vornak ") + kUsage);
     const std::string& name = args[0];
     Setup setup;
-    std::string error;
-    const auto drives = parseDrives(setup, Args(args.begin() + 1, args.end()), error);
-    if (!drives)
-        return fail("vornak analyze after: " + error);
     if (!isUsableLogName(name))
         return fail("vornak analyze after: '" + name + "' cannot be used as a file name");
-    if (setup.fs->fileExists(analysisLogPath(setup.programFolder, name)))
+    if (findAnalysisLog(*setup.fs, setup.programFolder, name))
         return fail(messages().get(Msg::msgLogNameTakenCaption) + ": " + name);
-    bool haveBefore = setup.fs->fileExists(joinPath(setup.logs, fileSnapshotName(1)));
-    for (const auto& root : kSnapshotRoots)
-        haveBefore = haveBefore ||
-                     setup.fs->fileExists(joinPath(setup.logs, registrySnapshotName(root.name, 1)));
-    if (!haveBefore)
-        return fail(
-            "vornak analyze after: no snapshot from before the installation; "
-            "run 'vornak analyze before' first");
+
+    // The second snapshot is only worth anything on the ground of the first.
+    std::vector<DriveItem> drives;
+    if (args.size() > 1) {
+        std::string error;
+        const auto named = parseDrives(setup, Args(args.begin() + 1, args.end()), error);
+        if (!named)
+            return fail("vornak analyze after: " + error);
+        drives = *named;
+    } else if (const auto before = readRecord(*setup.fs, setup.logs, 1)) {
+        for (const auto& drive : before->drives)
+            drives.push_back({drive.caption, true});
+    }
+    const std::string why = secondRunRefusal(*setup.fs, setup.logs, drives,
+                                             platform::defaultRegistryStore()->location());
+    if (!why.empty())
+        return fail("vornak analyze after: " + why +
+                    "; nothing was compared (run 'vornak analyze before' again)");
 
     auto shared = std::make_shared<AnalysisShared>();
-    if (const std::string failures = runSnapshots(setup, shared, 2, *drives); !failures.empty())
+    if (const std::string failures = runSnapshots(setup, shared, 2, drives); !failures.empty())
         return fail("vornak analyze after: nothing was compared: " + failures);
+    // Told already, unless the first run could not list other folders.
+    const auto unreadBySecondRun = shared->unreadFolders();
     shared->setLogName(name);
     std::thread compare = CompareThread::start(shared, {setup.fs, setup.programFolder, ""});
     waitWithProgress(*shared, 6);
     compare.join();
     if (const std::string failures = failuresOf(*shared); !failures.empty())
         return fail("vornak analyze after: " + failures);
+    if (const auto unread = shared->unreadFolders(); unread != unreadBySecondRun)
+        std::cerr << unreadFoldersNote(unread) << std::endl;
     std::cout << messages().get(Msg::msgAnalysisDone) << std::endl;
     return 0;
 }
@@ -237,6 +266,9 @@ int runRemove(const Args& args) {
     }
     if (!name)
         return fail(messages().get(Msg::msgNoLogSelected));
+    // A name of the logs folder, never a path to a file elsewhere.
+    if (!isUsableLogName(*name))
+        return fail("vornak analyze remove: '" + *name + "' is not the name of a log");
     if (!yes && !platform::isTerminal(0))
         return fail(
             "vornak analyze remove: the questions need a terminal; use --yes to answer none");
@@ -250,7 +282,7 @@ int runRemove(const Args& args) {
     LogReplay replay(*setup.fs, *platform::defaultRegistryStore(), dialogs,
                      [](const std::string& line) { std::cout << line << std::endl; });
     const RemovalResult result = replay.run(setup.programFolder, *name, options);
-    return result.finished ? 0 : 1;
+    return result.finished && !result.logDeleteFailed ? 0 : 1;
 }
 
 int runAnalyze(const Args& args) {

@@ -3,7 +3,12 @@
 
 #include "cli/Command.h"
 #include "inventory/Inventory.h"
+#include "platform/FileSystem.h"
 #include "platform/RegistryStore.h"
+#ifndef _WIN32
+#include "platform/WinePrefix.h"
+#endif
+#include "registry/RegFileText.h"
 #include "registry/SilentAbort.h"
 
 namespace vornak::cli {
@@ -12,6 +17,9 @@ namespace {
 int runList(const Args& args) {
     bool dead = false, crap = false, showHidden = false, haveFilter = false;
     std::string filter;
+#ifndef _WIN32
+    std::string prefix = platform::configuredWinePrefix();
+#endif
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--dead") {
@@ -20,6 +28,17 @@ int runList(const Args& args) {
             crap = true;
         } else if (a == "--show-hidden") {
             showHidden = true;
+#ifndef _WIN32
+        } else if (a == "--prefix") {
+            if (i + 1 >= args.size())
+                return fail("vornak list: --prefix needs a folder");
+            const std::string dir = args[++i];
+            if (!platform::isWinePrefix(dir))
+                return fail("vornak list: " + dir + " is not a Wine prefix (it has no system.reg)");
+            platform::setDefaultRegistryStore(platform::openPrefixRegistryStore(dir));
+            platform::setDefaultFileSystem(platform::makeFileSystem(platform::prefixDriveMap(dir)));
+            prefix = dir;
+#endif
         } else if (a == "--filter") {
             if (i + 1 >= args.size())
                 return fail("vornak list: --filter needs a text");
@@ -29,6 +48,13 @@ int runList(const Args& args) {
             return fail("vornak list: unknown argument '" + a + "'");
         }
     }
+
+#ifndef _WIN32
+    // Wine keeps its registry in memory while it runs and saves it later.
+    if (!prefix.empty() && platform::prefixServerRunning(prefix))
+        std::cerr << "vornak list: Wine is running in " << prefix
+                  << "; its latest registry changes may not be listed yet\n";
+#endif
 
     Inventory inventory;
     try {
@@ -58,17 +84,24 @@ int runList(const Args& args) {
         // A special filter on an empty list: nothing to show.
     }
 
-    const size_t prefix = std::string(kUninstallKeyPath).size() + 1;
+    // Key names below the 64-bit uninstall key; other keys (Wow6432Node) in full.
+    const std::string uninstallKey = std::string(kUninstallKeyPath) + "\\";
     for (const auto& row : inventory.visible()) {
+        const bool below = row.keyPath.compare(0, uninstallKey.size(), uninstallKey) == 0;
+        // A tab or line break inside a field would forge fields and rows.
         std::cout << (row.statusImage == 1 ? "dead" : "ok") << '\t' << row.rootCode << '\t'
-                  << row.keyPath.substr(std::min(prefix, row.keyPath.size())) << '\t' << row.caption
-                  << '\t' << row.uninstallCommand << '\n';
+                  << registry::lineSafe(below ? row.keyPath.substr(uninstallKey.size())
+                                              : row.keyPath,
+                                        true)
+                  << '\t' << registry::lineSafe(row.caption, true) << '\t'
+                  << registry::lineSafe(row.uninstallCommand, true) << '\n';
     }
     std::cout.flush();
     return std::cout ? 0 : 1;
 }
 
-const Command listCommand("list", "list [--dead] [--crap] [--filter TEXT] [--show-hidden]",
+const Command listCommand("list",
+                          "list [--prefix DIR] [--dead] [--crap] [--filter TEXT] [--show-hidden]",
                           runList);
 
 }  // namespace

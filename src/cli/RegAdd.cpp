@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "cli/RegCommand.h"
+#include "registry/RegFileStore.h"
 #include "registry/RegFileText.h"
 
 namespace vornak::cli::reg {
@@ -134,7 +135,7 @@ int add(const Args& args) {
     KeyName key;
     if (args.empty() || looksLikeOption(args[0]))
         return syntaxError("add");
-    if (!parseKeyName(args[0], key) || key.path.empty())
+    if (!parseKeyName(args[0], key) || key.path.empty() || !isValidKeyPath(key.path))
         return fail(kInvalidKey);
 
     std::optional<std::string> valueName, typeText, separator, data;
@@ -159,6 +160,8 @@ int add(const Args& args) {
         }
     }
 
+    if (valueName && !isValidValueName(*valueName))
+        return fail(kInvalidValueName);
     uint32_t type = platform::kRegSz;
     if (typeText) {
         const auto t = typeFromName(*typeText);
@@ -194,6 +197,8 @@ int add(const Args& args) {
         }
     }
 
+    // The key and its value together or not at all.
+    registry::TransactionGuard transaction(*acc, {key.root});
     std::unique_ptr<platform::RegKey> handle;
     RegStatus st = acc->createKey(key.root, key.path, platform::RegAccess::Full, handle);
     if (st != RegStatus::Ok)
@@ -201,8 +206,10 @@ int add(const Args& args) {
     if (setsValue) {
         st = acc->setValue(*handle, name, type, *bytes);
         if (st != RegStatus::Ok)
-            return statusError(st);
+            return valueStatusError(st);
     }
+    handle.reset();
+    transaction.commit();
     std::cout << kSuccess << std::endl;
     return 0;
 }

@@ -103,10 +103,35 @@ int statusError(platform::RegStatus status) {
             return fail("ERROR: The key has subkeys and cannot be deleted.");
         case platform::RegStatus::StoreFailure:
             return fail("ERROR: The registry store failed.");
+        case platform::RegStatus::Busy:
+            return fail(std::string("ERROR: ") + platform::RegistryBusyError::kMessage);
         case platform::RegStatus::Ok:
             break;
     }
     return fail("ERROR: Unexpected registry failure.");
+}
+
+int valueStatusError(platform::RegStatus status) {
+    return status == platform::RegStatus::InvalidName ? fail(kInvalidValueName)
+                                                      : statusError(status);
+}
+
+bool isValidKeyPath(const std::string& path) {
+    size_t start = 0;
+    while (start <= path.size()) {
+        size_t end = path.find('\\', start);
+        if (end == std::string::npos)
+            end = path.size();
+        const size_t length = end - start;
+        if ((length == 0 && !path.empty()) || length > platform::kMaxKeyNameLength)
+            return false;
+        start = end + 1;
+    }
+    return path.find('\0') == std::string::npos;
+}
+
+bool isValidValueName(const std::string& name) {
+    return name.size() <= platform::kMaxValueNameLength && name.find('\0') == std::string::npos;
 }
 
 bool looksLikeOption(const std::string& arg) {

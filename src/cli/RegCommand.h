@@ -16,6 +16,8 @@ inline constexpr const char* kNotFound =
     "ERROR: The system was unable to find the specified registry key or value.";
 inline constexpr const char* kAccessDenied = "ERROR: Access is denied.";
 inline constexpr const char* kInvalidKey = "ERROR: Invalid key name.";
+inline constexpr const char* kInvalidValueName =
+    "ERROR: Invalid value name (it may be at most 16383 bytes long).";
 
 struct KeyName {
     platform::RegRoot root = platform::RegRoot::LocalMachine;
@@ -31,6 +33,13 @@ int syntaxError(const std::string& operation);
 
 // The failure message for a store status; kNotFound for NotFound.
 int statusError(platform::RegStatus status);
+// The same for an operation on a value, whose InvalidName is the value's name.
+int valueStatusError(platform::RegStatus status);
+
+// Whether the store can hold a key path (below the root) or a value name; the
+// checks come before anything is written, so a refused command changes nothing.
+bool isValidKeyPath(const std::string& path);
+bool isValidValueName(const std::string& name);
 
 // Case-insensitive comparison of an option word (/v, -V) with `name` ("v").
 bool isOption(const std::string& arg, const char* name);

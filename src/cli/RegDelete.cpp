@@ -40,6 +40,8 @@ int remove(const Args& args) {
         }
     }
 
+    if (valueName && !isValidValueName(*valueName))
+        return fail(kInvalidValueName);
     auto acc = openAccessor();
     std::unique_ptr<platform::RegKey> handle;
     RegStatus st = acc->openKey(key.root, key.path, platform::RegAccess::Read, handle);
@@ -52,16 +54,17 @@ int remove(const Args& args) {
         platform::RegValue old;
         st = acc->queryValue(*handle, name, old);
         if (st != RegStatus::Ok)
-            return statusError(st);
+            return valueStatusError(st);
         if (!force && !confirm("Delete the registry value " + shown + " (Yes/No)?",
                                "ERROR: The value " + shown + " is not deleted" + kNoTerminal))
             return 1;
         handle.reset();
         st = acc->openKey(key.root, key.path, platform::RegAccess::Full, handle);
-        if (st == RegStatus::Ok)
-            st = acc->deleteValue(*handle, name);
         if (st != RegStatus::Ok)
             return statusError(st);
+        st = acc->deleteValue(*handle, name);
+        if (st != RegStatus::Ok)
+            return valueStatusError(st);
     } else if (allValues) {
         if (!force &&
             !confirm("Delete all values under the registry key " + key.full() + " (Yes/No)?",
@@ -81,7 +84,7 @@ int remove(const Args& args) {
                 return statusError(st);
             names.push_back(v.name);
         }
-        registry::TransactionGuard transaction(*acc);
+        registry::TransactionGuard transaction(*acc, {key.root});
         for (const auto& name : names) {
             st = acc->deleteValue(*handle, name);
             if (st != RegStatus::Ok)
@@ -93,7 +96,7 @@ int remove(const Args& args) {
         if (!force && !confirm("Permanently delete the registry key " + key.full() + " (Yes/No)?",
                                "ERROR: The key is not deleted" + std::string(kNoTerminal)))
             return 1;
-        registry::TransactionGuard transaction(*acc);
+        registry::TransactionGuard transaction(*acc, {key.root});
         st = registry::deleteKeyTree(*acc, key.root, key.path);
         if (st != RegStatus::Ok)
             return statusError(st);

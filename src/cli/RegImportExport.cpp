@@ -6,6 +6,7 @@
 #include "platform/HostPath.h"
 #include "registry/RegFileModel.h"
 #include "registry/RegFileStore.h"
+#include "registry/RegFileText.h"
 
 namespace vornak::cli::reg {
 
@@ -16,7 +17,7 @@ int importFile(const Args& args) {
     try {
         registry::importRegFile(*acc, args[0]);
     } catch (const registry::RegFileError& e) {
-        return fail("ERROR: " + args[0] + " was not imported: " + e.what());
+        return fail("ERROR: " + args[0] + " was not imported: " + registry::lineSafe(e.message()));
     }
     std::cout << kSuccess << std::endl;
     return 0;
@@ -48,13 +49,21 @@ int exportFile(const Args& args) {
                      " exists; without /y it is not overwritten when standard input is not a "
                      "terminal."))
         return 1;
+    std::vector<std::string> leftOut;
     try {
-        const platform::RegStatus written = registry::exportRegFile(*acc, key.root, key.path, file);
+        const platform::RegStatus written =
+            registry::exportRegFile(*acc, key.root, key.path, file, &leftOut);
         if (written != platform::RegStatus::Ok)
             return statusError(written);
     } catch (const registry::RegFileError& e) {
-        return fail(std::string("ERROR: ") + e.what());
+        return fail("ERROR: " + registry::lineSafe(e.message()));
     }
+    // Everything else is in the file; these cannot be written in any registry file.
+    for (const auto& name : leftOut)
+        std::cerr << "WARNING: " << name
+                  << " was left out: a registry file cannot hold a line break or NUL in a key "
+                     "name, nor a NUL in a value name."
+                  << std::endl;
     std::cout << kSuccess << std::endl;
     return 0;
 }

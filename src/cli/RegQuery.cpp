@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "cli/RegCommand.h"
+#include "registry/RegFileText.h"
 
 namespace vornak::cli::reg {
 namespace {
@@ -57,14 +58,14 @@ std::string formatData(const RegValue& value) {
     switch (value.type) {
         case platform::kRegSz:
         case platform::kRegExpandSz:
-            return d.substr(0, d.find('\0'));
+            return registry::lineSafe(d.substr(0, d.find('\0')));
         case platform::kRegMultiSz: {
             std::string list = d;
             while (!list.empty() && list.back() == '\0')
                 list.pop_back();
             std::string out;
             for (char c : list)
-                out += c == '\0' ? std::string("\\0") : std::string(1, c);
+                out += c == '\0' ? std::string("\\0") : registry::lineSafe(std::string(1, c));
             return out;
         }
         case platform::kRegDword:
@@ -91,7 +92,9 @@ std::string formatData(const RegValue& value) {
 }
 
 std::string valueLine(const RegValue& value) {
-    return "    " + (value.name.empty() ? std::string("(Default)") : value.name) + "    " +
+    const std::string name =
+        value.name.empty() ? std::string("(Default)") : registry::lineSafe(value.name);
+    return "    " + name + "    " +
            typeName(value.type) + "    " + formatData(value) + "\n";
 }
 
@@ -120,7 +123,7 @@ RegStatus listKey(platform::RegistryAccessor& acc, const KeyName& name, bool rec
         RegStatus st = acc.openKey(name.root, name.path, platform::RegAccess::Read, key);
         if (st != RegStatus::Ok)
             return st;
-        out += "\n" + name.full() + "\n";
+        out += "\n" + registry::lineSafe(name.full()) + "\n";
         for (uint32_t i = 0;; ++i) {
             RegValue value;
             st = acc.enumValue(*key, i, value);
@@ -138,7 +141,7 @@ RegStatus listKey(platform::RegistryAccessor& acc, const KeyName& name, bool rec
         if (!names.empty())
             out += "\n";
         for (const auto& n : names)
-            out += name.full() + "\\" + n + "\n";
+            out += registry::lineSafe(name.full() + "\\" + n) + "\n";
         return RegStatus::Ok;
     }
     for (const auto& n : names) {
@@ -161,7 +164,7 @@ RegStatus searchValue(platform::RegistryAccessor& acc, const KeyName& name,
         RegValue value;
         st = acc.queryValue(*key, valueName, value);
         if (st == RegStatus::Ok) {
-            out += "\n" + name.full() + "\n" + valueLine(value);
+            out += "\n" + registry::lineSafe(name.full()) + "\n" + valueLine(value);
             ++matches;
         } else if (st != RegStatus::NotFound) {
             return st;
@@ -202,6 +205,8 @@ int query(const Args& args) {
         }
     }
 
+    if (haveValue && !isValidValueName(valueName))
+        return fail(kInvalidValueName);
     auto acc = openAccessor();
     std::string out;
     if (!haveValue && !defaultValue) {
@@ -212,7 +217,7 @@ int query(const Args& args) {
         int matches = 0;
         const RegStatus st = searchValue(*acc, name, valueName, out, matches);
         if (st != RegStatus::Ok)
-            return statusError(st);
+            return valueStatusError(st);
         if (matches == 0)
             return fail(kNotFound);
         out += "\nEnd of search: " + std::to_string(matches) + " match(es) found.\n";
@@ -224,13 +229,14 @@ int query(const Args& args) {
         RegValue value;
         st = acc->queryValue(*key, valueName, value);
         if (st == RegStatus::NotFound && defaultValue) {
-            out = "\n" + name.full() + "\n    (Default)    REG_SZ    (value not set)\n\n";
+            out = "\n" + registry::lineSafe(name.full()) +
+                  "\n    (Default)    REG_SZ    (value not set)\n\n";
         } else if (st != RegStatus::Ok) {
-            return statusError(st);
+            return valueStatusError(st);
         } else {
             if (defaultValue)
                 value.name.clear();
-            out = "\n" + name.full() + "\n" + valueLine(value) + "\n";
+            out = "\n" + registry::lineSafe(name.full()) + "\n" + valueLine(value) + "\n";
         }
     }
     std::cout << out << std::flush;

@@ -7,6 +7,9 @@
 
 #include "cli/Command.h"
 #include "platform/Console.h"
+#ifndef _WIN32
+#include "platform/WinePrefix.h"
+#endif
 
 namespace vornak::cli {
 namespace {
@@ -53,7 +56,16 @@ int main(int argc, char** argv) {
         return 1;
     }
     try {
-        return it->second.run(Args(argv + 2, argv + argc));
+        const int code = it->second.run(Args(argv + 2, argv + argc));
+        // The commands say only that access was denied; this says why.
+#ifndef _WIN32
+        if (code != 0) {
+            if (const std::string prefix = vornak::platform::configuredWinePrefix(); !prefix.empty())
+                if (const std::string why = vornak::platform::prefixWriteRefusal(prefix); !why.empty())
+                    std::cerr << "vornak: " << why << "\n";
+        }
+#endif
+        return code;
     } catch (const std::exception& e) {
         return fail(std::string("ERROR: ") + e.what());
     }

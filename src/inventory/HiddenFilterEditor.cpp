@@ -45,6 +45,11 @@ THiddenFilterEditor::THiddenFilterEditor(Inventory& inventory, platform::Dialogs
 
 void THiddenFilterEditor::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
+    // Only the opening loads the list: a show event also comes when the window
+    // is restored from minimised, and must not undo the user's deletions.
+    if (open_)
+        return;
+    open_ = true;
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
     FormActivate();
@@ -82,6 +87,7 @@ void THiddenFilterEditor::done(int result) {
     // The window always closes; a failed re-read of the inventory is reported
     // (or silently dropped) by the dispatch like any command's.
     runCommand(dialogs_, [this] { FormCloseQuery(); });
+    open_ = false;
     QDialog::done(result);
 }
 

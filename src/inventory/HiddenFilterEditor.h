@@ -41,6 +41,7 @@ class THiddenFilterEditor : public QDialog {
     HiddenFilterEditorModel model_;
     QListWidget* list_ = nullptr;
     QPushButton* delete_ = nullptr;
+    bool open_ = false;  // shown and not yet closed
 };
 
 }  // namespace vornak

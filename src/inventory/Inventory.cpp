@@ -6,13 +6,17 @@
 #include <unordered_set>
 
 #include "language/MessageCatalogue.h"
+#include "language/TextEncoding.h"
 #include "platform/Collation.h"
 #include "platform/FileSystem.h"
+#include "platform/RegistryStore.h"
 #include "registry/RegistryAccess.h"
 
 namespace vornak {
 
 const char* const kUninstallKeyPath = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+const char* const kUninstallKeyPath32 =
+    "\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 const char* const kDeadMarker = "{!-DEAD-!}";
 const char* const kCrapMarker = "{!-CRAP-!}";
 
@@ -42,7 +46,27 @@ private:
     InventoryView* view_;
 };
 
+// A value of one registration; the empty text when it cannot be read as text.
+std::string readTextOrEmpty(const char* rootCode, const std::string& keyPath, const char* name) {
+    try {
+        return ReadRegString(rootCode, keyPath, name);
+    } catch (const SilentAbort&) {
+        return {};
+    }
+}
+
 bool isMarker(const std::string& text) { return text == kDeadMarker || text == kCrapMarker; }
+
+bool uninstallKeyExists(platform::RegRoot root, const char* keyPath) {
+    try {
+        auto accessor = platform::defaultRegistryStore()->accessor();
+        std::unique_ptr<platform::RegKey> key;
+        return accessor->openKey(root, keyPath + 1, platform::RegAccess::Read, key) ==
+               platform::RegStatus::Ok;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
 
 }  // namespace
 
@@ -151,26 +175,46 @@ void Inventory::RefreshInventory() {
     if (!startupDone_) masterExists_ = true;
 
     const NameList lmNames = GetRegKeyNames("LM", kUninstallKeyPath);
-    const NameList cuNames = GetRegKeyNames("CU", kUninstallKeyPath);
+    // The keys that may be missing are looked for first, since reading a key
+    // through the access functions creates it: listing must not write (into a
+    // Wine prefix, say, whose fresh HKCU has no uninstall key). 32-bit
+    // installers register below Wow6432Node on a 64-bit system.
+    const NameList cuNames = uninstallKeyExists(platform::RegRoot::CurrentUser, kUninstallKeyPath)
+                                 ? GetRegKeyNames("CU", kUninstallKeyPath)
+                                 : NameList{};
+    const NameList lm32Names = uninstallKeyExists(platform::RegRoot::LocalMachine, kUninstallKeyPath32)
+                                   ? GetRegKeyNames("LM", kUninstallKeyPath32)
+                                   : NameList{};
+    const size_t total = lmNames.size() + lm32Names.size() + cuNames.size();
     if (!startupDone_ && view_)
-        view_->setSplashMaximum(static_cast<int>(lmNames.size() + cuNames.size()));
+        view_->setSplashMaximum(static_cast<int>(total));
 
     const platform::FileSystem& fs = fileSystem();
     master_.clear();
-    master_.reserve(lmNames.size() + cuNames.size());
-    const std::string prefix = std::string(kUninstallKeyPath) + "\\";
-    for (const char* rootCode : {"LM", "CU"}) {
-        for (const std::string& keyName : rootCode[0] == 'L' ? lmNames : cuNames) {
+    master_.reserve(total);
+    struct Source {
+        const char* rootCode;
+        const char* keyPath;
+        const NameList& names;
+    };
+    for (const Source& source : {Source{"LM", kUninstallKeyPath, lmNames},
+                                 Source{"LM", kUninstallKeyPath32, lm32Names},
+                                 Source{"CU", kUninstallKeyPath, cuNames}}) {
+        const char* rootCode = source.rootCode;
+        const std::string prefix = std::string(source.keyPath) + "\\";
+        for (const std::string& keyName : source.names) {
             const std::string keyPath = prefix + keyName;
-            std::string command = ReadRegString(rootCode, keyPath, "UninstallString");
+            // One registration with a value that is not text must not cost the
+            // user the rest of the list: without a readable command it gives no
+            // row, without a readable name it is listed under its key name.
+            std::string command = readTextOrEmpty(rootCode, keyPath, "UninstallString");
             if (command.empty()) continue;
-            master_.emplace_back();
-            master_.back().statusImage = ClassifyUninstallCommand(command, rootCode, fs);
-            std::string caption = ReadRegString(rootCode, keyPath, "DisplayName");
+            std::string caption = readTextOrEmpty(rootCode, keyPath, "DisplayName");
             // Only leading blanks go; tabs and trailing blanks stay.
             caption.erase(0, std::min(caption.find_first_not_of(' '), caption.size()));
             if (caption.empty()) caption = keyName + " ***";
-            UninstallEntry& row = master_.back();
+            UninstallEntry& row = master_.emplace_back();
+            row.statusImage = ClassifyUninstallCommand(command, rootCode, fs);
             row.caption = std::move(caption);
             row.uninstallCommand = std::move(command);
             row.keyPath = keyPath;
@@ -304,7 +348,9 @@ void Inventory::SkjulClick(int selectedRow) {
     writeStatus();
 }
 
-std::string Inventory::hiddenFilePath() const { return fileSystem().programFolder() + kHiddenFileName; }
+std::string Inventory::hiddenFilePath() const {
+    return platform::ownFileForReading(fileSystem(), kHiddenFileName);
+}
 
 void Inventory::startHiddenFilter() {
     hiddenList_.clear();
@@ -313,7 +359,7 @@ void Inventory::startHiddenFilter() {
     const platform::FileSystem& fs = fileSystem();
     if (fs.fileExists(path)) {
         if (auto bytes = fs.readFile(path))
-            hiddenList_ = parseHiddenList(*bytes);
+            hiddenList_ = parseHiddenList(decodeLanguageText(*bytes));
         else
             failed = true;
     }
@@ -330,8 +376,20 @@ void Inventory::startHiddenFilter() {
 }
 
 void Inventory::saveHiddenFilter() const {
-    const std::string path = hiddenFilePath();
-    if (!fileSystem().writeFile(path, serializeHiddenList(hiddenList_)))
+    const platform::FileSystem& fs = fileSystem();
+    const std::string bytes = serializeHiddenList(hiddenList_);
+    std::string folder = platform::ownFilesFolder(fs, kHiddenFileName);
+    if (folder == fs.programFolder()) {
+        if (fs.writeFile(folder + kHiddenFileName, bytes))
+            return;
+        // The program's folder refused it after all: the user's own folder serves.
+        const std::string user = fs.userDataFolder();
+        if (user.empty())
+            throw std::runtime_error("Cannot create file " + folder + kHiddenFileName);
+        folder = user;
+    }
+    const std::string path = folder + kHiddenFileName;
+    if (!platform::makeFolders(fs, folder) || !fs.writeFile(path, bytes))
         throw std::runtime_error("Cannot create file " + path);
 }
 
@@ -344,15 +402,35 @@ void Inventory::reapplyHiddenFilter() {
 void Inventory::RefreshAndRefilter() {
     const std::string remembered = filterText_;
     RefreshInventory();
+    if (isMarker(remembered)) {
+        // The text detour would leave the list empty under a marker; the user
+        // chose that special filter, so it narrows the rebuilt list again.
+        if (!visible_.empty())
+            remembered == kDeadMarker ? kundoedelinksClick() : kuncrapClick();
+        else
+            writeStatus();
+        deadChecked_ = remembered == kDeadMarker;
+        crapChecked_ = remembered == kCrapMarker;
+        if (view_) view_->checkMarksChanged();
+        return;
+    }
     // Setting the text it already holds runs nothing, so go round by another text.
     setFilterText(remembered + "dummytextline");
     setFilterText(remembered);
     if (view_) view_->showFilterText(filterText_);
 }
 
+void Inventory::removeEntry(const std::string& rootCode, const std::string& keyPath) {
+    auto same = [&](const UninstallEntry& row) {
+        return row.rootCode == rootCode && row.keyPath == keyPath;
+    };
+    RedrawOnExit redraw(view_);
+    std::erase_if(visible_, same);
+    std::erase_if(master_, same);
+}
+
 void Inventory::writeStatus() {
-    const std::string text =
-        formatMessage(Msg::fmtStatusCount, {static_cast<int64_t>(visible_.size())});
+    const std::string text = statusCountText(static_cast<int64_t>(visible_.size()));
     if (view_) view_->showStatus(text);
 }
 

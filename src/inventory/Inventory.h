@@ -16,6 +16,7 @@ class FileSystem;
 }
 
 extern const char* const kUninstallKeyPath;  // "\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall"
+extern const char* const kUninstallKeyPath32;  // the same below "\SOFTWARE\Wow6432Node"
 extern const char* const kDeadMarker;        // "{!-DEAD-!}"
 extern const char* const kCrapMarker;        // "{!-CRAP-!}"
 
@@ -106,23 +107,27 @@ public:
     void SkjulClick(int selectedRow);
     const std::vector<std::string>& hiddenList() const { return hiddenList_; }
     void setHiddenList(std::vector<std::string> lines) { hiddenList_ = std::move(lines); }
-    // Start-up: load hidden.dat from the program folder and switch the filter on
-    // unless "hidehidden" holds 0.
+    // Start-up: load hidden.dat (UTF-8 when valid, else Windows-1252) and switch
+    // the filter on unless "hidehidden" holds 0.
     void startHiddenFilter();
-    // Close: write the hidden list to hidden.dat, replacing the file atomically;
-    // throws std::runtime_error "Cannot create file <path>" when it cannot be
-    // written. ("hidehidden" is written with the other settings, from
-    // hiddenFilterOn().)
+    // Close: write the hidden list to hidden.dat, replacing the file atomically,
+    // in the user's data folder when the program's folder cannot take it; throws
+    // std::runtime_error "Cannot create file <path>" when neither can. ("hidehidden" is written
+    // with the other settings, from hiddenFilterOn().)
     void saveHiddenFilter() const;
-    // hidden.dat in the program folder.
+    // The hidden.dat that is read: the user's own copy when there is one, else
+    // the one beside the program.
     std::string hiddenFilePath() const;
     // Re-apply the hidden filter after a change of the master list or the hidden
     // list: when it is on, clear the mark and run the toggle (which turns it on).
     void reapplyHiddenFilter();
-    // RefreshInventory then re-apply the filter-box text.
+    // RefreshInventory then re-apply the filter-box text. A special filter whose
+    // marker the box holds is applied again to the rebuilt list and shown checked.
     void RefreshAndRefilter();
+    // Takes the registration (root code and key path) out of both lists.
+    void removeEntry(const std::string& rootCode, const std::string& keyPath);
 
-    // Status bar text: fmtStatusCount with the visible row count.
+    // Status bar text: fmtStatusCount with the visible row count (statusCountText's rule).
     void writeStatus();
 
 private:

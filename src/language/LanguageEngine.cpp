@@ -93,8 +93,9 @@ std::vector<LanguageMenuItem> languageMenuItems(const std::vector<std::string>& 
         const size_t dot = fileName.rfind('.');
         std::string label = dot == std::string::npos ? fileName : fileName.substr(0, dot);
         std::string identifier = std::string(kMenuPrefix) + label;
+        // A file that cannot be a menu item is left out; the others still are.
         if (!isValidMenuIdentifier(identifier)) {
-            break;
+            continue;
         }
         const int image = label == "Danish" ? kDanishFlagImage : -1;
         items.push_back({std::move(label), std::move(identifier), image});
@@ -126,8 +127,11 @@ void LanguageEngine::ChangeLang(const std::string& name) {
                                            ? transformLine(LineTransform::BreakLf, lines_[line])
                                            : std::string(added.english));
         }
-        sink_.setStatusText(
-            formatMessage(catalogue_.get(Msg::fmtStatusCount), {int64_t{sink_.visibleRowCount()}}));
+        bool fits = true;
+        sink_.setStatusText(statusCountText(int64_t{sink_.visibleRowCount()}, catalogue_, &fits));
+        if (!fits) {
+            throw FormatError("fmtStatusCount does not take one integer");
+        }
     } catch (const std::exception&) {
         sink_.showMessage(languageErrorText(name));
     }

@@ -79,9 +79,9 @@ class LanguageEngine {
     void LangShit(const std::string& senderIdentifier);
 
     // Lists "lang\*.lng" in the program folder, in the order the file system
-    // gives, and hands one item per file to the sink. The first file whose name
-    // makes no valid identifier (or a sink that throws) ends the building
-    // silently; the items added before it stay. Returns the number added.
+    // gives, and hands one item per file to the sink. A file whose name makes no
+    // valid identifier is left out; a sink that throws ends the building
+    // silently, the items added before it staying. Returns the number added.
     int BuildLanguageMenu();
 
     // The name last passed to ChangeLang; empty before the first call. This is
@@ -112,7 +112,7 @@ std::string languageFromMenuIdentifier(std::string_view identifier);
 bool isValidMenuIdentifier(std::string_view text);
 
 // The Language menu items for the file names of a folder listing, in order,
-// up to (not including) the first name that makes an invalid identifier.
+// leaving out every name that makes an invalid identifier.
 std::vector<LanguageMenuItem> languageMenuItems(const std::vector<std::string>& fileNames);
 
 }  // namespace vornak

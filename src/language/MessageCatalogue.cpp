@@ -64,6 +64,24 @@ const char* messageName(Msg role) {
             return "msgConfirmCaption";
         case Msg::fmtEntryNotDeleted:
             return "fmtEntryNotDeleted";
+        case Msg::fmtKeyNotDeleted:
+            return "fmtKeyNotDeleted";
+        case Msg::fmtFileNotDeleted:
+            return "fmtFileNotDeleted";
+        case Msg::fmtLogNotDeleted:
+            return "fmtLogNotDeleted";
+        case Msg::fmtSnapshotNotRead:
+            return "fmtSnapshotNotRead";
+        case Msg::fmtFoldersNotRead:
+            return "fmtFoldersNotRead";
+        case Msg::fmtValueNotWritten:
+            return "fmtValueNotWritten";
+        case Msg::fmtValueNotRemoved:
+            return "fmtValueNotRemoved";
+        case Msg::msgSettingsNotSaved:
+            return "msgSettingsNotSaved";
+        case Msg::fmtPrefixBusy:
+            return "fmtPrefixBusy";
     }
     return "?";
 }
@@ -72,6 +90,21 @@ namespace {
 
 constexpr std::array kAddedLines = {
     AddedLine{Msg::fmtEntryNotDeleted, "The registration of %s could not be deleted: %s", "ss"},
+    AddedLine{Msg::fmtKeyNotDeleted, "The key %s could not be deleted.", "s"},
+    AddedLine{Msg::fmtFileNotDeleted, "The file %s could not be deleted.", "s"},
+    AddedLine{Msg::fmtLogNotDeleted, "The analysis log %s could not be deleted.", "s"},
+    AddedLine{Msg::fmtSnapshotNotRead,
+              "The snapshot %s could not be read; the snapshots have been kept.", "s"},
+    AddedLine{Msg::fmtFoldersNotRead,
+              "%d folders could not be read; nothing below them is in the analysis log: %s", "ds"},
+    AddedLine{Msg::fmtValueNotWritten, "The value %s could not be written: %s", "ss"},
+    AddedLine{Msg::fmtValueNotRemoved, "The value %s could not be removed: %s", "ss"},
+    AddedLine{Msg::msgSettingsNotSaved,
+              "The settings were not saved: the registry is in use by another program.", ""},
+    AddedLine{Msg::fmtPrefixBusy,
+              "Wine is running in the prefix %s. The list may not show its latest changes, and "
+              "no change can be saved into it until Wine ends there.",
+              "s"},
 };
 
 }  // namespace

@@ -50,9 +50,18 @@ enum class Msg : int {
     msgConfirmCaption = 101,
     // Added lines: 102 on, in the order they stand at the end of the files.
     fmtEntryNotDeleted = 102,
+    fmtKeyNotDeleted = 103,
+    fmtFileNotDeleted = 104,
+    fmtLogNotDeleted = 105,
+    fmtSnapshotNotRead = 106,
+    fmtFoldersNotRead = 107,
+    fmtValueNotWritten = 108,
+    fmtValueNotRemoved = 109,
+    msgSettingsNotSaved = 110,
+    fmtPrefixBusy = 111,
 };
 
-constexpr std::array<Msg, 28> kAllMessages = {
+constexpr std::array<Msg, 37> kAllMessages = {
     Msg::msgDeleteEntryQuestion, Msg::msgUpdateAvailable,     Msg::msgNoUpdate,
     Msg::msgUpdateCheckFailed,   Msg::fmtStatusCount,         Msg::fmtUninstallStarted,
     Msg::fmtUninstallFinished,   Msg::fmtUninstallNotStarted, Msg::msgLogNameCaption,
@@ -62,7 +71,11 @@ constexpr std::array<Msg, 28> kAllMessages = {
     Msg::msgDeleteLogCaption,    Msg::msgFileDeletedPrefix,   Msg::fmtFolderNotRemoved,
     Msg::fmtDeletedFilesCount,   Msg::fmtKeyNotRemoved,       Msg::msgEntrySkipped,
     Msg::msgRemovalDone,         Msg::msgRemoveValueQuestion, Msg::msgConfirmCaption,
-    Msg::fmtEntryNotDeleted,
+    Msg::fmtEntryNotDeleted,     Msg::fmtKeyNotDeleted,       Msg::fmtFileNotDeleted,
+    Msg::fmtLogNotDeleted,       Msg::fmtSnapshotNotRead,     Msg::fmtFoldersNotRead,
+    Msg::fmtValueNotWritten,     Msg::fmtValueNotRemoved,
+    Msg::msgSettingsNotSaved,
+    Msg::fmtPrefixBusy,
 };
 
 // A text the translation table has no line for, read from the line `role`
@@ -113,5 +126,13 @@ std::string formatMessage(std::string_view format, const std::vector<FormatArg>&
 
 // Convenience: the catalogue entry of `role` formatted with `args`.
 std::string formatMessage(Msg role, const std::vector<FormatArg>& args);
+
+// The status bar's text, the one rule for every writer of it: fmtStatusCount
+// with the number of rows, or the empty text when the active language's format
+// does not fit one integer (that language has been reported when it was
+// applied; the status bar must not raise an error at every keystroke). `fits`,
+// when given, tells which.
+std::string statusCountText(int64_t rows, const MessageCatalogue& catalogue = messages(),
+                            bool* fits = nullptr);
 
 }  // namespace vornak

@@ -68,4 +68,17 @@ std::string formatMessage(Msg role, const std::vector<FormatArg>& args) {
     return formatMessage(messages().get(role), args);
 }
 
+std::string statusCountText(int64_t rows, const MessageCatalogue& catalogue, bool* fits) {
+    try {
+        std::string text = formatMessage(catalogue.get(Msg::fmtStatusCount), {rows});
+        if (fits)
+            *fits = true;
+        return text;
+    } catch (const FormatError&) {
+        if (fits)
+            *fits = false;
+        return {};
+    }
+}
+
 }  // namespace vornak

@@ -97,6 +97,11 @@ std::string cp1252ToUtf8(std::string_view bytes) {
 }
 
 std::string decodeLanguageText(std::string_view bytes) {
+    // Editors put a byte-order mark before UTF-8; it is no part of the first line.
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    if (bytes.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
+        bytes.remove_prefix(kByteOrderMark.size());
+    }
     if (isValidUtf8(bytes)) {
         return std::string(bytes);
     }

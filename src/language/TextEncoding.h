@@ -16,6 +16,7 @@ bool isValidUtf8(std::string_view bytes);
 std::string cp1252ToUtf8(std::string_view bytes);
 
 // UTF-8 when the bytes are valid UTF-8 (returned unchanged), else Windows-1252.
+// A leading UTF-8 byte-order mark is dropped.
 std::string decodeLanguageText(std::string_view bytes);
 
 }  // namespace vornak

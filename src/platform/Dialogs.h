@@ -28,6 +28,13 @@ struct FontChoice {
     bool italic = false;
 };
 
+// What a save-file dialog is told besides its file-type filter.
+struct SaveFileOptions {
+    std::string filter;            // "Desc|*.ext|Desc|*.*"
+    std::string defaultExtension;  // added to a name typed without one; empty: none
+    bool confirmOverwrite = true;  // ask before an existing file is chosen
+};
+
 class Dialogs {
 public:
     virtual ~Dialogs() = default;
@@ -44,8 +51,8 @@ public:
                                                 const std::string& text) = 0;
     // Font dialog preset with `current`; nullopt on Cancel.
     virtual std::optional<FontChoice> chooseFont(const FontChoice& current) = 0;
-    // Save-file dialog with a filter "Desc|*.ext|Desc|*.*"; nullopt on Cancel.
-    virtual std::optional<std::string> saveFileName(const std::string& filter) = 0;
+    // Save-file dialog; nullopt on Cancel (declining to overwrite included).
+    virtual std::optional<std::string> saveFileName(const SaveFileOptions& options) = 0;
     // The general error box: the error's text, titled with the application title,
     // OK button and the error icon.
     virtual void showError(const std::string& text) = 0;

@@ -37,6 +37,15 @@ bool matchesWildcard(const std::string& name, const std::string& pattern) {
     return wildcardAt(name, 0, pattern, 0);
 }
 
+// A backend that cannot tell where a path really leads is never trusted with it.
+FileSystem::EntryKind FileSystem::entryKind(const std::string&) const {
+    return EntryKind::Outside;
+}
+
+bool FileSystem::removeEntry(const std::string&, EntryKind) const {
+    return false;
+}
+
 std::map<char, std::string> parseDriveMap(const std::string& text) {
     std::map<char, std::string> drives;
     size_t start = 0;
@@ -50,6 +59,46 @@ std::map<char, std::string> parseDriveMap(const std::string& text) {
         start = end + 1;
     }
     return drives;
+}
+
+std::string ownFileForReading(const FileSystem& fs, const std::string& name) {
+    const std::string user = fs.userDataFolder();
+    if (!user.empty() && (fs.fileExists(user + name) || fs.directoryExists(user + name)))
+        return user + name;
+    return fs.programFolder() + name;
+}
+
+std::string ownFilesFolder(const FileSystem& fs, const std::string& name) {
+    const std::string program = fs.programFolder();
+    const std::string user = fs.userDataFolder();
+    if (user.empty())
+        return program;
+    // A copy in the user's folder shadows the one beside the program, so writing
+    // beside the program would never be read back.
+    if (fs.fileExists(user + name) || fs.directoryExists(user + name))
+        return user;
+    const std::string beside = program + name;
+    const bool writable =
+        fs.directoryExists(beside) ? fs.canWriteDirectory(beside) : fs.canWriteDirectory(program);
+    return writable ? program : user;
+}
+
+bool makeFolders(const FileSystem& fs, const std::string& folder) {
+    std::string path = folder;
+    while (path.size() > 1 && (path.back() == '\\' || path.back() == '/'))
+        path.pop_back();
+    if (path.empty() || fs.directoryExists(path))
+        return true;
+    const size_t sep = path.find_last_of("\\/");
+    if (sep != std::string::npos && sep > 0) {
+        std::string parent = path.substr(0, sep);
+        // "C:" is the drive's root: keep its separator.
+        if (parent.size() == 2 && parent[1] == ':')
+            parent += path[sep];
+        if (!makeFolders(fs, parent))
+            return false;
+    }
+    return fs.createDirectory(path) || fs.directoryExists(path);
 }
 
 std::shared_ptr<FileSystem> defaultFileSystem() {

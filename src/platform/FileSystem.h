@@ -63,9 +63,25 @@ public:
 
     // Drive letters whose type is fixed (GetDriveType == DRIVE_FIXED), A to Z.
     virtual std::vector<char> fixedDrives() const = 0;
+    // What the last component of `path` names, the link itself where it is
+    // one. The folders before it are resolved with every link followed and
+    // must lie inside the mapped root of the path's drive: Outside when they
+    // do not, or when that cannot be told, and then nothing may be done there.
+    enum class EntryKind { Missing, File, Folder, Link, Outside };
+    virtual EntryKind entryKind(const std::string& path) const;
+    // Removes the entry if it is still of `kind` and inside its drive as
+    // entryKind tells: a file or a link itself (never what a link points to),
+    // or an empty folder.
+    virtual bool removeEntry(const std::string& path, EntryKind kind) const;
+
     // The folder of the running program, with a trailing separator.
     virtual std::string programFolder() const = 0;
-    // The host path for a program path (identity on Windows).
+    // The per-user data folder ($XDG_DATA_HOME/vornak, %LOCALAPPDATA%\Vornak),
+    // with a trailing separator; empty when there is none. It need not exist yet.
+    virtual std::string userDataFolder() const { return {}; }
+    // The host path for a program path (identity on Windows). Off Windows a
+    // drive path is resolved as Windows resolves it: each component by its
+    // exact name when that exists, else by a name differing only in letter case.
     virtual std::string toHostPath(const std::string& path) const = 0;
     // The program path for a host path (through the drive map off Windows).
     virtual std::string fromHostPath(const std::string& hostPath) const = 0;
@@ -73,9 +89,23 @@ public:
 
 // The file system of this host, with the drive map from the environment.
 std::shared_ptr<FileSystem> hostFileSystem();
-// The same with an explicit drive map (letter -> host root folder) and program folder.
+// The same with an explicit drive map (letter -> host root folder), program folder
+// and per-user data folder (none when empty).
 std::shared_ptr<FileSystem> makeFileSystem(std::map<char, std::string> drives,
-                                           std::string programHostFolder = {});
+                                           std::string programHostFolder = {},
+                                           std::string userDataHostFolder = {});
+// The program's own files (hidden.dat, the logs folder) live beside the program.
+// When its folder cannot be written (a limited user, a system install) they live
+// in the per-user data folder instead, as Windows' per-user virtual store keeps
+// them for such programs, and once they are there they are used from there.
+//   ownFileForReading: the path of `name` to read: the per-user copy when it
+//     exists, else the one beside the program.
+//   ownFilesFolder: the folder (with its trailing separator) to write `name` in.
+//   makeFolders: creates `folder` and every missing folder above it.
+std::string ownFileForReading(const FileSystem& fs, const std::string& name);
+std::string ownFilesFolder(const FileSystem& fs, const std::string& name);
+bool makeFolders(const FileSystem& fs, const std::string& folder);
+
 // Parses a VORNAK_DRIVES value; letters are upper-cased.
 std::map<char, std::string> parseDriveMap(const std::string& text);
 

@@ -1,4 +1,7 @@
 #include "platform/RegistryStore.h"
+#ifndef _WIN32
+#include "platform/WinePrefix.h"
+#endif
 
 #include <cstdlib>
 #include <mutex>
@@ -69,7 +72,14 @@ std::string defaultRegistryDir() {
 
 std::shared_ptr<RegistryStore> defaultRegistryStore() {
     std::lock_guard lock(g_defaultMutex);
-    if (!g_default) g_default = openRegistryStore(defaultRegistryDir());
+    if (!g_default) {
+#ifdef _WIN32
+        g_default = openRegistryStore(defaultRegistryDir());
+#else
+        const std::string prefix = configuredWinePrefix();
+        g_default = prefix.empty() ? openRegistryStore(defaultRegistryDir()) : openPrefixRegistryStore(prefix);
+#endif
+    }
     return g_default;
 }
 

@@ -3,6 +3,7 @@
 // one call for one call; off Windows it lives in SQLite files (posix/).
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -37,6 +38,7 @@ enum class RegStatus {
     InvalidName,   // ERROR_INVALID_PARAMETER / bad name
     HasSubkeys,    // ERROR_ACCESS_DENIED from RegDeleteKey on a non-empty key
     StoreFailure,  // the backing store itself failed (damaged file, I/O error)
+    Busy,          // another program kept the store locked for longer than we wait
 };
 
 constexpr size_t kMaxKeyNameLength = 255;
@@ -61,6 +63,15 @@ struct RegValue {
 class RegistryStoreError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
+};
+
+// Raised by a group of changes that could not get at the store because another
+// program kept it locked; nothing of the group was kept.
+class RegistryBusyError : public RegistryStoreError {
+public:
+    RegistryBusyError() : RegistryStoreError(kMessage) {}
+    static constexpr const char* kMessage =
+        "The registry is in use by another program and nothing was changed.";
 };
 
 // An open key. Handles are RAII: they close on destruction. A handle stays safe
@@ -121,14 +132,26 @@ public:
     // Several changes made all-or-nothing (import of a registry file): after
     // beginTransaction the operations commit nothing on their own (a failed one
     // undoes only its own part) until commit(). commit() throws RegistryStoreError
-    // when the changes cannot be saved (then none of them is kept). Changes to
-    // HKEY_CURRENT_USER and to the machine roots live in two files, each
-    // all-or-nothing on its own. Destroying the accessor rolls back. On Windows
-    // the registry has no transactions: others see each change at once, and a
-    // rollback puts back what the changes replaced.
-    virtual void beginTransaction() = 0;
+    // (RegistryBusyError when the store was in use) when the changes cannot be
+    // saved; then none of them is kept. This holds across a crash too, also for a
+    // group that changes both HKEY_CURRENT_USER and a machine root: a group cut
+    // short between the two is undone the next time the store is used.
+    // `roots` are the roots the group will change: their locks are taken at once,
+    // always in the same order, so two groups never wait for each other in a
+    // circle. Empty means every root. A change to a root of another store file
+    // than those named gives InvalidName; reads of it stay outside the group.
+    // When a lock cannot be had, every operation of the group gives Busy.
+    // Destroying the accessor rolls back. On Windows the registry has no
+    // transactions: others see each change at once, and a rollback puts back
+    // what the changes replaced.
+    virtual void beginTransaction(const std::vector<RegRoot>& roots = {}) = 0;
     virtual void commit() = 0;
     virtual void rollback() = 0;
+
+    // How long an operation waits while another program holds the store's write
+    // lock before it gives Busy. The default suits a command; a window that must
+    // not freeze asks for less.
+    virtual void setPatience(std::chrono::milliseconds patience) = 0;
 };
 
 // A registry store: where the five roots live. Thread-safe; every thread asks
@@ -142,7 +165,8 @@ public:
     // Checks that the store files can be used; throws RegistryStoreError if not,
     // with a message naming the file. It opens both files (creating missing
     // ones) and recognises them as ours; damage deeper inside a file shows as
-    // StoreFailure of the operation that meets it.
+    // StoreFailure of the operation that meets it. Settles a change that a
+    // crash has cut short (see RegistryAccessor::beginTransaction).
     virtual void check() = 0;
     // Human-readable location, for messages.
     virtual std::string location() const = 0;

@@ -48,13 +48,17 @@ class RegFileError : public std::runtime_error {
     RegFileError(int line, const std::string& reason)
         : std::runtime_error(line > 0 ? "line " + std::to_string(line) + ": " + reason : reason),
           line_(line),
-          reason_(reason) {}
+          reason_(reason),
+          message_(line > 0 ? "line " + std::to_string(line) + ": " + reason : reason) {}
     int line() const { return line_; }
     const std::string& reason() const { return reason_; }
+    // The whole message; what() ends at a NUL that a name in it may hold.
+    const std::string& message() const { return message_; }
 
   private:
     int line_;
     std::string reason_;
+    std::string message_;
 };
 
 }  // namespace vornak::registry

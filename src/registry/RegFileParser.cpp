@@ -503,7 +503,15 @@ class Parser {
 }  // namespace
 
 RegFileContent parseRegFile(std::string_view bytes, const std::string& fileName) {
-    const DecodedText decoded = decodeTextFile(bytes);
+    return parseRegFileText(decodeTextFile(bytes), fileName);
+}
+
+RegFileContent parseRegFileTaking(std::string&& bytes, const std::string& fileName) {
+    DecodedText decoded = decodeTextFileTaking(std::move(bytes));
+    return parseRegFileText(decoded, fileName);
+}
+
+RegFileContent parseRegFileText(const DecodedText& decoded, const std::string& fileName) {
     std::string_view text = decoded.text;
     const size_t end = text.find('\n');
     const std::string_view header = trim(text.substr(0, end));

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "registry/RegFileModel.h"
+#include "registry/RegFileText.h"
 
 namespace vornak::registry {
 
@@ -19,5 +20,9 @@ namespace vornak::registry {
 // is returned for a file with any fault. `fileName` (without folder) only helps a
 // Wine file that does not say which root it belongs to.
 RegFileContent parseRegFile(std::string_view bytes, const std::string& fileName = {});
+// The same, giving up the bytes as soon as they are decoded, so a large file is
+// not held twice while it is parsed.
+RegFileContent parseRegFileTaking(std::string&& bytes, const std::string& fileName = {});
+RegFileContent parseRegFileText(const DecodedText& decoded, const std::string& fileName = {});
 
 }  // namespace vornak::registry

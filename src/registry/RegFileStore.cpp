@@ -1,5 +1,12 @@
 #include "registry/RegFileStore.h"
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -9,6 +16,7 @@
 
 #include "platform/HostPath.h"
 #include "registry/RegFileParser.h"
+#include "registry/RegFileText.h"
 #include "registry/RegFileWriter.h"
 
 namespace vornak::registry {
@@ -18,12 +26,13 @@ using platform::RegAccess;
 using platform::RegKey;
 using platform::RegStatus;
 
+// Names go into one-line messages as lineSafe shows them.
 std::string fullName(platform::RegRoot root, const std::string& path) {
-    return std::string(platform::rootLongName(root)) + (path.empty() ? "" : "\\" + path);
+    return lineSafe(std::string(platform::rootLongName(root)) + (path.empty() ? "" : "\\" + path));
 }
 
 std::string valueLabel(const std::string& name) {
-    return name.empty() ? "(Default)" : "\"" + name + "\"";
+    return name.empty() ? "(Default)" : "\"" + lineSafe(name) + "\"";
 }
 
 // The names of an open key's subkeys, by index until the store says there are no more.
@@ -56,6 +65,8 @@ std::string statusText(RegStatus status) {
             return "the key still has subkeys";
         case RegStatus::StoreFailure:
             return "the registry store failed";
+        case RegStatus::Busy:
+            return "the registry is in use by another program";
     }
     return "unknown error";
 }
@@ -89,9 +100,16 @@ RegStatus deleteKeyTree(platform::RegistryAccessor& accessor, platform::RegRoot 
 }
 
 void applyRegFile(platform::RegistryAccessor& accessor, const RegFileContent& content) {
-    TransactionGuard transaction(accessor);
+    std::vector<platform::RegRoot> roots;
+    for (const auto& op : content.ops)
+        if (std::find(roots.begin(), roots.end(), op.root) == roots.end())
+            roots.push_back(op.root);
+    TransactionGuard transaction(accessor, roots);
     std::unique_ptr<RegKey> key;  // the key of the last [key] line, kept open
     auto fail = [](const RegFileOp& op, const std::string& what, RegStatus st) {
+        // A store in use says nothing about the line that met it.
+        if (st == RegStatus::Busy)
+            throw platform::RegistryBusyError();
         throw RegFileError(op.line, what + ": " + statusText(st));
     };
     auto openCurrent = [&](const RegFileOp& op) {
@@ -141,16 +159,66 @@ void applyRegFile(platform::RegistryAccessor& accessor, const RegFileContent& co
     transaction.commit();
 }
 
-void importRegFile(platform::RegistryAccessor& accessor, const std::string& filePath) {
-    std::ifstream in(platform::hostPath(filePath), std::ios::binary);
+#ifdef _WIN32
+std::string readRegFileBytes(const std::string& filePath) {
+    const auto path = platform::hostPath(filePath);
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec))
+        throw RegFileError(0, filePath + " is a folder, not a registry file");
+    std::ifstream in(path, std::ios::binary);
     if (!in)
         throw RegFileError(0, "cannot open " + filePath + ": " + std::strerror(errno));
+    const auto size = std::filesystem::file_size(path, ec);
+    if (!ec && size > kMaxRegFileBytes)
+        throw RegFileError(0, filePath + " is larger than any registry file (more than " +
+                                  std::to_string(kMaxRegFileBytes >> 20) + " MB); it was not read");
     std::ostringstream bytes;
     bytes << in.rdbuf();
     if (in.bad())
         throw RegFileError(0, "cannot read " + filePath);
+    return bytes.str();
+}
+#else
+std::string readRegFileBytes(const std::string& filePath) {
+    // Not blocking on a FIFO that nobody writes: it is refused below anyway.
+    const int fd = ::open(filePath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        throw RegFileError(0, "cannot open " + filePath + ": " + std::strerror(errno));
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        throw RegFileError(0, "cannot read " + filePath + ": " + std::strerror(errno));
+    if (S_ISDIR(st.st_mode))
+        throw RegFileError(0, filePath + " is a folder, not a registry file");
+    if (!S_ISREG(st.st_mode))
+        throw RegFileError(0, filePath + " is not a regular file, so not a registry file");
+    if (static_cast<uint64_t>(st.st_size) > kMaxRegFileBytes)
+        throw RegFileError(0, filePath + " is larger than any registry file (more than " +
+                                  std::to_string(kMaxRegFileBytes >> 20) + " MB); it was not read");
+    std::string bytes(static_cast<size_t>(st.st_size), '\0');
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            throw RegFileError(0, "cannot read " + filePath + ": " + std::strerror(errno));
+        if (n == 0)
+            break;  // it has shrunk meanwhile
+        done += static_cast<size_t>(n);
+    }
+    bytes.resize(done);
+    return bytes;
+}
+#endif
+
+void importRegFile(platform::RegistryAccessor& accessor, const std::string& filePath) {
+    std::string bytes = readRegFileBytes(filePath);
     const std::string name = platform::pathText(platform::hostPath(filePath).filename());
-    applyRegFile(accessor, parseRegFile(bytes.str(), name));
+    applyRegFile(accessor, parseRegFileTaking(std::move(bytes), name));
 }
 
 RegStatus readKeyTree(platform::RegistryAccessor& accessor, platform::RegRoot root,
@@ -187,12 +255,13 @@ RegStatus readKeyTree(platform::RegistryAccessor& accessor, platform::RegRoot ro
 }
 
 RegStatus exportRegFile(platform::RegistryAccessor& accessor, platform::RegRoot root,
-                        const std::string& path, const std::string& filePath) {
+                        const std::string& path, const std::string& filePath,
+                        std::vector<std::string>* leftOut) {
     std::vector<RegFileKey> keys;
     const RegStatus st = readKeyTree(accessor, root, path, keys);
     if (st != RegStatus::Ok)
         return st;
-    const std::string bytes = writeRegFile(keys);
+    const std::string bytes = writeRegFile(keys, leftOut);
 
     const std::string temp = filePath + ".vornak-tmp";
     {

@@ -2,6 +2,7 @@
 // with everything below it, delete a key tree.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -13,8 +14,11 @@ namespace vornak::registry {
 // Rolls back unless committed, so an exception anywhere leaves the store untouched.
 class TransactionGuard {
   public:
-    explicit TransactionGuard(platform::RegistryAccessor& accessor) : accessor_(accessor) {
-        accessor_.beginTransaction();
+    // `roots`: those the changes touch (see RegistryAccessor::beginTransaction).
+    explicit TransactionGuard(platform::RegistryAccessor& accessor,
+                              const std::vector<platform::RegRoot>& roots = {})
+        : accessor_(accessor) {
+        accessor_.beginTransaction(roots);
     }
     ~TransactionGuard() {
         if (!done_) {
@@ -38,8 +42,17 @@ class TransactionGuard {
 };
 
 // Applies parsed operations all-or-nothing. Throws RegFileError with the line of
-// the operation that the store refused; the store is then as it was before.
+// the operation that the store refused, RegistryBusyError when the store stayed
+// in use, RegistryStoreError when it could not save; the store is then as it
+// was before.
 void applyRegFile(platform::RegistryAccessor& accessor, const RegFileContent& content);
+
+// Larger than any registry file: a whole exported registry stays far below it.
+inline constexpr uint64_t kMaxRegFileBytes = uint64_t{1} << 30;
+
+// The bytes of a registry file. Throws RegFileError for what is not a regular
+// file, or is larger than kMaxRegFileBytes, before reading any of it.
+std::string readRegFileBytes(const std::string& filePath);
 
 // Reads, parses and applies the file at `filePath`. Throws RegFileError.
 void importRegFile(platform::RegistryAccessor& accessor, const std::string& filePath);
@@ -52,9 +65,11 @@ platform::RegStatus readKeyTree(platform::RegistryAccessor& accessor, platform::
 // Writes a version 5 file of the key tree to `filePath`, replacing it. The file is
 // written beside the target and renamed into place, so a failed export leaves an
 // existing file as it was. Throws RegFileError; NotFound for a missing key is
-// reported as the status.
+// reported as the status. Keys the format cannot hold are left out, with their
+// names (lineSafe) in `leftOut`.
 platform::RegStatus exportRegFile(platform::RegistryAccessor& accessor, platform::RegRoot root,
-                                  const std::string& path, const std::string& filePath);
+                                  const std::string& path, const std::string& filePath,
+                                  std::vector<std::string>* leftOut = nullptr);
 
 // Deletes the key `path` with every subkey and value (RegDeleteTree). `path` must
 // not be empty: roots cannot be deleted.

@@ -1,5 +1,7 @@
 #include "registry/RegFileText.h"
 
+#include <algorithm>
+
 namespace vornak::registry {
 namespace {
 
@@ -160,6 +162,40 @@ std::string cp1252ToUtf8(std::string_view bytes) {
     return out;
 }
 
+std::string lineSafe(std::string_view text, bool escapeTabs) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const auto b = static_cast<unsigned char>(c);
+        if ((b < 0x20 && (b != '\t' || escapeTabs)) || b == 0x7F) {
+            out += '^';
+            out += static_cast<char>(b ^ 0x40);
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+DecodedText decodeTextFileTaking(std::string&& bytes) {
+    const bool bom = bytes.size() >= 3 && std::string_view(bytes).substr(0, 3) == "\xEF\xBB\xBF";
+    const bool utf16 = bytes.size() >= 2 && (std::string_view(bytes).substr(0, 2) == "\xFF\xFE" ||
+                                             (bytes[0] != '\0' &&
+                                              static_cast<unsigned char>(bytes[0]) < 0x80 &&
+                                              bytes[1] == '\0'));
+    if (!utf16 && isValidUtf8(std::string_view(bytes).substr(bom ? 3 : 0))) {
+        DecodedText result;
+        if (bom)
+            bytes.erase(0, 3);
+        result.text = std::move(bytes);
+        result.encoding = FileEncoding::Utf8;
+        return result;
+    }
+    DecodedText result = decodeTextFile(std::string_view(bytes));
+    std::string().swap(bytes);
+    return result;
+}
+
 DecodedText decodeTextFile(std::string_view bytes) {
     DecodedText result;
     const bool utf16Bom = bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE';
@@ -168,11 +204,27 @@ DecodedText decodeTextFile(std::string_view bytes) {
                            static_cast<unsigned char>(bytes[0]) < 0x80 && bytes[1] == '\0';
     if (utf16Bom || utf16Bare) {
         std::string_view body = bytes.substr(utf16Bom ? 2 : 0);
-        std::u16string units = leBytesToUtf16(body);
+        // Piece by piece, never cutting a surrogate pair, so a large file is not
+        // also held whole as UTF-16.
+        constexpr size_t kPieceBytes = 1 << 20;
+        const size_t even = body.size() - body.size() % 2;
+        result.text.reserve(even / 2);
+        for (size_t at = 0; at < even;) {
+            size_t n = std::min(kPieceBytes, even - at);
+            if (at + n < even) {
+                const auto high = static_cast<unsigned char>(body[at + n - 1]);
+                if (high >= 0xD8 && high <= 0xDB)
+                    n -= 2;
+            }
+            result.text += utf16ToBytes(leBytesToUtf16(body.substr(at, n)));
+            at += n;
+        }
         // A stray odd byte at the end is kept visible rather than dropped.
-        if (body.size() % 2)
-            units += static_cast<char16_t>(0xDC00 + static_cast<unsigned char>(body.back()));
-        result.text = utf16ToBytes(units);
+        if (body.size() % 2) {
+            const auto stray =
+                static_cast<char16_t>(0xDC00 + static_cast<unsigned char>(body.back()));
+            result.text += utf16ToBytes(std::u16string_view(&stray, 1));
+        }
         result.encoding = FileEncoding::Utf16Le;
         return result;
     }

@@ -33,6 +33,12 @@ inline int hexValue(char c) {
         return c - 'A' + 10;
     return -1;
 }
+// The text with every control character written in caret notation (^J for a
+// line feed, ^M carriage return, ^@ NUL, ^? DEL), so that it prints on one
+// line of a terminal or of a tab-separated list. A tab is kept unless
+// `escapeTabs`. Used wherever a name or datum goes into a line of output.
+std::string lineSafe(std::string_view text, bool escapeTabs = false);
+
 // Windows-1252, the 8-bit code page of files written on Western Windows systems.
 std::string cp1252ToUtf8(std::string_view bytes);
 
@@ -46,5 +52,8 @@ struct DecodedText {
 // A text file as regedit may have written it: UTF-16LE with or without BOM,
 // UTF-8 with or without BOM, else Windows-1252. The BOM is dropped.
 DecodedText decodeTextFile(std::string_view bytes);
+// The same, taking the bytes: 8-bit UTF-8 text is kept without a copy, and
+// other text is converted piecewise with the bytes released afterwards.
+DecodedText decodeTextFileTaking(std::string&& bytes);
 
 }  // namespace vornak::registry

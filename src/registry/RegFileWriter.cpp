@@ -96,20 +96,30 @@ std::string formatRegFileData(uint32_t type, const std::string& data, size_t fir
     }
 }
 
-std::string writeRegFile(const std::vector<RegFileKey>& keys) {
+std::string writeRegFile(const std::vector<RegFileKey>& keys, std::vector<std::string>* leftOut) {
     std::string text = "Windows Registry Editor Version 5.00\r\n\r\n";
+    std::string skippedTree;  // the last key left out; its subkeys follow it
     for (const auto& key : keys) {
         const std::string full = std::string(platform::rootLongName(key.root)) +
                                  (key.path.empty() ? "" : "\\" + key.path);
-        if (full.find_first_of(std::string_view("\0\r\n", 3)) != std::string::npos)
-            throw RegFileError(0,
-                               "the key name " + full +
-                                   " holds a line break or NUL, which a registry file cannot hold");
+        if (full.find_first_of(std::string_view("\0\r\n", 3)) != std::string::npos) {
+            const bool below = !skippedTree.empty() && full.size() > skippedTree.size() &&
+                               full.compare(0, skippedTree.size(), skippedTree) == 0 &&
+                               full[skippedTree.size()] == '\\';
+            if (!below) {
+                skippedTree = full;
+                if (leftOut)
+                    leftOut->push_back(lineSafe(full));
+            }
+            continue;
+        }
         text += "[" + full + "]\r\n";
         for (const auto& value : key.values) {
-            if (value.name.find('\0') != std::string::npos)
-                throw RegFileError(0, "a value name in " + full +
-                                          " holds a NUL, which a registry file cannot hold");
+            if (value.name.find('\0') != std::string::npos) {
+                if (leftOut)
+                    leftOut->push_back(lineSafe(full) + "\\" + lineSafe(value.name));
+                continue;
+            }
             const std::string name = value.name.empty() ? "@" : quote(value.name);
             text += name + "=";
             text += formatRegFileData(value.type, value.data, bytesToUtf16(name).size() + 1);

@@ -20,9 +20,11 @@
 
 namespace vornak::registry {
 
-// The file's bytes. Throws RegFileError for a key name that no registry file can
-// hold (a line break or NUL in it) or a NUL in a value name.
-std::string writeRegFile(const std::vector<RegFileKey>& keys);
+// The file's bytes. A key whose name no registry file can hold (a line break or
+// NUL in it), and with it everything below, is left out, as is a value whose
+// name holds a NUL; their names (lineSafe) go into `leftOut` when given.
+std::string writeRegFile(const std::vector<RegFileKey>& keys,
+                         std::vector<std::string>* leftOut = nullptr);
 
 // One value as its line(s) of text after the name and "=", without line end;
 // wrapped lines are joined by "\\\r\n  ". `firstColumn` is where the data starts.

@@ -24,15 +24,20 @@ std::string storePath(const std::string& keyPath) {
     return keyPath.substr(begin, end - begin);
 }
 
+enum class Kind { Read, Write };
+
 // One call's frame: accessor, root, the key opened with full access and created
-// when absent. `ok` is false when any of that failed.
+// when absent. A read that is refused full access (a limited user and the
+// machine root) opens the key for reading instead, so such a user still sees
+// the list and the settings; it cannot create a key it may not write. `ok` is
+// false when any of that failed.
 struct Frame {
     std::unique_ptr<RegistryAccessor> accessor;
     std::unique_ptr<RegKey> key;
     RegRoot root{};
     bool ok = false;
 
-    Frame(const std::string& rootCode, const std::string& keyPath) {
+    Frame(const std::string& rootCode, const std::string& keyPath, Kind kind) {
         auto root_ = rootFromCode(rootCode);
         if (!root_) return;
         root = *root_;
@@ -42,8 +47,11 @@ struct Frame {
             return;
         }
         if (!accessor) return;
-        ok = accessor->createKey(root, storePath(keyPath), RegAccess::Full, key) ==
-             RegStatus::Ok;
+        const std::string path = storePath(keyPath);
+        RegStatus status = accessor->createKey(root, path, RegAccess::Full, key);
+        if (status == RegStatus::AccessDenied && kind == Kind::Read)
+            status = accessor->createKey(root, path, RegAccess::Read, key);
+        ok = status == RegStatus::Ok;
     }
 };
 
@@ -70,12 +78,14 @@ bool writeGuarded(Fn fn) noexcept {
 
 NameList readNames(const std::string& rootCode, const std::string& keyPath, bool subkeys) {
     return readGuarded([&] {
-        Frame frame(rootCode, keyPath);
-        if (!frame.ok) throw SilentAbort();
+        Frame frame(rootCode, keyPath, Kind::Read);
+        if (!frame.ok)
+            throw SilentAbort();
         NameList names;
         platform::RegKeyInfo info;
         // A key that cannot report its counts gives an empty list, not a failure.
-        if (frame.accessor->queryInfo(*frame.key, info) != RegStatus::Ok) return names;
+        if (frame.accessor->queryInfo(*frame.key, info) != RegStatus::Ok)
+            return names;
         const uint32_t count = subkeys ? info.subkeyCount : info.valueCount;
         names.reserve(count);
         for (uint32_t i = 0; i < count; ++i) {
@@ -133,13 +143,17 @@ std::optional<platform::RegRoot> rootFromCode(const std::string& rootCode) {
 std::string ReadRegString(const std::string& rootCode, const std::string& keyPath,
                           const std::string& valueName) {
     return readGuarded([&] {
-        Frame frame(rootCode, keyPath);
-        if (!frame.ok) throw SilentAbort();
+        Frame frame(rootCode, keyPath, Kind::Read);
+        if (!frame.ok)
+            throw SilentAbort();
         RegValue value;
         const RegStatus status = frame.accessor->queryValue(*frame.key, valueName, value);
-        if (status == RegStatus::NotFound) return std::string();
-        if (status != RegStatus::Ok) throw SilentAbort();
-        if (value.data.empty()) return std::string();
+        if (status == RegStatus::NotFound)
+            return std::string();
+        if (status != RegStatus::Ok)
+            throw SilentAbort();
+        if (value.data.empty())
+            return std::string();
         if (value.type != platform::kRegSz && value.type != platform::kRegExpandSz)
             throw SilentAbort();
         const size_t nul = value.data.find('\0');
@@ -150,8 +164,9 @@ std::string ReadRegString(const std::string& rootCode, const std::string& keyPat
 bool ReadRegBool(const std::string& rootCode, const std::string& keyPath,
                  const std::string& valueName) {
     return readGuarded([&] {
-        Frame frame(rootCode, keyPath);
-        if (!frame.ok) throw SilentAbort();
+        Frame frame(rootCode, keyPath, Kind::Read);
+        if (!frame.ok)
+            throw SilentAbort();
         RegValue value;
         if (frame.accessor->queryValue(*frame.key, valueName, value) != RegStatus::Ok ||
             value.type != platform::kRegDword || value.data.size() != 4)
@@ -173,8 +188,9 @@ NameList GetRegValueNames(const std::string& rootCode, const std::string& keyPat
 bool WriteRegString(const std::string& rootCode, const std::string& keyPath,
                     const std::string& valueName, const std::string& value) {
     return writeGuarded([&] {
-        Frame frame(rootCode, keyPath);
-        if (!frame.ok) return false;
+        Frame frame(rootCode, keyPath, Kind::Write);
+        if (!frame.ok)
+            return false;
         std::string data = value;
         data.push_back('\0');
         return frame.accessor->setValue(*frame.key, valueName, platform::kRegSz, data) ==
@@ -185,8 +201,9 @@ bool WriteRegString(const std::string& rootCode, const std::string& keyPath,
 bool WriteRegBool(const std::string& rootCode, const std::string& keyPath,
                   const std::string& valueName, bool value) {
     return writeGuarded([&] {
-        Frame frame(rootCode, keyPath);
-        if (!frame.ok) return false;
+        Frame frame(rootCode, keyPath, Kind::Write);
+        if (!frame.ok)
+            return false;
         const uint32_t number = value ? 1 : 0;
         std::string data(4, '\0');
         std::memcpy(data.data(), &number, 4);
@@ -198,8 +215,9 @@ bool WriteRegBool(const std::string& rootCode, const std::string& keyPath,
 bool DeleteRegValue(const std::string& rootCode, const std::string& keyPath,
                     const std::string& valueName) {
     return writeGuarded([&] {
-        Frame frame(rootCode, keyPath);
-        if (!frame.ok) return false;
+        Frame frame(rootCode, keyPath, Kind::Write);
+        if (!frame.ok)
+            return false;
         frame.accessor->deleteValue(*frame.key, valueName);
         return true;
     });
@@ -207,14 +225,16 @@ bool DeleteRegValue(const std::string& rootCode, const std::string& keyPath,
 
 bool DeleteRegKey(const std::string& rootCode, const std::string& keyPath) {
     return writeGuarded([&] {
-        Frame frame(rootCode, keyPath);
-        if (!frame.ok) return false;
+        Frame frame(rootCode, keyPath, Kind::Write);
+        if (!frame.ok)
+            return false;
         frame.key.reset();
         std::unique_ptr<RegKey> rootKey;
         if (frame.accessor->openKey(frame.root, "", RegAccess::Full, rootKey) != RegStatus::Ok)
             return true;
         const std::string path = storePath(keyPath);
-        if (!path.empty()) deleteTree(*frame.accessor, frame.root, *rootKey, path);
+        if (!path.empty())
+            deleteTree(*frame.accessor, frame.root, *rootKey, path);
         return true;
     });
 }

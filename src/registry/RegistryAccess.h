@@ -1,6 +1,8 @@
 // The eight registry functions through which the windows read and write the
 // registry. Each call is complete in itself: its own accessor, one key opened
 // (created when absent) with full access, one operation, everything released.
+// A read refused full access opens the key for reading instead (it cannot then
+// create a missing key); writes always need full access.
 //   Read kind  (ReadRegString, ReadRegBool, GetRegKeyNames, GetRegValueNames):
 //     any failure raises SilentAbort.
 //   Write kind (WriteRegString, WriteRegBool, DeleteRegValue, DeleteRegKey):

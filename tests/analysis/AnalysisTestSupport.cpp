@@ -5,7 +5,6 @@
 #include <fstream>
 #include <sstream>
 
-#include "analysis/CollatedOrder.h"
 #include "language/MessageCatalogue.h"
 
 namespace vornak::test {
@@ -14,6 +13,9 @@ void useTestMessages() {
     auto& m = messages();
     for (Msg role : kAllMessages)
         m.set(role, messageName(role));
+    // The added lines keep their built-in English.
+    for (const AddedLine& added : addedLines())
+        m.set(added.role, std::string(added.english));
     m.set(Msg::msgMustConfirm, "Please confirm: ");
     m.set(Msg::fmtDeleteFileQuestion, "Delete %s?");
     m.set(Msg::msgDeleteFileCaption, "Delete file");
@@ -83,12 +85,32 @@ std::vector<std::string> AnalysisFixture::logLines(const std::string& name) cons
     return lines;
 }
 
-std::vector<std::string> collated(std::vector<std::string> lines) {
-    std::sort(lines.begin(), lines.end(), [](const std::string& a, const std::string& b) {
-        return analysis::compareCollated(a, b) < 0;
-    });
-    lines.erase(std::unique(lines.begin(), lines.end()), lines.end());
-    return lines;
+}  // namespace vornak::test
+
+namespace vornak::test {
+
+bool FaultyFileSystem::findFiles(
+    const std::string& pattern, uint32_t wanted,
+    const std::function<void(const platform::DirEntry&)>& onEntry) const {
+    const std::string folder = pattern.substr(0, pattern.find_last_of('\\'));
+    if (std::find(unlistable.begin(), unlistable.end(), folder) != unlistable.end())
+        return false;
+    return inner_->findFiles(pattern, wanted, onEntry);
+}
+
+bool FaultyFileSystem::isUnreadable(const std::string& p) const {
+    return std::find(unreadable.begin(), unreadable.end(), p) != unreadable.end();
+}
+
+std::optional<std::string> FaultyFileSystem::readFile(const std::string& p) const {
+    if (isUnreadable(p))
+        return std::nullopt;
+    return inner_->readFile(p);
+}
+
+std::string FaultyFileSystem::toHostPath(const std::string& p) const {
+    // Without a host path, whoever reads the file directly has to come here.
+    return isUnreadable(p) ? std::string() : inner_->toHostPath(p);
 }
 
 }  // namespace vornak::test

@@ -33,7 +33,50 @@ class AnalysisFixture : public RegistryFixture {
     std::string programFolder;  // "C:\Program Files\Vornak\"
 };
 
-// Collation order of the tests' environment, for building expected lists.
-std::vector<std::string> collated(std::vector<std::string> lines);
+}  // namespace vornak::test
+
+namespace vornak::test {
+
+// The fixture's file system with faults put in on purpose: folders whose
+// listing fails (as a folder the user may not read) and files that cannot be
+// read, named by their program paths.
+class FaultyFileSystem : public platform::FileSystem {
+  public:
+    explicit FaultyFileSystem(std::shared_ptr<platform::FileSystem> inner)
+        : inner_(std::move(inner)) {}
+
+    std::vector<std::string> unlistable;
+    std::vector<std::string> unreadable;
+
+    bool findFiles(const std::string& pattern, uint32_t wanted,
+                   const std::function<void(const platform::DirEntry&)>& onEntry) const override;
+    bool fileExists(const std::string& p) const override { return inner_->fileExists(p); }
+    bool directoryExists(const std::string& p) const override { return inner_->directoryExists(p); }
+    bool createDirectory(const std::string& p) const override { return inner_->createDirectory(p); }
+    bool removeDirectory(const std::string& p) const override { return inner_->removeDirectory(p); }
+    bool deleteFile(const std::string& p) const override { return inner_->deleteFile(p); }
+    std::optional<std::string> readFile(const std::string& p) const override;
+    bool writeFile(const std::string& p, const std::string& bytes,
+                   std::string* error) const override {
+        return inner_->writeFile(p, bytes, error);
+    }
+    bool canWriteDirectory(const std::string& p) const override {
+        return inner_->canWriteDirectory(p);
+    }
+    EntryKind entryKind(const std::string& p) const override { return inner_->entryKind(p); }
+    bool removeEntry(const std::string& p, EntryKind kind) const override {
+        return inner_->removeEntry(p, kind);
+    }
+    std::vector<char> fixedDrives() const override { return inner_->fixedDrives(); }
+    std::string programFolder() const override { return inner_->programFolder(); }
+    std::string toHostPath(const std::string& p) const override;
+    std::string fromHostPath(const std::string& h) const override {
+        return inner_->fromHostPath(h);
+    }
+
+  private:
+    bool isUnreadable(const std::string& p) const;
+    std::shared_ptr<platform::FileSystem> inner_;
+};
 
 }  // namespace vornak::test

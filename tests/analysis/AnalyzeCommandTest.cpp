@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <map>
 
 #include "analysis/AnalysisTestSupport.h"
 #include "support/RunProgram.h"
@@ -28,6 +30,11 @@ class AnalyzeCommandTest : public test::AnalysisFixture {
 
     // `args` as a shell would split them: words, with single quotes grouping.
     RunResult run(const std::string& args, const std::string& input = "/dev/null") {
+        return runWith({}, args, input);
+    }
+    // The same with some variables of the environment set otherwise.
+    RunResult runWith(const std::map<std::string, std::string>& changed, const std::string& args,
+                      const std::string& input = "/dev/null") {
         std::vector<std::string> words{"analyze"};
         std::string word;
         bool quoted = false, inWord = false;
@@ -45,11 +52,12 @@ class AnalyzeCommandTest : public test::AnalysisFixture {
             }
         }
         if (inWord) words.push_back(word);
-        const auto r = test::runProgram(tool, words,
-                                        {{"LC_ALL", "en_US.UTF-8"},
-                                         {"VORNAK_REGISTRY_DIR", tmp.str() + "/registry"},
-                                         {"VORNAK_DRIVES", "C=" + driveC}},
-                                        input);
+        std::map<std::string, std::string> env{{"LC_ALL", "en_US.UTF-8"},
+                                               {"VORNAK_REGISTRY_DIR", tmp.str() + "/registry"},
+                                               {"VORNAK_DRIVES", "C=" + driveC}};
+        for (const auto& [name, value] : changed)
+            env[name] = value;
+        const auto r = test::runProgram(tool, words, env, input);
         return RunResult{r.exitCode, r.out, r.err};
     }
 
@@ -58,7 +66,11 @@ class AnalyzeCommandTest : public test::AnalysisFixture {
 
 TEST_F(AnalyzeCommandTest, BeforeAfterListRemove) {
     file("Data/keep.txt");
-    ASSERT_EQ(run("before").exitCode, 0);
+    const auto before = run("before");
+    ASSERT_EQ(before.exitCode, 0);
+    EXPECT_EQ(before.out.rfind("Recorded ", 0), 0u) << before.out;
+    EXPECT_NE(before.out.find(" of C: and the registry"), std::string::npos) << before.out;
+    EXPECT_EQ(std::count(before.out.begin(), before.out.end(), '\n'), 1) << before.out;
     EXPECT_TRUE(logExists("files_1.txt"));
     EXPECT_TRUE(logExists("HKLM_1.txt"));
 
@@ -110,12 +122,27 @@ TEST_F(AnalyzeCommandTest, RefusalsExitWithOneLine) {
     EXPECT_FALSE(logExists("fresh.anlog"));
 }
 
-TEST_F(AnalyzeCommandTest, SnapshotThatCannotBeWrittenFails) {
+TEST_F(AnalyzeCommandTest, ProtectedProgramFolderKeepsLogsInTheUsersFolder) {
 #ifdef _WIN32
     GTEST_SKIP() << "POSIX only: write protection by permission bits";
 #else
-    std::filesystem::permissions(logsHost(), std::filesystem::perms::owner_read |
-                                                 std::filesystem::perms::owner_exec);
+    const auto protect = [](const std::string& folder) {
+        std::filesystem::permissions(
+            folder, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    };
+    std::filesystem::remove_all(logsHost());
+    protect(programHost);
+    const std::string userLogs = std::string(std::getenv("XDG_DATA_HOME")) + "/vornak/logs";
+    const auto before = run("before");
+    EXPECT_EQ(before.exitCode, 0) << before.err;
+    EXPECT_TRUE(std::filesystem::exists(userLogs + "/files_1.txt"));
+    EXPECT_EQ(run("after one").exitCode, 0);
+    EXPECT_EQ(run("list").out, "one\n");
+    std::filesystem::remove_all(userLogs);
+
+    // When the user's folder cannot take them either, the snapshot fails.
+    std::filesystem::create_directories(userLogs);
+    protect(userLogs);
     const auto r = run("before");
     EXPECT_EQ(r.exitCode, 1);
     // Progress lines may come first; the failure is the last line, naming the files.
@@ -123,7 +150,108 @@ TEST_F(AnalyzeCommandTest, SnapshotThatCannotBeWrittenFails) {
     EXPECT_EQ(last.rfind("vornak analyze before: Cannot write", 0), 0u) << r.err;
     EXPECT_NE(last.find("files_1.txt"), std::string::npos);
     EXPECT_NE(last.find("HKCC_1.txt"), std::string::npos);
+    // Logs in the user's folder take over from then on; the other tests have none.
+    std::filesystem::permissions(userLogs, std::filesystem::perms::owner_all);
+    std::filesystem::remove_all(userLogs);
 #endif
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(AnalyzeCommandTest, AfterIsTiedToWhatBeforeWalked) {
+    const std::string driveD = tmp.str() + "/drive d";
+    std::filesystem::create_directories(driveD);
+    const std::map<std::string, std::string> twoDrives{
+        {"VORNAK_DRIVES", "C=" + driveC + ";D=" + driveD}};
+    file("Data/keep.txt");
+
+    // After without drives walks what before walked: D alone, not C.
+    const auto first = runWith(twoDrives, "before D:");
+    ASSERT_EQ(first.exitCode, 0) << first.err;
+    std::filesystem::create_directories(driveD + "/Acme");
+    { std::ofstream(driveD + "/Acme/acme.exe") << "x"; }
+    const auto after = runWith(twoDrives, "after Acme");
+    ASSERT_EQ(after.exitCode, 0) << after.err;
+    EXPECT_EQ(logLines("Acme.anlog"), (std::vector<std::string>{"FILE ADDED!\tD:\\Acme\t<- dir",
+                                                                "FILE ADDED!\tD:\\Acme\\acme.exe"}));
+    EXPECT_EQ(runWith(twoDrives, "remove Acme --yes").exitCode, 0);
+    EXPECT_FALSE(std::filesystem::exists(driveD + "/Acme"));
+    EXPECT_TRUE(std::filesystem::exists(hostC("Data/keep.txt")));
+
+    // Other drives, another drive map or another store: refused, snapshots kept.
+    ASSERT_EQ(runWith(twoDrives, "before D:").exitCode, 0);
+    const std::string elsewhere = tmp.str() + "/elsewhere";
+    std::filesystem::create_directories(elsewhere);
+    for (const auto& [changed, args] :
+         std::vector<std::pair<std::map<std::string, std::string>, std::string>>{
+             {twoDrives, "after X C:"},
+             {twoDrives, "after X C: D:"},
+             {{{"VORNAK_DRIVES", "C=" + driveC + ";D=" + elsewhere}}, "after X"},
+             {{{"VORNAK_DRIVES", "C=" + driveC + ";D=" + driveD},
+               {"VORNAK_REGISTRY_DIR", elsewhere}},
+              "after X"}}) {
+        const auto r = runWith(changed, args);
+        EXPECT_EQ(r.exitCode, 1) << args << ": " << r.err;
+        EXPECT_FALSE(logExists("X.anlog")) << args;
+        EXPECT_TRUE(logExists("files_1.txt")) << args;
+        EXPECT_FALSE(logExists("files_2.txt")) << args;
+    }
+
+    // Every snapshot from before is needed.
+    std::filesystem::remove(logsHost() + "/HKCC_1.txt");
+    EXPECT_EQ(runWith(twoDrives, "after X").exitCode, 1);
+    EXPECT_FALSE(logExists("X.anlog"));
+
+    // The default drive C must be there like a named one.
+    const auto unmapped = runWith({{"VORNAK_DRIVES", "D=" + driveD}}, "before");
+    EXPECT_EQ(unmapped.exitCode, 1) << unmapped.err;
+}
+
+TEST_F(AnalyzeCommandTest, RemoveTakesOnlyALogNameAndFindsWhatListShows) {
+    file("victim.txt");
+    std::filesystem::create_directories(tmp.str() + "/w");
+    { std::ofstream(tmp.str() + "/w/evil.anlog") << "FILE ADDED!\tC:\\victim.txt\r\n"; }
+    for (const std::string name : {"'../../../../w/evil'", "'a\\b'", "'/tmp/x'"}) {
+        const auto r = run("remove " + name + " --yes");
+        EXPECT_EQ(r.exitCode, 1) << name;
+    }
+    EXPECT_TRUE(std::filesystem::exists(hostC("victim.txt")));
+    EXPECT_TRUE(std::filesystem::exists(tmp.str() + "/w/evil.anlog"));
+
+    // A log whose extension is written in capitals is listed, so it can be removed.
+    writeLog("Upper.ANLOG", "FILE ADDED!\tC:\\victim.txt\r\n");
+    EXPECT_EQ(run("list").out, "Upper\n");
+    const auto removed = run("remove Upper --yes");
+    EXPECT_EQ(removed.exitCode, 0) << removed.err;
+    EXPECT_FALSE(std::filesystem::exists(hostC("victim.txt")));
+    EXPECT_EQ(run("list").out, "");
+}
+
+// The README's set-up: the program in the build folder, every drive elsewhere.
+TEST_F(AnalyzeCommandTest, ProgramFolderOutsideTheMappedDrives) {
+    test::TempDir outside;
+    const std::string program = outside.str() + "/bin";
+    std::filesystem::create_directories(program);
+    std::filesystem::copy_file(tool, program + "/vornak");
+    std::filesystem::copy(programHost + "/lang", program + "/lang");
+    tool = program + "/vornak";
+    file("Data/keep.txt");
+
+    const auto first = run("before");
+    ASSERT_EQ(first.exitCode, 0) << first.err;
+    EXPECT_TRUE(std::filesystem::exists(program + "/logs/files_1.txt"));
+    file("Acme/acme.exe");
+    const auto after = run("after Acme");
+    ASSERT_EQ(after.exitCode, 0) << after.err;
+    EXPECT_EQ(run("list").out, "Acme\n");
+    const auto removed = run("remove Acme --yes");
+    EXPECT_EQ(removed.exitCode, 0) << removed.err;
+    EXPECT_EQ(removed.out, "Deleted: C:\\Acme\\acme.exe\nUninstall finished.\n");
+    EXPECT_FALSE(std::filesystem::exists(hostC("Acme")));
+    EXPECT_TRUE(std::filesystem::exists(hostC("Data/keep.txt")));
+    EXPECT_FALSE(std::filesystem::exists(program + "/logs/Acme.anlog"));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "analysis/AnalysisTestSupport.h"
 #include "analysis/AnalysisFiles.h"
 #include "analysis/CompareThread.h"
+#include "analysis/FileDumpThread.h"
 
 using namespace vornak;
 using namespace vornak::analysis;
@@ -19,6 +20,7 @@ class CompareThreadTest : public test::AnalysisFixture {
     // test changes just the pair it is about.
     void plainSnapshots() {
         for (int n : {1, 2}) {
+            writeLog("run_" + std::to_string(n) + ".txt", "drive\tC:\t/c\r\nstore\t/r\r\n");
             writeLog("files_" + std::to_string(n) + ".txt", "C:\\a.txt\r\n");
             for (const char* root : kRoots)
                 writeLog(std::string(root) + "_" + std::to_string(n) + ".txt",
@@ -180,6 +182,71 @@ TEST_F(CompareThreadTest, StoredLogsAreTheAnlogFilesOfTheLogsFolder) {
     auto names = listAnalysisLogs(*fs, programFolder);
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"", "Acme"}));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(CompareThreadTest, UnreadableSnapshotIsAFailureAndKeepsTheSnapshots) {
+    plainSnapshots();
+    auto faulty = std::make_shared<test::FaultyFileSystem>(fs);
+    faulty->unreadable = {programFolder + "logs\\HKCU_1.txt"};
+    auto shared = std::make_shared<AnalysisShared>();
+    shared->setLogName("acme");
+    CompareThread::start(shared, {faulty, programFolder, ""}).join();
+    EXPECT_EQ(shared->completed.load(), 1);
+    const auto problems = shared->takeProblems();
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_NE(problems[0].text.find("HKCU_1.txt"), std::string::npos) << problems[0].text;
+    EXPECT_FALSE(logExists("acme.anlog"));
+    EXPECT_TRUE(logExists("files_1.txt"));
+    EXPECT_TRUE(logExists("HKCU_1.txt"));
+    EXPECT_TRUE(logExists("HKCC_2.txt"));
+}
+
+TEST_F(CompareThreadTest, NothingBelowAFolderEitherWalkCouldNotListIsLogged) {
+    file("Secret/old.txt");
+    file("Open/gone.txt");
+    auto faulty = std::make_shared<test::FaultyFileSystem>(fs);
+    auto walk = [&](int32_t number, std::vector<std::string> unlistable) {
+        faulty->unlistable = std::move(unlistable);
+        auto shared = std::make_shared<AnalysisShared>();
+        FileDumpThread(shared, {faulty, {{"C:", true}}, number, programFolder, ""}).Execute();
+        return shared->takeProblems();
+    };
+    const auto problems = walk(1, {"C:\\Secret"});
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_NE(problems[0].text.find("C:\\Secret"), std::string::npos) << problems[0].text;
+    EXPECT_FALSE(problems[0].failed);
+    file("Secret/new.txt");
+    file("App/app.exe");
+    std::filesystem::remove(hostC("Open/gone.txt"));
+    walk(2, {"C:\\Open"});
+    EXPECT_EQ(compare().unreadFolders, (std::vector<std::string>{"C:\\Open", "C:\\Secret"}));
+    EXPECT_EQ(logLines("acme.anlog"), (std::vector<std::string>{"FILE ADDED!\tC:\\App\t<- dir",
+                                                                "FILE ADDED!\tC:\\App\\app.exe"}));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(CompareThreadTest, RunsOverDifferentGroundAreNotCompared) {
+    plainSnapshots();
+    writeLog("files_2.txt", "C:\\a.txt\r\nD:\\b.txt\r\n");
+    for (const std::string second :
+         {"drive\tC:\t/c\r\ndrive\tD:\t/d\r\nstore\t/r\r\n", "drive\tC:\t/other\r\nstore\t/r\r\n",
+          "drive\tC:\t/c\r\nstore\t/other\r\n", "not a record\r\n"}) {
+        writeLog("run_2.txt", second);
+        const auto result = compare();
+        EXPECT_EQ(result.outcome, LogOutcome::DifferentGround) << second;
+        EXPECT_FALSE(logExists("acme.anlog")) << second;
+        EXPECT_TRUE(logExists("files_1.txt") && logExists("files_2.txt")) << second;
+    }
+    writeLog("run_2.txt", "drive\tC:\t/c\r\nstore\t/r\r\n");
+    std::filesystem::remove(logsHost() + "/run_1.txt");
+    EXPECT_EQ(compare().outcome, LogOutcome::DifferentGround);
 }
 
 }  // namespace

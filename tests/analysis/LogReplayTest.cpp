@@ -296,3 +296,89 @@ TEST_F(LogReplayTest, ReadOnlyMachineStoreIsReportedNotPassedOver) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(LogReplayTest, LinksAreNeverFollowedAndAddedLinksAreRemovedAsLinks) {
+    namespace fsys = std::filesystem;
+    const std::string outside = tmp.str() + "/outside";
+    fsys::create_directories(outside + "/folder");
+    { std::ofstream(outside + "/precious.txt") << "x"; }
+    { std::ofstream(outside + "/folder/precious.txt") << "x"; }
+    folder("App");
+    fsys::create_directory_symlink(outside + "/folder", hostC("App/toFolder"));
+    fsys::create_symlink(outside + "/precious.txt", hostC("App/toFile"));
+    fsys::create_symlink(hostC("App/nowhere"), hostC("App/dangling"));
+    fsys::create_symlink(hostC("App/loop"), hostC("App/loop"));
+    // A drive folder that leads off the drive through a link.
+    fsys::create_directory_symlink(outside, hostC("Away"));
+    const auto result = replay(
+        "FILE ADDED!\tC:\\App\t<- dir\r\n"
+        "FILE ADDED!\tC:\\App\\dangling\r\n"
+        "FILE ADDED!\tC:\\App\\loop\r\n"
+        "FILE ADDED!\tC:\\App\\toFile\r\n"
+        "FILE ADDED!\tC:\\App\\toFolder\r\n"
+        "FILE ADDED!\tC:\\App\\toFolder\\precious.txt\r\n"
+        "FILE ADDED!\tC:\\Away\\folder\t<- dir\r\n"
+        "FILE ADDED!\tC:\\Away\\folder\\precious.txt\r\n"
+        "FILE ADDED!\tC:\\Away\\precious.txt\r\n",
+        noQuestions());
+    EXPECT_TRUE(result.finished);
+    EXPECT_TRUE(fsys::exists(outside + "/precious.txt"));
+    EXPECT_TRUE(fsys::exists(outside + "/folder/precious.txt"));
+    EXPECT_FALSE(fsys::exists(fsys::symlink_status(hostC("App"))));
+    EXPECT_TRUE(fsys::is_symlink(hostC("Away")));
+    EXPECT_EQ(removalLog,
+              (std::vector<std::string>{
+                  "Skipped C:\\Away\\precious.txt", "Skipped C:\\Away\\folder\\precious.txt",
+                  "Skipped C:\\Away\\folder", "Skipped C:\\App\\toFolder\\precious.txt",
+                  "Deleted: C:\\App\\toFolder", "Deleted: C:\\App\\toFile",
+                  "Deleted: C:\\App\\loop", "Deleted: C:\\App\\dangling", "Done"}));
+}
+
+TEST_F(LogReplayTest, NamesWithControlCharactersOtherThanLineBreaksAreRemoved) {
+    file("App/esc\x1b.txt");
+    replay("FILE ADDED!\tC:\\App\t<- dir\r\nFILE ADDED!\tC:\\App\\esc\x1b.txt\r\n", noQuestions());
+    EXPECT_EQ(removalLog, (std::vector<std::string>{"Deleted: C:\\App\\esc\x1b.txt", "Done"}));
+    EXPECT_FALSE(std::filesystem::exists(hostC("App")));
+}
+
+TEST_F(LogReplayTest, FailedDeletionsAreReportedAsSuch) {
+    file("Locked/a.txt");
+    std::filesystem::permissions(
+        hostC("Locked"), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    // The log is written first; then the logs folder turns read-only.
+    writeLog("app.anlog",
+             "FILE ADDED!\tC:\\Locked\\a.txt\r\n"
+             "REG ADDED!\t\tHKLM\tSOFTWARE\\Acme\r\n");
+    std::filesystem::permissions(
+        logsHost(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    // The key is kept because the store refuses to change the machine roots.
+    {
+        auto acc = store->accessor();
+        std::unique_ptr<platform::RegKey> key;
+        ASSERT_EQ(
+            acc->createKey(RegRoot::LocalMachine, "SOFTWARE\\Acme", platform::RegAccess::Full, key),
+            platform::RegStatus::Ok);
+    }
+    store.reset();
+    platform::setDefaultRegistryStore(nullptr);
+    std::filesystem::permissions(tmp.str() + "/registry/machine.db",
+                                 std::filesystem::perms::owner_read);
+    store = platform::openRegistryStore(tmp.str() + "/registry");
+    LogReplay replay(*fs, *store, dialogs,
+                     [this](const std::string& line) { removalLog.push_back(line); });
+    const auto result = replay.run(programFolder, "app", {false, true});
+    std::filesystem::permissions(hostC("Locked"), std::filesystem::perms::owner_all);
+    std::filesystem::permissions(logsHost(), std::filesystem::perms::owner_all);
+    EXPECT_TRUE(result.finished);
+    EXPECT_FALSE(result.logDeleted);
+    EXPECT_EQ(removalLog,
+              (std::vector<std::string>{
+                  "The file C:\\Locked\\a.txt could not be deleted.",
+                  "The key \\SOFTWARE\\Acme could not be deleted.", "Done",
+                  "The analysis log " + programFolder + "logs\\app.anlog could not be deleted."}));
+    EXPECT_TRUE(std::filesystem::exists(hostC("Locked/a.txt")));
+}
+
+}  // namespace

@@ -148,6 +148,24 @@ class HiddenFilterEditorTest : public QObject {
                      QString::fromStdString(formatMessage(english.at(35), {2})));
     }
 
+    void showingAgainKeepsTheDeletionsAndThePlace() {
+        // Restoring from minimised shows the window again; only the opening loads.
+        form->inventory().setHiddenList({"Acme Editor", "Beta"});
+        withEditor([&](QWidget* editor) {
+            editor->findChild<QListWidget*>("ListBox1")->setCurrentRow(0);
+            clickDelete(editor);
+            const QPoint place = editor->pos() + QPoint(7, 9);
+            editor->move(place);
+            QShowEvent again;
+            QApplication::sendEvent(editor, &again);
+            QCOMPARE(shownLines(editor), QStringList({"Beta"}));
+            QCOMPARE(editor->pos(), place);
+        });
+        QCOMPARE(form->inventory().hiddenList(), (Lines{"Beta"}));
+        // The next opening loads afresh.
+        withEditor([&](QWidget* editor) { QCOMPARE(shownLines(editor), QStringList({"Beta"})); });
+    }
+
     void deletingLeavesNothingSelected() {
         // A second press right after a deletion must not take the next line too.
         form->inventory().setHiddenList({"Acme Editor", "Beta", "Zip Tool"});

@@ -199,6 +199,25 @@ class MainWindowFilterTest : public QObject {
         QVERIFY(form->close());
         QCOMPARE(fx->settingFlag("hidehidden"), std::optional<uint32_t>(0));
     }
+
+    void statusFormatThatDoesNotFitRaisesNoErrors() {
+        // An English file whose line 35 takes a text: reported once when it is
+        // applied, and after that the status bar is simply empty.
+        auto lines = fx->shippedLines("English");
+        lines.at(35) = "%s programs listed";
+        std::string file;
+        for (const auto& line : lines)
+            file += line + "\r\n";
+        fx->writeLanguage("English", file);
+        start();
+        QCOMPARE(dialogs.count(ScriptedDialogs::Kind::Error), size_t{0});
+        QCOMPARE(dialogs.count(ScriptedDialogs::Kind::Message), size_t{1});
+        QTest::keyClicks(box(), "Acme");
+        test::triggerAction(form.get(), "kundoedelinks");
+        QCOMPARE(rows(), QStringList({"Acme Viewer"}));
+        QCOMPARE(form->statusText(), QString());
+        QCOMPARE(dialogs.calls.size(), size_t{1});
+    }
 };
 
 VORNAK_QTEST_MAIN(MainWindowFilterTest)

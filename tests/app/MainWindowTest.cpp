@@ -13,6 +13,8 @@
 #include <QStatusBar>
 #include <QTableView>
 #include <QToolButton>
+#include <sqlite3.h>
+
 #include <filesystem>
 
 #include "QtTestMain.h"
@@ -205,13 +207,17 @@ class MainWindowTest : public QObject {
         QVERIFY2(form.findChild<QAction*>("VisIkkeSkjulte")->isChecked(), "filter on by default");
         QCOMPARE(form.statusText(), englishStatus(*fx, 2));
 
+        // The placement is saved as the outer edges, frame included.
+        const QRect outer = form.frameGeometry();
         QVERIFY(form.close());
         QCOMPARE(fx->settingText("lang"), std::optional<std::string>("English"));
         QCOMPARE(fx->settingFlag("grid"), std::optional<uint32_t>(0));
         QCOMPARE(fx->settingFlag("hidehidden"), std::optional<uint32_t>(1));
         QCOMPARE(fx->settingText("WindowState"), std::optional<std::string>("Normal"));
-        QCOMPARE(fx->settingText("WindowWidth"), std::optional<std::string>("564"));
-        QCOMPARE(fx->settingText("WindowHeight"), std::optional<std::string>("444"));
+        QCOMPARE(fx->settingText("WindowWidth"),
+                 std::optional<std::string>(std::to_string(outer.width())));
+        QCOMPARE(fx->settingText("WindowHeight"),
+                 std::optional<std::string>(std::to_string(outer.height())));
         QCOMPARE(fx->settingText("WindowLeft"),
                  std::optional<std::string>(std::to_string(designPosition.x())));
         QCOMPARE(fx->settingText("FontName"), std::optional<std::string>("Verdana"));
@@ -254,12 +260,16 @@ class MainWindowTest : public QObject {
         fx->setSetting("WindowHeight", "300");
         TForm1 form(dialogs);
         test::startUp(form);
+        // The width is not a number: the design width stays, frame and all.
+        const int designWidth = 564 + form.frameGeometry().width() - form.width();
         QVERIFY(!form.isMaximized());
-        QCOMPARE(form.pos(), QPoint(40, 50));
-        QCOMPARE(form.size(), QSize(564, 300));
+        QCOMPARE(form.frameGeometry(), QRect(40, 50, designWidth, 300));
         QVERIFY(form.close());
         QCOMPARE(fx->settingText("WindowState"), std::optional<std::string>("Normal"));
-        QCOMPARE(fx->settingText("WindowWidth"), std::optional<std::string>("564"));
+        QCOMPARE(fx->settingText("WindowWidth"),
+                 std::optional<std::string>(std::to_string(designWidth)));
+        QCOMPARE(fx->settingText("WindowTop"), std::optional<std::string>("50"));
+        QCOMPARE(fx->settingText("WindowHeight"), std::optional<std::string>("300"));
     }
 
     void storedListFont_data() {
@@ -351,19 +361,19 @@ class MainWindowTest : public QObject {
 
     void readOnlySettingsStore() {
         addTwoPrograms();
+        fx->setSetting("lang", "English");
         fx->protectMachineStore();
         TForm1 form(dialogs);
         test::startUp(form);
-        // No language can be read: built-in texts, empty catalogue, empty status.
-        QCOMPARE(form.findChild<QPushButton*>("FilterRyd")->text(), QStringLiteral("Ryd"));
-        QCOMPARE(form.statusText(), QString());
-        QVERIFY(form.findChild<QAction*>("langMenuEnglish"));
-        QTest::keyClicks(form.findChild<QLineEdit*>("FilterBox"), "x");
-        QCOMPARE(form.statusText(), QString());
+        // A limited user reads what may not be written: both roots' rows, the
+        // language and its status text.
+        QCOMPARE(form.findChild<QTableView*>("ListView1")->model()->rowCount(), 2);
+        QCOMPARE(form.findChild<QPushButton*>("FilterRyd")->text(),
+                 QString::fromStdString(fx->shippedLines("English").at(4)));
+        QCOMPARE(form.statusText(), englishStatus(*fx, 2));
         QVERIFY(dialogs.calls.empty());
         QVERIFY2(form.close(), "a user who cannot save the settings can still close");
         QVERIFY(dialogs.calls.empty());
-        QVERIFY(!fx->settingText("lang"));
     }
 
     void damagedStoreIsReportedOnceAndTheProgramStarts() {
@@ -384,23 +394,49 @@ class MainWindowTest : public QObject {
         QCOMPARE(dialogs.calls.size(), size_t{1});
     }
 
-    void closeKeepsWindowWhenHiddenListCannotBeWritten() {
+    void closeWhenHiddenListCannotBeWrittenBesideTheProgram() {
+        {
+            TForm1 form(dialogs);
+            test::startUp(form);
+            // A folder in the file's place cannot be replaced by a file, whoever we are.
+            std::filesystem::create_directory(fx->programHost + "/hidden.dat");
+            QVERIFY(form.close());
+            QVERIFY(dialogs.calls.empty());
+            QVERIFY(std::filesystem::is_regular_file(fx->userDataHost + "/hidden.dat"));
+        }
+        {
+            // The user's folder refuses it too: the error is shown, the program closes.
+            std::filesystem::remove(fx->userDataHost + "/hidden.dat");
+            std::filesystem::create_directory(fx->userDataHost + "/hidden.dat");
+            TForm1 form(dialogs);
+            test::startUp(form);
+            QVERIFY(form.close());
+            QVERIFY(!form.isVisible());
+            QCOMPARE(dialogs.count(ScriptedDialogs::Kind::Error), size_t{1});
+            const std::string error = dialogs.texts(ScriptedDialogs::Kind::Error).front();
+            QVERIFY2(error.rfind("Cannot create file ", 0) == 0, error.c_str());
+            QVERIFY2(error.find("hidden.dat") != std::string::npos, error.c_str());
+            QCOMPARE(fx->settingText("lang"), std::optional<std::string>("English"));
+        }
+    }
+
+    void closeWhileAnotherProgramWritesTheStore() {
         TForm1 form(dialogs);
         test::startUp(form);
-        // A folder in the file's place cannot be replaced by a file, whoever we are.
-        std::filesystem::create_directory(fx->programHost + "/hidden.dat");
-        QVERIFY(!form.close());
-        QVERIFY(form.isVisible());
-        QCOMPARE(dialogs.count(ScriptedDialogs::Kind::Error), size_t{1});
-        const std::string error = dialogs.texts(ScriptedDialogs::Kind::Error).front();
-        QVERIFY2(error.rfind("Cannot create file ", 0) == 0, error.c_str());
-        QVERIFY2(error.find("hidden.dat") != std::string::npos, error.c_str());
-        QCOMPARE(fx->settingText("lang"), std::optional<std::string>("English"));
-
-        std::filesystem::remove(fx->programHost + "/hidden.dat");
-        test::triggerAction(&form, "Afslut");
-        QVERIFY(!form.isVisible());
-        QCOMPARE(dialogs.count(ScriptedDialogs::Kind::Error), size_t{1});
+        QVERIFY(!std::filesystem::exists(fx->programHost + "/hidden.dat"));
+        sqlite3* other = nullptr;
+        sqlite3_open((fx->tmp.str() + "/registry/machine.db").c_str(), &other);
+        QCOMPARE(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+        // One short wait and one message for all the settings, then the window closes.
+        const bool closed = form.close();
+        sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(other);
+        QVERIFY(closed);
+        QCOMPARE(dialogs.calls.size(), size_t{1});
+        QCOMPARE(dialogs.texts(ScriptedDialogs::Kind::Message),
+                 std::vector<std::string>{messages().get(Msg::msgSettingsNotSaved)});
+        QVERIFY(std::filesystem::exists(fx->programHost + "/hidden.dat"));
+        QVERIFY(!fx->settingText("lang"));
     }
 
     void typingFiltersTheList() {

@@ -43,7 +43,8 @@ ProgramFixture::ProgramFixture() {
     setenv("VORNAK_REGISTRY_DIR", (tmp.str() + "/registry").c_str(), 1);
     store = openRegistryStore(tmp.str() + "/registry");
     setDefaultRegistryStore(store);
-    setDefaultFileSystem(makeFileSystem({{'C', driveC}}, programHost));
+    userDataHost = tmp.str() + "/user data/vornak";
+    setDefaultFileSystem(makeFileSystem({{'C', driveC}}, programHost, userDataHost));
 }
 
 ProgramFixture::~ProgramFixture() {

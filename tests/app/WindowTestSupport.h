@@ -51,6 +51,7 @@ class ProgramFixture {
     TempDir tmp;
     std::string driveC;
     std::string programHost;  // the program folder, where lang/ and hidden.dat lie
+    std::string userDataHost;  // the per-user data folder, made when first written
     std::shared_ptr<platform::RegistryStore> store;
 };
 

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "inventory/InventoryTestSupport.h"
+#include "registry/RegFileText.h"
 #include "registry/RegistryAccess.h"
 #include "support/RunProgram.h"
 
@@ -31,6 +32,8 @@ class ListCommandTest : public test::InventoryFixture {
         registration("CU", "{5A1E-0001}", "", "MsiExec.exe /X{5A1E-0001}");
         registration("CU", "Bonzi", "BonziBuddy 4", "C:\\bonzi\\remove.exe");
         registration("LM", "Tabs", "Tabbed\tName", live);
+        // A crafted name that, printed as it is, would add a row of its own.
+        registration("LM", "Forged", "Real\nok\tLM\tFake\tFake Row\tC:\\x.exe", live);
     }
 
     RunResult run(const std::string& args) {
@@ -49,8 +52,8 @@ class ListCommandTest : public test::InventoryFixture {
         const size_t prefix = std::string(kUninstallKeyPath).size() + 1;
         for (const auto& r : rows)
             out << (r.statusImage ? "dead" : "ok") << '\t' << r.rootCode << '\t'
-                << r.keyPath.substr(prefix) << '\t' << r.caption << '\t' << r.uninstallCommand
-                << '\n';
+                << r.keyPath.substr(prefix) << '\t' << registry::lineSafe(r.caption, true) << '\t'
+                << r.uninstallCommand << '\n';
         return out.str();
     }
 
@@ -68,6 +71,11 @@ TEST_F(ListCommandTest, AgreesWithTheInventory) {
     EXPECT_EQ(r.out, lines(inv.visible()));
     EXPECT_NE(r.out.find("dead\tLM\tGone\tGone Player\t"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("ok\tCU\t{5A1E-0001}\t{5A1E-0001} ***\tMsiExec.exe"), std::string::npos);
+    // One row per entry, five fields each, whatever the names hold.
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 6) << r.out;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\t'), 6 * 4) << r.out;
+    EXPECT_NE(r.out.find("\tTabbed^IName\t"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\tReal^Jok^ILM^IFake^IFake Row^IC:\\x.exe\t"), std::string::npos);
 }
 
 TEST_F(ListCommandTest, FiltersLikeTheWindow) {
@@ -121,3 +129,14 @@ TEST_F(ListCommandTest, DamagedStoreIsNamedNotTakenForMissingRights) {
 }
 
 }  // namespace
+
+TEST(RunScript, WithoutADisplayItSaysWhatToDoInOneLine) {
+    const auto r = test::runProgram("/usr/bin/env",
+                                    {"-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "-u",
+                                     "QT_QPA_PLATFORM", "LC_ALL=C", VORNAK_RUN_SCRIPT},
+                                    {});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_NE(r.err.find("DISPLAY"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("vornak list"), std::string::npos) << r.err;
+}

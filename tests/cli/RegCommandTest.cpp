@@ -320,3 +320,92 @@ TEST_F(RegCommandTest, ADamagedStoreIsNamedAndLeftAlone) {
 
 }  // namespace
 }  // namespace vornak::test
+
+namespace vornak::test {
+namespace {
+
+TEST_F(RegCommandTest, ARefusedNameChangesNothingAndIsNamedRightly) {
+    const std::string longValue(16384, 'v');
+    const std::string valueFault = "ERROR: Invalid value name";
+    failsWith({"add", "HKCU\\Software\\New", "/v", longValue, "/d", "x", "/f"}, valueFault);
+    failsWith({"add", "HKCU\\Software\\New\\" + std::string(256, 'k'), "/f"},
+              "ERROR: Invalid key name.");
+    failsWith({"query", "HKCU\\Software\\New", "/v", longValue}, valueFault);
+    failsWith({"query", "HKCU", "/v", longValue, "/s"}, valueFault);
+    ok({"add", "HKCU\\Software\\Kept", "/f"});
+    failsWith({"delete", "HKCU\\Software\\Kept", "/v", longValue, "/f"}, valueFault);
+    failsWith({"query", "HKCU\\Software\\New"}, kNotFound);
+    EXPECT_EQ(query({"HKCU\\Software"}), "\nHKEY_CURRENT_USER\\Software\n\n"
+                                         "HKEY_CURRENT_USER\\Software\\Kept\n");
+}
+
+}  // namespace
+}  // namespace vornak::test
+
+namespace vornak::test {
+namespace {
+
+TEST_F(RegCommandTest, ImportRefusesWhatCannotBeARegistryFileBeforeReadingIt) {
+    std::filesystem::create_directory(tmp.path() / "folder.reg");
+    failsWith({"import", (tmp.path() / "folder.reg").string()}, "ERROR: ");
+    EXPECT_NE(reg({"import", (tmp.path() / "folder.reg").string()}).err.find("is a folder"),
+              std::string::npos);
+    const auto device = reg({"import", "/dev/zero"});
+    EXPECT_EQ(device.exitCode, 1);
+    EXPECT_NE(device.err.find("not a regular file"), std::string::npos) << device.err;
+    // Sparse: it costs no disk, and is refused by its size alone.
+    const std::string big = (tmp.path() / "big.reg").string();
+    std::filesystem::resize_file(tmp.write("big.reg", "Windows Registry Editor Version 5.00\r\n"),
+                                 (uint64_t{1} << 30) + 1);
+    const auto large = reg({"import", big});
+    EXPECT_EQ(large.exitCode, 1);
+    EXPECT_NE(large.err.find("larger than any registry file"), std::string::npos) << large.err;
+}
+
+}  // namespace
+}  // namespace vornak::test
+
+namespace vornak::test {
+namespace {
+
+TEST_F(RegCommandTest, LineBreaksAndNulsInNamesKeepTheOutputLineTrue) {
+    ok({"add", "HKCU\\Software\\Bad\nName\\Below", "/v", "line\nbreak", "/d", "a\r\nb", "/f"});
+    ok({"add", "HKCU\\Software\\Good", "/v", "v", "/d", "kept", "/f"});
+    EXPECT_EQ(query({"HKCU\\Software", "/s"}),
+              "\nHKEY_CURRENT_USER\\Software\n"
+              "\nHKEY_CURRENT_USER\\Software\\Bad^JName\n"
+              "\nHKEY_CURRENT_USER\\Software\\Bad^JName\\Below\n"
+              "    line^Jbreak    REG_SZ    a^M^Jb\n"
+              "\nHKEY_CURRENT_USER\\Software\\Good\n"
+              "    v    REG_SZ    kept\n");
+
+    // The export carries every key it can and names the one it cannot.
+    const std::string file = tmp.str() + "/hkcu.reg";
+    const auto exported = reg({"export", "HKCU", file, "/y"});
+    EXPECT_EQ(exported.exitCode, 0);
+    EXPECT_EQ(exported.out, kOk);
+    EXPECT_EQ(exported.err.rfind("WARNING: HKEY_CURRENT_USER\\Software\\Bad^JName was left out", 0),
+              0u)
+        << exported.err;
+    EXPECT_EQ(std::count(exported.err.begin(), exported.err.end(), '\n'), 1);
+    const std::string other = tmp.str() + "/other";
+    ASSERT_EQ(reg({"import", file}, other).exitCode, 0);
+    EXPECT_EQ(reg({"query", "HKCU\\Software\\Good", "/v", "v"}, other).exitCode, 0);
+
+    // A NUL in a name from a file does not cut the message short.
+    std::u16string text = u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\A";
+    text += u'\0';
+    text += u"B]\r\n";
+    std::string bytes = "\xFF\xFE";
+    for (char16_t c : text) {
+        bytes += static_cast<char>(c & 0xFF);
+        bytes += static_cast<char>(c >> 8);
+    }
+    tmp.write("nul.reg", bytes);
+    failsWith({"import", tmp.str() + "/nul.reg"}, "ERROR: ");
+    EXPECT_NE(reg({"import", tmp.str() + "/nul.reg"}).err.find("HKEY_CURRENT_USER\\A^@B: invalid"),
+              std::string::npos);
+}
+
+}  // namespace
+}  // namespace vornak::test

@@ -12,3 +12,8 @@ if(TARGET vornak_inventory)
     VORNAK_EXE="$<TARGET_FILE:vornak>" VORNAK_EXAMPLES_DIR="${CMAKE_SOURCE_DIR}/examples")
   add_dependencies(cli_reg_example_test vornak)
 endif()
+
+# Imports killed at fixed points of their commit (the program stops there when told).
+vornak_add_gtest(cli_reg_crash_test ${CMAKE_CURRENT_LIST_DIR}/RegCrashTest.cpp)
+target_compile_definitions(cli_reg_crash_test PRIVATE VORNAK_EXE="$<TARGET_FILE:vornak>")
+add_dependencies(cli_reg_crash_test vornak)

@@ -115,7 +115,7 @@ TEST_F(HiddenFilterTest, SaveWritesCrLfAndReplacesAtomically) {
     EXPECT_EQ(hiddenFile(), "") << "an empty list gives an empty file";
 }
 
-TEST_F(HiddenFilterTest, SaveIntoProtectedFolderFailsAndKeepsTheOldFile) {
+TEST_F(HiddenFilterTest, ProtectedProgramFolderUsesTheUsersOwnFolder) {
 #ifdef _WIN32
     GTEST_SKIP() << "POSIX only: write protection by chmod";
 #else
@@ -124,13 +124,57 @@ TEST_F(HiddenFilterTest, SaveIntoProtectedFolderFailsAndKeepsTheOldFile) {
     inv.SkjulClick(0);
     const std::string folder = tmp.str() + "/drive c/Program Files/Vornak";
     chmod(folder.c_str(), 0555);
+    inv.saveHiddenFilter();
+    EXPECT_EQ(tmp.read("user data/vornak/hidden.dat"), "Zip Tool\r\nAcme Editor\r\n");
+    EXPECT_EQ(hiddenFile(), "Zip Tool\r\n") << "the file beside the program is left alone";
+
+    // Once there, the user's copy is what is read, and written, from now on,
+    // also when the program's folder can be written again.
+    chmod(folder.c_str(), 0755);
+    Inventory next(&view);
+    next.RefreshInventory();
+    next.startHiddenFilter();
+    EXPECT_EQ(next.hiddenList(), (std::vector<std::string>{"Zip Tool", "Acme Editor"}));
+    next.setHiddenList({"Zip Tool"});
+    next.saveHiddenFilter();
+    EXPECT_EQ(tmp.read("user data/vornak/hidden.dat"), "Zip Tool\r\n");
+    EXPECT_EQ(hiddenFile(), "Zip Tool\r\n");
+#endif
+}
+
+TEST_F(HiddenFilterTest, SaveFailsWhenNeitherFolderCanBeWritten) {
+#ifdef _WIN32
+    GTEST_SKIP() << "POSIX only: write protection by chmod";
+#else
+    writeHiddenFile("Zip Tool\r\n");
+    inv.startHiddenFilter();
+    inv.SkjulClick(0);
+    const std::string folder = tmp.str() + "/drive c/Program Files/Vornak";
+    tmp.write("user data/placeholder", "");
+    const std::string user = tmp.str() + "/user data";
+    chmod(folder.c_str(), 0555);
+    chmod(user.c_str(), 0555);
     try {
         inv.saveHiddenFilter();
         ADD_FAILURE() << "the write must fail";
     } catch (const std::runtime_error& e) {
-        EXPECT_EQ(std::string(e.what()), "Cannot create file C:\\Program Files\\Vornak\\hidden.dat");
+        EXPECT_EQ(std::string(e.what()), "Cannot create file " + user + "/vornak/hidden.dat");
     }
     chmod(folder.c_str(), 0755);
+    chmod(user.c_str(), 0755);
     EXPECT_EQ(hiddenFile(), "Zip Tool\r\n");
 #endif
+}
+
+TEST_F(HiddenFilterTest, HiddenFileInWindows1252) {
+    // "Björk Player" as the Windows version writes it, and one in UTF-8.
+    registration("LM", "6", "Bj\xc3\xb6rk Player", uninstaller("b.exe"));
+    inv.RefreshInventory();
+    writeHiddenFile("Bj\xf6rk Player\r\n");
+    inv.startHiddenFilter();
+    EXPECT_EQ(inv.hiddenList(), std::vector<std::string>{"Bj\xc3\xb6rk Player"});
+    EXPECT_EQ(inv.visible().size(), 5u);
+    writeHiddenFile("Bj\xc3\xb6rk Player\r\n");
+    inv.startHiddenFilter();
+    EXPECT_EQ(inv.hiddenList(), std::vector<std::string>{"Bj\xc3\xb6rk Player"});
 }

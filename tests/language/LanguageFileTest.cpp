@@ -40,6 +40,12 @@ TEST(LanguageFile, LinesAreKeptExactly) {
     EXPECT_EQ(readLanguageLines("\t\"quoted\" \\n & \r\n"), TextLines{"\t\"quoted\" \\n & "});
 }
 
+TEST(LanguageFile, ByteOrderMarkIsDropped) {
+    const TextLines lines =
+        readLanguageLines("\xEF\xBB\xBF; comment\r\nFirst\r\nSecond \xC3\xA6\r\n");
+    EXPECT_EQ(lines, (TextLines{"First", "Second \xC3\xA6"}));
+}
+
 TEST(TextEncoding, Utf8FileIsTakenAsItIs) {
     EXPECT_EQ(readLanguageLines("Hj\xc3\xa6lp\r\nS\xc3\xb8g"), (TextLines{"Hjælp", "Søg"}));
 }

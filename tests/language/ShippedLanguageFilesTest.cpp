@@ -79,6 +79,25 @@ TEST(ShippedLanguageFiles, EnglishIsPlainAscii) {
     EXPECT_EQ(lines[25], "Text Files (*.txt)|*.txt|All Files (*.*)|*.*");
 }
 
+TEST(ShippedLanguageFiles, EnglishReadsRightAndItsAccessKeysDiffer) {
+    const TextLines lines = readLanguageLines(shippedBytes("English"));
+    for (const int64_t count : {0, 1, 2}) {
+        const std::string status = formatMessage(lines[35], {count});
+        EXPECT_EQ(status.find(std::to_string(count) + " programs"), std::string::npos) << status;
+    }
+    // The menu bar's menus and the button bar's buttons share the Alt keys.
+    std::string keys;
+    for (const int line : {6, 7, 8, 9, 10, 11, 26, 27, 28, 54}) {
+        const size_t amp = lines[line].find('&');
+        if (amp == std::string::npos || amp + 1 == lines[line].size())
+            continue;
+        const char key =
+            static_cast<char>(std::tolower(static_cast<unsigned char>(lines[line][amp + 1])));
+        EXPECT_EQ(keys.find(key), std::string::npos) << "line " << line << ": " << lines[line];
+        keys += key;
+    }
+}
+
 TEST(ShippedLanguageFiles, DanishIsWindowsEncodedAndMatchesTheBuiltInTexts) {
     const std::string bytes = shippedBytes("Danish");
     EXPECT_FALSE(isValidUtf8(bytes));

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <set>
 
@@ -147,6 +148,22 @@ TEST(Files, WriteReplacesWholeFileAndRefusesProtectedFolders) {
 #endif
 }
 
+TEST(Files, WriteRemovesNewFilesThatACrashLeftOfTheSameTarget) {
+    TempDir tmp;
+    tmp.write("c/hidden.dat.new-12345", std::string(4096, 'x'));
+    tmp.write("c/hidden.dat.new-67890", "y");
+    tmp.write("c/other.dat.new-12345", "of another file");
+    tmp.write("c/hidden.dat.new-notmine", "not one of ours");
+    auto fs = makeFileSystem({{'C', tmp.str() + "/c"}});
+    ASSERT_TRUE(fs->writeFile("C:\\hidden.dat", "list"));
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(tmp.path() / "c"))
+        left.push_back(entry.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"hidden.dat", "hidden.dat.new-notmine",
+                                              "other.dat.new-12345"}));
+}
+
 TEST(Wildcard, MatchesLikeFindFirstFile) {
     EXPECT_TRUE(matchesWildcard("English.lng", "*.lng"));
     EXPECT_TRUE(matchesWildcard("Danish.LNG", "*.lng"));
@@ -154,4 +171,56 @@ TEST(Wildcard, MatchesLikeFindFirstFile) {
     EXPECT_TRUE(matchesWildcard("noext", "*.*"));
     EXPECT_TRUE(matchesWildcard("a1", "a?"));
     EXPECT_FALSE(matchesWildcard("a", "a?"));
+}
+
+TEST(OwnFiles, UserFolderServesWhenTheProgramFolderIsProtected) {
+#ifdef _WIN32
+    GTEST_SKIP() << "POSIX only: write protection by chmod";
+#endif
+    TempDir tmp;
+    tmp.write("c/prog/lang/English.lng", "");
+    auto fs = makeFileSystem({{'C', tmp.str() + "/c"}}, tmp.str() + "/c/prog",
+                             tmp.str() + "/c/home/me/data/vornak");
+    EXPECT_EQ(fs->userDataFolder(), "C:\\home\\me\\data\\vornak\\");
+    EXPECT_EQ(ownFilesFolder(*fs, "logs"), "C:\\prog\\");
+    EXPECT_EQ(ownFileForReading(*fs, "hidden.dat"), "C:\\prog\\hidden.dat");
+
+    chmod((tmp.str() + "/c/prog").c_str(), 0555);
+    EXPECT_EQ(ownFilesFolder(*fs, "logs"), "C:\\home\\me\\data\\vornak\\");
+    ASSERT_TRUE(makeFolders(*fs, ownFilesFolder(*fs, "logs") + "logs"));
+    EXPECT_TRUE(std::filesystem::is_directory(tmp.path() / "c/home/me/data/vornak/logs"));
+    chmod((tmp.str() + "/c/prog").c_str(), 0755);
+    // Once the user's folder holds it, it is used from there.
+    EXPECT_EQ(ownFilesFolder(*fs, "logs"), "C:\\home\\me\\data\\vornak\\");
+    EXPECT_EQ(ownFileForReading(*fs, "logs"), "C:\\home\\me\\data\\vornak\\logs");
+
+    auto none = makeFileSystem({{'C', tmp.str() + "/c"}}, tmp.str() + "/c/prog");
+    EXPECT_EQ(none->userDataFolder(), "");
+    EXPECT_EQ(ownFilesFolder(*none, "hidden.dat"), "C:\\prog\\");
+}
+
+TEST(DriveMap, WindowsPathsIgnoreLetterCaseExactNameFirst) {
+#ifdef _WIN32
+    GTEST_SKIP() << "POSIX only: file names that differ only in case";
+#endif
+    TempDir tmp;
+    tmp.write("c/Program Files/Acme Editor/Uninstall.exe", "MZ");
+    tmp.write("c/Twins/readme", "upper");
+    tmp.write("c/twins/readme", "lower");
+    tmp.write("c/Ærø/Øl.txt", "x");
+    auto fs = makeFileSystem({{'C', tmp.str() + "/c"}});
+    const std::string c = tmp.str() + "/c";
+    EXPECT_EQ(fs->toHostPath("c:\\program files\\acme editor\\UNINSTALL.EXE"),
+              c + "/Program Files/Acme Editor/Uninstall.exe");
+    EXPECT_TRUE(fs->fileExists("C:\\PROGRAM FILES\\ACME EDITOR\\uninstall.exe"));
+    EXPECT_TRUE(fs->directoryExists("c:\\program files\\"));
+    EXPECT_EQ(fs->readFile("C:\\twins\\README"), "lower") << "an exact component wins";
+    EXPECT_EQ(fs->readFile("C:\\Twins\\readme"), "upper");
+    EXPECT_EQ(fs->readFile("C:\\ærØ\\øL.TXT"), "x") << "letters beyond ASCII too";
+    // What does not exist keeps its spelling from the first missing component on,
+    // so a new file lands in the folder that is there.
+    EXPECT_EQ(fs->toHostPath("C:\\PROGRAM FILES\\New Dir\\X.txt"),
+              c + "/Program Files/New Dir/X.txt");
+    ASSERT_TRUE(fs->writeFile("C:\\program files\\ACME EDITOR\\hidden.dat", "h"));
+    EXPECT_TRUE(std::filesystem::exists(c + "/Program Files/Acme Editor/hidden.dat"));
 }

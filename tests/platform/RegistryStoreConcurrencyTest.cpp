@@ -289,3 +289,80 @@ TEST(RegistryStoreFirstUse, ThreadsCreatingTheStoreAtOnce) {
         EXPECT_NO_THROW(store->check());
     }
 }
+
+namespace {
+
+// Holds a file's write lock as another program would, until destroyed.
+struct ForeignWriter {
+    explicit ForeignWriter(const std::string& file) {
+        sqlite3_open(file.c_str(), &db);
+        EXPECT_EQ(sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    }
+    ~ForeignWriter() {
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+    }
+    sqlite3* db = nullptr;
+};
+
+}  // namespace
+
+TEST_F(RegistryStoreTest, AStoreInUseIsBusyNotAFailureAndKeepsNothing) {
+    auto key = mustCreate(*acc, RegRoot::LocalMachine, "Software\\Busy");
+    store->check();
+    {
+        ForeignWriter other(dir + "/machine.db");
+        acc->setPatience(std::chrono::milliseconds(50));
+        EXPECT_EQ(acc->setValue(*key, "v", kRegSz, "x"), RegStatus::Busy);
+        std::unique_ptr<RegKey> created;
+        EXPECT_EQ(acc->createKey(RegRoot::LocalMachine, "Software\\Busy\\New", RegAccess::Full,
+                                 created),
+                  RegStatus::Busy);
+
+        // A group that cannot lock machine.db changes the user file neither.
+        acc->beginTransaction();
+        std::unique_ptr<RegKey> user;
+        EXPECT_EQ(acc->createKey(RegRoot::CurrentUser, "Software\\Busy", RegAccess::Full, user),
+                  RegStatus::Busy);
+        EXPECT_THROW(acc->commit(), RegistryBusyError);
+    }
+    tryOpen(*acc, RegRoot::CurrentUser, "Software\\Busy", RegAccess::Read, RegStatus::NotFound);
+    EXPECT_EQ(acc->setValue(*key, "v", kRegSz, "x"), RegStatus::Ok);
+}
+
+// Each group changes both files, in opposite orders. Locking both files up
+// front, always in one order, makes the later one wait for the earlier; taking
+// each lock when first needed made them wait for each other until one failed.
+TEST_F(RegistryStoreTest, GroupsChangingBothFilesInOppositeOrdersBothSucceed) {
+    store->check();
+    std::atomic<bool> firstStarted{false};
+    std::atomic<int> failures{0};
+    auto group = [&](RegRoot first, RegRoot second, const char* name, bool signal) {
+        auto a = store->accessor();
+        a->setPatience(std::chrono::milliseconds(2000));
+        try {
+            a->beginTransaction();
+            std::unique_ptr<RegKey> key;
+            if (a->createKey(first, name, RegAccess::Full, key) != RegStatus::Ok)
+                ++failures;
+            if (signal)
+                firstStarted = true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            if (a->createKey(second, name, RegAccess::Full, key) != RegStatus::Ok)
+                ++failures;
+            a->commit();
+        } catch (const std::exception&) {
+            ++failures;
+        }
+    };
+    std::thread one(group, RegRoot::CurrentUser, RegRoot::LocalMachine, "One", true);
+    while (!firstStarted)
+        std::this_thread::yield();
+    std::thread two(group, RegRoot::LocalMachine, RegRoot::CurrentUser, "Two", false);
+    one.join();
+    two.join();
+    EXPECT_EQ(failures, 0);
+    for (const char* name : {"One", "Two"})
+        for (RegRoot root : {RegRoot::LocalMachine, RegRoot::CurrentUser})
+            tryOpen(*acc, root, name, RegAccess::Read, RegStatus::Ok);
+}

@@ -82,10 +82,21 @@ TEST(RegFileWriter, TextThatIsNotPlainGoesAsHexOfItsUtf16) {
     EXPECT_EQ(data(0xFFFF0007u, "\x01"), "hex(ffff0007):01");
 }
 
-TEST(RegFileWriter, NamesThatNoFileCanHoldAreRefused) {
-    EXPECT_THROW(writeRegFile({key(RegRoot::CurrentUser, "A\nB", {})}), RegFileError);
-    EXPECT_THROW(writeRegFile({key(RegRoot::CurrentUser, "A", {{"x\0y"s, platform::kRegSz, ""}})}),
-                 RegFileError);
+TEST(RegFileWriter, NamesThatNoFileCanHoldAreLeftOutAndNamed) {
+    std::vector<std::string> leftOut;
+    const std::string file = writeRegFile(
+        {key(RegRoot::CurrentUser, "A",
+             {{"x\0y"s, platform::kRegSz, ""}, {"ok", platform::kRegSz, ""}}),
+         key(RegRoot::CurrentUser, "A\\B\nC", {}), key(RegRoot::CurrentUser, "A\\B\nC\\D", {}),
+         key(RegRoot::CurrentUser, "A\\E", {})},
+        &leftOut);
+    EXPECT_EQ(leftOut, (std::vector<std::string>{"HKEY_CURRENT_USER\\A\\x^@y",
+                                                 "HKEY_CURRENT_USER\\A\\B^JC"}));
+    const RegFileContent back = parseRegFile(file);
+    std::vector<std::string> paths;
+    for (const auto& op : back.ops)
+        paths.push_back(op.path + (op.kind == RegFileOp::SetValue ? ":" + op.name : ""));
+    EXPECT_EQ(paths, (std::vector<std::string>{"A", "A:ok", "A\\E"}));
 }
 
 // Rebuilds the keys of an export from the operations that reading it gives.

@@ -119,12 +119,20 @@ TEST_F(RegistryAccessTest, LimitedUserAndMachineRoot) {
     platform::setDefaultRegistryStore(nullptr);
     const std::string machine = tmp.str() + "/registry/machine.db";
     ASSERT_EQ(chmod(machine.c_str(), 0444), 0);
-    platform::setDefaultRegistryStore(platform::openRegistryStore(tmp.str() + "/registry"));
+    store = platform::openRegistryStore(tmp.str() + "/registry");
+    platform::setDefaultRegistryStore(store);
 
     EXPECT_FALSE(WriteRegString("LM", kKey, "v", "y"));
     EXPECT_FALSE(WriteRegBool("LM", kKey, "f", true));
-    EXPECT_THROW(ReadRegString("LM", kKey, "v"), SilentAbort) << "full access is asked for reads too";
-    EXPECT_THROW(GetRegKeyNames("LM", kKey), SilentAbort);
+    EXPECT_FALSE(DeleteRegValue("LM", kKey, "v"));
+    EXPECT_FALSE(DeleteRegKey("LM", kKey));
+    // Reads fall back to read access: the value is still there to be read.
+    EXPECT_EQ(ReadRegString("LM", kKey, "v"), "x");
+    EXPECT_EQ(GetRegValueNames("LM", kKey), NameList{"v"});
+    EXPECT_EQ(GetRegKeyNames("LM", "\\SOFTWARE\\Acme"), NameList{"Editor"});
+    EXPECT_THROW(ReadRegString("LM", "\\SOFTWARE\\Not\\Made", "v"), SilentAbort)
+        << "a key it may not create stays missing";
+    EXPECT_FALSE(keyExists(RegRoot::LocalMachine, "SOFTWARE\\Not"));
     EXPECT_TRUE(WriteRegString("CU", kKey, "v", "y")) << "the user's own root stays writable";
     EXPECT_EQ(ReadRegString("CU", kKey, "v"), "y");
 #endif

@@ -12,7 +12,8 @@ void RegistryFixture::SetUp() {
     std::filesystem::create_directories(programHost);
     store = openRegistryStore(tmp.str() + "/registry");
     setDefaultRegistryStore(store);
-    fs = makeFileSystem({{'C', driveC}}, programHost);
+    userDataHost = tmp.str() + "/user data/vornak";
+    fs = makeFileSystem({{'C', driveC}}, programHost, userDataHost);
     setDefaultFileSystem(fs);
 }
 

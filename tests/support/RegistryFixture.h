@@ -33,6 +33,7 @@ protected:
     std::shared_ptr<platform::FileSystem> fs;
     std::string driveC;       // host folder of drive C
     std::string programHost;  // host folder of the program
+    std::string userDataHost;  // the per-user data folder (not made until written)
 };
 
 }  // namespace vornak::test

@@ -19,6 +19,8 @@ class ScriptedDialogs : public platform::Dialogs {
         Kind kind;
         std::string text;   // message, question, prompt or filter
         std::string title;  // where the call has one
+        platform::DialogKind dialogKind = platform::DialogKind::Information;  // Dialog only
+        uint32_t buttons = 0;                                                 // Dialog only
     };
 
     // ---- Script ----
@@ -31,6 +33,7 @@ class ScriptedDialogs : public platform::Dialogs {
     // ---- Record ----
     std::vector<Call> calls;
     std::optional<platform::FontChoice> lastFontPreset;
+    std::optional<platform::SaveFileOptions> lastSaveOptions;
 
     size_t count(Kind kind) const {
         size_t n = 0;
@@ -50,9 +53,9 @@ class ScriptedDialogs : public platform::Dialogs {
     void showMessage(const std::string& text) override {
         calls.push_back({Kind::Message, text, {}});
     }
-    platform::DialogButton messageDialog(const std::string& text, platform::DialogKind,
+    platform::DialogButton messageDialog(const std::string& text, platform::DialogKind kind,
                                          uint32_t buttons) override {
-        calls.push_back({Kind::Dialog, text, {}});
+        calls.push_back({Kind::Dialog, text, {}, kind, buttons});
         if (!buttonAnswers.empty())
             return pop(buttonAnswers);
         for (auto cautious : {platform::kButtonCancel, platform::kButtonNo, platform::kButtonOk})
@@ -74,8 +77,9 @@ class ScriptedDialogs : public platform::Dialogs {
         lastFontPreset = current;
         return fontAnswers.empty() ? std::nullopt : pop(fontAnswers);
     }
-    std::optional<std::string> saveFileName(const std::string& filter) override {
-        calls.push_back({Kind::SaveFile, filter, {}});
+    std::optional<std::string> saveFileName(const platform::SaveFileOptions& options) override {
+        calls.push_back({Kind::SaveFile, options.filter, {}});
+        lastSaveOptions = options;
         return saveAnswers.empty() ? std::nullopt : pop(saveAnswers);
     }
     void showError(const std::string& text) override { calls.push_back({Kind::Error, text, {}}); }

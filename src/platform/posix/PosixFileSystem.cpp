@@ -2,15 +2,21 @@
 // Windows attribute bits made up from what the host knows.
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unicode/uchar.h>
+#include <unicode/utf8.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <random>
 
 #include "platform/FileSystem.h"
+#include "platform/WinePrefix.h"
 
 namespace vornak::platform {
 namespace {
@@ -52,6 +58,90 @@ std::string joinHost(const std::string& dir, const std::string& name) {
     return dir + "/" + name;
 }
 
+// Whether two names are the same name to Windows: equal once every character is
+// upper-cased. Bytes that are not UTF-8 compare as they are, ASCII letters aside.
+bool sameNameIgnoringCase(const std::string& a, const std::string& b) {
+    const auto* x = reinterpret_cast<const uint8_t*>(a.data());
+    const auto* y = reinterpret_cast<const uint8_t*>(b.data());
+    const int32_t xn = static_cast<int32_t>(a.size()), yn = static_cast<int32_t>(b.size());
+    int32_t i = 0, j = 0;
+    while (i < xn && j < yn) {
+        UChar32 c, d;
+        U8_NEXT(x, i, xn, c);
+        U8_NEXT(y, j, yn, d);
+        if (c < 0 || d < 0) {
+            // Not UTF-8 here: the byte itself.
+            if (c < 0)
+                c = x[i - 1];
+            if (d < 0)
+                d = y[j - 1];
+            if (c >= 'a' && c <= 'z')
+                c -= 'a' - 'A';
+            if (d >= 'a' && d <= 'z')
+                d -= 'a' - 'A';
+            if (c != d)
+                return false;
+            continue;
+        }
+        if (c != d && u_toupper(c) != u_toupper(d))
+            return false;
+    }
+    return i == xn && j == yn;
+}
+
+// Resolves `rest` ('/'-separated, below the host folder `root`) the way Windows
+// resolves a path: component by component, the exact name when it exists (so
+// names that differ only in case stay apart on a disk that tells them apart),
+// else a name that differs from it only in letter case. From the first
+// component that matches nothing on, the rest is kept as written.
+std::string resolveLetterCase(const std::string& root, const std::string& rest) {
+    const std::string whole = root.empty() ? rest : (root.back() == '/' ? root : root + "/") + rest;
+    struct stat st {};
+    if (::lstat(whole.c_str(), &st) == 0)
+        return whole;
+
+    std::string current = root;
+    size_t at = 0;
+    while (at < rest.size()) {
+        const size_t slash = rest.find('/', at);
+        const size_t end = slash == std::string::npos ? rest.size() : slash;
+        const std::string name = rest.substr(at, end - at);
+        const std::string tail = rest.substr(end);  // from the separator on
+        if (name.empty() || name == "." || name == "..") {
+            current += name + (slash == std::string::npos ? "" : "/");
+            at = end + 1;
+            continue;
+        }
+        std::string exact =
+            current.empty() || current.back() == '/' ? current + name : current + "/" + name;
+        if (::lstat(exact.c_str(), &st) == 0) {
+            current = std::move(exact);
+        } else {
+            std::string found;
+            if (DIR* raw = ::opendir(current.empty() ? "." : current.c_str())) {
+                DirHandle dir(raw);
+                while (dirent* de = ::readdir(dir.get())) {
+                    const std::string candidate = de->d_name;
+                    // Of several, always the same one: the first in byte order.
+                    if (sameNameIgnoringCase(candidate, name) &&
+                        (found.empty() || candidate < found))
+                        found = candidate;
+                }
+            }
+            if (found.empty())
+                return exact + tail;
+            current =
+                current.empty() || current.back() == '/' ? current + found : current + "/" + found;
+        }
+        if (slash == std::string::npos)
+            return current;
+        at = end + 1;
+        if (at == rest.size())
+            return current + "/";
+    }
+    return current;
+}
+
 std::string executableFolder() {
     char buf[4096];
     ssize_t n = readlink("/proc/self/exe", buf, sizeof(buf) - 1);
@@ -72,14 +162,22 @@ bool writableByMode(const std::string& hostPath) {
 
 class PosixFileSystem final : public FileSystem {
 public:
-    PosixFileSystem(std::map<char, std::string> drives, std::string programHostFolder)
-        : drives_(std::move(drives)), programHost_(std::move(programHostFolder)) {
-        for (auto& [letter, root] : drives_) {
-            while (root.size() > 1 && root.back() == '/') root.pop_back();
-        }
-        if (programHost_.empty()) programHost_ = executableFolder();
-        while (programHost_.size() > 1 && programHost_.back() == '/') programHost_.pop_back();
-    }
+  PosixFileSystem(std::map<char, std::string> drives, std::string programHostFolder,
+                  std::string userDataHostFolder)
+      : drives_(std::move(drives)),
+        programHost_(std::move(programHostFolder)),
+        userHost_(std::move(userDataHostFolder)) {
+      for (auto& [letter, root] : drives_) {
+          while (root.size() > 1 && root.back() == '/')
+              root.pop_back();
+      }
+      if (programHost_.empty())
+          programHost_ = executableFolder();
+      while (programHost_.size() > 1 && programHost_.back() == '/')
+          programHost_.pop_back();
+      while (userHost_.size() > 1 && userHost_.back() == '/')
+          userHost_.pop_back();
+  }
 
     bool findFiles(const std::string& pattern, uint32_t wanted,
                    const std::function<void(const DirEntry&)>& onEntry) const override {
@@ -203,6 +301,7 @@ public:
             if ((existing.st_mode & 0222) == 0) return failWith(std::strerror(EACCES));
         }
 
+        removeStaleNewFiles(host);
         // Write a new file beside the old one, then rename it over: a crash or a
         // full disk leaves either the old file or the complete new one.
         std::random_device rd;
@@ -215,6 +314,9 @@ public:
         }
         if (rawFd < 0) return failWith(std::strerror(EEXIST));
         FdGuard fd(rawFd);
+        // Marks the new file as in use, so another write of the target does not
+        // take it for one that a crash left behind.
+        ::flock(fd.get(), LOCK_EX | LOCK_NB);
         size_t done = 0;
         while (done < bytes.size()) {
             ssize_t n = ::write(fd.get(), bytes.data() + done, bytes.size() - done);
@@ -244,6 +346,27 @@ public:
         return !host.empty() && writableByMode(host);
     }
 
+    EntryKind entryKind(const std::string& path) const override {
+        std::string leaf;
+        bool missing = false;
+        FdGuard folder(openFolderInsideDrive(path, leaf, missing));
+        if (folder.get() < 0) return missing ? EntryKind::Missing : EntryKind::Outside;
+        return kindAt(folder.get(), leaf);
+    }
+
+    bool removeEntry(const std::string& path, EntryKind kind) const override {
+        if (kind != EntryKind::File && kind != EntryKind::Folder && kind != EntryKind::Link)
+            return false;
+        std::string leaf;
+        bool missing = false;
+        FdGuard folder(openFolderInsideDrive(path, leaf, missing));
+        if (folder.get() < 0 || kindAt(folder.get(), leaf) != kind) return false;
+        struct stat st {};
+        if (::fstat(folder.get(), &st) != 0 || (st.st_mode & 0222) == 0) return false;
+        return ::unlinkat(folder.get(), leaf.c_str(), kind == EntryKind::Folder ? AT_REMOVEDIR : 0) ==
+               0;
+    }
+
     std::vector<char> fixedDrives() const override {
         std::vector<char> letters;
         for (const auto& [letter, root] : drives_) {
@@ -257,6 +380,16 @@ public:
         std::string folder = fromHostPath(programHost_);
         const char sep = isDrivePath(folder) ? '\\' : '/';
         if (folder.empty() || folder.back() != sep) folder += sep;
+        return folder;
+    }
+
+    std::string userDataFolder() const override {
+        if (userHost_.empty())
+            return {};
+        std::string folder = fromHostPath(userHost_);
+        const char sep = isDrivePath(folder) ? '\\' : '/';
+        if (folder.back() != sep)
+            folder += sep;
         return folder;
     }
 
@@ -275,9 +408,10 @@ public:
             if (c == '\\') c = '/';
         if (host.empty()) return rest;
         if (rest.empty()) return host;
-        if (host.back() == '/' && rest.front() == '/') return host + rest.substr(1);
-        if (host.back() != '/' && rest.front() != '/') return host + "/" + rest;
-        return host + rest;
+        // Windows paths ignore letter case; the host's may not.
+        while (!rest.empty() && rest.front() == '/')
+            rest.erase(0, 1);
+        return resolveLetterCase(host, rest);
     }
 
     std::string fromHostPath(const std::string& hostPath) const override {
@@ -300,8 +434,95 @@ public:
     }
 
 private:
+    static EntryKind kindAt(int folderFd, const std::string& leaf) {
+        struct stat st {};
+        if (::fstatat(folderFd, leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+            return errno == ENOENT ? EntryKind::Missing : EntryKind::Outside;
+        if (S_ISLNK(st.st_mode)) return EntryKind::Link;
+        if (S_ISDIR(st.st_mode)) return EntryKind::Folder;
+        return EntryKind::File;
+    }
+
+    // The folder holding the last component of the drive path `path`, opened
+    // and then checked where it really is, so that a link swapped in
+    // afterwards changes nothing: -1 unless it lies inside the real root of
+    // the path's drive. `missing`: it does not exist at all.
+    int openFolderInsideDrive(const std::string& path, std::string& leaf, bool& missing) const {
+        missing = false;
+        if (!isDrivePath(path)) return -1;
+        const auto drive = drives_.find(static_cast<char>(std::toupper(static_cast<unsigned char>(path[0]))));
+        if (drive == drives_.end()) return -1;
+        std::string host = toHostPath(path);
+        while (host.size() > 1 && host.back() == '/') host.pop_back();
+        const size_t slash = host.rfind('/');
+        if (slash == std::string::npos) return -1;
+        leaf = host.substr(slash + 1);
+        if (leaf.empty() || leaf == "." || leaf == "..") return -1;
+        const std::string folderPath = slash == 0 ? "/" : host.substr(0, slash);
+        std::unique_ptr<char, decltype(&std::free)> root(::realpath(drive->second.c_str(), nullptr),
+                                                         &std::free);
+        if (!root) return -1;
+        int flags = O_DIRECTORY | O_CLOEXEC;
+#ifdef O_PATH
+        flags |= O_PATH;
+#else
+        flags |= O_RDONLY;
+#endif
+        FdGuard fd(::open(folderPath.c_str(), flags));
+        if (fd.get() < 0) {
+            missing = errno == ENOENT || errno == ENOTDIR;
+            return -1;
+        }
+        std::string where;
+        char buf[PATH_MAX];
+        const std::string self = "/proc/self/fd/" + std::to_string(fd.get());
+        const ssize_t n = ::readlink(self.c_str(), buf, sizeof(buf));
+        if (n > 0 && static_cast<size_t>(n) < sizeof(buf) && buf[0] == '/') {
+            where.assign(buf, static_cast<size_t>(n));
+        } else {
+            // Without /proc: the resolved name must still be the folder we hold.
+            std::unique_ptr<char, decltype(&std::free)> real(::realpath(folderPath.c_str(), nullptr),
+                                                             &std::free);
+            struct stat held {}, named {};
+            if (!real || ::fstat(fd.get(), &held) != 0 || ::stat(real.get(), &named) != 0 ||
+                held.st_dev != named.st_dev || held.st_ino != named.st_ino)
+                return -1;
+            where = real.get();
+        }
+        const std::string rootPath = root.get();
+        const bool inside = rootPath == "/" || where == rootPath ||
+                            (where.size() > rootPath.size() &&
+                             where.compare(0, rootPath.size(), rootPath) == 0 &&
+                             where[rootPath.size()] == '/');
+        return inside ? fd.release() : -1;
+    }
+
     static bool isDrivePath(const std::string& path) {
         return path.size() >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0]));
+    }
+
+    // The new files of earlier writes of `host` that a crash left behind
+    // ("<name>.new-<digits>"). A write still under way holds a lock on its new
+    // file, so it keeps it.
+    static void removeStaleNewFiles(const std::string& host) {
+        const std::string dir = parentOf(host);
+        const size_t slash = host.rfind('/');
+        const std::string prefix =
+            (slash == std::string::npos ? host : host.substr(slash + 1)) + ".new-";
+        DirHandle d(opendir(dir.c_str()));
+        if (!d) return;
+        while (const dirent* entry = readdir(d.get())) {
+            const std::string name = entry->d_name;
+            if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0)
+                continue;
+            if (name.find_first_not_of("0123456789", prefix.size()) != std::string::npos)
+                continue;
+            const std::string path = dir + "/" + name;
+            FdGuard fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+            struct stat st {};
+            if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+            if (::flock(fd.get(), LOCK_EX | LOCK_NB) == 0) ::unlink(path.c_str());
+        }
     }
 
     static std::string parentOf(const std::string& host) {
@@ -315,20 +536,33 @@ private:
 
     std::map<char, std::string> drives_;
     std::string programHost_;
+    std::string userHost_;
 };
 
 }  // namespace
 
 std::shared_ptr<FileSystem> makeFileSystem(std::map<char, std::string> drives,
-                                           std::string programHostFolder) {
-    return std::make_shared<PosixFileSystem>(std::move(drives), std::move(programHostFolder));
+                                           std::string programHostFolder,
+                                           std::string userDataHostFolder) {
+    return std::make_shared<PosixFileSystem>(std::move(drives), std::move(programHostFolder),
+                                             std::move(userDataHostFolder));
 }
 
 std::shared_ptr<FileSystem> hostFileSystem() {
     std::map<char, std::string> drives;
-    if (const char* env = std::getenv("VORNAK_DRIVES"); env && *env) drives = parseDriveMap(env);
+    if (const std::string prefix = configuredWinePrefix(); !prefix.empty())
+    {
+        drives = prefixDriveMap(prefix);
+        if (drives.empty()) drives['C'] = prefix + "/drive_c";
+    } else if (const char* env = std::getenv("VORNAK_DRIVES"); env && *env)
+        drives = parseDriveMap(env);
     if (drives.empty()) drives['C'] = "/";
-    return makeFileSystem(std::move(drives));
+    std::string userData;
+    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg)
+        userData = std::string(xdg) + "/vornak";
+    else if (const char* home = std::getenv("HOME"); home && *home)
+        userData = std::string(home) + "/.local/share/vornak";
+    return makeFileSystem(std::move(drives), {}, std::move(userData));
 }
 
 }  // namespace vornak::platform

@@ -15,7 +15,6 @@ namespace {
 // recognised and never taken over.
 constexpr int64_t kApplicationId = 0x566E6B52;  // "VnkR"
 constexpr int64_t kSchemaVersion = 1;
-constexpr int kBusyTimeoutMs = 10000;
 constexpr size_t kMaxIdleConnections = 16;
 constexpr size_t kBeginReadSlot = sqlite::Connection::kFirstFreeSlot;
 constexpr size_t kEndReadSlot = kBeginReadSlot + 1;
@@ -42,6 +41,16 @@ CREATE TABLE vals(
 );
 -- Holds (key, id): a key's values in creation order without a sort.
 CREATE INDEX vals_by_key ON vals(key);
+)sql";
+
+// What a change of both files needs to be all-or-nothing across a crash (see
+// SqliteRegistryAccessor.cpp). Stores made before these tables get them when
+// first opened for writing.
+constexpr const char* kChangeTables = R"sql(
+CREATE TABLE IF NOT EXISTS change_intents(txid INTEGER PRIMARY KEY);
+CREATE TABLE IF NOT EXISTS change_undo(seq INTEGER PRIMARY KEY, txid INTEGER NOT NULL,
+                                       sql TEXT NOT NULL);
+CREATE TABLE IF NOT EXISTS change_done(txid INTEGER PRIMARY KEY);
 )sql";
 
 // Closes a handle that failed its checks without checkpointing on the way out:
@@ -121,6 +130,7 @@ int initialise(sqlite::Connection& connection, Header& header,
     if (header.applicationId != 0 || header.version != 0 || tables != 0)
         return kForeignDatabase;
     std::string sql = kSchema;
+    sql += kChangeTables;
     sql += "PRAGMA application_id=" + std::to_string(kApplicationId) + ";";
     sql += "PRAGMA user_version=" + std::to_string(kSchemaVersion) + ";";
     for (const StoreRoot& root : roots)
@@ -219,9 +229,14 @@ std::unique_ptr<sqlite::Connection> RegistryStoreFile::acquire(std::string* erro
     return open(error);
 }
 
+const char* RegistryStoreFile::changeTablesSql() {
+    return kChangeTables;
+}
+
 void RegistryStoreFile::release(std::unique_ptr<sqlite::Connection> connection) {
     if (!connection)
         return;
+    sqlite3_busy_timeout(connection->handle(), kDefaultPatienceMs);
     if (!connection->readSnapshot.open && connection->inTransaction())
         connection->exec("ROLLBACK");  // changes left uncommitted
     if (connection->readSnapshot.open && !connection->inTransaction())
@@ -306,7 +321,7 @@ std::unique_ptr<sqlite::Connection> RegistryStoreFile::open(std::string* error) 
     if (rc != SQLITE_OK)
         return unreadable(handle.db ? sqlite3_errmsg(handle.db) : sqlite3_errstr(rc));
     sqlite3_extended_result_codes(handle.db, 1);
-    sqlite3_busy_timeout(handle.db, kBusyTimeoutMs);
+    sqlite3_busy_timeout(handle.db, kDefaultPatienceMs);
 
     Header header;
     rc = readHeader(handle.db, header);
@@ -370,6 +385,9 @@ std::unique_ptr<sqlite::Connection> RegistryStoreFile::open(std::string* error) 
         int persist = 1;
         sqlite3_file_control(db, "main", SQLITE_FCNTL_PERSIST_WAL, &persist);
         connection->exec("PRAGMA synchronous=NORMAL; PRAGMA journal_size_limit=4194304");
+        // A no-op without any lock once the tables exist; should another program
+        // hold the write lock now, the first change of both files makes them.
+        connection->exec(kChangeTables);
     }
     connection->exec("PRAGMA cache_size=-16384");
     return connection;

@@ -37,6 +37,11 @@ class RegistryStoreFile {
     // Hands a connection back for reuse, ending any transaction left open on it.
     void release(std::unique_ptr<sqlite::Connection> connection);
 
+    // How long a connection waits for another writer's lock unless told otherwise.
+    static constexpr int kDefaultPatienceMs = 10000;
+    // CREATE TABLE IF NOT EXISTS of the tables that changes of both files use.
+    static const char* changeTablesSql();
+
     // Reads share one read transaction across calls, and across the accessors
     // that take the connection in turn: every transaction start costs file-lock
     // system calls, and a walk over the registry, or a call-per-value pattern,

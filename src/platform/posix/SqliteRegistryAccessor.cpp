@@ -1,7 +1,12 @@
 #include "platform/posix/SqliteRegistryAccessor.h"
 
+#include <signal.h>
+
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
+#include <optional>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -55,6 +60,10 @@ enum Slot : size_t {
     kDeleteValue,
     kDeleteValues,
     kDeleteKey,
+    kPendingAny,
+    kPendingIds,
+    kUndoOfChange,
+    kChangeDone,
 };
 
 constexpr const char* kFindKeySql = "SELECT id FROM keys WHERE path = ?1";
@@ -77,10 +86,83 @@ constexpr const char* kSetValueSql =
 constexpr const char* kDeleteValueSql = "DELETE FROM vals WHERE key = ?1 AND folded = ?2";
 constexpr const char* kDeleteValuesSql = "DELETE FROM vals WHERE key = ?1";
 constexpr const char* kDeleteKeySql = "DELETE FROM keys WHERE id = ?1";
+constexpr const char* kPendingAnySql = "SELECT 1 FROM change_intents LIMIT 1";
+constexpr const char* kPendingIdsSql = "SELECT txid FROM change_intents";
+constexpr const char* kUndoOfChangeSql =
+    "SELECT sql FROM change_undo WHERE txid = ?1 ORDER BY seq DESC";
+constexpr const char* kChangeDoneSql = "SELECT 1 FROM change_done WHERE txid = ?1";
+
+// A group of changes that spans both files commits machine.db first and user.db
+// second, and the second commit decides. Inside the group, every change of a
+// key or value of machine.db leaves the statement that undoes it in
+// change_undo; the group's id goes into change_intents there and into
+// change_done in user.db, each with its file's commit. Whoever next writes
+// machine.db (or opens the store) finds the intent and settles it: with the id
+// in change_done the group is complete and only its records go; without it the
+// undo statements run, newest first, and machine.db is as before the group.
+// Both files are locked, machine.db first, while this is decided.
+//
+// Texts are restored through their bytes, so no name changes on the way back.
+#define VORNAK_UNDO_TEXT(column) "'CAST(' || quote(CAST(" column " AS BLOB)) || ' AS TEXT)'"
+constexpr const char* kUndoCaptureSql =
+    "CREATE TEMP TABLE IF NOT EXISTS undo_scope(txid INTEGER);"
+    "CREATE TEMP TRIGGER IF NOT EXISTS undo_key_insert AFTER INSERT ON main.keys"
+    " WHEN EXISTS (SELECT 1 FROM temp.undo_scope) BEGIN"
+    " INSERT INTO change_undo(txid, sql) SELECT txid, 'DELETE FROM keys WHERE id = ' || new.id"
+    " FROM temp.undo_scope; END;"
+    "CREATE TEMP TRIGGER IF NOT EXISTS undo_key_delete AFTER DELETE ON main.keys"
+    " WHEN EXISTS (SELECT 1 FROM temp.undo_scope) BEGIN"
+    " INSERT INTO change_undo(txid, sql) SELECT txid,"
+    " 'INSERT INTO keys(id, parent, name, folded, path) VALUES(' || old.id || ', ' ||"
+    " quote(old.parent) || ', ' || " VORNAK_UNDO_TEXT("old.name") " || ', ' || "
+    VORNAK_UNDO_TEXT("old.folded") " || ', ' || " VORNAK_UNDO_TEXT("old.path") " || ')'"
+    " FROM temp.undo_scope; END;"
+    "CREATE TEMP TRIGGER IF NOT EXISTS undo_key_update AFTER UPDATE ON main.keys"
+    " WHEN EXISTS (SELECT 1 FROM temp.undo_scope) BEGIN"
+    " INSERT INTO change_undo(txid, sql) SELECT txid,"
+    " 'UPDATE keys SET parent = ' || quote(old.parent) || ', name = ' || "
+    VORNAK_UNDO_TEXT("old.name") " || ', folded = ' || " VORNAK_UNDO_TEXT("old.folded")
+    " || ', path = ' || " VORNAK_UNDO_TEXT("old.path") " || ' WHERE id = ' || old.id"
+    " FROM temp.undo_scope; END;"
+    "CREATE TEMP TRIGGER IF NOT EXISTS undo_val_insert AFTER INSERT ON main.vals"
+    " WHEN EXISTS (SELECT 1 FROM temp.undo_scope) BEGIN"
+    " INSERT INTO change_undo(txid, sql) SELECT txid, 'DELETE FROM vals WHERE id = ' || new.id"
+    " FROM temp.undo_scope; END;"
+    "CREATE TEMP TRIGGER IF NOT EXISTS undo_val_delete AFTER DELETE ON main.vals"
+    " WHEN EXISTS (SELECT 1 FROM temp.undo_scope) BEGIN"
+    " INSERT INTO change_undo(txid, sql) SELECT txid,"
+    " 'INSERT INTO vals(id, key, name, folded, type, data) VALUES(' || old.id || ', ' ||"
+    " old.key || ', ' || " VORNAK_UNDO_TEXT("old.name") " || ', ' || "
+    VORNAK_UNDO_TEXT("old.folded") " || ', ' || old.type || ', ' || quote(old.data) || ')'"
+    " FROM temp.undo_scope; END;"
+    "CREATE TEMP TRIGGER IF NOT EXISTS undo_val_update AFTER UPDATE ON main.vals"
+    " WHEN EXISTS (SELECT 1 FROM temp.undo_scope) BEGIN"
+    " INSERT INTO change_undo(txid, sql) SELECT txid,"
+    " 'UPDATE vals SET key = ' || old.key || ', name = ' || " VORNAK_UNDO_TEXT("old.name")
+    " || ', folded = ' || " VORNAK_UNDO_TEXT("old.folded") " || ', type = ' || old.type ||"
+    " ', data = ' || quote(old.data) || ' WHERE id = ' || old.id"
+    " FROM temp.undo_scope; END;";
+#undef VORNAK_UNDO_TEXT
+
+// For the crash tests: VORNAK_TEST_STOP_AT=between-commits or after-commits
+// makes the process stop there (for its test to kill it), and
+// VORNAK_TEST_FAIL_SECOND_COMMIT=1 makes the second commit fail.
+bool testHook(const char* name, std::string_view wanted = "1") {
+    const char* value = std::getenv(name);
+    return value && value == wanted;
+}
+
+int64_t newChangeId() {
+    std::random_device rd;
+    const uint64_t id = (static_cast<uint64_t>(rd()) << 32) ^ rd();
+    return static_cast<int64_t>(id >> 1);
+}
 
 RegStatus statusOf(int rc) {
     if (rc == SQLITE_OK || rc == SQLITE_DONE || rc == SQLITE_ROW)
         return RegStatus::Ok;
+    if ((rc & 0xFF) == SQLITE_BUSY || (rc & 0xFF) == SQLITE_LOCKED)
+        return RegStatus::Busy;
     return sqlite::isReadOnlyError(rc) ? RegStatus::AccessDenied : RegStatus::StoreFailure;
 }
 
@@ -184,9 +266,9 @@ class SqliteAccessor final : public RegistryAccessor {
             return status;
         if (!c->writable())
             return RegStatus::AccessDenied;
-        Transaction transaction(*c);
-        if (transaction.beginResult() != SQLITE_OK)
-            return statusOf(transaction.beginResult());
+        std::optional<Transaction> transaction;
+        if ((status = beginChange(place.file, *c, transaction)) != RegStatus::Ok)
+            return status;
 
         // Another writer may have made some of the path since the look-up above.
         size_t existing = prefixes.size();
@@ -213,7 +295,7 @@ class SqliteAccessor final : public RegistryAccessor {
                 return statusOf(rc);
             parent = sqlite3_last_insert_rowid(c->handle());
         }
-        if (const int rc = transaction.commit(); rc != SQLITE_OK)
+        if (const int rc = transaction->commit(); rc != SQLITE_OK)
             return statusOf(rc);
         changed();
         if (created)
@@ -354,9 +436,9 @@ class SqliteAccessor final : public RegistryAccessor {
         Connection* c = valueWriter(key, name, k, status);
         if (!c)
             return status;
-        Transaction transaction(*c);
-        if (transaction.beginResult() != SQLITE_OK)
-            return statusOf(transaction.beginResult());
+        std::optional<Transaction> transaction;
+        if ((status = beginChange(k->fileIndex, *c, transaction)) != RegStatus::Ok)
+            return status;
         if ((status = keyExists(*c, k->id)) != RegStatus::Ok)
             return status;
         Query q(*c, kSetValue, kSetValueSql);
@@ -367,7 +449,7 @@ class SqliteAccessor final : public RegistryAccessor {
         q.bindBlob(5, data);
         if (const int rc = q.step(); rc != SQLITE_DONE)
             return statusOf(rc);
-        if (const int rc = transaction.commit(); rc != SQLITE_OK)
+        if (const int rc = transaction->commit(); rc != SQLITE_OK)
             return statusOf(rc);
         changed();
         k->valuesFresh = false;
@@ -380,14 +462,21 @@ class SqliteAccessor final : public RegistryAccessor {
         Connection* c = valueWriter(key, name, k, status);
         if (!c)
             return status;
-        Query q(*c, kDeleteValue, kDeleteValueSql);
-        q.bind(1, k->id);
-        q.bindText(2, foldName(name));
-        if (const int rc = q.step(); rc != SQLITE_DONE)
-            return statusOf(rc);
+        std::optional<Transaction> transaction;
+        if ((status = beginChange(k->fileIndex, *c, transaction)) != RegStatus::Ok)
+            return status;
+        {
+            Query q(*c, kDeleteValue, kDeleteValueSql);
+            q.bind(1, k->id);
+            q.bindText(2, foldName(name));
+            if (const int rc = q.step(); rc != SQLITE_DONE)
+                return statusOf(rc);
+        }
         k->valuesFresh = false;
         if (c->changes() == 0)
             return RegStatus::NotFound;
+        if (const int rc = transaction->commit(); rc != SQLITE_OK)
+            return statusOf(rc);
         changed();
         return RegStatus::Ok;
     }
@@ -409,9 +498,9 @@ class SqliteAccessor final : public RegistryAccessor {
             return status;
         if (!c->writable())
             return RegStatus::AccessDenied;
-        Transaction transaction(*c);
-        if (transaction.beginResult() != SQLITE_OK)
-            return statusOf(transaction.beginResult());
+        std::optional<Transaction> transaction;
+        if ((status = beginChange(k->fileIndex, *c, transaction)) != RegStatus::Ok)
+            return status;
         int64_t id = 0;
         if ((status = lookup(*c, folded, id)) != RegStatus::Ok)
             return status;
@@ -431,21 +520,29 @@ class SqliteAccessor final : public RegistryAccessor {
             if (const int rc = q.step(); rc != SQLITE_DONE)
                 return statusOf(rc);
         }
-        if (const int rc = transaction.commit(); rc != SQLITE_OK)
+        if (const int rc = transaction->commit(); rc != SQLITE_OK)
             return statusOf(rc);
         changed();
         k->subkeysFresh = false;
         return RegStatus::Ok;
     }
 
-    void beginTransaction() override {
+    void beginTransaction(const std::vector<RegRoot>& roots) override {
         if (grouped_)
             throw std::logic_error("registry transactions do not nest");
         grouped_ = true;
-        groupBroken_ = false;
-        // Files not yet in use join the group when first used (see connect).
-        for (size_t i = 0; i < kFileCount; ++i) {
-            if (links_[i].connection) {
+        groupStatus_ = RegStatus::Ok;
+        changeId_ = newChangeId();
+        wanted_.fill(roots.empty());
+        for (RegRoot root : roots) {
+            RootPlace place{};
+            if (placeOf(root, place))
+                wanted_[place.file] = true;
+        }
+        // In file order, always: two groups that both lock both files then
+        // never wait for each other in a circle.
+        for (size_t i = 0; i < kFileCount && groupStatus_ == RegStatus::Ok; ++i) {
+            if (wanted_[i]) {
                 RegStatus ignored;
                 connect(static_cast<FileIndex>(i), ignored);
             }
@@ -455,47 +552,127 @@ class SqliteAccessor final : public RegistryAccessor {
     void commit() override {
         if (!grouped_)
             return;
-        std::string failure = groupBroken_ ? "an earlier change failed" : "";
-        size_t failedFile = 0;
-        for (size_t i = 0; i < kFileCount; ++i) {
-            Link& link = links_[i];
-            if (!link.inGroup)
-                continue;
-            link.inGroup = false;
-            Connection& c = *link.connection;
-            if (failure.empty()) {
-                if (c.exec("COMMIT") == SQLITE_OK) {
-                    RegistryStoreFile::noteCommit();
-                } else {
-                    failure = c.lastError();
-                    failedFile = i;
-                }
-            }
-            if (c.inTransaction())
-                c.exec("ROLLBACK");
+        if (groupStatus_ != RegStatus::Ok) {
+            const RegStatus status = groupStatus_;
+            rollback();
+            if (status == RegStatus::Busy)
+                throw RegistryBusyError();
+            throw saveError(kMachineFile, "an earlier change failed");
         }
-        grouped_ = false;
-        groupBroken_ = false;
-        if (!failure.empty())
-            throw RegistryStoreError("The changes to the registry store file '" +
-                                     files_[failedFile]->path() + "' could not be saved (" +
-                                     failure + ")");
+        Link& machine = links_[kMachineFile];
+        Link& user = links_[kUserFile];
+        if (!changedInGroup(machine) || !changedInGroup(user)) {
+            commitOneFile();
+            return;
+        }
+
+        // Both files changed: see kUndoCaptureSql for how this is made whole.
+        const int64_t id = changeId_;
+        int rc = recordChange(*machine.connection, "INSERT INTO change_intents(txid) VALUES(", id);
+        FileIndex failed = kMachineFile;
+        if (rc == SQLITE_OK) {
+            rc = recordChange(*user.connection, "INSERT INTO change_done(txid) VALUES(", id);
+            failed = kUserFile;
+        }
+        if (rc == SQLITE_OK) {
+            rc = machine.connection->exec("COMMIT");
+            failed = kMachineFile;
+        }
+        if (rc != SQLITE_OK) {
+            const std::string reason = links_[failed].connection->lastError();
+            rollback();
+            throwSaveError(failed, rc, reason);
+        }
+        RegistryStoreFile::noteCommit();
+        if (testHook("VORNAK_TEST_STOP_AT", "between-commits"))
+            ::raise(SIGSTOP);
+
+        sqlite3* userDb = user.connection->handle();
+        if (testHook("VORNAK_TEST_FAIL_SECOND_COMMIT"))
+            sqlite3_commit_hook(userDb, [](void*) { return 1; }, nullptr);
+        rc = user.connection->exec("COMMIT");
+        sqlite3_commit_hook(userDb, nullptr, nullptr);
+        if (rc != SQLITE_OK) {
+            const std::string reason = user.connection->lastError();
+            rollback();
+            // Takes back what machine.db has kept; should even that fail, the
+            // next writer does it.
+            settle();
+            throwSaveError(kUserFile, rc, reason);
+        }
+        RegistryStoreFile::noteCommit();
+        endGroup();
+        if (testHook("VORNAK_TEST_STOP_AT", "after-commits"))
+            ::raise(SIGSTOP);
+        forgetChange(id);
     }
 
     void rollback() override {
         for (Link& link : links_) {
             if (link.inGroup && link.connection->inTransaction())
                 link.connection->exec("ROLLBACK");
-            link.inGroup = false;
         }
-        grouped_ = false;
-        groupBroken_ = false;
+        endGroup();
+    }
+
+    void setPatience(std::chrono::milliseconds patience) override {
+        patience_ = static_cast<int>(std::clamp<int64_t>(patience.count(), 0, INT32_MAX));
+        for (Link& link : links_)
+            if (link.connection)
+                sqlite3_busy_timeout(link.connection->handle(), patience_);
+    }
+
+    // Finishes what a group of changes to both files left pending, by a crash
+    // or by a failed second commit (see kUndoCaptureSql). Quietly does nothing
+    // when the store is busy or read-only: the next writer tries again.
+    void settle() {
+        Connection* m = rawConnection(kMachineFile);
+        // Looked at without a lock first: a reader must not wait for a writer
+        // (a long import) only to find that nothing is pending.
+        if (!m || !m->writable() || !hasPendingChange(*m) ||
+            m->exec("BEGIN IMMEDIATE") != SQLITE_OK)
+            return;
+        std::vector<int64_t> ids;
+        {
+            Query q(*m, kPendingIds, kPendingIdsSql);
+            while (q.step() == SQLITE_ROW)
+                ids.push_back(q.columnInt(0));
+        }
+        Connection* u = ids.empty() ? nullptr : rawConnection(kUserFile);
+        if (!u || !u->writable() || u->exec("BEGIN IMMEDIATE") != SQLITE_OK) {
+            m->exec("ROLLBACK");
+            return;
+        }
+        bool ok = true;
+        for (int64_t id : ids) {
+            Query done(*u, kChangeDone, kChangeDoneSql);
+            done.bind(1, id);
+            const int rc = done.step();
+            if (rc == SQLITE_DONE)
+                ok = ok && undoChange(*m, id);
+            else if (rc != SQLITE_ROW)
+                ok = false;
+            ok = ok &&
+                 recordChange(*m, "DELETE FROM change_undo WHERE txid = (", id) == SQLITE_OK &&
+                 recordChange(*m, "DELETE FROM change_intents WHERE txid = (", id) == SQLITE_OK;
+        }
+        if (!ok || m->exec("COMMIT") != SQLITE_OK) {
+            m->exec("ROLLBACK");
+            u->exec("ROLLBACK");
+            return;
+        }
+        RegistryStoreFile::noteCommit();
+        for (int64_t id : ids)
+            recordChange(*u, "DELETE FROM change_done WHERE txid = (", id);
+        if (u->exec("COMMIT") != SQLITE_OK)
+            u->exec("ROLLBACK");
     }
 
   private:
     struct Link {
         std::unique_ptr<Connection> connection;
         bool inGroup = false;  // its part of a group of changes has begun
+        int64_t changesAtJoin = 0;
     };
 
     enum class Use { Read, Write };
@@ -506,27 +683,32 @@ class SqliteAccessor final : public RegistryAccessor {
     // writes end it first, as they must not start from an old snapshot.
     Connection* connect(FileIndex file, RegStatus& status, Use use = Use::Read) {
         Link& link = links_[file];
-        if (!link.connection) {
-            link.connection = files_[file]->acquire(nullptr);
-            if (!link.connection) {
-                status = RegStatus::StoreFailure;
-                return nullptr;
-            }
+        if (!link.connection && !rawConnection(file)) {
+            status = RegStatus::StoreFailure;
+            return nullptr;
         }
         Connection& c = *link.connection;
-        if (grouped_) {
+        if (grouped_ && !wanted_[file] && use == Use::Write) {
+            status = RegStatus::InvalidName;  // not one of the group's roots
+            return nullptr;
+        }
+        if (grouped_ && wanted_[file]) {
+            if (groupStatus_ != RegStatus::Ok) {
+                status = groupStatus_;
+                return nullptr;
+            }
             if (!link.inGroup) {
-                RegistryStoreFile::stopReading(c);
-                if (c.exec(c.writable() ? "BEGIN IMMEDIATE" : "BEGIN") != SQLITE_OK) {
-                    groupBroken_ = true;
-                    status = RegStatus::StoreFailure;
+                status = join(file, c);
+                if (status != RegStatus::Ok) {
+                    groupStatus_ = status;
                     return nullptr;
                 }
                 link.inGroup = true;
+                link.changesAtJoin = sqlite3_total_changes64(c.handle());
             } else if (!c.inTransaction()) {
                 // An error has ended the group's transaction: the changes made
                 // so far are gone, so nothing more may be added to it.
-                groupBroken_ = true;
+                groupStatus_ = RegStatus::StoreFailure;
                 status = RegStatus::StoreFailure;
                 return nullptr;
             }
@@ -537,6 +719,159 @@ class SqliteAccessor final : public RegistryAccessor {
         }
         status = RegStatus::Ok;
         return &c;
+    }
+
+    // Begins a file's part of the group: its write lock, and on machine.db the
+    // recording of undo statements, after settling what a crash left pending.
+    RegStatus join(FileIndex file, Connection& c) {
+        RegistryStoreFile::stopReading(c);
+        if (!c.writable())
+            return c.exec("BEGIN") == SQLITE_OK ? RegStatus::Ok : RegStatus::StoreFailure;
+        for (int attempt = 0;; ++attempt) {
+            if (int rc = c.exec("BEGIN IMMEDIATE"); rc != SQLITE_OK)
+                return statusOf(rc);
+            int rc = c.exec(RegistryStoreFile::changeTablesSql());
+            if (rc == SQLITE_OK && file == kMachineFile) {
+                if (attempt == 0 && hasPendingChange(c)) {
+                    c.exec("ROLLBACK");
+                    settle();
+                    continue;
+                }
+                // Undo statements are needed only when user.db changes too.
+                if (!wanted_[kUserFile])
+                    return RegStatus::Ok;
+                rc = c.exec(kUndoCaptureSql);
+                if (rc == SQLITE_OK)
+                    rc = recordChange(c, "INSERT INTO temp.undo_scope(txid) VALUES(", changeId_);
+            }
+            if (rc != SQLITE_OK) {
+                c.exec("ROLLBACK");
+                return statusOf(rc);
+            }
+            return RegStatus::Ok;
+        }
+    }
+
+    // Outside a group: the write transaction of one change. A change of both
+    // files that was cut short is settled before machine.db is written again,
+    // so nothing lands on top of half of one.
+    RegStatus beginChange(FileIndex file, Connection& c, std::optional<Transaction>& transaction) {
+        for (int attempt = 0;; ++attempt) {
+            transaction.emplace(c);
+            if (transaction->beginResult() != SQLITE_OK)
+                return statusOf(transaction->beginResult());
+            if (grouped_ || file != kMachineFile || attempt > 0 || !hasPendingChange(c))
+                return RegStatus::Ok;
+            transaction.reset();
+            settle();
+        }
+    }
+
+    static bool hasPendingChange(Connection& c) {
+        Query q(c, kPendingAny, kPendingAnySql);
+        return q.step() == SQLITE_ROW;  // a store without the table has none
+    }
+
+    // Runs `sqlPrefix` + id + ")".
+    static int recordChange(Connection& c, const char* sqlPrefix, int64_t id) {
+        return c.exec((sqlPrefix + std::to_string(id) + ")").c_str());
+    }
+
+    static bool undoChange(Connection& c, int64_t id) {
+        std::vector<std::string> statements;
+        {
+            Query q(c, kUndoOfChange, kUndoOfChangeSql);
+            q.bind(1, id);
+            int rc;
+            while ((rc = q.step()) == SQLITE_ROW)
+                statements.push_back(q.columnText(0));
+            if (rc != SQLITE_DONE)
+                return false;
+        }
+        for (const std::string& sql : statements)
+            if (c.exec(sql.c_str()) != SQLITE_OK)
+                return false;
+        return true;
+    }
+
+    bool changedInGroup(const Link& link) const {
+        return link.inGroup && link.connection->writable() &&
+               sqlite3_total_changes64(link.connection->handle()) != link.changesAtJoin;
+    }
+
+    // A group that changed one file (or none) is all-or-nothing by that file's
+    // commit alone, and needs no undo statements.
+    void commitOneFile() {
+        Link& machine = links_[kMachineFile];
+        if (machine.inGroup && machine.connection->writable())
+            recordChange(*machine.connection, "DELETE FROM change_undo WHERE txid = (", changeId_);
+        for (size_t i = 0; i < kFileCount; ++i) {
+            Link& link = links_[i];
+            if (!link.inGroup)
+                continue;
+            const int rc = link.connection->exec("COMMIT");
+            if (rc != SQLITE_OK) {
+                const std::string reason = link.connection->lastError();
+                rollback();
+                throwSaveError(static_cast<FileIndex>(i), rc, reason);
+            }
+            RegistryStoreFile::noteCommit();
+            link.inGroup = false;
+        }
+        endGroup();
+    }
+
+    // The records of a complete group, machine.db's first: an intent without its
+    // change_done would be taken for a group cut short.
+    void forgetChange(int64_t id) {
+        Connection& m = *links_[kMachineFile].connection;
+        if (m.exec("BEGIN IMMEDIATE") != SQLITE_OK)
+            return;
+        if (recordChange(m, "DELETE FROM change_undo WHERE txid = (", id) != SQLITE_OK ||
+            recordChange(m, "DELETE FROM change_intents WHERE txid = (", id) != SQLITE_OK ||
+            m.exec("COMMIT") != SQLITE_OK) {
+            m.exec("ROLLBACK");
+            return;
+        }
+        recordChange(*links_[kUserFile].connection, "DELETE FROM change_done WHERE txid = (", id);
+    }
+
+    void endGroup() {
+        for (Link& link : links_) {
+            if (link.inGroup && link.connection && link.connection->inTransaction())
+                link.connection->exec("ROLLBACK");
+            link.inGroup = false;
+        }
+        if (links_[kMachineFile].connection && links_[kMachineFile].connection->writable())
+            links_[kMachineFile].connection->exec("DELETE FROM temp.undo_scope");
+        grouped_ = false;
+        groupStatus_ = RegStatus::Ok;
+    }
+
+    RegistryStoreError saveError(FileIndex file, const std::string& reason) const {
+        return RegistryStoreError("The changes to the registry store file '" +
+                                  files_[file]->path() + "' could not be saved (" + reason + ")");
+    }
+
+    [[noreturn]] void throwSaveError(FileIndex file, int rc, const std::string& reason) const {
+        if (statusOf(rc) == RegStatus::Busy)
+            throw RegistryBusyError();
+        throw saveError(file, reason);
+    }
+
+    // The file's connection as it is, out of any snapshot; nullptr when the
+    // file cannot be used.
+    Connection* rawConnection(FileIndex file) {
+        Link& link = links_[file];
+        if (!link.connection) {
+            link.connection = files_[file]->acquire(nullptr);
+            if (!link.connection)
+                return nullptr;
+            if (patience_ != RegistryStoreFile::kDefaultPatienceMs)
+                sqlite3_busy_timeout(link.connection->handle(), patience_);
+        }
+        RegistryStoreFile::stopReading(*link.connection);
+        return link.connection.get();
     }
 
     // After a change that is committed (not one inside a group, which counts
@@ -633,13 +968,20 @@ class SqliteAccessor final : public RegistryAccessor {
     StoreFiles files_;
     std::array<Link, kFileCount> links_;
     bool grouped_ = false;
-    bool groupBroken_ = false;
+    std::array<bool, kFileCount> wanted_{};  // the files of the group's roots
+    RegStatus groupStatus_ = RegStatus::Ok;  // why the group can take no more changes
+    int64_t changeId_ = 0;
+    int patience_ = RegistryStoreFile::kDefaultPatienceMs;
 };
 
 }  // namespace
 
 std::unique_ptr<RegistryAccessor> makeSqliteAccessor(StoreFiles files) {
     return std::make_unique<SqliteAccessor>(std::move(files));
+}
+
+void settlePendingChanges(StoreFiles files) {
+    SqliteAccessor(std::move(files)).settle();
 }
 
 }  // namespace vornak::platform::posix

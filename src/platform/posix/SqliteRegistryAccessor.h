@@ -15,5 +15,8 @@ enum FileIndex : size_t { kMachineFile = 0, kUserFile = 1, kFileCount = 2 };
 using StoreFiles = std::array<std::shared_ptr<RegistryStoreFile>, kFileCount>;
 
 std::unique_ptr<RegistryAccessor> makeSqliteAccessor(StoreFiles files);
+// Finishes, or takes back, a change of both files that was cut short (by a
+// crash); does nothing when there is none or the store is busy.
+void settlePendingChanges(StoreFiles files);
 
 }  // namespace vornak::platform::posix

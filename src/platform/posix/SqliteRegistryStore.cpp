@@ -35,6 +35,9 @@ class SqliteRegistryStore final : public RegistryStore {
                 throw RegistryStoreError(error);
             file->release(std::move(connection));
         }
+        // A change cut short by a crash is settled as soon as the store is
+        // opened, not only when machine.db is next written.
+        settlePendingChanges(files_);
     }
 
     std::string location() const override { return dir_; }

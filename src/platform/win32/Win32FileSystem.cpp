@@ -108,8 +108,13 @@ std::string executableFolder() {
 
 class Win32FileSystem final : public FileSystem {
   public:
-    Win32FileSystem(std::map<char, std::string> drives, std::string programHostFolder)
-        : drives_(std::move(drives)), programHost_(std::move(programHostFolder)) {
+    Win32FileSystem(std::map<char, std::string> drives, std::string programHostFolder,
+                    std::string userDataHostFolder)
+        : drives_(std::move(drives)),
+          programHost_(std::move(programHostFolder)),
+          userHost_(std::move(userDataHostFolder)) {
+        if (!userHost_.empty())
+            userHost_ = withoutTrailingSeparator(backslashed(userHost_));
         for (auto& [letter, root] : drives_)
             root = withoutTrailingSeparator(backslashed(root));
         if (programHost_.empty())
@@ -316,6 +321,37 @@ class Win32FileSystem final : public FileSystem {
         return folder;
     }
 
+    std::string userDataFolder() const override {
+        if (userHost_.empty())
+            return {};
+        std::string folder = fromHostPath(userHost_);
+        if (folder.back() != '\\')
+            folder += '\\';
+        return folder;
+    }
+
+    EntryKind entryKind(const std::string& path) const override {
+        std::string leafHost;
+        return inspect(path, leafHost);
+    }
+
+    bool removeEntry(const std::string& path, EntryKind kind) const override {
+        if (kind != EntryKind::File && kind != EntryKind::Folder && kind != EntryKind::Link)
+            return false;
+        std::string leafHost;
+        if (inspect(path, leafHost) != kind)
+            return false;
+        const std::wstring wide = widen(leafHost);
+        if (kind == EntryKind::Link) {
+            // The link itself: a folder link goes as a folder, never its target's files.
+            const DWORD a = GetFileAttributesW(wide.c_str());
+            return a != INVALID_FILE_ATTRIBUTES &&
+                   ((a & FILE_ATTRIBUTE_DIRECTORY) ? RemoveDirectoryW(wide.c_str())
+                                                   : DeleteFileW(wide.c_str()));
+        }
+        return kind == EntryKind::Folder ? RemoveDirectoryW(wide.c_str()) : DeleteFileW(wide.c_str());
+    }
+
     std::string toHostPath(const std::string& path) const override {
         if (drives_.empty() || !isDrivePath(path))
             return path;
@@ -358,22 +394,104 @@ class Win32FileSystem final : public FileSystem {
     }
 
   private:
+    // The folder with every link resolved, as the system names it, without the
+    // \\?\ prefix; empty when it cannot be opened (`missing` tells whether it
+    // is not there).
+    static std::string finalFolder(const std::string& host, bool& missing) {
+        HANDLE h = CreateFileW(widen(host).c_str(), FILE_READ_ATTRIBUTES,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (h == INVALID_HANDLE_VALUE) {
+            const DWORD e = GetLastError();
+            missing = e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND;
+            return {};
+        }
+        FileHandle guard(h);
+        std::wstring buffer(MAX_PATH, L'\0');
+        for (;;) {
+            const DWORD n = GetFinalPathNameByHandleW(h, buffer.data(),
+                                                      static_cast<DWORD>(buffer.size()),
+                                                      FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+            if (n == 0)
+                return {};
+            if (n < buffer.size()) {
+                buffer.resize(n);
+                break;
+            }
+            buffer.resize(n + 1);
+        }
+        std::string text = narrow(buffer);
+        if (text.rfind("\\\\?\\UNC\\", 0) == 0)
+            text = "\\\\" + text.substr(8);
+        else if (text.rfind("\\\\?\\", 0) == 0)
+            text = text.substr(4);
+        return withoutTrailingSeparator(text);
+    }
+
+    // What `path` names, and its host path; its folder must lie inside the
+    // root of its drive once every link in it is resolved.
+    EntryKind inspect(const std::string& path, std::string& leafHost) const {
+        if (!isDrivePath(path))
+            return EntryKind::Outside;
+        const std::string host = withoutTrailingSeparator(toHostPath(path));
+        if (host.empty())
+            return EntryKind::Outside;
+        const size_t sep = host.find_last_of('\\');
+        if (sep == std::string::npos || sep + 1 >= host.size())
+            return EntryKind::Outside;  // a drive root is nothing to remove
+        const std::string leaf = host.substr(sep + 1);
+        if (leaf == "." || leaf == "..")
+            return EntryKind::Outside;
+        std::string rootHost = drives_.empty() ? std::string(1, upperAscii(path[0])) + ":\\"
+                                               : drives_.at(upperAscii(path[0]));
+        bool missing = false;
+        const std::string folder = finalFolder(host.substr(0, sep + 1), missing);
+        if (folder.empty())
+            return missing ? EntryKind::Missing : EntryKind::Outside;
+        bool rootMissing = false;
+        const std::string root = finalFolder(rootHost, rootMissing);
+        if (root.empty())
+            return EntryKind::Outside;
+        const bool inside =
+            equalsNoCase(folder, root) ||
+            (folder.size() > root.size() && equalsNoCase(folder.substr(0, root.size()), root) &&
+             (root.back() == '\\' || folder[root.size()] == '\\'));
+        if (!inside)
+            return EntryKind::Outside;
+        leafHost = folder + (folder.back() == '\\' ? "" : "\\") + leaf;
+        const DWORD a = GetFileAttributesW(widen(leafHost).c_str());
+        if (a == INVALID_FILE_ATTRIBUTES) {
+            const DWORD e = GetLastError();
+            return e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND ? EntryKind::Missing
+                                                                           : EntryKind::Outside;
+        }
+        if (a & FILE_ATTRIBUTE_REPARSE_POINT)
+            return EntryKind::Link;
+        return (a & FILE_ATTRIBUTE_DIRECTORY) ? EntryKind::Folder : EntryKind::File;
+    }
+
     std::map<char, std::string> drives_;
     std::string programHost_;
+    std::string userHost_;
 };
 
 }  // namespace
 
 std::shared_ptr<FileSystem> makeFileSystem(std::map<char, std::string> drives,
-                                           std::string programHostFolder) {
-    return std::make_shared<Win32FileSystem>(std::move(drives), std::move(programHostFolder));
+                                           std::string programHostFolder,
+                                           std::string userDataHostFolder) {
+    return std::make_shared<Win32FileSystem>(std::move(drives), std::move(programHostFolder),
+                                             std::move(userDataHostFolder));
 }
 
 std::shared_ptr<FileSystem> hostFileSystem() {
     std::map<char, std::string> drives;
     if (const char* env = std::getenv("VORNAK_DRIVES"); env && *env)
         drives = parseDriveMap(env);
-    return makeFileSystem(std::move(drives));
+    std::string userData;
+    if (const char* local = std::getenv("LOCALAPPDATA"); local && *local)
+        userData = std::string(local) + "\\Vornak";
+    return makeFileSystem(std::move(drives), {}, std::move(userData));
 }
 
 }  // namespace vornak::platform

@@ -529,8 +529,10 @@ class Win32Accessor final : public RegistryAccessor {
     // Windows has no transactions we can use here (the kernel's are deprecated
     // and Wine has none): a group keeps what each change replaced, and puts it
     // back in reverse order when it is not committed. Others may see the
-    // changes before commit; a failed one is undone with the rest.
-    void beginTransaction() override {
+    // changes before commit; a failed one is undone with the rest. The system
+    // locks each key itself for the moment of a change, so there are no root
+    // locks to take and no store file a group is tied to: `roots` asks nothing.
+    void beginTransaction(const std::vector<RegRoot>& /*roots*/) override {
         if (grouped_)
             throw std::logic_error("registry transactions do not nest");
         grouped_ = true;
@@ -543,6 +545,10 @@ class Win32Accessor final : public RegistryAccessor {
         grouped_ = false;
         undo_.clear();
     }
+
+    // Nothing waits for another program here: the system's key locks last
+    // only as long as a single change.
+    void setPatience(std::chrono::milliseconds /*patience*/) override {}
 
     void rollback() override {
         if (!grouped_)

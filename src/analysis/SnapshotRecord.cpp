@@ -1,0 +1,187 @@
+#include "analysis/SnapshotRecord.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+
+#include "analysis/AnalysisFiles.h"
+#include "analysis/TextLines.h"
+#include "language/MessageCatalogue.h"
+
+namespace vornak::analysis {
+namespace {
+
+// The same folder named another way (a relative path, a link to it) is
+// the same ground; a folder named the same from elsewhere is not. A folder
+// that does not exist yet (a store made on first use) is named through the
+// nearest one above it that does, so its name does not change once it is made.
+std::string hostIdentity(std::string path) {
+    while (path.size() > 1 && (path.back() == '/' || path.back() == '\\'))
+        path.pop_back();
+#ifndef _WIN32
+    if (path.empty())
+        return path;
+    if (path.front() != '/') {
+        std::error_code error;
+        const auto absolute = std::filesystem::absolute(path, error);
+        if (!error)
+            path = absolute.string();
+    }
+    std::string missing;
+    std::string existing = path;
+    while (true) {
+        std::unique_ptr<char, decltype(&std::free)> real(::realpath(existing.c_str(), nullptr),
+                                                         &std::free);
+        if (real) {
+            std::string result = real.get();
+            if (!missing.empty())
+                result += (result == "/" ? "" : "/") + missing;
+            return result;
+        }
+        const size_t slash = existing.rfind('/');
+        if (slash == std::string::npos || slash == 0)
+            return path;
+        missing = existing.substr(slash + 1) + (missing.empty() ? "" : "/" + missing);
+        existing.resize(slash);
+    }
+#else
+    return path;
+#endif
+}
+
+std::string captions(const std::vector<WalkedDrive>& drives) {
+    std::string text;
+    for (const auto& drive : drives)
+        text += (text.empty() ? "" : " ") + drive.caption;
+    return text.empty() ? "none" : text;
+}
+
+}  // namespace
+
+std::string runRecordName(int32_t snapshotNumber) {
+    return "run_" + std::to_string(snapshotNumber) + ".txt";
+}
+
+SnapshotRecord groundOf(const platform::FileSystem& fs, const std::vector<DriveItem>& drives,
+                        const std::string& storeLocation) {
+    SnapshotRecord record;
+    for (const DriveItem& drive : drives) {
+        if (!drive.ticked)
+            continue;
+        const std::string host = fs.toHostPath(drive.caption + "\\");
+        record.drives.push_back({drive.caption, host.empty() ? host : hostIdentity(host)});
+    }
+    record.store = hostIdentity(storeLocation);
+    return record;
+}
+
+std::string recordText(const SnapshotRecord& record) {
+    std::vector<std::string> lines;
+    for (const auto& drive : record.drives)
+        lines.push_back("drive\t" + drive.caption + "\t" + drive.root);
+    lines.push_back("store\t" + record.store);
+    for (const auto& folder : record.unreadFolders)
+        lines.push_back("unread\t" + folder);
+    return joinLines(lines);
+}
+
+std::optional<SnapshotRecord> parseRecord(std::string_view text) {
+    SnapshotRecord record;
+    bool haveStore = false;
+    for (std::string_view line : splitLines(text)) {
+        const size_t tab = line.find('\t');
+        if (tab == std::string_view::npos)
+            return std::nullopt;
+        const std::string_view kind = line.substr(0, tab);
+        const std::string_view rest = line.substr(tab + 1);
+        if (kind == "drive") {
+            const size_t second = rest.find('\t');
+            if (second == std::string_view::npos)
+                return std::nullopt;
+            record.drives.push_back(
+                {std::string(rest.substr(0, second)), std::string(rest.substr(second + 1))});
+        } else if (kind == "store") {
+            record.store = std::string(rest);
+            haveStore = true;
+        } else if (kind == "unread") {
+            record.unreadFolders.emplace_back(rest);
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (!haveStore)
+        return std::nullopt;
+    std::sort(record.unreadFolders.begin(), record.unreadFolders.end());
+    return record;
+}
+
+std::optional<SnapshotRecord> readRecord(const platform::FileSystem& fs,
+                                         const std::string& logsFolderPath, int32_t number) {
+    const std::string path = joinPath(logsFolderPath, runRecordName(number));
+    if (!fs.fileExists(path))
+        return std::nullopt;
+    const auto text = fs.readFile(path);
+    return text ? parseRecord(*text) : std::nullopt;
+}
+
+std::string groundDifference(const SnapshotRecord& before, const SnapshotRecord& now) {
+    auto sortedCaptions = [](std::vector<WalkedDrive> drives) {
+        std::sort(drives.begin(), drives.end(),
+                  [](const auto& a, const auto& b) { return a.caption < b.caption; });
+        return drives;
+    };
+    const auto a = sortedCaptions(before.drives), b = sortedCaptions(now.drives);
+    if (a.size() != b.size() ||
+        !std::equal(a.begin(), a.end(), b.begin(),
+                    [](const auto& x, const auto& y) { return x.caption == y.caption; }))
+        return "the snapshot before the installation covered the drives " +
+               captions(before.drives) + ", this one " + captions(now.drives);
+    for (size_t i = 0; i < a.size(); ++i)
+        if (a[i].root != b[i].root)
+            return "drive " + a[i].caption + " stood for " +
+                   (a[i].root.empty() ? "nothing" : a[i].root) +
+                   " before the installation, now for " +
+                   (b[i].root.empty() ? "nothing" : b[i].root);
+    if (before.store != now.store)
+        return "the registry before the installation was the store " + before.store +
+               ", now it is " + now.store;
+    return {};
+}
+
+std::string secondRunRefusal(const platform::FileSystem& fs, const std::string& logsFolderPath,
+                             const std::vector<DriveItem>& drives,
+                             const std::string& storeLocation) {
+    std::string missing;
+    std::vector<std::string> needed{fileSnapshotName(1)};
+    for (const auto& root : kSnapshotRoots)
+        needed.push_back(registrySnapshotName(root.name, 1));
+    for (const auto& file : needed)
+        if (!fs.fileExists(joinPath(logsFolderPath, file)))
+            missing += (missing.empty() ? "" : ", ") + file;
+    const auto before = readRecord(fs, logsFolderPath, 1);
+    if (!missing.empty() || !before)
+        return "no complete snapshot from before the installation (" +
+               (missing.empty() ? runRecordName(1) : missing) + " missing)";
+    return groundDifference(*before, groundOf(fs, drives, storeLocation));
+}
+
+std::string unreadFoldersNote(const std::vector<std::string>& folders) {
+    if (folders.empty())
+        return {};
+    constexpr size_t kShown = 5;
+    std::string first;
+    for (size_t i = 0; i < folders.size() && i < kShown; ++i)
+        first += (i ? ", " : "") + folders[i];
+    if (folders.size() > kShown)
+        first += ", ...";
+    try {
+        return formatMessage(Msg::fmtFoldersNotRead,
+                             {static_cast<int64_t>(folders.size()), std::move(first)});
+    } catch (const FormatError&) {
+        return messages().get(Msg::fmtFoldersNotRead) + " " + std::to_string(folders.size()) + " " +
+               first;
+    }
+}
+
+}  // namespace vornak::analysis

@@ -1,0 +1,42 @@
+// Wine prefixes managed directly: the prefix's own registry files as the
+// registry store, its dosdevices links as the drive map.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/RegistryStore.h"
+
+namespace vornak::platform {
+
+// $VORNAK_WINEPREFIX, or empty when the program manages this host's own store.
+std::string configuredWinePrefix();
+
+// The registry of the prefix in `prefixDir`: HKLM in system.reg, HKCU in
+// user.reg, HKU\.Default in userdef.reg; HKCR is HKLM\Software\Classes and
+// HKCC the current hardware profile. Read live; a change is written back at
+// once (or at commit) in Wine's format by replacing the file, and refused
+// (AccessDenied) while the prefix's wineserver runs, since it would overwrite
+// the file with its own copy; keys still open with full access then, so the
+// reads of the access functions go on working. Changes to a file the user may
+// not replace (or one without any write permission bit) are denied likewise. A file the store cannot parse is never written: its roots give
+// StoreFailure and check() names it.
+std::shared_ptr<RegistryStore> openPrefixRegistryStore(const std::string& prefixDir);
+
+// Whether a wineserver serves the prefix now (it holds the lock in its server folder).
+bool prefixServerRunning(const std::string& prefixDir);
+// Why writes are refused now, naming the prefix; empty when they are not.
+std::string prefixWriteRefusal(const std::string& prefixDir);
+
+// Drive letters from the prefix's dosdevices links ("c:" -> ../drive_c).
+std::map<char, std::string> prefixDriveMap(const std::string& prefixDir);
+
+// Whether the folder looks like a prefix (holds system.reg).
+bool isWinePrefix(const std::string& dir);
+// Prefixes in the usual places: $WINEPREFIX, ~/.wine, Steam's compatdata/*/pfx,
+// Bottles' and Lutris' default folders; each once, in that order.
+std::vector<std::string> findWinePrefixes();
+
+}  // namespace vornak::platform

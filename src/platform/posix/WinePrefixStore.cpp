@@ -1,0 +1,584 @@
+// The registry store of a Wine prefix: its three registry files, read live and
+// written back in Wine's own format.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+
+#include "platform/WinePrefix.h"
+#include "platform/posix/RegistryNames.h"
+#include "platform/posix/WineRegistryFile.h"
+
+namespace vornak::platform {
+namespace posix {
+namespace {
+
+constexpr int kSystem = 0, kUser = 1, kUserDefault = 2;
+const char* const kFileNames[3] = {"system.reg", "user.reg", "userdef.reg"};
+
+struct PrefixFile {
+    std::string path;
+    std::unique_ptr<WineRegistryFile> model;
+    std::string error;  // why the file cannot be used
+    bool loaded = false;
+    bool pending = false;  // changes not yet written (inside a transaction)
+    struct stat seen {};
+};
+
+bool sameFile(const struct stat& a, const struct stat& b) {
+    return a.st_ino == b.st_ino && a.st_dev == b.st_dev && a.st_size == b.st_size &&
+           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+}
+
+class PrefixState {
+public:
+    explicit PrefixState(std::string prefix) : prefix_(std::move(prefix)) {
+        for (int i = 0; i < 3; ++i) files_[i].path = prefix_ + "/" + kFileNames[i];
+    }
+
+    std::mutex mutex;
+    const std::string& prefix() const { return prefix_; }
+
+    // The file's model, read again when Wine has replaced the file; null when
+    // it cannot be used.
+    WineRegistryFile* model(int index) {
+        PrefixFile& f = files_[index];
+        if (f.pending) return f.model.get();
+        struct stat st {};
+        if (::stat(f.path.c_str(), &st) != 0) {
+            f.model.reset();
+            f.loaded = false;
+            f.error = f.path + ": cannot be read";
+            return nullptr;
+        }
+        if (f.loaded && sameFile(st, f.seen)) return f.model.get();
+        std::ifstream in(f.path, std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        f.loaded = true;
+        f.seen = st;
+        std::string why;
+        f.model = in ? WineRegistryFile::parse(text.str(), why) : nullptr;
+        f.error = f.model ? std::string() : f.path + ": " + (in ? why : "cannot be read");
+        return f.model.get();
+    }
+
+    const std::string& error(int index) const { return files_[index].error; }
+
+    // After a change: written at once, or at commit inside a transaction.
+    RegStatus changed(int index) {
+        files_[index].pending = true;
+        if (transactionOwner) return RegStatus::Ok;
+        std::string error;
+        if (!write(index, error)) {
+            discard(index);
+            return RegStatus::StoreFailure;
+        }
+        return RegStatus::Ok;
+    }
+
+    bool writeAll(std::string& error) {
+        for (int i = 0; i < 3; ++i)
+            if (files_[i].pending && !write(i, error)) return false;
+        return true;
+    }
+
+    void discardAll() {
+        for (int i = 0; i < 3; ++i)
+            if (files_[i].pending) discard(i);
+    }
+
+    // The accessor whose transaction is open: the changes of the others wait
+    // for its end, so a rollback never takes theirs along.
+    const void* transactionOwner = nullptr;
+    std::condition_variable turn;
+
+private:
+    void discard(int index) {
+        files_[index].pending = false;
+        files_[index].loaded = false;
+        files_[index].model.reset();
+    }
+
+    // A new file beside the old, renamed over it once complete.
+    bool write(int index, std::string& error) {
+        PrefixFile& f = files_[index];
+        const std::string refusal = prefixWriteRefusal(prefix_);
+        if (!refusal.empty()) {
+            error = refusal;
+            return false;
+        }
+        struct stat now {};
+        if (::stat(f.path.c_str(), &now) != 0 || !sameFile(now, f.seen)) {
+            error = f.path + ": changed by another program meanwhile; nothing was written";
+            return false;
+        }
+        const std::string text = f.model->serialize();
+        const std::string tmp = f.path + ".vornak-new";
+        ::unlink(tmp.c_str());
+        const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, now.st_mode & 07777);
+        bool ok = fd >= 0;
+        for (size_t done = 0; ok && done < text.size();) {
+            const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+            if (n <= 0) ok = false;
+            else done += static_cast<size_t>(n);
+        }
+        if (fd >= 0) {
+            if (ok && ::fsync(fd) != 0) ok = false;
+            if (::close(fd) != 0) ok = false;
+        }
+        if (!ok || ::rename(tmp.c_str(), f.path.c_str()) != 0) {
+            ::unlink(tmp.c_str());
+            error = f.path + ": cannot be written";
+            return false;
+        }
+        // The rename itself must survive a crash too.
+        if (const int dir = ::open(prefix_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dir >= 0) {
+            ::fsync(dir);
+            ::close(dir);
+        }
+        ::stat(f.path.c_str(), &f.seen);
+        f.pending = false;
+        return true;
+    }
+
+    std::string prefix_;
+    PrefixFile files_[3];
+};
+
+class PrefixKey final : public RegKey {
+public:
+    PrefixKey(const PrefixState* owner, RegRoot root, std::string path, bool full)
+        : owner_(owner), root_(root), path_(std::move(path)), full_(full) {}
+    RegRoot root() const override { return root_; }
+    const std::string& path() const override { return path_; }
+    const PrefixState* owner() const { return owner_; }
+    bool full() const { return full_; }
+
+private:
+    const PrefixState* owner_;
+    RegRoot root_;
+    std::string path_;
+    bool full_;
+};
+
+// Where a key of the program's roots lives in the prefix's files.
+struct Place {
+    int file = -1;  // -1: HKEY_USERS itself, which lists .Default
+    std::vector<std::string> names;
+};
+
+bool locate(RegRoot root, const std::string& path, Place& place) {
+    std::vector<std::string_view> parts;
+    if (!splitKeyPath(path, parts)) return false;
+    std::vector<std::string> names(parts.begin(), parts.end());
+    switch (root) {
+        case RegRoot::LocalMachine:
+            place.file = kSystem;
+            break;
+        case RegRoot::ClassesRoot:
+            place.file = kSystem;
+            place.names = {"Software", "Classes"};
+            break;
+        case RegRoot::CurrentConfig:
+            place.file = kSystem;
+            place.names = {"System", "CurrentControlSet", "Hardware Profiles", "Current"};
+            break;
+        case RegRoot::CurrentUser:
+            place.file = kUser;
+            break;
+        case RegRoot::Users:
+            if (names.empty()) {
+                place.file = -1;
+                return true;
+            }
+            if (foldName(names[0]) != ".default") {
+                place.file = -2;  // no such user here
+                return true;
+            }
+            place.file = kUserDefault;
+            names.erase(names.begin());
+            break;
+    }
+    place.names.insert(place.names.end(), names.begin(), names.end());
+    return true;
+}
+
+struct Listing {
+    RegRoot root{};
+    std::string path;
+    std::vector<std::string> subkeys;
+    std::vector<RegValue> values;
+    bool valid = false;
+};
+
+class PrefixAccessor final : public RegistryAccessor {
+public:
+    explicit PrefixAccessor(std::shared_ptr<PrefixState> state) : state_(std::move(state)) {}
+    ~PrefixAccessor() override {
+        if (ownsTransaction_) rollback();
+    }
+
+    RegStatus openKey(RegRoot root, const std::string& path, RegAccess access,
+                      std::unique_ptr<RegKey>& out) override {
+        std::lock_guard lock(state_->mutex);
+        Place place;
+        if (!locate(root, path, place)) return RegStatus::InvalidName;
+        WineKey* key = nullptr;
+        if (const RegStatus s = resolve(place, key); s != RegStatus::Ok) return s;
+        out = std::make_unique<PrefixKey>(state_.get(), root, trimmed(path), access == RegAccess::Full);
+        return RegStatus::Ok;
+    }
+
+    RegStatus createKey(RegRoot root, const std::string& path, RegAccess access,
+                        std::unique_ptr<RegKey>& out, bool* created) override {
+        std::unique_lock lock(state_->mutex);
+        if (!awaitTurn(lock)) return RegStatus::Busy;
+        Place place;
+        if (!locate(root, path, place)) return RegStatus::InvalidName;
+        if (place.file == -1 || place.file == -2) {
+            WineKey* key = nullptr;
+            if (const RegStatus s = resolve(place, key); s != RegStatus::Ok)
+                return s == RegStatus::NotFound ? RegStatus::AccessDenied : s;
+            if (created) *created = false;
+            out = std::make_unique<PrefixKey>(state_.get(), root, trimmed(path), access == RegAccess::Full);
+            return RegStatus::Ok;
+        }
+        WineRegistryFile* file = state_->model(place.file);
+        if (!file) return RegStatus::StoreFailure;
+        bool made = false;
+        if (!file->find(place.names)) {
+            if (writesRefused(place.file)) return RegStatus::AccessDenied;
+            file->create(place.names, &made);
+            if (const RegStatus s = state_->changed(place.file); s != RegStatus::Ok) return s;
+        }
+        if (created) *created = made;
+        out = std::make_unique<PrefixKey>(state_.get(), root, trimmed(path), access == RegAccess::Full);
+        return RegStatus::Ok;
+    }
+
+    RegStatus openSubKey(const RegKey& key, const std::string& subPath, RegAccess access,
+                         std::unique_ptr<RegKey>& out) override {
+        const PrefixKey* k = ours(key);
+        if (!k) return RegStatus::InvalidName;
+        if (subPath.empty()) return openKey(k->root(), k->path(), access, out);
+        return openKey(k->root(), k->path().empty() ? subPath : k->path() + "\\" + subPath, access, out);
+    }
+
+    RegStatus queryInfo(const RegKey& key, RegKeyInfo& info) override {
+        if (const RegStatus s = list(key); s != RegStatus::Ok) return s;
+        info = {};
+        info.subkeyCount = static_cast<uint32_t>(listing_.subkeys.size());
+        info.valueCount = static_cast<uint32_t>(listing_.values.size());
+        for (const auto& name : listing_.subkeys)
+            info.maxSubkeyNameLength = std::max(info.maxSubkeyNameLength, static_cast<uint32_t>(name.size()));
+        for (const auto& value : listing_.values)
+            info.maxValueNameLength =
+                std::max(info.maxValueNameLength, static_cast<uint32_t>(value.name.size()));
+        fresh_ = true;
+        return RegStatus::Ok;
+    }
+
+    RegStatus enumKey(const RegKey& key, uint32_t index, std::string& name) override {
+        if (const RegStatus s = listingFor(key, index); s != RegStatus::Ok) return s;
+        if (index >= listing_.subkeys.size()) return RegStatus::NotFound;
+        name = listing_.subkeys[index];
+        return RegStatus::Ok;
+    }
+
+    RegStatus enumValue(const RegKey& key, uint32_t index, RegValue& value) override {
+        if (const RegStatus s = listingFor(key, index); s != RegStatus::Ok) return s;
+        if (index >= listing_.values.size()) return RegStatus::NotFound;
+        value = listing_.values[index];
+        return RegStatus::Ok;
+    }
+
+    RegStatus queryValue(const RegKey& key, const std::string& name, RegValue& value) override {
+        std::lock_guard lock(state_->mutex);
+        WineKey* k = nullptr;
+        if (const RegStatus s = resolveKey(key, k); s != RegStatus::Ok) return s;
+        if (!k) return RegStatus::NotFound;
+        const std::string folded = foldName(name);
+        for (const auto& v : k->values)
+            if (foldName(v.name) == folded) {
+                value = {v.name, v.type, v.data};
+                return RegStatus::Ok;
+            }
+        return RegStatus::NotFound;
+    }
+
+    RegStatus setValue(const RegKey& key, const std::string& name, uint32_t type,
+                       const std::string& data) override {
+        std::unique_lock lock(state_->mutex);
+        if (!awaitTurn(lock)) return RegStatus::Busy;
+        if (!isValidValueName(name)) return RegStatus::InvalidName;
+        int file = -1;
+        WineKey* k = nullptr;
+        WineRegistryFile* model = nullptr;
+        if (const RegStatus s = writableKey(key, k, file, model); s != RegStatus::Ok) return s;
+        const std::string folded = foldName(name);
+        WineValue* target = nullptr;
+        for (auto& v : k->values)
+            if (foldName(v.name) == folded) target = &v;
+        if (!target) {
+            k->values.push_back({name, 0, {}, {}});
+            target = &k->values.back();
+        }
+        target->type = type;
+        target->data = data;
+        target->raw.clear();
+        model->touch(*k);
+        return state_->changed(file);
+    }
+
+    RegStatus deleteValue(const RegKey& key, const std::string& name) override {
+        std::unique_lock lock(state_->mutex);
+        if (!awaitTurn(lock)) return RegStatus::Busy;
+        int file = -1;
+        WineKey* k = nullptr;
+        WineRegistryFile* model = nullptr;
+        if (const RegStatus s = writableKey(key, k, file, model); s != RegStatus::Ok) return s;
+        const std::string folded = foldName(name);
+        for (auto it = k->values.begin(); it != k->values.end(); ++it)
+            if (foldName(it->name) == folded) {
+                k->values.erase(it);
+                model->touch(*k);
+                return state_->changed(file);
+            }
+        return RegStatus::NotFound;
+    }
+
+    RegStatus deleteKey(const RegKey& key, const std::string& subPath) override {
+        std::unique_lock lock(state_->mutex);
+        if (!awaitTurn(lock)) return RegStatus::Busy;
+        const PrefixKey* k = ours(key);
+        if (!k) return RegStatus::InvalidName;
+        std::vector<std::string_view> parts;
+        if (subPath.empty() || !splitKeyPath(subPath, parts)) return RegStatus::InvalidName;
+        Place place;
+        if (!locate(k->root(), k->path().empty() ? subPath : k->path() + "\\" + subPath, place))
+            return RegStatus::InvalidName;
+        WineKey* target = nullptr;
+        WineRegistryFile* model = nullptr;
+        if (const RegStatus s = resolve(place, target, &model); s != RegStatus::Ok) return s;
+        if (place.file < 0 || place.names.empty() || !target->parent) return RegStatus::AccessDenied;
+        if (!target->children.empty()) return RegStatus::HasSubkeys;
+        if (writesRefused(place.file)) return RegStatus::AccessDenied;
+        model->remove(*target);
+        return state_->changed(place.file);
+    }
+
+    // The prefix's files are written together at commit, so the roots a group
+    // names need no locks of their own.
+    void beginTransaction(const std::vector<RegRoot>& /*roots*/) override {
+        std::unique_lock lock(state_->mutex);
+        if (ownsTransaction_) return;
+        if (!awaitTurn(lock)) throw RegistryBusyError();
+        state_->transactionOwner = this;
+        ownsTransaction_ = true;
+    }
+
+    void commit() override {
+        std::lock_guard lock(state_->mutex);
+        if (!ownsTransaction_) return;
+        ownsTransaction_ = false;
+        state_->transactionOwner = nullptr;
+        state_->turn.notify_all();
+        std::string error;
+        if (!state_->writeAll(error)) {
+            state_->discardAll();
+            throw RegistryStoreError(error);
+        }
+    }
+
+    void rollback() override {
+        std::lock_guard lock(state_->mutex);
+        if (!ownsTransaction_) return;
+        ownsTransaction_ = false;
+        state_->transactionOwner = nullptr;
+        state_->turn.notify_all();
+        state_->discardAll();
+    }
+
+    void setPatience(std::chrono::milliseconds patience) override { patience_ = patience; }
+
+private:
+    static std::string trimmed(const std::string& path) {
+        return path.size() > 1 && path.back() == '\\' ? path.substr(0, path.size() - 1) : path;
+    }
+
+    const PrefixKey* ours(const RegKey& key) const {
+        const auto* k = dynamic_cast<const PrefixKey*>(&key);
+        return k && k->owner() == state_.get() ? k : nullptr;
+    }
+
+    // Waits while another accessor's transaction is open (as long as a store
+    // file's busy timeout would).
+    bool awaitTurn(std::unique_lock<std::mutex>& lock) {
+        return state_->turn.wait_for(lock, patience_, [&] {
+            return !state_->transactionOwner || state_->transactionOwner == this;
+        });
+    }
+
+    // While Wine runs in the prefix, and for a file the user may not replace
+    // (one without any write permission bit counts so for root too).
+    bool writesRefused(int file) const {
+        if (!prefixWriteRefusal(state_->prefix()).empty()) return true;
+        const std::string path = state_->prefix() + "/" + kFileNames[file];
+        struct stat st {};
+        return ::stat(path.c_str(), &st) != 0 || (st.st_mode & 0222) == 0 ||
+               ::access(path.c_str(), W_OK) != 0 || ::access(state_->prefix().c_str(), W_OK) != 0;
+    }
+
+    // The key at `place`; null with Ok for HKEY_USERS itself.
+    RegStatus resolve(const Place& place, WineKey*& key, WineRegistryFile** model = nullptr) {
+        key = nullptr;
+        if (place.file == -1) return RegStatus::Ok;
+        if (place.file == -2) return RegStatus::NotFound;
+        WineRegistryFile* file = state_->model(place.file);
+        if (!file) return RegStatus::StoreFailure;
+        if (model) *model = file;
+        key = file->find(place.names);
+        return key ? RegStatus::Ok : RegStatus::NotFound;
+    }
+
+    RegStatus resolveKey(const RegKey& key, WineKey*& out, int* fileIndex = nullptr,
+                         WineRegistryFile** model = nullptr) {
+        const PrefixKey* k = ours(key);
+        if (!k) return RegStatus::InvalidName;
+        Place place;
+        if (!locate(k->root(), k->path(), place)) return RegStatus::InvalidName;
+        if (fileIndex) *fileIndex = place.file;
+        return resolve(place, out, model);
+    }
+
+    RegStatus writableKey(const RegKey& key, WineKey*& out, int& file, WineRegistryFile*& model) {
+        const PrefixKey* k = ours(key);
+        if (!k) return RegStatus::InvalidName;
+        if (const RegStatus s = resolveKey(key, out, &file, &model); s != RegStatus::Ok) return s;
+        if (!out || !k->full() || writesRefused(file)) return RegStatus::AccessDenied;
+        return RegStatus::Ok;
+    }
+
+    RegStatus listingFor(const RegKey& key, uint32_t index) {
+        const bool same = listing_.valid && listing_.root == key.root() && listing_.path == key.path();
+        if (index == 0 && !(fresh_ && same)) {
+            if (const RegStatus s = list(key); s != RegStatus::Ok) return s;
+        } else if (!same) {
+            if (const RegStatus s = list(key); s != RegStatus::Ok) return s;
+        }
+        fresh_ = false;
+        return RegStatus::Ok;
+    }
+
+    RegStatus list(const RegKey& key) {
+        std::lock_guard lock(state_->mutex);
+        listing_.valid = false;
+        WineKey* k = nullptr;
+        if (const RegStatus s = resolveKey(key, k); s != RegStatus::Ok) return s;
+        listing_.root = key.root();
+        listing_.path = key.path();
+        listing_.subkeys.clear();
+        listing_.values.clear();
+        if (!k) {
+            listing_.subkeys.push_back(".Default");
+        } else {
+            for (const auto& child : k->children) listing_.subkeys.push_back(child.second->name);
+            for (const auto& v : k->values) listing_.values.push_back({v.name, v.type, v.data});
+        }
+        listing_.valid = true;
+        return RegStatus::Ok;
+    }
+
+    std::shared_ptr<PrefixState> state_;
+    Listing listing_;
+    bool fresh_ = false;  // queryInfo has just read the listing
+    bool ownsTransaction_ = false;
+    std::chrono::milliseconds patience_{std::chrono::seconds(10)};
+};
+
+class PrefixRegistryStore final : public RegistryStore {
+public:
+    explicit PrefixRegistryStore(std::string prefix)
+        : state_(std::make_shared<PrefixState>(std::move(prefix))) {}
+
+    std::unique_ptr<RegistryAccessor> accessor() override {
+        return std::make_unique<PrefixAccessor>(state_);
+    }
+
+    void check() override {
+        std::lock_guard lock(state_->mutex);
+        for (int i = 0; i < 3; ++i)
+            if (!state_->model(i)) throw RegistryStoreError(state_->error(i));
+    }
+
+    std::string location() const override { return state_->prefix(); }
+
+private:
+    std::shared_ptr<PrefixState> state_;
+};
+
+// The folder name a Debian-patched Wine records in the prefix for its server
+// folder below /tmp (upstream uses /tmp/.wine-<uid>).
+std::vector<std::string> serverRoots(const std::string& prefix) {
+    std::vector<std::string> roots{"/tmp/.wine-" + std::to_string(::getuid())};
+    std::ifstream in(prefix + "/wineserver");
+    std::string name;
+    if (in && std::getline(in, name) && !name.empty() && name.find('/') == std::string::npos &&
+        name != "." && name != "..") {
+        roots.push_back("/tmp/" + name);
+        if (const char* tmp = std::getenv("TMPDIR"); tmp && *tmp) roots.push_back(std::string(tmp) + "/" + name);
+    }
+    return roots;
+}
+
+}  // namespace
+}  // namespace posix
+
+std::string configuredWinePrefix() {
+    const char* dir = std::getenv("VORNAK_WINEPREFIX");
+    return dir && *dir ? dir : std::string();
+}
+
+std::shared_ptr<RegistryStore> openPrefixRegistryStore(const std::string& prefixDir) {
+    std::string dir = prefixDir;
+    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+    return std::make_shared<posix::PrefixRegistryStore>(dir);
+}
+
+bool prefixServerRunning(const std::string& prefixDir) {
+    struct stat st {};
+    if (::stat(prefixDir.c_str(), &st) != 0) return false;
+    char name[64];
+    std::snprintf(name, sizeof name, "/server-%llx-%llx", static_cast<unsigned long long>(st.st_dev),
+                  static_cast<unsigned long long>(st.st_ino));
+    for (const auto& root : posix::serverRoots(prefixDir)) {
+        const std::string lock = root + name + "/lock";
+        const int fd = ::open(lock.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) continue;
+        // The server holds a write lock on the whole file for as long as it runs.
+        struct flock fl {};
+        fl.l_type = F_WRLCK;
+        fl.l_whence = SEEK_SET;
+        const bool held = ::fcntl(fd, F_GETLK, &fl) == 0 && fl.l_type != F_UNLCK;
+        ::close(fd);
+        if (held) return true;
+    }
+    return false;
+}
+
+std::string prefixWriteRefusal(const std::string& prefixDir) {
+    if (!prefixServerRunning(prefixDir)) return {};
+    return "Wine is running in the prefix " + prefixDir +
+           ": its registry cannot be changed until Wine ends there, as Wine would overwrite the "
+           "change (close its programs, or wait with: WINEPREFIX=\"" + prefixDir + "\" wineserver -w)";
+}
+
+}  // namespace vornak::platform

@@ -1,0 +1,21 @@
+// Where the maker's web server is: the address built in, or the one the
+// environment variable VORNAK_UPDATE_SERVER names instead ("host", "host:port"
+// or "http://host:port"). The update script and the web site both live there.
+#pragma once
+
+#include <string>
+
+namespace vornak::services {
+
+// The server's base address with its scheme and without a trailing slash,
+// "http://www.example.com".
+std::string makerServer();
+// The same for a given setting; an empty one gives the built-in server.
+std::string makerServer(const std::string& setting);
+
+// The root page of the maker's web site.
+std::string websiteAddress();
+// The update script, asked for the newest version of this program.
+std::string updateScriptAddress();
+
+}  // namespace vornak::services

@@ -1,0 +1,123 @@
+// The information editor's rows against a real registry store.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "actions/EditInfoModel.h"
+#include "language/MessageCatalogue.h"
+#include "support/RegistryFixture.h"
+
+using namespace vornak;
+using namespace vornak::actions;
+using platform::RegRoot;
+
+namespace {
+
+const std::string kKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Acme";
+const std::string kKeyPath = "\\" + kKey;
+
+class EditInfoModelTest : public test::RegistryFixture {
+  protected:
+    EditInfoModel open(const char* root) {
+        EditInfoModel model;
+        model.setTarget(root, kKeyPath);
+        model.load();
+        return model;
+    }
+    std::string text(RegRoot root, const std::string& name) {
+        auto v = value(root, kKey, name);
+        if (!v)
+            return "<none>";
+        return v->data.substr(0, v->data.find('\0')) +
+               (v->type == platform::kRegSz ? "" : "<type>");
+    }
+};
+
+}  // namespace
+
+TEST_F(EditInfoModelTest, LoadsTheStringValuesOfTheRightRootSortedByName) {
+    setString(RegRoot::LocalMachine, kKey, "zeta", "machine");
+    setString(RegRoot::LocalMachine, kKey, "Alpha", "a");
+    setString(RegRoot::LocalMachine, kKey, "beta", "b");
+    setValue(RegRoot::LocalMachine, kKey, "Expand", platform::kRegExpandSz,
+             std::string("%X%\0", 4));
+    setValue(RegRoot::LocalMachine, kKey, "Number", platform::kRegDword, std::string(4, '\1'));
+    setString(RegRoot::CurrentUser, kKey, "user", "only here");
+
+    EXPECT_EQ(open("LM").rows(),
+              (std::vector<InfoRow>{{"Alpha", "a"}, {"beta", "b"}, {"zeta", "machine"}}));
+    EXPECT_EQ(open("CU").rows(), (std::vector<InfoRow>{{"user", "only here"}}));
+}
+
+TEST_F(EditInfoModelTest, OtherTypesOnlyAndAKeyThatHasGoneGiveEmptyLists) {
+    setValue(RegRoot::CurrentUser, kKey, "Number", platform::kRegDword, std::string(4, '\1'));
+    EXPECT_TRUE(open("CU").rows().empty());
+    // The registration went since the last rebuild: opening makes its key again, empty.
+    EXPECT_TRUE(open("LM").rows().empty());
+    EXPECT_TRUE(keyExists(RegRoot::LocalMachine, kKey));
+}
+
+TEST_F(EditInfoModelTest, ChangesAndAdditionsReachTheRegistryOnlyOnSave) {
+    setString(RegRoot::CurrentUser, kKey, "DisplayName", "Acme");
+    setString(RegRoot::CurrentUser, kKey, "Publisher", "Old");
+    EditInfoModel model = open("CU");
+    EXPECT_TRUE(model.save().empty());
+    EXPECT_FALSE(model.modified());
+
+    model.change(1, "New");
+    model.add("", "default");
+    model.add("Extra", "first");
+    model.add("Extra", "second");
+    EXPECT_TRUE(model.modified());
+    EXPECT_EQ(model.rows(), (std::vector<InfoRow>{{"", "default"},
+                                                  {"DisplayName", "Acme"},
+                                                  {"Extra", "first"},
+                                                  {"Extra", "second"},
+                                                  {"Publisher", "New"}}));
+    EXPECT_EQ(text(RegRoot::CurrentUser, "Publisher"), "Old");
+    EXPECT_EQ(text(RegRoot::CurrentUser, "Extra"), "<none>");
+
+    EXPECT_TRUE(model.save().empty());
+    EXPECT_EQ(text(RegRoot::CurrentUser, "Publisher"), "New");
+    EXPECT_EQ(text(RegRoot::CurrentUser, ""), "default");
+    EXPECT_EQ(text(RegRoot::CurrentUser, "Extra"), "second") << "the lower row is written last";
+    EXPECT_EQ(open("CU").rows().size(), 4u);
+}
+
+TEST_F(EditInfoModelTest, RemovalActsAtOnce) {
+    setString(RegRoot::CurrentUser, kKey, "A", "1");
+    setString(RegRoot::CurrentUser, kKey, "B", "2");
+    EditInfoModel model = open("CU");
+    model.remove(0);
+    EXPECT_EQ(model.rows(), (std::vector<InfoRow>{{"B", "2"}}));
+    EXPECT_FALSE(model.modified());
+    EXPECT_EQ(text(RegRoot::CurrentUser, "A"), "<none>");
+    model.remove(5);  // no such row
+    EXPECT_EQ(model.rows().size(), 1u);
+}
+
+TEST_F(EditInfoModelTest, FailedWritesAndRemovalsAreReportedAndTheRowsStayTrue) {
+#ifdef _WIN32
+    GTEST_SKIP() << "POSIX only: a read-only store file stands for a limited user";
+#endif
+    messages().clear();
+    setString(RegRoot::LocalMachine, kKey, "Keep", "me");
+    EditInfoModel model = open("LM");
+    // A limited user: the machine store is read-only.
+    platform::setDefaultRegistryStore(nullptr);
+    store.reset();
+    ASSERT_EQ(chmod((tmp.str() + "/registry/machine.db").c_str(), 0444), 0);
+    store = platform::openRegistryStore(tmp.str() + "/registry");
+    platform::setDefaultRegistryStore(store);
+
+    try {
+        model.remove(0);
+        FAIL() << "a removal the store refused passed for done";
+    } catch (const std::runtime_error& e) {
+        EXPECT_EQ(std::string(e.what()), "The value Keep could not be removed: Access is denied.");
+    }
+    EXPECT_EQ(model.rows(), (std::vector<InfoRow>{{"Keep", "me"}}));
+
+    model.add("", "x");
+    EXPECT_EQ(model.save(), (std::vector<std::string>{"", "Keep"}));
+    EXPECT_EQ(text(RegRoot::LocalMachine, "Keep"), "me");
+}

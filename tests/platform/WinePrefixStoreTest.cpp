@@ -1,0 +1,258 @@
+// The prefix store against a fresh prefix made by Wine itself (once, in the
+// build folder), and against Wine reading what the store wrote.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "platform/WinePrefix.h"
+#include "platform/posix/WineRegistryFile.h"
+#include "support/RunProgram.h"
+#include "support/TempDir.h"
+
+namespace vornak::platform {
+namespace {
+
+namespace fs = std::filesystem;
+using test::runProgram;
+
+const char* const kFiles[] = {"system.reg", "user.reg", "userdef.reg"};
+
+std::string readAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// The program of that name on PATH, or empty.
+std::string onPath(const std::string& name) {
+    const char* path = std::getenv("PATH");
+    std::stringstream dirs(path ? path : "");
+    for (std::string dir; std::getline(dirs, dir, ':');)
+        if (!dir.empty() && ::access((dir + "/" + name).c_str(), X_OK) == 0) return dir + "/" + name;
+    return {};
+}
+
+// Empty when equal, else the first line that differs (a diff of whole
+// registry files would take gtest minutes).
+std::string firstDifference(const std::string& got, const std::string& want) {
+    if (got == want) return {};
+    size_t at = 0;
+    while (at < got.size() && at < want.size() && got[at] == want[at]) ++at;
+    const size_t line = want.rfind('\n', at == 0 ? 0 : at - 1);
+    const size_t from = line == std::string::npos ? 0 : line + 1;
+    return "got:  " + got.substr(from, got.find('\n', at) - from) + "\nwant: " +
+           want.substr(from, want.find('\n', at) - from);
+}
+
+bool haveWine() { return !onPath("wine").empty() && !onPath("wineboot").empty() && !onPath("wineserver").empty(); }
+
+test::ProgramResult wine(const std::string& program, const std::vector<std::string>& args,
+                         const std::map<std::string, std::string>& env) {
+    return runProgram(onPath(program), args, env);
+}
+
+std::map<std::string, std::string> wineEnv(const std::string& prefix) {
+    return {{"WINEPREFIX", prefix}, {"WINEDEBUG", "-all"}, {"WINEDLLOVERRIDES", "mscoree,mshtml="}};
+}
+
+class WinePrefixStoreTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        if (!haveWine()) return;
+        base_ = VORNAK_TEST_PREFIX_DIR;
+        if (isWinePrefix(base_)) return;
+        wine("wineboot", {"-i"}, wineEnv(base_));
+        wine("wineserver", {"-w"}, wineEnv(base_));
+    }
+
+    void SetUp() override {
+        if (!haveWine()) GTEST_SKIP() << "wine is not installed (scripts/install-deps.sh installs it)";
+        ASSERT_TRUE(isWinePrefix(base_)) << "wineboot made no prefix in " << base_;
+        // A cheap copy: its own registry files, the drive_c of the fresh prefix.
+        prefix = tmp.str() + "/pfx";
+        fs::create_directories(prefix + "/dosdevices");
+        for (const char* f : kFiles) fs::copy_file(base_ + "/" + f, prefix + "/" + f);
+        fs::copy_file(base_ + "/.update-timestamp", prefix + "/.update-timestamp");
+        fs::create_symlink(fs::canonical(base_ + "/drive_c"), prefix + "/dosdevices/c:");
+        fs::create_symlink("/", prefix + "/dosdevices/z:");
+        store = openPrefixRegistryStore(prefix);
+    }
+
+    void TearDown() override {
+        if (!prefix.empty() && prefixServerRunning(prefix)) wine("wineserver", {"-k"}, wineEnv(prefix));
+    }
+
+    std::string wineReg(const std::vector<std::string>& args) {
+        std::vector<std::string> all{"reg"};
+        all.insert(all.end(), args.begin(), args.end());
+        const auto r = wine("wine", all, wineEnv(prefix));
+        wine("wineserver", {"-w"}, wineEnv(prefix));
+        return r.out;
+    }
+
+    static std::string base_;
+    test::TempDir tmp;
+    std::string prefix;
+    std::shared_ptr<RegistryStore> store;
+};
+
+std::string WinePrefixStoreTest::base_;
+
+TEST_F(WinePrefixStoreTest, FreshPrefixFilesComeBackByteForByteAndValuesAsWineWritesThem) {
+    for (const char* name : kFiles) {
+        const std::string text = readAll(prefix + "/" + name);
+        std::string error;
+        auto file = posix::WineRegistryFile::parse(text, error);
+        ASSERT_TRUE(file) << name << ": " << error;
+        EXPECT_EQ(firstDifference(file->serialize(), text), "") << name;
+        // Every value written anew must read as Wine wrote it.
+        std::vector<posix::WineKey*> stack{&file->root()};
+        while (!stack.empty()) {
+            posix::WineKey* k = stack.back();
+            stack.pop_back();
+            for (auto& v : k->values) v.raw.clear();
+            for (auto& c : k->children) stack.push_back(c.second.get());
+        }
+        EXPECT_EQ(firstDifference(file->serialize(), text), "") << name;
+    }
+}
+
+TEST_F(WinePrefixStoreTest, ChangesReachWineAndLeaveTheRestAsWasWritten) {
+    const std::string before = readAll(prefix + "/system.reg");
+    const std::string userBefore = readAll(prefix + "/user.reg");
+    const std::string key = "Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Probe \"1\"";
+    {
+        auto acc = store->accessor();
+        std::unique_ptr<RegKey> k;
+        ASSERT_EQ(acc->createKey(RegRoot::LocalMachine, key, RegAccess::Full, k), RegStatus::Ok);
+        ASSERT_EQ(acc->setValue(*k, "DisplayName", kRegSz, std::string("Probe \xc3\xa6\\x\0", 11)), RegStatus::Ok);
+        ASSERT_EQ(acc->setValue(*k, "Multi", kRegMultiSz, std::string("a\0b\0\0", 5)), RegStatus::Ok);
+        ASSERT_EQ(acc->setValue(*k, "Size", kRegDword, std::string("\x2a\0\0\0", 4)), RegStatus::Ok);
+        ASSERT_EQ(acc->setValue(*k, "Blob", kRegBinary, std::string(40, '\x01')), RegStatus::Ok);
+    }
+    // Only the new section differs.
+    std::string after = readAll(prefix + "/system.reg");
+    const size_t at = after.find("\n[Software\\\\Wow6432Node\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Uninstall\\\\Probe \"1\"]");
+    ASSERT_NE(at, std::string::npos);
+    const size_t end = after.find("\n[", at + 1);
+    EXPECT_EQ(firstDifference(after.substr(0, at) + after.substr(end == std::string::npos ? after.size() : end), before), "");
+    EXPECT_EQ(firstDifference(readAll(prefix + "/user.reg"), userBefore), "");
+
+    // Another store reads the same bytes back.
+    auto fresh = openPrefixRegistryStore(prefix)->accessor();
+    std::unique_ptr<RegKey> k;
+    ASSERT_EQ(fresh->openKey(RegRoot::LocalMachine, key, RegAccess::Read, k), RegStatus::Ok);
+    RegValue v;
+    ASSERT_EQ(fresh->queryValue(*k, "displayname", v), RegStatus::Ok);
+    EXPECT_EQ(v.data, std::string("Probe \xc3\xa6\\x\0", 11));
+    ASSERT_EQ(fresh->queryValue(*k, "Multi", v), RegStatus::Ok);
+    EXPECT_EQ(v.data, std::string("a\0b\0\0", 5));
+    ASSERT_EQ(fresh->queryValue(*k, "Blob", v), RegStatus::Ok);
+    EXPECT_EQ(v.data, std::string(40, '\x01'));
+
+    const std::string wineKey = "HKLM\\" + key;
+    std::string out = wineReg({"query", wineKey});
+    EXPECT_NE(out.find("REG_DWORD    0x2a"), std::string::npos) << out;
+    EXPECT_NE(out.find("Blob"), std::string::npos) << out;
+
+    // Deleting it is seen by Wine too, and its parent stays.
+    k.reset();
+    std::unique_ptr<RegKey> parent;
+    ASSERT_EQ(fresh->openKey(RegRoot::LocalMachine, "Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
+                             RegAccess::Full, parent), RegStatus::Ok);
+    ASSERT_EQ(fresh->deleteKey(*parent, "PROBE \"1\""), RegStatus::Ok);
+    out = wineReg({"query", "HKLM\\Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion"});
+    EXPECT_EQ(out.find("Probe"), std::string::npos) << out;
+    EXPECT_NE(out.find("Uninstall"), std::string::npos) << out;
+}
+
+TEST_F(WinePrefixStoreTest, ReadsWhatWineWroteMeanwhile) {
+    auto acc = store->accessor();
+    std::unique_ptr<RegKey> k;
+    ASSERT_EQ(acc->openKey(RegRoot::CurrentUser, "Software\\Probe", RegAccess::Read, k), RegStatus::NotFound);
+    wineReg({"add", "HKCU\\Software\\Probe", "/v", "From Wine", "/d", "yes", "/f"});
+    ASSERT_EQ(acc->openKey(RegRoot::CurrentUser, "Software\\Probe", RegAccess::Read, k), RegStatus::Ok);
+    RegValue v;
+    ASSERT_EQ(acc->queryValue(*k, "From Wine", v), RegStatus::Ok);
+    EXPECT_EQ(v.data, std::string("yes\0", 4));
+}
+
+TEST_F(WinePrefixStoreTest, RefusesWritesWhileTheWineserverRuns) {
+    // Through the shell: the server keeps its inherited output open while it runs.
+    ASSERT_EQ(std::system(("WINEPREFIX='" + prefix + "' '" + onPath("wineserver") + "' -p >/dev/null 2>&1").c_str()), 0);
+    ASSERT_TRUE(prefixServerRunning(prefix));
+    EXPECT_NE(prefixWriteRefusal(prefix).find(prefix), std::string::npos);
+    const std::string before = readAll(prefix + "/user.reg");
+    auto acc = store->accessor();
+    std::unique_ptr<RegKey> k;
+    EXPECT_EQ(acc->openKey(RegRoot::CurrentUser, "Software", RegAccess::Read, k), RegStatus::Ok);
+    ASSERT_EQ(acc->openKey(RegRoot::CurrentUser, "Software", RegAccess::Full, k), RegStatus::Ok);
+    EXPECT_EQ(acc->setValue(*k, "v", kRegSz, std::string("x\0", 2)), RegStatus::AccessDenied);
+    ASSERT_EQ(acc->openKey(RegRoot::CurrentUser, "Control Panel\\Accessibility", RegAccess::Full, k), RegStatus::Ok);
+    EXPECT_EQ(acc->deleteKey(*k, "Blind Access"), RegStatus::AccessDenied);
+    EXPECT_EQ(acc->createKey(RegRoot::CurrentUser, "Software\\New", RegAccess::Full, k), RegStatus::AccessDenied);
+    wine("wineserver", {"-k"}, wineEnv(prefix));
+    wine("wineserver", {"-w"}, wineEnv(prefix));
+    EXPECT_EQ(readAll(prefix + "/user.reg"), before);
+    EXPECT_FALSE(prefixServerRunning(prefix));
+    EXPECT_EQ(acc->createKey(RegRoot::CurrentUser, "Software\\New", RegAccess::Full, k), RegStatus::Ok);
+}
+
+TEST_F(WinePrefixStoreTest, AFileItCannotParseIsNeverWritten) {
+    const std::string damaged = readAll(prefix + "/user.reg") + "\n[Broken\\\\Key] 1\n\"v\"=what:1\n";
+    tmp.write("pfx/user.reg", damaged);
+    EXPECT_THROW(store->check(), RegistryStoreError);
+    auto acc = store->accessor();
+    std::unique_ptr<RegKey> k;
+    EXPECT_EQ(acc->createKey(RegRoot::CurrentUser, "Software\\New", RegAccess::Full, k), RegStatus::StoreFailure);
+    EXPECT_EQ(readAll(prefix + "/user.reg"), damaged);
+    // The other files stay usable.
+    EXPECT_EQ(acc->openKey(RegRoot::LocalMachine, "Software", RegAccess::Read, k), RegStatus::Ok);
+    EXPECT_EQ(acc->openKey(RegRoot::Users, ".DEFAULT\\Software", RegAccess::Read, k), RegStatus::Ok);
+}
+
+TEST_F(WinePrefixStoreTest, DrivesComeFromDosdevices) {
+    const auto drives = prefixDriveMap(base_);
+    ASSERT_EQ(drives.count('C'), 1u);
+    EXPECT_EQ(drives.at('C'), fs::canonical(base_ + "/drive_c").string());
+    EXPECT_EQ(drives.at('Z'), "/");
+    EXPECT_EQ(drives.size(), 2u);  // com1 and the like are no drives
+}
+
+// Without Wine: a prefix written by hand in Wine's format.
+TEST(WinePrefixWriteTest, OthersWaitForATransactionAndReadOnlyFilesStayAsTheyAre) {
+    test::TempDir tmp;
+    const std::string head = "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\Machine\n\n#arch=win64\n";
+    for (const char* f : kFiles) tmp.write(std::string("pfx/") + f, head + "\n[Software] 1796702855\n#time=1dd86c9a7b20616\n");
+    auto store = openPrefixRegistryStore(tmp.str() + "/pfx");
+    auto a = store->accessor();
+    auto b = store->accessor();
+    std::unique_ptr<RegKey> ka, kb;
+    ASSERT_EQ(a->openKey(RegRoot::LocalMachine, "Software", RegAccess::Full, ka), RegStatus::Ok);
+    ASSERT_EQ(b->openKey(RegRoot::LocalMachine, "Software", RegAccess::Full, kb), RegStatus::Ok);
+    a->beginTransaction();
+    ASSERT_EQ(a->setValue(*ka, "mine", kRegSz, std::string("a\0", 2)), RegStatus::Ok);
+    EXPECT_EQ(tmp.read("pfx/system.reg").find("mine"), std::string::npos);
+    std::thread other([&] { EXPECT_EQ(b->setValue(*kb, "theirs", kRegSz, std::string("b\0", 2)), RegStatus::Ok); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    a->rollback();
+    other.join();
+    const std::string text = tmp.read("pfx/system.reg");
+    EXPECT_EQ(text.find("mine"), std::string::npos);
+    EXPECT_NE(text.find("\"theirs\"=\"b\"\n"), std::string::npos) << text;
+
+    // A file without write permission is not replaced.
+    fs::permissions(tmp.str() + "/pfx/system.reg", fs::perms::owner_read | fs::perms::group_read);
+    EXPECT_EQ(b->setValue(*kb, "more", kRegSz, std::string("c\0", 2)), RegStatus::AccessDenied);
+    EXPECT_EQ(tmp.read("pfx/system.reg"), text);
+}
+
+}  // namespace
+}  // namespace vornak::platform
