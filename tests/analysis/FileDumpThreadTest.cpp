@@ -181,6 +181,9 @@ TEST_F(FileDumpThreadTest, BackslashNamesAreLeftOutOtherControlCharactersKept) {
 }
 
 TEST_F(FileDumpThreadTest, FoldersThatCannotBeListedAreReported) {
+#ifdef _WIN32
+    GTEST_SKIP() << "POSIX only: folders made with openat below a host path's length limit";
+#else
     // Deeper than a host path may be: the walk cannot list the last folders.
     folder("Deep");
     int fd = ::open(hostC("Deep").c_str(), O_DIRECTORY | O_RDONLY);
@@ -201,6 +204,7 @@ TEST_F(FileDumpThreadTest, FoldersThatCannotBeListedAreReported) {
         << problems[0].text;
     EXPECT_FALSE(problems[0].failed);
     std::filesystem::remove_all(hostC("Deep"));
+#endif
 }
 
 }  // namespace

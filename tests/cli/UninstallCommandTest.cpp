@@ -28,7 +28,7 @@ class UninstallCommandTest : public test::RegistryFixture {
         const auto path = tmp.write(
             "drive c/Program Files/" + folder + "/un.exe",
             "#!/bin/sh\nsleep 0.3\necho \"$*\" > '" + tmp.str() + "/" + folder + ".ran'\n");
-        chmod(path.c_str(), 0755);
+        std::filesystem::permissions(path, std::filesystem::perms::owner_all);
         return "C:\\Program Files\\" + folder + "\\un.exe";
     }
     std::string ran(const std::string& folder) {
