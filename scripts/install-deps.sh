@@ -12,7 +12,8 @@ packages=(
   libgtest-dev googletest
   fonts-dejavu-core
   xvfb openbox x11-utils
-  wine wine64
+  # The Windows build, cross-compiled and tested under Wine (scripts/test-windows.sh).
+  g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64 wine wine64
 )
 
 missing=()

@@ -1,6 +1,5 @@
 // vornak analyze: the installation analyser without its window, on the same
 // workers, logs folder and log replay as the wizard.
-#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -19,6 +18,7 @@
 #include "language/LanguageEngine.h"
 #include "language/LanguageSettings.h"
 #include "language/MessageCatalogue.h"
+#include "platform/Console.h"
 #include "platform/Dialogs.h"
 #include "registry/SilentAbort.h"
 
@@ -269,7 +269,7 @@ int runRemove(const Args& args) {
     // A name of the logs folder, never a path to a file elsewhere.
     if (!isUsableLogName(*name))
         return fail("vornak analyze remove: '" + *name + "' is not the name of a log");
-    if (!yes && !::isatty(STDIN_FILENO))
+    if (!yes && !platform::isTerminal(0))
         return fail(
             "vornak analyze remove: the questions need a terminal; use --yes to answer none");
 

@@ -5,7 +5,9 @@
 #include "inventory/Inventory.h"
 #include "platform/FileSystem.h"
 #include "platform/RegistryStore.h"
+#ifndef _WIN32
 #include "platform/WinePrefix.h"
+#endif
 #include "registry/RegFileText.h"
 #include "registry/SilentAbort.h"
 
@@ -15,7 +17,9 @@ namespace {
 int runList(const Args& args) {
     bool dead = false, crap = false, showHidden = false, haveFilter = false;
     std::string filter;
+#ifndef _WIN32
     std::string prefix = platform::configuredWinePrefix();
+#endif
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--dead") {
@@ -24,6 +28,7 @@ int runList(const Args& args) {
             crap = true;
         } else if (a == "--show-hidden") {
             showHidden = true;
+#ifndef _WIN32
         } else if (a == "--prefix") {
             if (i + 1 >= args.size())
                 return fail("vornak list: --prefix needs a folder");
@@ -33,6 +38,7 @@ int runList(const Args& args) {
             platform::setDefaultRegistryStore(platform::openPrefixRegistryStore(dir));
             platform::setDefaultFileSystem(platform::makeFileSystem(platform::prefixDriveMap(dir)));
             prefix = dir;
+#endif
         } else if (a == "--filter") {
             if (i + 1 >= args.size())
                 return fail("vornak list: --filter needs a text");
@@ -43,10 +49,12 @@ int runList(const Args& args) {
         }
     }
 
+#ifndef _WIN32
     // Wine keeps its registry in memory while it runs and saves it later.
     if (!prefix.empty() && platform::prefixServerRunning(prefix))
         std::cerr << "vornak list: Wine is running in " << prefix
                   << "; its latest registry changes may not be listed yet\n";
+#endif
 
     Inventory inventory;
     try {

@@ -2,9 +2,9 @@
 // operations share.
 #include "cli/RegCommand.h"
 
-#include <unistd.h>
-
 #include <iostream>
+
+#include "platform/Console.h"
 
 namespace vornak::cli::reg {
 namespace {
@@ -151,7 +151,7 @@ bool isOption(const std::string& arg, const char* name) {
 }
 
 bool confirm(const std::string& question, const std::string& refusal) {
-    if (!isatty(STDIN_FILENO)) {
+    if (!platform::isTerminal(0)) {
         fail(refusal);
         return false;
     }

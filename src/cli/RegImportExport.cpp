@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "cli/RegCommand.h"
+#include "platform/HostPath.h"
 #include "registry/RegFileModel.h"
 #include "registry/RegFileStore.h"
 #include "registry/RegFileText.h"
@@ -42,7 +43,7 @@ int exportFile(const Args& args) {
     handle.reset();
 
     std::error_code ec;
-    if (!overwrite && std::filesystem::exists(file, ec) &&
+    if (!overwrite && std::filesystem::exists(platform::hostPath(file), ec) &&
         !confirm("File " + file + " already exists. Overwrite (Yes/No)?",
                  "ERROR: " + file +
                      " exists; without /y it is not overwritten when standard input is not a "

@@ -6,7 +6,10 @@
 #include <map>
 
 #include "cli/Command.h"
+#include "platform/Console.h"
+#ifndef _WIN32
 #include "platform/WinePrefix.h"
+#endif
 
 namespace vornak::cli {
 namespace {
@@ -41,6 +44,7 @@ int fail(const std::string& message) {
 
 int main(int argc, char** argv) {
     using namespace vornak::cli;
+    vornak::platform::prepareConsole();
     if (argc < 2 || std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h") {
         usage(argc < 2 ? std::cerr : std::cout);
         return argc < 2 ? 1 : 0;
@@ -54,11 +58,13 @@ int main(int argc, char** argv) {
     try {
         const int code = it->second.run(Args(argv + 2, argv + argc));
         // The commands say only that access was denied; this says why.
+#ifndef _WIN32
         if (code != 0) {
             if (const std::string prefix = vornak::platform::configuredWinePrefix(); !prefix.empty())
                 if (const std::string why = vornak::platform::prefixWriteRefusal(prefix); !why.empty())
                     std::cerr << "vornak: " << why << "\n";
         }
+#endif
         return code;
     } catch (const std::exception& e) {
         return fail(std::string("ERROR: ") + e.what());

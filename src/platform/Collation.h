@@ -2,7 +2,9 @@
 // It orders the inventory and every sorted list of the analyser. On Windows it is
 // CompareString with NORM_IGNORECASE; elsewhere ICU at secondary strength for the
 // locale of the environment. Either way a text sorts before every longer text
-// that begins with it, and the tab sorts before every printable character.
+// that begins with it, and the tab before the backslash (a folder's snapshot line
+// before its contents). Only with ICU does the tab sort before every printable
+// character: Windows puts space, '\'' and '-' before it.
 #pragma once
 
 #include <memory>

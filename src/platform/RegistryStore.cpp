@@ -1,5 +1,7 @@
 #include "platform/RegistryStore.h"
+#ifndef _WIN32
 #include "platform/WinePrefix.h"
+#endif
 
 #include <cstdlib>
 #include <mutex>
@@ -58,6 +60,9 @@ std::optional<RegRoot> rootFromName(const std::string& name) {
 
 std::string defaultRegistryDir() {
     if (const char* dir = std::getenv("VORNAK_REGISTRY_DIR"); dir && *dir) return dir;
+#ifdef _WIN32
+    return {};  // the real registry
+#endif
     if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg)
         return std::string(xdg) + "/vornak/registry";
     if (const char* home = std::getenv("HOME"); home && *home)
@@ -68,8 +73,12 @@ std::string defaultRegistryDir() {
 std::shared_ptr<RegistryStore> defaultRegistryStore() {
     std::lock_guard lock(g_defaultMutex);
     if (!g_default) {
+#ifdef _WIN32
+        g_default = openRegistryStore(defaultRegistryDir());
+#else
         const std::string prefix = configuredWinePrefix();
         g_default = prefix.empty() ? openRegistryStore(defaultRegistryDir()) : openPrefixRegistryStore(prefix);
+#endif
     }
     return g_default;
 }

@@ -141,7 +141,9 @@ public:
     // circle. Empty means every root. A change to a root of another store file
     // than those named gives InvalidName; reads of it stay outside the group.
     // When a lock cannot be had, every operation of the group gives Busy.
-    // Destroying the accessor rolls back.
+    // Destroying the accessor rolls back. On Windows the registry has no
+    // transactions: others see each change at once, and a rollback puts back
+    // what the changes replaced.
     virtual void beginTransaction(const std::vector<RegRoot>& roots = {}) = 0;
     virtual void commit() = 0;
     virtual void rollback() = 0;
@@ -178,6 +180,8 @@ public:
 // changed or replaced; only a missing or empty (0-byte) file is made a store.
 std::shared_ptr<RegistryStore> openRegistryStore(const std::string& dir);
 // $VORNAK_REGISTRY_DIR, else $XDG_DATA_HOME/vornak/registry, else ~/.local/share/vornak/registry.
+// On Windows a store is the real registry when `dir` is empty (the default without
+// $VORNAK_REGISTRY_DIR), else a private key below HKEY_CURRENT_USER named after `dir`.
 std::string defaultRegistryDir();
 
 // The store that the program (and the eight access functions) use. Created from

@@ -1,8 +1,10 @@
 #include "registry/RegFileStore.h"
 
+#ifndef _WIN32
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -12,6 +14,7 @@
 #include <memory>
 #include <sstream>
 
+#include "platform/HostPath.h"
 #include "registry/RegFileParser.h"
 #include "registry/RegFileText.h"
 #include "registry/RegFileWriter.h"
@@ -156,6 +159,26 @@ void applyRegFile(platform::RegistryAccessor& accessor, const RegFileContent& co
     transaction.commit();
 }
 
+#ifdef _WIN32
+std::string readRegFileBytes(const std::string& filePath) {
+    const auto path = platform::hostPath(filePath);
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec))
+        throw RegFileError(0, filePath + " is a folder, not a registry file");
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw RegFileError(0, "cannot open " + filePath + ": " + std::strerror(errno));
+    const auto size = std::filesystem::file_size(path, ec);
+    if (!ec && size > kMaxRegFileBytes)
+        throw RegFileError(0, filePath + " is larger than any registry file (more than " +
+                                  std::to_string(kMaxRegFileBytes >> 20) + " MB); it was not read");
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    if (in.bad())
+        throw RegFileError(0, "cannot read " + filePath);
+    return bytes.str();
+}
+#else
 std::string readRegFileBytes(const std::string& filePath) {
     // Not blocking on a FIFO that nobody writes: it is refused below anyway.
     const int fd = ::open(filePath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -190,10 +213,11 @@ std::string readRegFileBytes(const std::string& filePath) {
     bytes.resize(done);
     return bytes;
 }
+#endif
 
 void importRegFile(platform::RegistryAccessor& accessor, const std::string& filePath) {
     std::string bytes = readRegFileBytes(filePath);
-    const std::string name = std::filesystem::path(filePath).filename().string();
+    const std::string name = platform::pathText(platform::hostPath(filePath).filename());
     applyRegFile(accessor, parseRegFileTaking(std::move(bytes), name));
 }
 
@@ -241,22 +265,22 @@ RegStatus exportRegFile(platform::RegistryAccessor& accessor, platform::RegRoot 
 
     const std::string temp = filePath + ".vornak-tmp";
     {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        std::ofstream out(platform::hostPath(temp), std::ios::binary | std::ios::trunc);
         if (!out)
             throw RegFileError(0, "cannot write " + filePath + ": " + std::strerror(errno));
         out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
         out.close();
         if (!out) {
             std::error_code ignored;
-            std::filesystem::remove(temp, ignored);
+            std::filesystem::remove(platform::hostPath(temp), ignored);
             throw RegFileError(0, "cannot write " + filePath);
         }
     }
     std::error_code ec;
-    std::filesystem::rename(temp, filePath, ec);
+    std::filesystem::rename(platform::hostPath(temp), platform::hostPath(filePath), ec);
     if (ec) {
         std::error_code ignored;
-        std::filesystem::remove(temp, ignored);
+        std::filesystem::remove(platform::hostPath(temp), ignored);
         throw RegFileError(0, "cannot write " + filePath + ": " + ec.message());
     }
     return RegStatus::Ok;

@@ -96,6 +96,9 @@ TEST_F(EditInfoModelTest, RemovalActsAtOnce) {
 }
 
 TEST_F(EditInfoModelTest, FailedWritesAndRemovalsAreReportedAndTheRowsStayTrue) {
+#ifdef _WIN32
+    GTEST_SKIP() << "POSIX only: a read-only store file stands for a limited user";
+#endif
     messages().clear();
     setString(RegRoot::LocalMachine, kKey, "Keep", "me");
     EditInfoModel model = open("LM");

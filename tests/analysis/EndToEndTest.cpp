@@ -62,11 +62,16 @@ class EndToEndTest : public test::AnalysisFixture {
         std::sort(lines.begin(), lines.end());
         return lines;
     }
+    // One spelling of a host path (Windows accepts both separators).
+    static std::string normal(const std::filesystem::path& path) {
+        return path.lexically_normal().string();
+    }
     std::vector<std::string> files() {
         std::vector<std::string> paths;
+        const std::string logs = normal(logsHost());
         for (const auto& e : std::filesystem::recursive_directory_iterator(driveC))
-            if (e.path().string().rfind(logsHost(), 0) != 0)
-                paths.push_back(e.path().string());
+            if (normal(e.path()).rfind(logs, 0) != 0)
+                paths.push_back(normal(e.path()));
         std::sort(paths.begin(), paths.end());
         return paths;
     }
@@ -117,7 +122,9 @@ TEST_F(EndToEndTest, AnalyseInstallationThenRemoveItByItsLog) {
     file("Program Files/Acme/acme.exe");
     file("Program Files/Acme/Plugins/one.dll");
     file("Program Files/Acme/Plugins/Two.dll");
+#ifndef _WIN32  // Windows' file names ignore letter case
     file("Program Files/Acme/Plugins/two.dll");  // differs from Two.dll in case only
+#endif
     folder("Program Files/Acme/Empty");
     file("Users/me/acme.ini");
     std::filesystem::remove(hostC("Users/me/obsolete.txt"));
@@ -160,7 +167,7 @@ TEST_F(EndToEndTest, AnalyseInstallationThenRemoveItByItsLog) {
     // In collation order: the tab first, then "." before "*" before "\\";
     // letter case only where nothing else differs. The moved value, the
     // excluded key and the logs folder give no line.
-    const std::vector<std::string> expectedLog{
+    std::vector<std::string> expectedLog{
         "FILE ADDED!\tC:\\Program Files\\Acme\t<- dir",
         "FILE ADDED!\tC:\\Program Files\\Acme\\acme.exe",
         "FILE ADDED!\tC:\\Program Files\\Acme\\Empty\t<- dir",
@@ -196,6 +203,10 @@ TEST_F(EndToEndTest, AnalyseInstallationThenRemoveItByItsLog) {
         "REG DELETED!\tHKLM\tSOFTWARE\\Shared\tLevel\tint:5",
         "REG DELETED!\tHKLM\tSOFTWARE\\Shared\tMode\t\"classic\"",
         "REG DELETED!\tHKLM\tSOFTWARE\\Shared\tRoot\texp:%ProgramFiles%"};
+#ifdef _WIN32
+    // One folder holds either Two.dll or two.dll, never both.
+    std::erase(expectedLog, "FILE ADDED!\tC:\\Program Files\\Acme\\Plugins\\two.dll");
+#endif
     EXPECT_EQ(logLines("Acme 1.0.anlog"), expectedLog);
 
     test::ScriptedDialogs dialogs;
@@ -213,7 +224,7 @@ TEST_F(EndToEndTest, AnalyseInstallationThenRemoveItByItsLog) {
 
     // Deleted files cannot come back; neither can a deleted binary value.
     auto expectedFiles = filesBefore;
-    std::erase(expectedFiles, hostC("Users/me/obsolete.txt"));
+    std::erase(expectedFiles, normal(hostC("Users/me/obsolete.txt")));
     EXPECT_EQ(files(), expectedFiles);
     auto expectedRegistry = registryBefore;
     std::erase(expectedRegistry, "HKLM\tSOFTWARE\\Shared\tGone");

@@ -29,8 +29,9 @@ class LogReplayTest : public test::AnalysisFixture {
     // nothing the log does not name has changed.
     std::vector<std::string> state() {
         std::vector<std::string> lines;
+        const std::string logs = std::filesystem::path(logsHost()).lexically_normal().string();
         for (const auto& e : std::filesystem::recursive_directory_iterator(driveC))
-            if (e.path().string().rfind(logsHost(), 0) != 0)
+            if (e.path().lexically_normal().string().rfind(logs, 0) != 0)
                 lines.push_back(e.path().string());
         auto registry = store->accessor();
         std::atomic<int32_t> count{0};
@@ -273,6 +274,9 @@ TEST_F(LogReplayTest, ValueThatCannotBeWrittenStopsTheRemoval) {
 }
 
 TEST_F(LogReplayTest, ReadOnlyMachineStoreIsReportedNotPassedOver) {
+#ifdef _WIN32
+    GTEST_SKIP() << "POSIX only: a read-only store file";
+#else
     setString(RegRoot::LocalMachine, "SOFTWARE\\Acme", "Added", "x");
     store.reset();
     platform::setDefaultRegistryStore(nullptr);
@@ -288,6 +292,7 @@ TEST_F(LogReplayTest, ReadOnlyMachineStoreIsReportedNotPassedOver) {
     EXPECT_EQ(removalLog[0], "Skipped HKLM\tSOFTWARE\\Acme\tAdded\t\"x\"");
     EXPECT_EQ(removalLog[1], "Skipped HKLM\tSOFTWARE\\Acme\tMode\t\"old\"");
     EXPECT_TRUE(value(RegRoot::LocalMachine, "SOFTWARE\\Acme", "Added"));
+#endif
 }
 
 }  // namespace

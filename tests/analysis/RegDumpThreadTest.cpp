@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -61,7 +62,7 @@ TEST_F(RegDumpThreadTest, LineFormatForEveryKindOfValue) {
     setString(RegRoot::CurrentUser, acme, "Quoted", "say \"hi\"\tthere");
 
     const auto lines = walk(kHKCU);
-    const std::vector<std::string> expected{"\tHKCU\t\\",
+    std::vector<std::string> expected{"\tHKCU\t\\",
                                             "\tHKCU\t\\Software",
                                             "\tHKCU\tSoftware\\Acme",
                                             "HKCU\tSoftware\\Acme\tPath\t\"C:\\Acme\"",
@@ -77,6 +78,15 @@ TEST_F(RegDumpThreadTest, LineFormatForEveryKindOfValue) {
                                             "HKCU\tSoftware\\Acme\t\t\"default\"",
                                             "HKCU\tSoftware\\Acme\tCut\t\"before\"",
                                             "HKCU\tSoftware\\Acme\tQuoted\t\"say \"hi\"\tthere\""};
+#ifdef _WIN32
+    // Wine lists the values by name, not in the order they were made.
+    std::sort(expected.begin() + 3, expected.end(), [](std::string a, std::string b) {
+        for (std::string* s : {&a, &b})
+            for (char& c : *s)
+                c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return a < b;
+    });
+#endif
     EXPECT_EQ(lines, expected);
 }
 
@@ -184,12 +194,16 @@ TEST_F(RegDumpThreadTest, WorkerWritesItsFileCompletesThenReportsTheCount) {
 }
 
 TEST_F(RegDumpThreadTest, UnwritableFileStillCompletesOnce) {
+#ifdef _WIN32
+    GTEST_SKIP() << "POSIX only: write protection by permission bits";
+#else
     std::filesystem::permissions(
         logsHost(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     auto shared = std::make_shared<AnalysisShared>();
     RegDumpThread(shared, {store, fs, 1, 1, programFolder, nullptr}).Execute();
     EXPECT_EQ(shared->completed.load(), 1);
     EXPECT_EQ(shared->takeProblems().size(), 1u);
+#endif
 }
 
 }  // namespace
@@ -200,6 +214,9 @@ namespace {
 // good snapshot later, every key of it would come out ADDED, and the removal
 // would delete them all. The worker must say that it failed.
 TEST_F(RegDumpThreadTest, DamagedStoreIsAFailureNotAnEmptyRoot) {
+#ifdef _WIN32
+    GTEST_SKIP() << "POSIX only: the SQLite store files";
+#else
     const std::string damagedDir = tmp.str() + "/damaged registry";
     std::filesystem::create_directories(damagedDir);
     {
@@ -213,6 +230,7 @@ TEST_F(RegDumpThreadTest, DamagedStoreIsAFailureNotAnEmptyRoot) {
     const auto problems = shared->takeProblems();
     EXPECT_TRUE(std::any_of(problems.begin(), problems.end(),
                             [](const AnalysisShared::Problem& p) { return p.failed; }));
+#endif
 }
 
 }  // namespace

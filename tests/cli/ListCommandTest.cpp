@@ -105,6 +105,9 @@ namespace {
 
 // A damaged store file is not a question of rights: the message names the file.
 TEST_F(ListCommandTest, DamagedStoreIsNamedNotTakenForMissingRights) {
+#ifdef _WIN32
+    GTEST_SKIP() << "POSIX only: the SQLite store files";
+#else
     const std::string dir = tmp.str() + "/damaged registry";
     std::filesystem::create_directories(dir);
     FILE* f = std::fopen((dir + "/machine.db").c_str(), "wb");
@@ -122,6 +125,7 @@ TEST_F(ListCommandTest, DamagedStoreIsNamedNotTakenForMissingRights) {
     EXPECT_EQ(WEXITSTATUS(pclose(pipe)), 1);
     EXPECT_NE(out.find("machine.db"), std::string::npos) << out;
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
+#endif
 }
 
 }  // namespace

@@ -28,7 +28,7 @@ class UninstallCommandTest : public test::RegistryFixture {
         const auto path = tmp.write(
             "drive c/Program Files/" + folder + "/un.exe",
             "#!/bin/sh\nsleep 0.3\necho \"$*\" > '" + tmp.str() + "/" + folder + ".ran'\n");
-        chmod(path.c_str(), 0755);
+        std::filesystem::permissions(path, std::filesystem::perms::owner_all);
         return "C:\\Program Files\\" + folder + "\\un.exe";
     }
     std::string ran(const std::string& folder) {
@@ -40,6 +40,9 @@ class UninstallCommandTest : public test::RegistryFixture {
 }  // namespace
 
 TEST_F(UninstallCommandTest, RunsTheCommandOfTheRegistrationAndWaits) {
+#ifdef _WIN32
+    GTEST_SKIP() << "POSIX only: the uninstallers are shell scripts";
+#endif
     setString(RegRoot::LocalMachine, kUninstall + "Acme", "UninstallString",
               script("LM side") + " /S");
     setString(RegRoot::CurrentUser, kUninstall + "Acme", "UninstallString",

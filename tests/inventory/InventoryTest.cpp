@@ -82,8 +82,11 @@ TEST_F(InventoryTest, ClassifiesCommands) {
     EXPECT_EQ(status("regsvr32 /u x.dll", "LM"), 0);
     EXPECT_EQ(status("rundll.exe setupx.dll", "LM"), 0);
     EXPECT_EQ(status("xyz", "LM"), 1) << "three characters that name no file";
+#ifndef _WIN32
+    // (On Windows a host path is a drive path, which goes through the drive map.)
     EXPECT_EQ(status(tmp.str() + "/drive c/Program Files/Acme Tools/unins000.exe", "LM"), 0)
         << "a plain host path is tested as it is";
+#endif
 }
 
 TEST_F(InventoryTest, DeadRowsInTheList) {
@@ -121,6 +124,9 @@ TEST_F(InventoryTest, MalformedRegistrationDoesNotBreakTheList) {
 }
 
 TEST_F(InventoryTest, LimitedUserSeesBothRoots) {
+#ifdef _WIN32
+    GTEST_SKIP() << "POSIX only: a read-only store file stands for a limited user";
+#else
     registration("CU", "Mine", "Mine", uninstaller("m.exe"));
     registration("LM", "Machine", "Machine", uninstaller("m.exe"));
     store.reset();
@@ -130,9 +136,13 @@ TEST_F(InventoryTest, LimitedUserSeesBothRoots) {
     Inventory inv(&view);
     inv.RefreshInventory();
     EXPECT_EQ(captions(inv.visible()), (std::vector<std::string>{"Machine", "Mine"}));
+#endif
 }
 
 TEST_F(InventoryTest, UninstallKeyThatCannotBeOpenedStopsTheRefresh) {
+#ifdef _WIN32
+    GTEST_SKIP() << "POSIX only: a read-only store file stands for a limited user";
+#else
     registration("CU", "Mine", "Mine", uninstaller("m.exe"));
     // machine.db exists but has no uninstall key, and may not be written.
     setString(platform::RegRoot::LocalMachine, "SOFTWARE\\Other", "v", "x");
@@ -144,6 +154,7 @@ TEST_F(InventoryTest, UninstallKeyThatCannotBeOpenedStopsTheRefresh) {
     EXPECT_THROW(inv.RefreshInventory(), SilentAbort);
     EXPECT_TRUE(inv.visible().empty());
     EXPECT_TRUE(inv.masterExists());
+#endif
 }
 
 TEST_F(InventoryTest, CompareListRowsColumnsAndDirection) {

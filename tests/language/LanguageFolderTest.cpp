@@ -78,8 +78,14 @@ TEST_F(LanguageFolderTest, MenuListsTheLanguageFilesOnly) {
     putLanguage("readme.txt", "not a language");
     putLanguage("English.lng.bak", "old");
     LanguageEngine engine(sink, fs, catalogue);
+#ifdef _WIN32
+    // One file: Windows' file names ignore letter case.
+    EXPECT_EQ(engine.BuildLanguageMenu(), 2);
+    EXPECT_EQ(menuLabels(), (std::vector<std::string>{"Danish", "English"}));
+#else
     EXPECT_EQ(engine.BuildLanguageMenu(), 3);
     EXPECT_EQ(menuLabels(), (std::vector<std::string>{"Danish", "English", "danish"}));
+#endif
     for (const LanguageMenuItem& item : sink.menu) {
         EXPECT_EQ(item.image, item.label == "Danish" ? kDanishFlagImage : -1) << item.label;
         EXPECT_EQ(item.identifier, "langMenu" + item.label);

@@ -38,8 +38,15 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(path_, ec);
 }
 
+namespace {
+// Names in the program's UTF-8, whatever the host's narrow encoding.
+std::filesystem::path utf8Path(const std::string& text) {
+    return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+}  // namespace
+
 std::filesystem::path TempDir::write(const std::string& relative, const std::string& bytes) const {
-    auto p = path_ / relative;
+    auto p = path_ / utf8Path(relative);
     std::filesystem::create_directories(p.parent_path());
     std::ofstream out(p, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -48,7 +55,7 @@ std::filesystem::path TempDir::write(const std::string& relative, const std::str
 }
 
 std::string TempDir::read(const std::string& relative) const {
-    std::ifstream in(path_ / relative, std::ios::binary);
+    std::ifstream in(path_ / utf8Path(relative), std::ios::binary);
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();
