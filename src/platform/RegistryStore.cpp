@@ -88,4 +88,29 @@ void setDefaultRegistryStore(std::shared_ptr<RegistryStore> store) {
     g_default = std::move(store);
 }
 
+bool splitKeyPath(std::string_view path, std::vector<std::string_view>& names) {
+    names.clear();
+    if (path.empty())
+        return true;
+    if (path.size() > 1 && path.back() == '\\')
+        path.remove_suffix(1);
+    size_t start = 0;
+    while (true) {
+        const size_t end = path.find('\\', start);
+        const std::string_view name = path.substr(
+            start, end == std::string_view::npos ? std::string_view::npos : end - start);
+        if (name.empty() || name.size() > kMaxKeyNameLength ||
+            name.find('\0') != std::string_view::npos)
+            return false;
+        names.push_back(name);
+        if (end == std::string_view::npos)
+            return true;
+        start = end + 1;
+    }
+}
+
+bool isValidValueName(std::string_view name) {
+    return name.size() <= kMaxValueNameLength && name.find('\0') == std::string_view::npos;
+}
+
 }  // namespace vornak::platform

@@ -9,6 +9,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vornak::platform {
@@ -83,6 +84,14 @@ public:
     // Path below the root without leading backslash; empty for the root itself.
     virtual const std::string& path() const = 0;
 };
+
+// The name rules every store applies, whatever its host accepts beyond them.
+// A key path split into its names; false when the path is not valid: an empty
+// name (leading or doubled backslash), a name longer than kMaxKeyNameLength
+// bytes, or a NUL byte. One trailing backslash is allowed and ignored, as
+// RegCreateKeyEx allows it. The empty path has no names.
+bool splitKeyPath(std::string_view path, std::vector<std::string_view>& names);
+bool isValidValueName(std::string_view name);
 
 // One accessor: owns one connection to the store, used by one thread at a time.
 // Off Windows its reads may come from a snapshot up to 20 ms old as far as other

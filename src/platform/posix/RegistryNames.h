@@ -1,10 +1,12 @@
 // Key and value names of the SQLite registry store: the case folding that makes
-// them case-insensitive, and the rules a name and a key path must follow.
+// them case-insensitive.
 #pragma once
 
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/RegistryStore.h"
 
 namespace vornak::platform::posix {
 
@@ -14,12 +16,8 @@ namespace vornak::platform::posix {
 // UTF-8 are kept as they are.
 std::string foldName(std::string_view name);
 
-// A key path split into its names. Returns false when the path is not valid:
-// an empty name (leading or doubled backslash), a name longer than
-// kMaxKeyNameLength bytes, or a NUL byte. One trailing backslash is allowed
-// and ignored, as RegCreateKeyEx allows it. The empty path has no names.
-bool splitKeyPath(std::string_view path, std::vector<std::string_view>& names);
-
-bool isValidValueName(std::string_view name);
+// The name rules are the platform layer's own (RegistryStore.h).
+using platform::isValidValueName;
+using platform::splitKeyPath;
 
 }  // namespace vornak::platform::posix
