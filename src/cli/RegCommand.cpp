@@ -130,10 +130,6 @@ bool isValidKeyPath(const std::string& path) {
     return path.find('\0') == std::string::npos;
 }
 
-bool isValidValueName(const std::string& name) {
-    return name.size() <= platform::kMaxValueNameLength && name.find('\0') == std::string::npos;
-}
-
 bool looksLikeOption(const std::string& arg) {
     // Short words only: "/tmp/x.reg" is a file here, not an option.
     if (arg.size() < 2 || arg.size() > 4 || (arg[0] != '/' && arg[0] != '-'))

@@ -39,7 +39,7 @@ int valueStatusError(platform::RegStatus status);
 // Whether the store can hold a key path (below the root) or a value name; the
 // checks come before anything is written, so a refused command changes nothing.
 bool isValidKeyPath(const std::string& path);
-bool isValidValueName(const std::string& name);
+using platform::isValidValueName;
 
 // Case-insensitive comparison of an option word (/v, -V) with `name` ("v").
 bool isOption(const std::string& arg, const char* name);
