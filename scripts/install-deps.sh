@@ -12,8 +12,9 @@ packages=(
   libgtest-dev googletest
   fonts-dejavu-core
   xvfb openbox x11-utils
-  # The Windows build, cross-compiled and tested under Wine (scripts/test-windows.sh).
-  g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64 wine wine64
+  # The Windows build, cross-compiled and tested under Wine (scripts/test-windows.sh);
+  # NSIS builds the real installers that the Wine prefix tests install.
+  g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64 wine wine64 nsis
 )
 
 missing=()

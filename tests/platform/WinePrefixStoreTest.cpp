@@ -14,12 +14,15 @@
 #include "platform/posix/WineRegistryFile.h"
 #include "support/RunProgram.h"
 #include "support/TempDir.h"
+#include "support/WineTestSupport.h"
 
 namespace vornak::platform {
 namespace {
 
 namespace fs = std::filesystem;
+using test::onPath;
 using test::runProgram;
+using test::wineEnv;
 
 const char* const kFiles[] = {"system.reg", "user.reg", "userdef.reg"};
 
@@ -28,15 +31,6 @@ std::string readAll(const fs::path& path) {
     std::stringstream s;
     s << in.rdbuf();
     return s.str();
-}
-
-// The program of that name on PATH, or empty.
-std::string onPath(const std::string& name) {
-    const char* path = std::getenv("PATH");
-    std::stringstream dirs(path ? path : "");
-    for (std::string dir; std::getline(dirs, dir, ':');)
-        if (!dir.empty() && ::access((dir + "/" + name).c_str(), X_OK) == 0) return dir + "/" + name;
-    return {};
 }
 
 // Empty when equal, else the first line that differs (a diff of whole
@@ -51,30 +45,21 @@ std::string firstDifference(const std::string& got, const std::string& want) {
            want.substr(from, want.find('\n', at) - from);
 }
 
-bool haveWine() { return !onPath("wine").empty() && !onPath("wineboot").empty() && !onPath("wineserver").empty(); }
-
 test::ProgramResult wine(const std::string& program, const std::vector<std::string>& args,
                          const std::map<std::string, std::string>& env) {
-    return runProgram(onPath(program), args, env);
-}
-
-std::map<std::string, std::string> wineEnv(const std::string& prefix) {
-    return {{"WINEPREFIX", prefix}, {"WINEDEBUG", "-all"}, {"WINEDLLOVERRIDES", "mscoree,mshtml="}};
+    return runProgram(test::onPath(program), args, env);
 }
 
 class WinePrefixStoreTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        if (!haveWine()) return;
         base_ = VORNAK_TEST_PREFIX_DIR;
-        if (isWinePrefix(base_)) return;
-        wine("wineboot", {"-i"}, wineEnv(base_));
-        wine("wineserver", {"-w"}, wineEnv(base_));
+        if (test::wineMissing().empty()) test::makeWinePrefix(base_, baseError_);
     }
 
     void SetUp() override {
-        if (!haveWine()) GTEST_SKIP() << "wine is not installed (scripts/install-deps.sh installs it)";
-        ASSERT_TRUE(isWinePrefix(base_)) << "wineboot made no prefix in " << base_;
+        if (const std::string why = test::wineMissing(); !why.empty()) GTEST_SKIP() << why;
+        ASSERT_TRUE(isWinePrefix(base_)) << baseError_;
         // A cheap copy: its own registry files, the drive_c of the fresh prefix.
         prefix = tmp.str() + "/pfx";
         fs::create_directories(prefix + "/dosdevices");
@@ -98,12 +83,14 @@ protected:
     }
 
     static std::string base_;
+    static std::string baseError_;
     test::TempDir tmp;
     std::string prefix;
     std::shared_ptr<RegistryStore> store;
 };
 
 std::string WinePrefixStoreTest::base_;
+std::string WinePrefixStoreTest::baseError_;
 
 TEST_F(WinePrefixStoreTest, FreshPrefixFilesComeBackByteForByteAndValuesAsWineWritesThem) {
     for (const char* name : kFiles) {

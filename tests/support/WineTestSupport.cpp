@@ -1,0 +1,74 @@
+#include "support/WineTestSupport.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+namespace vornak::test {
+
+namespace fs = std::filesystem;
+
+std::string onPath(const std::string& name) {
+    const char* path = std::getenv("PATH");
+    std::stringstream dirs(path ? path : "");
+    for (std::string dir; std::getline(dirs, dir, ':');)
+        if (!dir.empty() && ::access((dir + "/" + name).c_str(), X_OK) == 0) return dir + "/" + name;
+    return {};
+}
+
+std::string wineMissing(bool needNsis) {
+    for (const char* program : {"wine", "wineboot", "wineserver"})
+        if (onPath(program).empty())
+            return std::string(program) + " is not installed (scripts/install-deps.sh installs it)";
+    if (needNsis && onPath("makensis").empty())
+        return "makensis is not installed (scripts/install-deps.sh installs nsis)";
+    return {};
+}
+
+std::map<std::string, std::string> wineEnv(const std::string& prefix) {
+    return {{"WINEPREFIX", prefix}, {"WINEDEBUG", "-all"}, {"WINEDLLOVERRIDES", "mscoree,mshtml="}};
+}
+
+ProgramResult runWine(const std::string& prefix, const std::string& program,
+                      const std::vector<std::string>& args) {
+    ProgramResult result = runProgram(onPath(program), args, wineEnv(prefix));
+    if (program != "wineserver") runProgram(onPath("wineserver"), {"-w"}, wineEnv(prefix));
+    return result;
+}
+
+bool makeWinePrefix(const std::string& dir, std::string& error) {
+    if (fs::exists(fs::path(dir) / "system.reg") && fs::exists(fs::path(dir) / "dosdevices"))
+        return true;
+    const ProgramResult r = runWine(dir, "wineboot", {"-i"});
+    if (fs::exists(fs::path(dir) / "system.reg")) return true;
+    error = "wineboot made no prefix in " + dir + " (exit " + std::to_string(r.exitCode) + "): " +
+            r.err.substr(r.err.size() > 400 ? r.err.size() - 400 : 0);
+    return false;
+}
+
+std::string buildNsisInstaller(const std::string& script, const std::string& outDir,
+                               std::string& error) {
+    std::smatch m;
+    static const std::regex outFile(R"re(OutFile\s+"([^"\\/]+)")re");
+    if (!std::regex_search(script, m, outFile)) {
+        error = "the script has no OutFile \"name.exe\"";
+        return {};
+    }
+    fs::create_directories(outDir);
+    const fs::path nsi = fs::path(outDir) / (m[1].str() + ".nsi");
+    std::ofstream(nsi, std::ios::binary) << "Target amd64-unicode\n" << script;
+    // makensis works in the script's folder, so OutFile lands beside it.
+    const ProgramResult r = runProgram(onPath("makensis"), {"-V2", nsi.string()}, {});
+    const fs::path exe = fs::path(outDir) / m[1].str();
+    if (r.exitCode != 0 || !fs::exists(exe)) {
+        error = "makensis failed (exit " + std::to_string(r.exitCode) + "): " + r.out + r.err;
+        return {};
+    }
+    return exe.string();
+}
+
+}  // namespace vornak::test
