@@ -30,7 +30,13 @@ std::string wineMissing(bool needNsis) {
 }
 
 std::map<std::string, std::string> wineEnv(const std::string& prefix) {
-    return {{"WINEPREFIX", prefix}, {"WINEDEBUG", "-all"}, {"WINEDLLOVERRIDES", "mscoree,mshtml="}};
+    const std::string home = prefix + ".home";
+    std::error_code ec;
+    fs::create_directories(home, ec);
+    return {{"WINEPREFIX", prefix},
+            {"WINEDEBUG", "-all"},
+            {"WINEDLLOVERRIDES", "mscoree,mshtml="},
+            {"HOME", home}};
 }
 
 ProgramResult runWine(const std::string& prefix, const std::string& program,
@@ -43,6 +49,10 @@ ProgramResult runWine(const std::string& prefix, const std::string& program,
 bool makeWinePrefix(const std::string& dir, std::string& error) {
     if (fs::exists(fs::path(dir) / "system.reg") && fs::exists(fs::path(dir) / "dosdevices"))
         return true;
+    // Like most homes, this one has a Desktop and no other shell folders, so
+    // Wine links the prefix's Desktop to it and Documents and the rest to $HOME.
+    std::error_code ec;
+    fs::create_directories(dir + ".home/Desktop", ec);
     const ProgramResult r = runWine(dir, "wineboot", {"-i"});
     if (fs::exists(fs::path(dir) / "system.reg")) return true;
     error = "wineboot made no prefix in " + dir + " (exit " + std::to_string(r.exitCode) + "): " +

@@ -20,7 +20,9 @@ std::string onPath(const std::string& name);
 std::string wineMissing(bool needNsis = false);
 
 // The environment a Wine program of the tests runs with: the prefix, no debug
-// chatter, no Mono or Gecko download prompts.
+// chatter, no Mono or Gecko download prompts, and a home of the prefix's own
+// (`<prefix>.home`), so that the links Wine makes from the prefix's Desktop and
+// other shell folders into $HOME never reach the real user's home.
 std::map<std::string, std::string> wineEnv(const std::string& prefix);
 
 // Runs `program` (found on PATH: "wine", "wineserver", ...) with the prefix's
@@ -28,7 +30,9 @@ std::map<std::string, std::string> wineEnv(const std::string& prefix);
 ProgramResult runWine(const std::string& prefix, const std::string& program,
                       const std::vector<std::string>& args);
 
-// Makes a fresh prefix in `dir` with wineboot unless one is there already.
+// Makes a fresh prefix in `dir` with wineboot unless one is there already; its
+// home has a Desktop folder (the prefix's Desktop links there) and nothing else
+// (Documents, Music and the rest link to the home itself).
 // False (with Wine's words in `error`) when Wine could not make one.
 bool makeWinePrefix(const std::string& dir, std::string& error);
 
