@@ -234,6 +234,7 @@ class Win32FileSystem final : public FileSystem {
             (existing & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))
             return failWith(ERROR_ACCESS_DENIED);
 
+        removeStaleNewFiles(host);
         // A new file beside the old one, then moved over it: a crash or a full
         // disk leaves either the old file or the complete new one.
         std::random_device rd;
@@ -394,6 +395,30 @@ class Win32FileSystem final : public FileSystem {
     }
 
   private:
+    // The new files of earlier writes of `host` that a crash left behind
+    // ("<name>.new-<digits>"). A write still under way holds its new file open
+    // without sharing, so DeleteFile fails on it and it is kept.
+    static void removeStaleNewFiles(const std::string& host) {
+        const size_t sep = host.find_last_of("\\/");
+        const std::string dir = sep == std::string::npos ? std::string(".") : host.substr(0, sep);
+        const std::string prefix = (sep == std::string::npos ? host : host.substr(sep + 1)) + ".new-";
+        WIN32_FIND_DATAW data;
+        FindHandle search(FindFirstFileExW(widen(dir + "\\" + prefix + "*").c_str(), FindExInfoBasic,
+                                           &data, FindExSearchNameMatch, nullptr, 0));
+        if (search.get() == INVALID_HANDLE_VALUE)
+            return;
+        do {
+            // Short 8.3 names match the pattern too: check the long name ourselves.
+            const std::string name = narrow(data.cFileName);
+            if (name.size() <= prefix.size() || !equalsNoCase(name.substr(0, prefix.size()), prefix) ||
+                name.find_first_not_of("0123456789", prefix.size()) != std::string::npos)
+                continue;
+            if (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))
+                continue;
+            DeleteFileW(widen(dir + "\\" + name).c_str());
+        } while (FindNextFileW(search.get(), &data));
+    }
+
     // The folder with every link resolved, as the system names it, without the
     // \\?\ prefix; empty when it cannot be opened (`missing` tells whether it
     // is not there).
