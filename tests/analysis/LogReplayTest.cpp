@@ -7,6 +7,11 @@
 #include "analysis/LogReplay.h"
 #include "analysis/RegDumpThread.h"
 #include "analysis/TextLines.h"
+#include "platform/HostPath.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 using namespace vornak;
 using namespace vornak::analysis;
@@ -299,6 +304,35 @@ TEST_F(LogReplayTest, ReadOnlyMachineStoreIsReportedNotPassedOver) {
 
 namespace {
 
+// Links made the host's way; false where the host makes none.
+bool makeLink(const std::string& target, const std::string& link, bool folder) {
+#ifdef _WIN32
+    // Wine answers success and makes nothing, so the link is looked for afterwards.
+    const std::wstring wideLink = platform::hostPath(link).wstring();
+    CreateSymbolicLinkW(wideLink.c_str(), platform::hostPath(target).wstring().c_str(),
+                        (folder ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0) |
+                            SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE);
+    const DWORD attributes = GetFileAttributesW(wideLink.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+#else
+    std::error_code error;
+    if (folder)
+        std::filesystem::create_directory_symlink(target, link, error);
+    else
+        std::filesystem::create_symlink(target, link, error);
+    return !error;
+#endif
+}
+
+bool isLink(const std::string& path) {
+#ifdef _WIN32
+    const DWORD attributes = GetFileAttributesW(platform::hostPath(path).wstring().c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+#else
+    return std::filesystem::is_symlink(path);
+#endif
+}
+
 TEST_F(LogReplayTest, LinksAreNeverFollowedAndAddedLinksAreRemovedAsLinks) {
     namespace fsys = std::filesystem;
     const std::string outside = tmp.str() + "/outside";
@@ -306,12 +340,13 @@ TEST_F(LogReplayTest, LinksAreNeverFollowedAndAddedLinksAreRemovedAsLinks) {
     { std::ofstream(outside + "/precious.txt") << "x"; }
     { std::ofstream(outside + "/folder/precious.txt") << "x"; }
     folder("App");
-    fsys::create_directory_symlink(outside + "/folder", hostC("App/toFolder"));
-    fsys::create_symlink(outside + "/precious.txt", hostC("App/toFile"));
-    fsys::create_symlink(hostC("App/nowhere"), hostC("App/dangling"));
-    fsys::create_symlink(hostC("App/loop"), hostC("App/loop"));
+    if (!makeLink(outside + "/folder", hostC("App/toFolder"), true))
+        GTEST_SKIP() << "this host makes no links (Wine's CreateSymbolicLink makes none)";
+    ASSERT_TRUE(makeLink(outside + "/precious.txt", hostC("App/toFile"), false));
+    ASSERT_TRUE(makeLink(hostC("App/nowhere"), hostC("App/dangling"), false));
+    ASSERT_TRUE(makeLink(hostC("App/loop"), hostC("App/loop"), false));
     // A drive folder that leads off the drive through a link.
-    fsys::create_directory_symlink(outside, hostC("Away"));
+    ASSERT_TRUE(makeLink(outside, hostC("Away"), true));
     const auto result = replay(
         "FILE ADDED!\tC:\\App\t<- dir\r\n"
         "FILE ADDED!\tC:\\App\\dangling\r\n"
@@ -327,7 +362,7 @@ TEST_F(LogReplayTest, LinksAreNeverFollowedAndAddedLinksAreRemovedAsLinks) {
     EXPECT_TRUE(fsys::exists(outside + "/precious.txt"));
     EXPECT_TRUE(fsys::exists(outside + "/folder/precious.txt"));
     EXPECT_FALSE(fsys::exists(fsys::symlink_status(hostC("App"))));
-    EXPECT_TRUE(fsys::is_symlink(hostC("Away")));
+    EXPECT_TRUE(isLink(hostC("Away")));
     EXPECT_EQ(removalLog,
               (std::vector<std::string>{
                   "Skipped C:\\Away\\precious.txt", "Skipped C:\\Away\\folder\\precious.txt",
@@ -337,6 +372,9 @@ TEST_F(LogReplayTest, LinksAreNeverFollowedAndAddedLinksAreRemovedAsLinks) {
 }
 
 TEST_F(LogReplayTest, NamesWithControlCharactersOtherThanLineBreaksAreRemoved) {
+#ifdef _WIN32
+    GTEST_SKIP() << "POSIX only: Windows file names cannot hold control characters";
+#endif
     file("App/esc\x1b.txt");
     replay("FILE ADDED!\tC:\\App\t<- dir\r\nFILE ADDED!\tC:\\App\\esc\x1b.txt\r\n", noQuestions());
     EXPECT_EQ(removalLog, (std::vector<std::string>{"Deleted: C:\\App\\esc\x1b.txt", "Done"}));
@@ -344,6 +382,9 @@ TEST_F(LogReplayTest, NamesWithControlCharactersOtherThanLineBreaksAreRemoved) {
 }
 
 TEST_F(LogReplayTest, FailedDeletionsAreReportedAsSuch) {
+#ifdef _WIN32
+    GTEST_SKIP() << "POSIX only: write protection by permission bits, the SQLite store files";
+#endif
     file("Locked/a.txt");
     std::filesystem::permissions(
         hostC("Locked"), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
