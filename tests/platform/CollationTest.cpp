@@ -36,8 +36,18 @@ TEST(Collation, PrefixFirstAndTabBeforePrintable) {
         else
             EXPECT_GT(c->compare("x\t", std::string("x") + ch), 0) << "char " << ch;
     }
-    // A folder's line sorts before the lines of its contents.
-    EXPECT_LT(c->compare("C:\\Acme\t<- dir", "C:\\Acme\\setup.log"), 0);
+    // A folder's line sorts before the lines of its contents, also of names that
+    // begin with what Windows weighs less than letters, by compare and sort key.
+    const std::string folderLine = "C:\\Acme\t<- dir";
+    std::string folderKey;
+    c->sortKey(folderLine, folderKey);
+    for (const std::string name : {"setup.log", "-x", "'x", " x", "-", "--", "\xc3\xa4"}) {
+        const std::string inside = "C:\\Acme\\" + name;
+        EXPECT_LT(c->compare(folderLine, inside), 0) << name;
+        std::string insideKey;
+        c->sortKey(inside, insideKey);
+        EXPECT_LT(folderKey, insideKey) << name;
+    }
 }
 
 TEST(Collation, SortKeysOrderLikeCompare) {

@@ -62,6 +62,15 @@ TEST(DriveMap, ProgramOutsideEveryDriveKeepsItsHostPath) {
     EXPECT_EQ(fs->programFolder(), host("/opt/vornak/"));
     EXPECT_EQ(fs->toHostPath(fs->programFolder() + "lang\\English.lng"),
               host("/opt/vornak/lang/English.lng"));
+
+    // A program folder with a drive letter of the host's own (on Windows the
+    // letter of a mapped drive too) is not taken for a folder on that drive.
+    std::filesystem::create_directories(tmp.path() / "bin");
+    auto beside = makeFileSystem({{'C', tmp.str() + "/c"}}, tmp.str() + "/bin");
+    ASSERT_TRUE(beside->writeFile(beside->programFolder() + "hidden.dat", "x"));
+    EXPECT_TRUE(std::filesystem::exists(tmp.path() / "bin/hidden.dat"));
+    EXPECT_EQ(beside->toHostPath(beside->programFolder() + "hidden.dat"),
+              beside->toHostPath(beside->programFolder()) + "hidden.dat");
 }
 
 TEST(FindFiles, AttributeFilterFollowsWindowsRules) {

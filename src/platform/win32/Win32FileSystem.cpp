@@ -384,8 +384,11 @@ class Win32FileSystem final : public FileSystem {
             if (under && (!best || root.size() > best->second.size()))
                 best = &item;
         }
+        // Outside every mapped drive a host path keeps its own letter, which
+        // toHostPath would take for a mapped one: the extended-length form says
+        // it is the host's already.
         if (!best)
-            return host;
+            return isDrivePath(host) ? "\\\\?\\" + host : host;
         std::string rest = host.substr(best->second.size());
         if (!rest.empty() && rest.front() != '\\')
             rest.insert(rest.begin(), '\\');
