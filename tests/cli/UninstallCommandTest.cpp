@@ -7,12 +7,25 @@
 #include "support/RegistryFixture.h"
 #include "support/RunProgram.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 using namespace vornak;
 using platform::RegRoot;
 
 namespace {
 
 const std::string kUninstall = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+
+// The system's own words for a missing program; Wine has words of its own.
+std::string fileNotFoundText() {
+#ifdef _WIN32
+    if (GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version"))
+        return "File not found";
+#endif
+    return "The system cannot find the file specified";
+}
 
 class UninstallCommandTest : public test::RegistryFixture {
   protected:
@@ -69,8 +82,8 @@ TEST_F(UninstallCommandTest, FailuresEndWithOneLine) {
     r = run({"Gone"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err,
-              "vornak uninstall: C:\\gone\\un.exe /S could not be started: "
-              "The system cannot find the file specified.\n");
+              "vornak uninstall: C:\\gone\\un.exe /S could not be started: " +
+                  fileNotFoundText() + ".\n");
     r = run({"Nobody", "--root", "CU"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err, "vornak uninstall: no registration Nobody below CU\n");

@@ -43,8 +43,10 @@ class Win32ProcessLauncher final : public ProcessLauncher {
             !CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE,
                             CREATE_NEW_PROCESS_GROUP | IDLE_PRIORITY_CLASS, nullptr, nullptr,
                             &startup, &info)) {
+            // The system's sentence with its full stop, as the POSIX launcher words it.
             if (error)
-                *error = win32::errorText(line.empty() ? ERROR_FILE_NOT_FOUND : GetLastError());
+                *error =
+                    win32::errorText(line.empty() ? ERROR_FILE_NOT_FOUND : GetLastError()) + ".";
             return nullptr;
         }
         CloseHandle(info.hThread);
