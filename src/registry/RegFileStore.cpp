@@ -1,6 +1,8 @@
 #include "registry/RegFileStore.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include "platform/win32/WideText.h"
+#else
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -161,22 +163,45 @@ void applyRegFile(platform::RegistryAccessor& accessor, const RegFileContent& co
 
 #ifdef _WIN32
 std::string readRegFileBytes(const std::string& filePath) {
-    const auto path = platform::hostPath(filePath);
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec))
+    // Opened once and then asked what it is: a device (CON, a pipe) could wait
+    // for input for ever, and a file's name can be swapped between looking and reading.
+    const std::wstring wide = platform::hostPath(filePath).wstring();
+    HANDLE h = CreateFileW(wide.c_str(), GENERIC_READ,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_SEQUENTIAL_SCAN,
+                           nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        throw RegFileError(0, "cannot open " + filePath + ": " +
+                                  platform::win32::errorText(GetLastError()));
+    struct Closer {
+        HANDLE h;
+        ~Closer() { CloseHandle(h); }
+    } closer{h};
+    if (GetFileType(h) != FILE_TYPE_DISK)
+        throw RegFileError(0, filePath + " is not a regular file, so not a registry file");
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(h, &info))
+        throw RegFileError(0, "cannot read " + filePath + ": " +
+                                  platform::win32::errorText(GetLastError()));
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
         throw RegFileError(0, filePath + " is a folder, not a registry file");
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw RegFileError(0, "cannot open " + filePath + ": " + std::strerror(errno));
-    const auto size = std::filesystem::file_size(path, ec);
-    if (!ec && size > kMaxRegFileBytes)
+    const uint64_t size = (uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+    if (size > kMaxRegFileBytes)
         throw RegFileError(0, filePath + " is larger than any registry file (more than " +
                                   std::to_string(kMaxRegFileBytes >> 20) + " MB); it was not read");
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    if (in.bad())
-        throw RegFileError(0, "cannot read " + filePath);
-    return bytes.str();
+    std::string bytes(static_cast<size_t>(size), '\0');
+    size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD n = 0;
+        if (!ReadFile(h, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &n, nullptr))
+            throw RegFileError(0, "cannot read " + filePath + ": " +
+                                      platform::win32::errorText(GetLastError()));
+        if (n == 0)
+            break;  // it has shrunk meanwhile
+        done += n;
+    }
+    bytes.resize(done);
+    return bytes;
 }
 #else
 std::string readRegFileBytes(const std::string& filePath) {

@@ -350,7 +350,11 @@ TEST_F(RegCommandTest, ImportRefusesWhatCannotBeARegistryFileBeforeReadingIt) {
     failsWith({"import", (tmp.path() / "folder.reg").string()}, "ERROR: ");
     EXPECT_NE(reg({"import", (tmp.path() / "folder.reg").string()}).err.find("is a folder"),
               std::string::npos);
+#ifdef _WIN32
+    const auto device = reg({"import", "NUL"});
+#else
     const auto device = reg({"import", "/dev/zero"});
+#endif
     EXPECT_EQ(device.exitCode, 1);
     EXPECT_NE(device.err.find("not a regular file"), std::string::npos) << device.err;
     // Sparse: it costs no disk, and is refused by its size alone.
@@ -392,7 +396,8 @@ TEST_F(RegCommandTest, LineBreaksAndNulsInNamesKeepTheOutputLineTrue) {
     ASSERT_EQ(reg({"import", file}, other).exitCode, 0);
     EXPECT_EQ(reg({"query", "HKCU\\Software\\Good", "/v", "v"}, other).exitCode, 0);
 
-    // A NUL in a name from a file does not cut the message short.
+    // A NUL in a name from a file does not cut the message short. (The file is
+    // not called nul.reg: on Windows that is the NUL device.)
     std::u16string text = u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\A";
     text += u'\0';
     text += u"B]\r\n";
@@ -401,9 +406,10 @@ TEST_F(RegCommandTest, LineBreaksAndNulsInNamesKeepTheOutputLineTrue) {
         bytes += static_cast<char>(c & 0xFF);
         bytes += static_cast<char>(c >> 8);
     }
-    tmp.write("nul.reg", bytes);
-    failsWith({"import", tmp.str() + "/nul.reg"}, "ERROR: ");
-    EXPECT_NE(reg({"import", tmp.str() + "/nul.reg"}).err.find("HKEY_CURRENT_USER\\A^@B: invalid"),
+    tmp.write("nul-in-name.reg", bytes);
+    const std::string named = tmp.str() + "/nul-in-name.reg";
+    failsWith({"import", named}, "ERROR: ");
+    EXPECT_NE(reg({"import", named}).err.find("HKEY_CURRENT_USER\\A^@B: invalid"),
               std::string::npos);
 }
 
