@@ -13,6 +13,7 @@
 #include "app/QtDialogs.h"
 #include "app/QtText.h"
 #include "app/StoreCheck.h"
+#include "platform/FileSystem.h"
 #include "platform/Shell.h"
 #include "services/DesktopShell.h"
 
@@ -30,7 +31,14 @@ int main(int argc, char** argv) {
         QApplication::setStyle(style);
     splash->paintAtOnce();
 
+#ifdef _WIN32
+    {
+        const auto fs = platform::defaultFileSystem();
+        platform::setDefaultShell(platform::makeWindowsShell(fs->toHostPath(fs->programFolder())));
+    }
+#else
     platform::setDefaultShell(std::make_shared<services::DesktopShell>());
+#endif
     app::QtDialogs dialogs;
     app::reportDamagedRegistryStore(dialogs);
 

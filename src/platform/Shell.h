@@ -1,6 +1,7 @@
 // What the program asks of the desktop shell: open a web address in the user's
-// browser, show a topic of the program's help. Windows: ShellExecuteW and
-// WinHelp. Elsewhere: the desktop's URL opener and an HTML page beside the program.
+// browser, show a topic of the program's help. Windows: ShellExecuteW.
+// Elsewhere: the desktop's URL opener. The help is an HTML page beside the
+// program on both (WinHelp is gone from Windows).
 #pragma once
 
 #include <memory>
@@ -22,5 +23,15 @@ class Shell {
 // that records. Null until set.
 std::shared_ptr<Shell> defaultShell();
 void setDefaultShell(std::shared_ptr<Shell> shell);
+
+#ifdef _WIN32
+// Windows' own shell (ShellExecuteW); the help is the HTML page that stands in
+// for `helpFile`, beside the program in `programHostFolder` when it names no folder.
+std::shared_ptr<Shell> makeWindowsShell(std::string programHostFolder);
+// What that shell opens for help context `context`: the page itself for the
+// contents (1), otherwise its file address with the topic's anchor.
+std::string windowsHelpTarget(const std::string& helpFile, int context,
+                              const std::string& programHostFolder);
+#endif
 
 }  // namespace vornak::platform

@@ -1,0 +1,71 @@
+// The desktop shell on Windows: ShellExecuteW for web addresses and for the
+// help. WinHelp is gone from Windows 10, so the help is the HTML page shipped
+// beside the program, as off Windows.
+#include "platform/win32/WideText.h"  // windows.h, which shellapi.h needs first
+
+#include <shellapi.h>
+
+#include <stdexcept>
+
+#include "platform/Shell.h"
+
+namespace vornak::platform {
+
+std::string windowsHelpTarget(const std::string& helpFile, int context,
+                              const std::string& programHostFolder) {
+    std::string page = helpFile;
+    for (char& c : page)
+        if (c == '/')
+            c = '\\';
+    const size_t sep = page.rfind('\\');
+    const size_t dot = page.rfind('.');
+    if (dot != std::string::npos && (sep == std::string::npos || dot > sep))
+        page.resize(dot);
+    page += ".html";
+    if (sep == std::string::npos) {
+        std::string folder = programHostFolder;
+        if (!folder.empty() && folder.back() != '\\' && folder.back() != '/')
+            folder += '\\';
+        page = folder + page;
+    }
+    if (context == 1)
+        return page;
+    // A file name cannot carry the topic's anchor; a file address can.
+    std::string address = "file:///";
+    for (char c : page)
+        address += c == '\\' ? '/' : c;
+    return address + "#context-" + std::to_string(context);
+}
+
+namespace {
+
+class Win32Shell final : public Shell {
+  public:
+    explicit Win32Shell(std::string programHostFolder)
+        : programHost_(std::move(programHostFolder)) {}
+
+    void openWebAddress(const std::string& address) override { open(address); }
+
+    void showHelpContext(const std::string& helpFile, int context) override {
+        if (helpFile.empty())
+            throw std::runtime_error("This program has no help file.");
+        open(windowsHelpTarget(helpFile, context, programHost_));
+    }
+
+  private:
+    // Whether it opened is the shell's to report: it shows its own message.
+    static void open(const std::string& target) {
+        ShellExecuteW(nullptr, L"open", win32::widen(target).c_str(), nullptr, nullptr,
+                      SW_SHOWNORMAL);
+    }
+
+    std::string programHost_;
+};
+
+}  // namespace
+
+std::shared_ptr<Shell> makeWindowsShell(std::string programHostFolder) {
+    return std::make_shared<Win32Shell>(std::move(programHostFolder));
+}
+
+}  // namespace vornak::platform
