@@ -549,12 +549,10 @@ std::shared_ptr<FileSystem> makeFileSystem(std::map<char, std::string> drives,
 }
 
 std::shared_ptr<FileSystem> hostFileSystem() {
-    std::map<char, std::string> drives;
     if (const std::string prefix = configuredWinePrefix(); !prefix.empty())
-    {
-        drives = prefixDriveMap(prefix);
-        if (drives.empty()) drives['C'] = prefix + "/drive_c";
-    } else if (const char* env = std::getenv("VORNAK_DRIVES"); env && *env)
+        return prefixFileSystem(prefix);
+    std::map<char, std::string> drives;
+    if (const char* env = std::getenv("VORNAK_DRIVES"); env && *env)
         drives = parseDriveMap(env);
     if (drives.empty()) drives['C'] = "/";
     std::string userData;
