@@ -36,7 +36,7 @@ int runList(const Args& args) {
             if (!platform::isWinePrefix(dir))
                 return fail("vornak list: " + dir + " is not a Wine prefix (it has no system.reg)");
             platform::setDefaultRegistryStore(platform::openPrefixRegistryStore(dir));
-            platform::setDefaultFileSystem(platform::makeFileSystem(platform::prefixDriveMap(dir)));
+            platform::setDefaultFileSystem(platform::prefixFileSystem(dir));
             prefix = dir;
 #endif
         } else if (a == "--filter") {

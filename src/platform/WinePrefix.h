@@ -53,6 +53,19 @@ std::shared_ptr<FileSystem> prefixFileSystem(const std::string& prefixDir);
 // is in use.
 std::shared_ptr<ProcessLauncher> prefixProcessLauncher(const std::string& prefixDir);
 
+// The machine's own drives ($VORNAK_DRIVES) and files, whatever prefix is set.
+std::shared_ptr<FileSystem> machineFileSystem();
+
+// Makes the prefix (empty: the machine's own store and drives) the one the
+// program manages: the default registry store, file system and launcher. The
+// settings store stays the machine's; what was the default before the first
+// switch away from the machine is what a switch back restores.
+void useWinePrefix(const std::string& prefixDir);
+// The prefix in use: the last one given to useWinePrefix, else $VORNAK_WINEPREFIX.
+std::string activeWinePrefix();
+// Forgets every switch (tests that set the defaults of their own).
+void resetWinePrefixUse();
+
 // Whether the folder looks like a prefix (holds system.reg).
 bool isWinePrefix(const std::string& dir);
 // Prefixes in the usual places: $WINEPREFIX, ~/.wine, Steam's compatdata/*/pfx,

@@ -551,6 +551,10 @@ std::shared_ptr<FileSystem> makeFileSystem(std::map<char, std::string> drives,
 std::shared_ptr<FileSystem> hostFileSystem() {
     if (const std::string prefix = configuredWinePrefix(); !prefix.empty())
         return prefixFileSystem(prefix);
+    return machineFileSystem();
+}
+
+std::shared_ptr<FileSystem> machineFileSystem() {
     std::map<char, std::string> drives;
     if (const char* env = std::getenv("VORNAK_DRIVES"); env && *env)
         drives = parseDriveMap(env);
