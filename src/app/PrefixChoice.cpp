@@ -8,6 +8,7 @@
 
 #include "app/MainWindow.h"
 #include "app/QtText.h"
+#include "app/StoreCheck.h"
 #include "language/MessageCatalogue.h"
 #include "platform/Dialogs.h"
 #include "platform/FileSystem.h"
@@ -87,9 +88,8 @@ void PrefixChoice::choose(const std::string& dir) {
         for (QAction* item : menu_->actions())
             if (item->isCheckable())
                 item->setChecked(item->data().toString() == toQt(dir));
-    // Wine keeps a running prefix's registry in memory and saves it later.
-    if (!dir.empty() && platform::prefixServerRunning(dir))
-        form_.dialogs().showMessage(formatMessage(Msg::fmtPrefixBusy, {dir}));
+    // As at the start: a prefix file it cannot read, or Wine running there.
+    reportDamagedRegistryStore(form_.dialogs());
 }
 
 void restoreWinePrefix() {

@@ -20,7 +20,8 @@ class PrefixChoice : public QObject {
     // Switches to the prefix in `dir` (empty: the machine's own): the hidden
     // list of the one left is saved, the store, drives and launcher change,
     // the choice is remembered and the list rebuilt. Says so when Wine runs
-    // in the prefix, as the list may then be behind it.
+    // in the prefix, as the list may then be behind it, or when a registry
+    // file of it cannot be read.
     void choose(const std::string& dir);
 
     // The submenu's items: the machine, then every prefix found (and the one

@@ -44,6 +44,9 @@ std::map<char, std::string> prefixDriveMap(const std::string& prefixDir);
 std::string prefixDataFolder(const std::string& prefixDir);
 // The prefix's drives as the file system, its own files in prefixDataFolder.
 std::shared_ptr<FileSystem> prefixFileSystem(const std::string& prefixDir);
+// A file system on `drives` whose own files are in that host folder alone.
+std::shared_ptr<FileSystem> makePrefixFileSystem(std::map<char, std::string> drives,
+                                                 const std::string& ownFilesHostFolder);
 
 // The launcher for a program of the prefix: a Windows program (an MZ
 // executable, or msiexec, rundll32, regsvr32, rundll.exe) starts through
@@ -63,7 +66,7 @@ std::shared_ptr<FileSystem> machineFileSystem();
 void useWinePrefix(const std::string& prefixDir);
 // The prefix in use: the last one given to useWinePrefix, else $VORNAK_WINEPREFIX.
 std::string activeWinePrefix();
-// Forgets every switch (tests that set the defaults of their own).
+// Goes back to the machine's store and drives and forgets every switch (tests).
 void resetWinePrefixUse();
 
 // Whether the folder looks like a prefix (holds system.reg).

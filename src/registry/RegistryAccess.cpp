@@ -1,6 +1,7 @@
 #include "registry/RegistryAccess.h"
 
 #include <cstring>
+#include <filesystem>
 #include <functional>
 
 #include "platform/Collation.h"
@@ -51,7 +52,9 @@ struct Frame {
         if (!root_) return;
         root = *root_;
         try {
-            accessor = storeForKey(root, keyPath)->accessor();
+            const auto store = storeForKey(root, keyPath, kind == Kind::Write);
+            if (!store) return;
+            accessor = store->accessor();
         } catch (const std::exception&) {
             return;
         }
@@ -248,10 +251,20 @@ bool DeleteRegKey(const std::string& rootCode, const std::string& keyPath) {
     });
 }
 
-std::shared_ptr<platform::RegistryStore> storeForKey(RegRoot root, const std::string& keyPath) {
-    if (root == RegRoot::LocalMachine && sameAscii(storePath(keyPath), storePath(kSettingsKeyPath)))
-        return platform::settingsRegistryStore();
-    return platform::defaultRegistryStore();
+std::shared_ptr<platform::RegistryStore> storeForKey(RegRoot root, const std::string& keyPath,
+                                                     bool forWriting) {
+    auto store = platform::defaultRegistryStore();
+    if (root != RegRoot::LocalMachine || !sameAscii(storePath(keyPath), storePath(kSettingsKeyPath)))
+        return store;
+    auto settings = platform::settingsRegistryStore();
+#ifndef _WIN32
+    std::error_code ec;
+    if (!forWriting && settings != store && !std::filesystem::exists(settings->location(), ec))
+        return nullptr;
+#else
+    (void)forWriting;
+#endif
+    return settings;
 }
 
 }  // namespace vornak

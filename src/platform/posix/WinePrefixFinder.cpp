@@ -80,10 +80,8 @@ std::string prefixDataFolder(const std::string& prefixDir) {
 std::shared_ptr<FileSystem> prefixFileSystem(const std::string& prefixDir) {
     auto drives = prefixDriveMap(prefixDir);
     if (drives.empty()) drives['C'] = prefixDir + "/drive_c";
-    // The same folder as program folder and user folder: whichever of the two
-    // the own-files rules pick, the prefix's files stay apart from the others.
-    const std::string own = prefixDataFolder(prefixDir);
-    return makeFileSystem(std::move(drives), own, own);
+    // The program's folder stays what it is (languages, help, splash picture).
+    return makePrefixFileSystem(std::move(drives), prefixDataFolder(prefixDir));
 }
 
 bool isWinePrefix(const std::string& dir) {

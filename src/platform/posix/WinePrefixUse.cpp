@@ -53,6 +53,10 @@ std::string activeWinePrefix() {
 
 void resetWinePrefixUse() {
     std::lock_guard lock(g_mutex);
+    if (g_machine) {
+        setDefaultRegistryStore(g_machine->store);
+        setDefaultFileSystem(g_machine->fs);
+    }
     g_machine.reset();
     g_active.reset();
     setSettingsRegistryStore(nullptr);
