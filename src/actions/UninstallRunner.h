@@ -1,6 +1,7 @@
 // The uninstall runner: one worker thread per started uninstaller, which starts
-// the registration's command, waits for the program to end and asks for the
-// info-panel texts and the rebuild of the list. The worker never touches a
+// the registration's command, waits for the program to end (in a Wine prefix,
+// for the prefix's wineserver too, so the rebuilt list is what the uninstaller
+// left) and asks for the info-panel texts and the rebuild of the list. The worker never touches a
 // window: it hands everything to a RunnerHost, which carries it over to the
 // user interface thread (or drops it when the window has gone).
 #pragma once

@@ -9,6 +9,9 @@
 #include "analysis/AnalyzeForm.h"
 #include "app/ApplicationInfo.h"
 #include "app/MainWindow.h"
+#ifndef _WIN32
+#include "app/PrefixChoice.h"
+#endif
 #include "app/QtText.h"
 #include "inventory/HiddenFilterEditor.h"
 #include "platform/FileSystem.h"
@@ -69,6 +72,9 @@ void createProgramWindows(TForm1& form) {
     form.installCommand(QStringLiteral("btnAnalyze"), [wizard] { wizard->exec(); });
     form.applyListFont();
     installServiceCommands(form);
+#ifndef _WIN32
+    new PrefixChoice(form);
+#endif
 }
 
 }  // namespace vornak::app

@@ -11,7 +11,7 @@ bool reportDamagedRegistryStore(platform::Dialogs& dialogs) {
     try {
         platform::defaultRegistryStore()->check();
         // Wine keeps a running prefix's registry in memory and saves it later.
-        if (const std::string prefix = platform::configuredWinePrefix();
+        if (const std::string prefix = platform::activeWinePrefix();
             !prefix.empty() && platform::prefixServerRunning(prefix))
             dialogs.showMessage(formatMessage(Msg::fmtPrefixBusy, {prefix}));
         return true;

@@ -9,6 +9,9 @@
 #include "about/SplashScreen.h"
 #include "app/ApplicationInfo.h"
 #include "app/MainWindow.h"
+#ifndef _WIN32
+#include "app/PrefixChoice.h"
+#endif
 #include "app/ProgramWindows.h"
 #include "app/QtDialogs.h"
 #include "app/QtText.h"
@@ -40,6 +43,9 @@ int main(int argc, char** argv) {
     platform::setDefaultShell(std::make_shared<services::DesktopShell>());
 #endif
     app::QtDialogs dialogs;
+#ifndef _WIN32
+    app::restoreWinePrefix();
+#endif
     app::reportDamagedRegistryStore(dialogs);
 
     // The bar moves only while the splash screen exists.

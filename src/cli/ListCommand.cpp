@@ -35,8 +35,7 @@ int runList(const Args& args) {
             const std::string dir = args[++i];
             if (!platform::isWinePrefix(dir))
                 return fail("vornak list: " + dir + " is not a Wine prefix (it has no system.reg)");
-            platform::setDefaultRegistryStore(platform::openPrefixRegistryStore(dir));
-            platform::setDefaultFileSystem(platform::makeFileSystem(platform::prefixDriveMap(dir)));
+            platform::useWinePrefix(dir);
             prefix = dir;
 #endif
         } else if (a == "--filter") {

@@ -82,6 +82,10 @@ const char* messageName(Msg role) {
             return "msgSettingsNotSaved";
         case Msg::fmtPrefixBusy:
             return "fmtPrefixBusy";
+        case Msg::msgWinePrefixMenu:
+            return "msgWinePrefixMenu";
+        case Msg::msgMachineRegistry:
+            return "msgMachineRegistry";
     }
     return "?";
 }
@@ -105,6 +109,8 @@ constexpr std::array kAddedLines = {
               "Wine is running in the prefix %s. The list may not show its latest changes, and "
               "no change can be saved into it until Wine ends there.",
               "s"},
+    AddedLine{Msg::msgWinePrefixMenu, "Wine prefix", ""},
+    AddedLine{Msg::msgMachineRegistry, "This computer (no Wine prefix)", ""},
 };
 
 }  // namespace

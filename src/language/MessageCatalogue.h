@@ -59,9 +59,11 @@ enum class Msg : int {
     fmtValueNotRemoved = 109,
     msgSettingsNotSaved = 110,
     fmtPrefixBusy = 111,
+    msgWinePrefixMenu = 112,
+    msgMachineRegistry = 113,
 };
 
-constexpr std::array<Msg, 37> kAllMessages = {
+constexpr std::array<Msg, 39> kAllMessages = {
     Msg::msgDeleteEntryQuestion, Msg::msgUpdateAvailable,     Msg::msgNoUpdate,
     Msg::msgUpdateCheckFailed,   Msg::fmtStatusCount,         Msg::fmtUninstallStarted,
     Msg::fmtUninstallFinished,   Msg::fmtUninstallNotStarted, Msg::msgLogNameCaption,
@@ -76,6 +78,8 @@ constexpr std::array<Msg, 37> kAllMessages = {
     Msg::fmtValueNotWritten,     Msg::fmtValueNotRemoved,
     Msg::msgSettingsNotSaved,
     Msg::fmtPrefixBusy,
+    Msg::msgWinePrefixMenu,
+    Msg::msgMachineRegistry,
 };
 
 // A text the translation table has no line for, read from the line `role`

@@ -62,6 +62,8 @@ std::map<char, std::string> parseDriveMap(const std::string& text) {
 }
 
 std::string ownFileForReading(const FileSystem& fs, const std::string& name) {
+    if (std::string own = fs.separateOwnFilesFolder(); !own.empty())
+        return own + name;
     const std::string user = fs.userDataFolder();
     if (!user.empty() && (fs.fileExists(user + name) || fs.directoryExists(user + name)))
         return user + name;
@@ -69,6 +71,8 @@ std::string ownFileForReading(const FileSystem& fs, const std::string& name) {
 }
 
 std::string ownFilesFolder(const FileSystem& fs, const std::string& name) {
+    if (std::string own = fs.separateOwnFilesFolder(); !own.empty())
+        return own;
     const std::string program = fs.programFolder();
     const std::string user = fs.userDataFolder();
     if (user.empty())

@@ -79,6 +79,10 @@ public:
     // The per-user data folder ($XDG_DATA_HOME/vornak, %LOCALAPPDATA%\Vornak),
     // with a trailing separator; empty when there is none. It need not exist yet.
     virtual std::string userDataFolder() const { return {}; }
+    // The one folder for the program's own files in place of both of those,
+    // with a trailing separator (a managed Wine prefix keeps its own apart);
+    // empty when the usual rule holds.
+    virtual std::string separateOwnFilesFolder() const { return {}; }
     // The host path for a program path (identity on Windows). Off Windows a
     // drive path is resolved as Windows resolves it: each component by its
     // exact name when that exists, else by a name differing only in letter case.

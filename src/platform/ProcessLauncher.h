@@ -18,7 +18,9 @@ class StartedProcess {
   public:
     virtual ~StartedProcess() = default;
     // Blocks until the process has ended, without a time limit. Its exit code is
-    // of no interest: any ending counts.
+    // of no interest: any ending counts. A program started in a Wine prefix has
+    // ended once the prefix's wineserver has too: what it started there (an
+    // uninstaller's copy of itself) has then ended, and the registry is on disk.
     virtual void wait() = 0;
     virtual void close() = 0;
     // The system's number for the process (for messages and tests).

@@ -88,6 +88,30 @@ void setDefaultRegistryStore(std::shared_ptr<RegistryStore> store) {
     g_default = std::move(store);
 }
 
+namespace {
+std::mutex g_settingsMutex;
+std::shared_ptr<RegistryStore> g_settings;
+}  // namespace
+
+std::shared_ptr<RegistryStore> settingsRegistryStore() {
+    {
+        std::lock_guard lock(g_settingsMutex);
+        if (g_settings) return g_settings;
+#ifndef _WIN32
+        if (!configuredWinePrefix().empty()) {
+            g_settings = openRegistryStore(defaultRegistryDir());
+            return g_settings;
+        }
+#endif
+    }
+    return defaultRegistryStore();
+}
+
+void setSettingsRegistryStore(std::shared_ptr<RegistryStore> store) {
+    std::lock_guard lock(g_settingsMutex);
+    g_settings = std::move(store);
+}
+
 bool splitKeyPath(std::string_view path, std::vector<std::string_view>& names) {
     names.clear();
     if (path.empty())

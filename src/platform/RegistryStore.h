@@ -197,6 +197,13 @@ std::string defaultRegistryDir();
 // defaultRegistryDir() on first use unless one has been set.
 std::shared_ptr<RegistryStore> defaultRegistryStore();
 void setDefaultRegistryStore(std::shared_ptr<RegistryStore> store);
+// The store of the program's own settings key: the machine's own store, also
+// while a Wine prefix is the default store (the settings must be read before a
+// prefix is chosen, and are not the prefix's to keep). Unless one has been set,
+// it is the default store, or with $VORNAK_WINEPREFIX the store of
+// defaultRegistryDir().
+std::shared_ptr<RegistryStore> settingsRegistryStore();
+void setSettingsRegistryStore(std::shared_ptr<RegistryStore> store);
 
 // Root names as reg.exe and regedit spell them.
 const char* rootLongName(RegRoot root);   // HKEY_LOCAL_MACHINE

@@ -1,6 +1,7 @@
 #include "registry/RegistryAccess.h"
 
 #include <cstring>
+#include <filesystem>
 #include <functional>
 
 #include "platform/Collation.h"
@@ -24,6 +25,15 @@ std::string storePath(const std::string& keyPath) {
     return keyPath.substr(begin, end - begin);
 }
 
+bool sameAscii(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+        if (lower(a[i]) != lower(b[i])) return false;
+    }
+    return true;
+}
+
 enum class Kind { Read, Write };
 
 // One call's frame: accessor, root, the key opened with full access and created
@@ -42,7 +52,9 @@ struct Frame {
         if (!root_) return;
         root = *root_;
         try {
-            accessor = platform::defaultRegistryStore()->accessor();
+            const auto store = storeForKey(root, keyPath, kind == Kind::Write);
+            if (!store) return;
+            accessor = store->accessor();
         } catch (const std::exception&) {
             return;
         }
@@ -237,6 +249,22 @@ bool DeleteRegKey(const std::string& rootCode, const std::string& keyPath) {
             deleteTree(*frame.accessor, frame.root, *rootKey, path);
         return true;
     });
+}
+
+std::shared_ptr<platform::RegistryStore> storeForKey(RegRoot root, const std::string& keyPath,
+                                                     bool forWriting) {
+    auto store = platform::defaultRegistryStore();
+    if (root != RegRoot::LocalMachine || !sameAscii(storePath(keyPath), storePath(kSettingsKeyPath)))
+        return store;
+    auto settings = platform::settingsRegistryStore();
+#ifndef _WIN32
+    std::error_code ec;
+    if (!forWriting && settings != store && !std::filesystem::exists(settings->location(), ec))
+        return nullptr;
+#else
+    (void)forWriting;
+#endif
+    return settings;
 }
 
 }  // namespace vornak

@@ -43,4 +43,12 @@ bool DeleteRegKey(const std::string& rootCode, const std::string& keyPath);
 // The root a root code selects, compared case-insensitively; nullopt when unknown.
 std::optional<platform::RegRoot> rootFromCode(const std::string& rootCode);
 
+// The store that holds `keyPath` (backslashes at its ends allowed) of `root`:
+// the settings store for the program's settings key, the default store else.
+// Null for a read of settings kept apart from the default store that has never
+// been written: reading them must not make a store where there is none yet.
+std::shared_ptr<platform::RegistryStore> storeForKey(platform::RegRoot root,
+                                                     const std::string& keyPath,
+                                                     bool forWriting);
+
 }  // namespace vornak

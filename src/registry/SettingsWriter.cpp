@@ -20,7 +20,7 @@ platform::RegStatus WriteRegValues(const std::string& rootCode, const std::strin
     while (!path.empty() && path.back() == '\\')
         path.pop_back();
     try {
-        auto accessor = platform::defaultRegistryStore()->accessor();
+        auto accessor = storeForKey(*root, path, true)->accessor();
         accessor->setPatience(patience);
         accessor->beginTransaction({*root});
         std::unique_ptr<platform::RegKey> key;

@@ -13,6 +13,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/ProcessLauncher.h"
+#include "platform/WinePrefix.h"
 #include "platform/posix/ProgramSearch.h"
 #include "support/TempDir.h"
 
@@ -192,4 +193,47 @@ TEST(ProcessLauncher, ClosingDoesNotWaitNorStopTheProgram) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_TRUE(std::filesystem::exists(mark));
     setDefaultFileSystem(nullptr);
+}
+
+// A stand-in Wine on PATH: `wine` notes its prefix and arguments, `wineserver
+// -w` takes a while before it returns, as the real one does while an
+// uninstaller's copy in %TEMP% still runs.
+TEST(ProcessLauncher, WindowsProgramsOfAPrefixStartThroughWineAndWaitForItsServer) {
+    TempDir tmp;
+    const std::string log = tmp.str() + "/wine.log";
+    makeExecutable(tmp, "bin/wine",
+                   "#!/bin/sh\n{ printf '%s' \"$WINEPREFIX\"; for a; do printf '|%s' \"$a\"; done; "
+                   "echo; } >> \"$WINE_LOG\"\n");
+    makeExecutable(tmp, "bin/wineserver",
+                   "#!/bin/sh\nsleep 0.4\necho \"server $1 $WINEPREFIX\" >> \"$WINE_LOG\"\n");
+    tmp.write("c/Program Files/App/uninst.exe", std::string("MZ\x90\0\3\0\0\0", 8));
+    makeExecutable(tmp, "c/Program Files/App/script.exe",
+                   "#!/bin/sh\necho \"script $WINEPREFIX\" >> \"$WINE_LOG\"\n");
+    setDefaultFileSystem(makeFileSystem({{'C', tmp.str() + "/c"}}, tmp.str()));
+    const std::string oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+    setenv("PATH", (tmp.str() + "/bin:" + oldPath).c_str(), 1);
+    setenv("WINE_LOG", log.c_str(), 1);
+    setenv("WINEPREFIX", "/not/this/one", 1);
+    const std::string prefix = tmp.str() + "/pfx";
+    auto launcher = prefixProcessLauncher(prefix);
+
+    for (const char* line : {R"(C:\Program Files\App\uninst.exe /S "_?=C:\a b")",
+                             R"(MsiExec.exe /X{1234})", R"(rundll32 x.dll,Entry)",
+                             R"("C:\Program Files\App\script.exe")"}) {
+        std::string error;
+        auto process = launcher->start(line, &error);
+        ASSERT_TRUE(process) << line << ": " << error;
+        process->wait();
+    }
+    unsetenv("WINEPREFIX");
+    setenv("PATH", oldPath.c_str(), 1);
+    setDefaultFileSystem(nullptr);
+
+    // The server's end is noted before the next program starts: wait() waited for it.
+    EXPECT_EQ(tmp.read("wine.log"),
+              prefix + R"(|C:\Program Files\App\uninst.exe|/S|_?=C:\a b)" + "\n" +
+                  "server -w " + prefix + "\n" +
+                  prefix + "|MsiExec.exe|/X{1234}\n" + "server -w " + prefix + "\n" +
+                  prefix + "|rundll32.exe|x.dll,Entry\n" + "server -w " + prefix + "\n" +
+                  "script /not/this/one\n");
 }

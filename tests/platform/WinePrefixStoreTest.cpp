@@ -10,6 +10,7 @@
 #include <sstream>
 #include <thread>
 
+#include "platform/FileSystem.h"
 #include "platform/WinePrefix.h"
 #include "platform/posix/WineRegistryFile.h"
 #include "support/RunProgram.h"
@@ -239,6 +240,29 @@ TEST(WinePrefixWriteTest, OthersWaitForATransactionAndReadOnlyFilesStayAsTheyAre
     fs::permissions(tmp.str() + "/pfx/system.reg", fs::perms::owner_read | fs::perms::group_read);
     EXPECT_EQ(b->setValue(*kb, "more", kRegSz, std::string("c\0", 2)), RegStatus::AccessDenied);
     EXPECT_EQ(tmp.read("pfx/system.reg"), text);
+}
+
+// Steam names every prefix "pfx": the folder name alone would mix their files.
+TEST(WinePrefixOwnFilesTest, EachPrefixHasAFolderOfItsOwnBesideTheMachinesFiles) {
+    test::TempDir tmp;
+    const char* old = std::getenv("XDG_DATA_HOME");
+    const std::string saved = old ? old : "";
+    setenv("XDG_DATA_HOME", (tmp.str() + "/data").c_str(), 1);
+    fs::create_directories(tmp.str() + "/steam/1/pfx");
+    fs::create_directories(tmp.str() + "/steam/2/pfx");
+    const std::string one = prefixDataFolder(tmp.str() + "/steam/1/pfx");
+    const std::string two = prefixDataFolder(tmp.str() + "/steam/2/pfx");
+    EXPECT_NE(one, two);
+    EXPECT_EQ(one, prefixDataFolder(tmp.str() + "/steam/1/pfx/"));
+    EXPECT_EQ(one, prefixDataFolder(tmp.str() + "/steam/2/../1/pfx"));
+    EXPECT_EQ(one.rfind(tmp.str() + "/data/vornak/prefixes/pfx-", 0), 0u) << one;
+    // The prefix's file system keeps hidden.dat and logs there, not beside the
+    // program, whose folder (languages, help) it leaves as it is.
+    const auto files = prefixFileSystem(tmp.str() + "/steam/1/pfx");
+    EXPECT_NE(files->toHostPath(files->programFolder()), one);
+    EXPECT_EQ(files->toHostPath(ownFilesFolder(*files, "hidden.dat")), one);
+    EXPECT_EQ(files->toHostPath(ownFileForReading(*files, "logs")), one + "logs");
+    if (old) setenv("XDG_DATA_HOME", saved.c_str(), 1); else unsetenv("XDG_DATA_HOME");
 }
 
 }  // namespace

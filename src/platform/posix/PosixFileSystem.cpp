@@ -393,6 +393,21 @@ public:
         return folder;
     }
 
+    std::string separateOwnFilesFolder() const override {
+        if (ownHost_.empty())
+            return {};
+        std::string folder = fromHostPath(ownHost_);
+        const char sep = isDrivePath(folder) ? '\\' : '/';
+        if (folder.back() != sep)
+            folder += sep;
+        return folder;
+    }
+    void setSeparateOwnFilesFolder(std::string host) {
+        while (host.size() > 1 && host.back() == '/')
+            host.pop_back();
+        ownHost_ = std::move(host);
+    }
+
     std::string toHostPath(const std::string& path) const override {
         std::string rest;
         std::string host;
@@ -537,6 +552,7 @@ private:
     std::map<char, std::string> drives_;
     std::string programHost_;
     std::string userHost_;
+    std::string ownHost_;
 };
 
 }  // namespace
@@ -548,13 +564,22 @@ std::shared_ptr<FileSystem> makeFileSystem(std::map<char, std::string> drives,
                                              std::move(userDataHostFolder));
 }
 
+std::shared_ptr<FileSystem> makePrefixFileSystem(std::map<char, std::string> drives,
+                                                 const std::string& ownFilesHostFolder) {
+    auto fs = std::make_shared<PosixFileSystem>(std::move(drives), std::string(), std::string());
+    fs->setSeparateOwnFilesFolder(ownFilesHostFolder);
+    return fs;
+}
+
 std::shared_ptr<FileSystem> hostFileSystem() {
-    std::map<char, std::string> drives;
     if (const std::string prefix = configuredWinePrefix(); !prefix.empty())
-    {
-        drives = prefixDriveMap(prefix);
-        if (drives.empty()) drives['C'] = prefix + "/drive_c";
-    } else if (const char* env = std::getenv("VORNAK_DRIVES"); env && *env)
+        return prefixFileSystem(prefix);
+    return machineFileSystem();
+}
+
+std::shared_ptr<FileSystem> machineFileSystem() {
+    std::map<char, std::string> drives;
+    if (const char* env = std::getenv("VORNAK_DRIVES"); env && *env)
         drives = parseDriveMap(env);
     if (drives.empty()) drives['C'] = "/";
     std::string userData;

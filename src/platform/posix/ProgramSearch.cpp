@@ -98,7 +98,8 @@ std::optional<ResolvedCommand> resolveCommandLine(const std::string& commandLine
         std::string host = findProgram(candidate.program, fs, places);
         if (host.empty())
             continue;
-        return ResolvedCommand{std::move(host), splitArguments(candidate.rest)};
+        return ResolvedCommand{std::move(host), withDefaultExtension(candidate.program),
+                               splitArguments(candidate.rest)};
     }
     return std::nullopt;
 }

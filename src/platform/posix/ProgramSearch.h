@@ -22,6 +22,7 @@ struct SearchPlaces {
 
 struct ResolvedCommand {
     std::string hostProgram;             // an existing file
+    std::string program;                 // the program as the line names it, ".exe" added
     std::vector<std::string> arguments;  // as the Windows rules split the rest
 };
 

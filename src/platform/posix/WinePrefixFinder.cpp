@@ -2,9 +2,12 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
+#include "platform/FileSystem.h"
 #include "platform/WinePrefix.h"
 
 namespace vornak::platform {
@@ -52,6 +55,33 @@ std::map<char, std::string> prefixDriveMap(const std::string& prefixDir) {
         drives[static_cast<char>(std::toupper(static_cast<unsigned char>(name[0])))] = root.string();
     }
     return drives;
+}
+
+std::string prefixDataFolder(const std::string& prefixDir) {
+    const std::string data = dataHome();
+    if (data.empty()) return {};
+    std::error_code ec;
+    fs::path real = fs::weakly_canonical(fs::absolute(prefixDir, ec), ec);
+    if (ec) real = prefixDir;
+    std::string text = real.string();
+    while (text.size() > 1 && text.back() == '/') text.pop_back();
+    // FNV-1a: the same name for the same folder in every run and build.
+    uint64_t hash = 1469598103934665603ULL;
+    for (unsigned char c : text) hash = (hash ^ c) * 1099511628211ULL;
+    std::string name = real.filename().string();
+    for (char& c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.' && c != '-' && c != '_') c = '_';
+    if (name.empty() || name == "." || name == "..") name = "prefix";
+    char tail[24];
+    std::snprintf(tail, sizeof tail, "-%016llx", static_cast<unsigned long long>(hash));
+    return data + "/vornak/prefixes/" + name + tail + "/";
+}
+
+std::shared_ptr<FileSystem> prefixFileSystem(const std::string& prefixDir) {
+    auto drives = prefixDriveMap(prefixDir);
+    if (drives.empty()) drives['C'] = prefixDir + "/drive_c";
+    // The program's folder stays what it is (languages, help, splash picture).
+    return makePrefixFileSystem(std::move(drives), prefixDataFolder(prefixDir));
 }
 
 bool isWinePrefix(const std::string& dir) {

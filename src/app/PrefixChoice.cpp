@@ -1,0 +1,108 @@
+#include "app/PrefixChoice.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QMenu>
+#include <algorithm>
+#include <vector>
+
+#include "app/MainWindow.h"
+#include "app/QtText.h"
+#include "app/StoreCheck.h"
+#include "language/MessageCatalogue.h"
+#include "platform/Dialogs.h"
+#include "platform/FileSystem.h"
+#include "platform/WinePrefix.h"
+#include "registry/RegistryAccess.h"
+
+namespace vornak::app {
+namespace {
+
+constexpr const char* kPrefixSetting = "WinePrefix";
+
+}  // namespace
+
+PrefixChoice::PrefixChoice(TForm1& form) : QObject(&form), form_(form) {
+    setObjectName(QStringLiteral("PrefixChoice"));
+    auto* settings = form.findChild<QMenu*>(QStringLiteral("Indstillinger"));
+    if (!settings)
+        return;
+    settings->addSeparator();
+    menu_ = settings->addMenu(toQt(messages().get(Msg::msgWinePrefixMenu)));
+    menu_->setObjectName(QStringLiteral("WinePrefix"));
+    // The language may have changed since the menu was last looked at.
+    connect(settings, &QMenu::aboutToShow, this,
+            [this] { menu_->setTitle(toQt(messages().get(Msg::msgWinePrefixMenu))); });
+    connect(menu_, &QMenu::aboutToShow, this, [this] { fillMenu(); });
+    fillMenu();
+}
+
+void PrefixChoice::fillMenu() {
+    if (!menu_)
+        return;
+    menu_->clear();
+    for (QActionGroup* old : menu_->findChildren<QActionGroup*>())
+        delete old;
+    auto* group = new QActionGroup(menu_);
+    const std::string active = platform::activeWinePrefix();
+    std::vector<std::string> choices{std::string()};
+    for (const std::string& dir : platform::findWinePrefixes())
+        choices.push_back(dir);
+    if (!active.empty() && std::find(choices.begin(), choices.end(), active) == choices.end())
+        choices.push_back(active);
+    for (const std::string& dir : choices) {
+        const QString text =
+            dir.empty() ? toQt(messages().get(Msg::msgMachineRegistry)) : toQt(dir);
+        QAction* item = menu_->addAction(text);
+        item->setObjectName(dir.empty() ? QStringLiteral("WinePrefixMachine")
+                                        : QStringLiteral("WinePrefixItem"));
+        item->setData(toQt(dir));
+        item->setCheckable(true);
+        item->setChecked(dir == active);
+        group->addAction(item);
+        connect(item, &QAction::triggered, this, [this, dir] { choose(dir); });
+        if (dir.empty())
+            menu_->addSeparator();
+    }
+}
+
+void PrefixChoice::choose(const std::string& dir) {
+    Inventory& inventory = form_.inventory();
+    // The list being left keeps its own hidden entries.
+    form_.run([&inventory] { inventory.saveHiddenFilter(); });
+    platform::useWinePrefix(dir);
+    inventory.setFileSystem(platform::defaultFileSystem());
+    WriteRegString("LM", kSettingsKeyPath, kPrefixSetting, dir);
+
+    const bool hiddenWasOn = inventory.hiddenFilterOn();
+    inventory.clearHiddenFilterMark();
+    form_.run([&inventory] { inventory.RefreshAndRefilter(); });
+    // The new list's own hidden entries, the filter as the user had it.
+    form_.run([&inventory] { inventory.startHiddenFilter(); });
+    if (inventory.hiddenFilterOn() != hiddenWasOn)
+        form_.run([&inventory] { inventory.VisIkkeSkjulteClick(); });
+    form_.checkMarksChanged();
+    inventory.writeStatus();
+    // Only the marks: the item being triggered must outlive its own signal.
+    if (menu_)
+        for (QAction* item : menu_->actions())
+            if (item->isCheckable())
+                item->setChecked(item->data().toString() == toQt(dir));
+    // As at the start: a prefix file it cannot read, or Wine running there.
+    reportDamagedRegistryStore(form_.dialogs());
+}
+
+void restoreWinePrefix() {
+    if (!platform::configuredWinePrefix().empty())
+        return;
+    std::string dir;
+    try {
+        dir = ReadRegString("LM", kSettingsKeyPath, kPrefixSetting);
+    } catch (const SilentAbort&) {
+        return;
+    }
+    if (!dir.empty() && platform::isWinePrefix(dir))
+        platform::useWinePrefix(dir);
+}
+
+}  // namespace vornak::app
