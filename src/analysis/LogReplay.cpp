@@ -193,6 +193,12 @@ RemovalResult LogReplay::run(const std::string& programFolder, const std::string
     }
     const AnalysisLogEntries entries = readAnalysisLog(*text);
     text.reset();
+    // A registry that takes no changes now (Wine running in the prefix) would
+    // keep every key of the program while its files went: then nothing is done.
+    if (const std::string why = store_.writeRefusal(); !why.empty()) {
+        dialogs_.showError(why);
+        return result;
+    }
 
     removeAddedFiles(entries.addedFiles, options.confirmEachFile);
     if (!entries.deletedFiles.empty())

@@ -186,6 +186,9 @@ public:
     // Whether this is a Wine prefix's registry, which Wine itself changes in
     // a few places every time it starts.
     virtual bool isWinePrefix() const { return false; }
+    // Why changes are refused now as a whole (Wine running in the prefix),
+    // naming what to do; empty when they are not.
+    virtual std::string writeRefusal() const { return {}; }
 };
 
 // The store of this host: on Windows the real registry, elsewhere the SQLite

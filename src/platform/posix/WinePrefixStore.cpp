@@ -634,6 +634,7 @@ public:
 
     std::string location() const override { return state_->prefix(); }
     bool isWinePrefix() const override { return true; }
+    std::string writeRefusal() const override { return prefixWriteRefusal(state_->prefix()); }
 
 private:
     std::shared_ptr<PrefixState> state_;
