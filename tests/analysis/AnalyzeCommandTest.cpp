@@ -283,6 +283,7 @@ TEST_F(AnalyzeCommandTest, AnInstallationInAWinePrefixIsRecordedAndRemovedThere)
         " WriteRegStr HKLM \"Software\\Vornak Test\" \"Version\" \"1.0\"\n"
         " WriteRegStr HKCU \"Software\\Vornak Test\" \"User\" \"yes\"\n"
         " WriteRegStr HKCR \".vornaktest\" \"\" \"VornakTest.File\"\n"
+        " CreateShortCut \"$DESKTOP\\Vornak Test.lnk\" \"$INSTDIR\\payload.txt\"\n"
         "SectionEnd\n",
         tmp.str() + "/nsis", error);
     ASSERT_FALSE(installer.empty()) << error;
@@ -310,6 +311,8 @@ TEST_F(AnalyzeCommandTest, AnInstallationInAWinePrefixIsRecordedAndRemovedThere)
     const auto installed = test::runWine(prefix, "wine", {installer, "/S"});
     ASSERT_EQ(installed.exitCode, 0) << installed.err;
     ASSERT_TRUE(std::filesystem::exists(prefix + "/drive_c/Program Files/Vornak Test/payload.txt"));
+    // Through the prefix's Desktop link, in the home's Desktop.
+    ASSERT_TRUE(std::filesystem::exists(prefix + ".home/Desktop/Vornak Test.lnk"));
     const auto after = runWith(inPrefix, "after vt");
     ASSERT_EQ(after.exitCode, 0) << after.err;
     const auto log = logLines("vt.anlog");
@@ -318,6 +321,11 @@ TEST_F(AnalyzeCommandTest, AnInstallationInAWinePrefixIsRecordedAndRemovedThere)
                              "REG ADDED!\tHKCU\tSoftware\\Vornak Test\tUser\t\"yes\"",
                              "REG ADDED!\tHKCR\t\\.vornaktest\t\t\"VornakTest.File\""})
         EXPECT_EQ(std::count(log.begin(), log.end(), line), 1) << line;
+    const std::string shortcut = "\\Desktop\\Vornak Test.lnk";
+    EXPECT_EQ(std::count_if(log.begin(), log.end(), [&](const std::string& line) {
+                  return line.rfind("FILE ADDED!\tC:\\users\\", 0) == 0 && line.size() > shortcut.size() &&
+                         line.compare(line.size() - shortcut.size(), shortcut.size(), shortcut) == 0;
+              }), 1);
     // What Wine rewrites at every start is no part of the installation.
     for (const auto& line : log) {
         EXPECT_EQ(line.find("NetworkCards"), std::string::npos) << line;
