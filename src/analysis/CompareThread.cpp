@@ -125,7 +125,13 @@ CompareResult compareSnapshots(const platform::FileSystem& fs, const std::string
         result.error = message(Msg::fmtSnapshotNotRead, {unreadable});
         return result;
     }
-    if (!fs.writeFile(result.logPath, *text, &result.error)) {
+    // The links the walk went through, for the removal: it acts behind such a
+    // link only because the walk recorded going there, and only while the
+    // link still leads to the folder recorded.
+    std::string logText = *text;
+    for (const WalkedLink& link : after->walkedLinks)
+        logText += std::string(kLinkWalked) + "\t" + link.path + "\t" + link.target + "\r\n";
+    if (!fs.writeFile(result.logPath, logText, &result.error)) {
         result.outcome = LogOutcome::WriteFailed;
         return result;
     }

@@ -71,7 +71,7 @@ class FolderQueue {
 
 void walk(const platform::FileSystem& fs, FolderQueue& queue, const std::string& logsFolderPath,
           LineArena& lines, std::atomic<int32_t>& foundFiles, uint64_t& skipped,
-          std::vector<std::string>& unread) {
+          std::vector<std::string>& unread, std::vector<WalkedLink>& links) {
     std::vector<std::string> subfolders;
     while (auto folder = queue.next()) {
         // Hands the folder back as done on every way out, so that no other
@@ -104,6 +104,18 @@ void walk(const platform::FileSystem& fs, FolderQueue& queue, const std::string&
                         return;
                     lines.add({path, kDirSuffix});
                     subfolders.push_back(std::move(path));
+                } else if (std::string target;
+                           (entry.attributes & platform::kAttrReparsePoint) != 0 &&
+                           !(target = fs.walkableLinkTarget(*folder + "\\" + std::string(name)))
+                                .empty()) {
+                    // A Desktop or other shell folder of a Wine prefix, which
+                    // lives in the user's home: what an installer puts there is
+                    // its work too.
+                    std::string path = *folder + "\\";
+                    path += name;
+                    lines.add({path, kDirSuffix});
+                    links.push_back({path, std::move(target)});
+                    subfolders.push_back(std::move(path));
                 } else {
                     lines.add({*folder, "\\", name});
                 }
@@ -122,7 +134,8 @@ void walk(const platform::FileSystem& fs, FolderQueue& queue, const std::string&
 void collectFileLines(const platform::FileSystem& fs, const std::vector<DriveItem>& drives,
                       const std::string& logsFolderPath, std::vector<LineArena>& lines,
                       std::atomic<int32_t>& foundFiles, uint64_t* skipped,
-                      std::vector<std::string>* unreadFolders, unsigned walkers) {
+                      std::vector<std::string>* unreadFolders, unsigned walkers,
+                      std::vector<WalkedLink>* walkedLinks) {
     if (walkers == 0)
         walkers = std::clamp(std::thread::hardware_concurrency(), 1u, 2u);
     std::vector<std::string> roots;
@@ -134,11 +147,13 @@ void collectFileLines(const platform::FileSystem& fs, const std::vector<DriveIte
     lines.resize(walkers);
     std::vector<uint64_t> skippedBy(walkers, 0);
     std::vector<std::vector<std::string>> unreadBy(walkers);
+    std::vector<std::vector<WalkedLink>> linksBy(walkers);
     std::vector<std::exception_ptr> errors(walkers);
     std::vector<std::thread> helpers;
     auto run = [&](unsigned w) {
         try {
-            walk(fs, queue, logsFolderPath, lines[w], foundFiles, skippedBy[w], unreadBy[w]);
+            walk(fs, queue, logsFolderPath, lines[w], foundFiles, skippedBy[w], unreadBy[w],
+                 linksBy[w]);
         } catch (...) {
             errors[w] = std::current_exception();
         }
@@ -159,6 +174,11 @@ void collectFileLines(const platform::FileSystem& fs, const std::vector<DriveIte
             unreadFolders->insert(unreadFolders->end(), some.begin(), some.end());
         std::sort(unreadFolders->begin(), unreadFolders->end());
     }
+    if (walkedLinks) {
+        for (auto& some : linksBy)
+            walkedLinks->insert(walkedLinks->end(), some.begin(), some.end());
+        std::sort(walkedLinks->begin(), walkedLinks->end());
+    }
 }
 
 FileDumpThread::FileDumpThread(std::shared_ptr<AnalysisShared> shared, FileDumpInputs inputs)
@@ -178,7 +198,7 @@ void FileDumpThread::Execute() {
         std::vector<LineArena> lines;
         uint64_t skipped = 0;
         collectFileLines(*inputs_.fileSystem, inputs_.drives, logs, lines, shared_->foundFiles,
-                         &skipped, &record.unreadFolders);
+                         &skipped, &record.unreadFolders, 0, &record.walkedLinks);
 
         // The walkers' arenas, numbered one after the other.
         std::vector<uint32_t> firstLine{0};

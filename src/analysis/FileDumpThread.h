@@ -35,10 +35,21 @@ struct FileDumpInputs {
 // `foundFiles` goes up by one per line. Names with a tab, a line break or a
 // backslash are left out, and so is what lies below such a folder; `skipped`
 // counts them. `unreadFolders` gets the folders whose listing failed, sorted.
+// A link the walk went through (FileSystem::walkableLinkTarget): the drive
+// path of the link and the host folder it led to. Its folder's line and what
+// it holds are in the snapshot as if it were a folder of the drive.
+struct WalkedLink {
+    std::string path;
+    std::string target;
+    bool operator==(const WalkedLink&) const = default;
+    bool operator<(const WalkedLink& o) const { return path != o.path ? path < o.path : target < o.target; }
+};
+
 void collectFileLines(const platform::FileSystem& fs, const std::vector<DriveItem>& drives,
                       const std::string& logsFolderPath, std::vector<LineArena>& lines,
                       std::atomic<int32_t>& foundFiles, uint64_t* skipped = nullptr,
-                      std::vector<std::string>* unreadFolders = nullptr, unsigned walkers = 0);
+                      std::vector<std::string>* unreadFolders = nullptr, unsigned walkers = 0,
+                      std::vector<WalkedLink>* walkedLinks = nullptr);
 
 class FileDumpThread {
   public:

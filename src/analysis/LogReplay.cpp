@@ -14,6 +14,16 @@
 namespace vornak::analysis {
 namespace {
 
+bool equalsAsciiNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
 using platform::RegAccess;
 using platform::RegStatus;
 
@@ -136,6 +146,9 @@ AnalysisLogEntries readAnalysisLog(std::string_view text) {
             entries.addedRegistry.push_back(std::move(rest));
         else if (tag == kRegDeleted)
             entries.deletedRegistry.push_back(std::move(rest));
+        else if (const size_t second = rest.find('\t');
+                 tag == kLinkWalked && second != std::string::npos)
+            entries.walkedLinks.emplace_back(rest.substr(0, second), rest.substr(second + 1));
     }
     return entries;
 }
@@ -193,8 +206,14 @@ RemovalResult LogReplay::run(const std::string& programFolder, const std::string
     }
     const AnalysisLogEntries entries = readAnalysisLog(*text);
     text.reset();
+    // A registry that takes no changes now (Wine running in the prefix) would
+    // keep every key of the program while its files went: then nothing is done.
+    if (const std::string why = store_.writeRefusal(); !why.empty()) {
+        dialogs_.showError(why);
+        return result;
+    }
 
-    removeAddedFiles(entries.addedFiles, options.confirmEachFile);
+    removeAddedFiles(entries.addedFiles, entries.walkedLinks, options.confirmEachFile);
     if (!entries.deletedFiles.empty())
         append_(message(Msg::fmtDeletedFilesCount,
                         {static_cast<int64_t>(entries.deletedFiles.size())}));
@@ -218,8 +237,20 @@ RemovalResult LogReplay::run(const std::string& programFolder, const std::string
     return result;
 }
 
-void LogReplay::removeAddedFiles(const std::vector<std::string>& entries, bool confirmEachFile) {
+void LogReplay::removeAddedFiles(const std::vector<std::string>& entries,
+                                 const std::vector<std::pair<std::string, std::string>>& links,
+                                 bool confirmEachFile) {
     using Kind = platform::FileSystem::EntryKind;
+    // Behind a link the walk recorded going through, the folder it led to
+    // stands for the drive: nothing beyond it, and nothing once the link
+    // leads elsewhere.
+    auto walkedThrough = [&](const std::string& path) -> const std::string* {
+        for (const auto& [link, target] : links)
+            if (path.size() > link.size() + 1 && path[link.size()] == '\\' &&
+                equalsAsciiNoCase(std::string_view(path).substr(0, link.size()), link))
+                return &target;
+        return nullptr;
+    };
     // The log is in collation order, where a folder's own line (its path and
     // a tab) comes before everything inside it: backwards, a folder is
     // emptied before it is removed.
@@ -229,13 +260,19 @@ void LogReplay::removeAddedFiles(const std::vector<std::string>& entries, bool c
         const std::string path = entry.substr(0, tab);
         // Where the path really leads, links in its folders followed: a link
         // made after the analysis must not take the removal off the drive.
-        const Kind kind = isSafeDrivePath(path) ? fs_.entryKind(path) : Kind::Outside;
+        Kind kind = isSafeDrivePath(path) ? fs_.entryKind(path) : Kind::Outside;
+        const std::string* behind = nullptr;
+        if (kind == Kind::Outside && isSafeDrivePath(path) && (behind = walkedThrough(path)))
+            kind = fs_.entryKindWithin(path, *behind);
+        auto remove = [&](Kind k) {
+            return behind ? fs_.removeEntryWithin(path, k, *behind) : fs_.removeEntry(path, k);
+        };
         if (kind == Kind::Outside) {
             append_(message(Msg::msgEntrySkipped) + " " + path);
             continue;
         }
         if (tab != std::string::npos) {
-            if (kind == Kind::Folder && !fs_.removeEntry(path, kind))
+            if (kind == Kind::Folder && !remove(kind))
                 append_(message(Msg::fmtFolderNotRemoved, {path}));
             continue;
         }
@@ -245,7 +282,7 @@ void LogReplay::removeAddedFiles(const std::vector<std::string>& entries, bool c
         if (confirmEachFile && !dialogs_.askYesNo(message(Msg::fmtDeleteFileQuestion, {path}),
                                                   message(Msg::msgDeleteFileCaption)))
             continue;
-        if (fs_.removeEntry(path, kind))
+        if (remove(kind))
             append_(messages().get(Msg::msgFileDeletedPrefix) + path);
         else
             append_(message(Msg::fmtFileNotDeleted, {path}));

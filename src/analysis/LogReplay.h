@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/Dialogs.h"
@@ -22,6 +23,8 @@ struct AnalysisLogEntries {
     std::vector<std::string> deletedFiles;
     std::vector<std::string> addedRegistry;
     std::vector<std::string> deletedRegistry;
+    // Drive path of a link and the host folder the walk went to through it.
+    std::vector<std::pair<std::string, std::string>> walkedLinks;
 };
 
 // Lines with another tag, or without a tab, are ignored.
@@ -64,7 +67,9 @@ class LogReplay {
                       const RemovalOptions& options);
 
   private:
-    void removeAddedFiles(const std::vector<std::string>& entries, bool confirmEachFile);
+    void removeAddedFiles(const std::vector<std::string>& entries,
+                          const std::vector<std::pair<std::string, std::string>>& links,
+                          bool confirmEachFile);
     void removeAddedRegistry(const std::vector<std::string>& entries,
                              platform::RegistryAccessor& registry);
     bool restoreDeletedRegistry(const std::vector<std::string>& entries,

@@ -25,21 +25,72 @@ bool isUnwritableName(std::string_view name) {
     return name.find_first_of("\r\n\t") != std::string_view::npos;
 }
 
-// The two subtrees of HKEY_LOCAL_MACHINE that change all the time without
-// any installation: the test path root + "\" + current path + "\" + name
-// is "HKLM\\SYSTEM" or "HKLM\SOFTWARE\Classes", matched in exactly this
-// letter case. Key names hold no backslash, so that is the first-level key
-// SYSTEM and the key Classes right below the first-level key SOFTWARE.
+bool equalsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'a' && x <= 'z')
+            x = static_cast<char>(x - 'a' + 'A');
+        if (y >= 'a' && y <= 'z')
+            y = static_cast<char>(y - 'a' + 'A');
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
+// Subtrees left out of the walk. HKLM\SYSTEM changes all the time without any
+// installation: the test path root + "\" + current path + "\" + name is
+// "HKLM\\SYSTEM", in exactly this letter case (key names hold no backslash,
+// so that is the first-level key SYSTEM). Both Software\Classes keys, in any
+// letter case as the registry names keys, are what HKEY_CLASSES_ROOT shows:
+// walked there, and again here, every class would be logged twice, and the
+// removal would act on it twice.
 bool isExcluded(std::string_view rootName, std::string_view currentPath, std::string_view name) {
-    return rootName == "HKLM" && ((currentPath.empty() && name == "SYSTEM") ||
-                                  (currentPath == "SOFTWARE" && name == "Classes"));
+    if (rootName == "HKLM" && currentPath.empty() && name == "SYSTEM")
+        return true;
+    return (rootName == "HKLM" || rootName == "HKCU") && equalsNoCase(currentPath, "SOFTWARE") &&
+           equalsNoCase(name, "Classes");
+}
+
+// What Wine changes in a prefix's registry by itself every time it starts,
+// found by comparing the registry of a fresh prefix before and after a
+// `wine cmd /c exit`: it builds the NetworkCards key anew, and writes and
+// drops the default values of the display adapter and monitor device
+// classes. Logged, they would look like the installation's work, and the
+// removal would put them back or take them away. Paths below HKLM.
+constexpr std::string_view kWineRebuiltKeys[] = {
+    "Software\\Microsoft\\Windows NT\\CurrentVersion\\NetworkCards",
+};
+constexpr std::string_view kWineRewrittenDefaults[] = {
+    "System\\CurrentControlSet\\Control\\Class\\{4D36E968-E325-11CE-BFC1-08002BE10318}",
+    "System\\CurrentControlSet\\Control\\Class\\{4D36E96E-E325-11CE-BFC1-08002BE10318}",
+};
+
+bool isWineRebuiltKey(std::string_view path) {
+    for (auto key : kWineRebuiltKeys)
+        if (equalsNoCase(path, key))
+            return true;
+    return false;
+}
+
+bool isWineRewrittenDefault(std::string_view keyPath, std::string_view valueName) {
+    if (!valueName.empty())
+        return false;
+    for (auto key : kWineRewrittenDefaults)
+        if (equalsNoCase(keyPath, key))
+            return true;
+    return false;
 }
 
 class Walk {
   public:
     Walk(platform::RegistryAccessor& registry, int rootIndex, std::atomic<int32_t>& entries,
-         RegistryWalkStats& stats, const std::function<void(std::string_view)>& sink)
-        : sink_(sink),
+         RegistryWalkStats& stats, const std::function<void(std::string_view)>& sink,
+         bool winePrefix)
+        : winePrefix_(winePrefix && kSnapshotRoots[rootIndex].root == platform::RegRoot::LocalMachine),
+          sink_(sink),
           registry_(registry),
           root_(kSnapshotRoots[rootIndex].root),
           name_(kSnapshotRoots[rootIndex].name),
@@ -118,6 +169,9 @@ class Walk {
         countLine();
         if (!key)
             return;  // a key that cannot be opened shows no values and no subkeys
+        // A link key shows its own line only: what it leads to is walked where it lives.
+        if (key->isLink())
+            return;
 
         platform::RegValue value;
         for (uint32_t i = 0;; ++i) {
@@ -132,6 +186,8 @@ class Walk {
                 ++stats_.skippedNames;
                 continue;
             }
+            if (winePrefix_ && isWineRewrittenDefault(currentPath, value.name))
+                continue;
             out_ += name_;
             out_ += '\t';
             out_ += queuePath;
@@ -158,6 +214,8 @@ class Walk {
             }
             if (child.empty() || isExcluded(name_, currentPath, child))
                 continue;
+            if (winePrefix_ && isWineRebuiltKey(currentPath + "\\" + child))
+                continue;
             if (isUnwritableName(child)) {
                 ++stats_.skippedNames;
                 continue;
@@ -169,6 +227,7 @@ class Walk {
     }
 
     static constexpr size_t kFlushAt = 1 << 20;
+    const bool winePrefix_;
     const std::function<void(std::string_view)>& sink_;
     platform::RegistryAccessor& registry_;
     platform::RegRoot root_;
@@ -216,17 +275,18 @@ std::string valueDataField(uint32_t type, const std::string& data) {
 void writeRegistrySnapshot(platform::RegistryAccessor& registry, int rootIndex,
                            std::atomic<int32_t>& entries,
                            const std::function<void(std::string_view)>& sink,
-                           RegistryWalkStats* stats) {
+                           RegistryWalkStats* stats, bool winePrefix) {
     RegistryWalkStats local;
-    Walk(registry, rootIndex, entries, stats ? *stats : local, sink).run();
+    Walk(registry, rootIndex, entries, stats ? *stats : local, sink, winePrefix).run();
 }
 
 std::string registrySnapshotText(platform::RegistryAccessor& registry, int rootIndex,
-                                 std::atomic<int32_t>& entries, RegistryWalkStats* stats) {
+                                 std::atomic<int32_t>& entries, RegistryWalkStats* stats,
+                                 bool winePrefix) {
     std::string text;
     writeRegistrySnapshot(
         registry, rootIndex, entries, [&text](std::string_view piece) { text.append(piece); },
-        stats);
+        stats, winePrefix);
     return text;
 }
 
@@ -255,7 +315,8 @@ void RegDumpThread::Execute() {
             SnapshotWriter writer(*inputs_.fileSystem, path);
             writeRegistrySnapshot(
                 *registry, inputs_.rootIndex & 3, shared_->registryEntries,
-                [&writer](std::string_view piece) { writer.append(piece); }, &stats);
+                [&writer](std::string_view piece) { writer.append(piece); }, &stats,
+                inputs_.store->isWinePrefix());
             std::string error;
             if (!writer.finish(&error))
                 shared_->reportProblem("Cannot write " + path + ": " + error);

@@ -38,16 +38,20 @@ struct RegistryWalkStats {
 // queue path) and then its value lines (root TAB queue path TAB name, and
 // for text, expandable text and 32-bit numbers TAB data), each ending in
 // CR LF. Every key is visited once, parents before children, children in
-// the store's enumeration order; HKLM\SYSTEM and HKLM\SOFTWARE\Classes (in
-// exactly that case) are left out. `entries` goes up by one per line.
+// the store's enumeration order; HKLM\SYSTEM (in exactly that case) and the
+// Software\Classes keys of HKLM and HKCU (shown as HKCR) are left out, and
+// link keys are not gone through. `entries` goes up by one per line. In a
+// Wine prefix (`winePrefix`) the few entries Wine rewrites at every start are
+// left out too.
 std::string registrySnapshotText(platform::RegistryAccessor& registry, int rootIndex,
-                                 std::atomic<int32_t>& entries, RegistryWalkStats* stats = nullptr);
+                                 std::atomic<int32_t>& entries, RegistryWalkStats* stats = nullptr,
+                                 bool winePrefix = false);
 
 // The same text handed to `sink` a piece at a time, as it is made.
 void writeRegistrySnapshot(platform::RegistryAccessor& registry, int rootIndex,
                            std::atomic<int32_t>& entries,
                            const std::function<void(std::string_view)>& sink,
-                           RegistryWalkStats* stats = nullptr);
+                           RegistryWalkStats* stats = nullptr, bool winePrefix = false);
 
 // The value line's data field for a value of `type` holding `data`; empty
 // when the line has none (other types, and text with a line break in it,

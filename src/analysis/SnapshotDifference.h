@@ -11,6 +11,9 @@
 namespace vornak::analysis {
 
 inline constexpr std::string_view kFileAdded = "FILE ADDED!";
+// Not a difference: a link the file walk went through, its path and the host
+// folder it led to (see WalkedLink); readers that know no such tag pass over it.
+inline constexpr std::string_view kLinkWalked = "LINK WALKED!";
 inline constexpr std::string_view kFileDeleted = "FILE DELETED!";
 inline constexpr std::string_view kRegAdded = "REG ADDED!";
 inline constexpr std::string_view kRegDeleted = "REG DELETED!";

@@ -83,6 +83,8 @@ std::string recordText(const SnapshotRecord& record) {
     lines.push_back("store\t" + record.store);
     for (const auto& folder : record.unreadFolders)
         lines.push_back("unread\t" + folder);
+    for (const auto& link : record.walkedLinks)
+        lines.push_back("link\t" + link.path + "\t" + link.target);
     return joinLines(lines);
 }
 
@@ -106,6 +108,12 @@ std::optional<SnapshotRecord> parseRecord(std::string_view text) {
             haveStore = true;
         } else if (kind == "unread") {
             record.unreadFolders.emplace_back(rest);
+        } else if (kind == "link") {
+            const size_t second = rest.find('\t');
+            if (second == std::string_view::npos)
+                return std::nullopt;
+            record.walkedLinks.push_back(
+                {std::string(rest.substr(0, second)), std::string(rest.substr(second + 1))});
         } else {
             return std::nullopt;
         }
@@ -113,6 +121,7 @@ std::optional<SnapshotRecord> parseRecord(std::string_view text) {
     if (!haveStore)
         return std::nullopt;
     std::sort(record.unreadFolders.begin(), record.unreadFolders.end());
+    std::sort(record.walkedLinks.begin(), record.walkedLinks.end());
     return record;
 }
 

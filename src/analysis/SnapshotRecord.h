@@ -26,6 +26,7 @@ struct SnapshotRecord {
     std::vector<WalkedDrive> drives;  // in walk order
     std::string store;
     std::vector<std::string> unreadFolders;  // "C:\Secret", sorted by bytes
+    std::vector<WalkedLink> walkedLinks;      // sorted
 };
 
 // "run_1.txt".

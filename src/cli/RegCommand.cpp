@@ -5,9 +5,14 @@
 #include <iostream>
 
 #include "platform/Console.h"
+#include "platform/Wow64View.h"
 
 namespace vornak::cli::reg {
 namespace {
+
+// /reg:32 names keys as a 32-bit program sees them; /reg:64, the default, as
+// they are.
+bool g_view32 = false;
 
 char lower(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
@@ -26,6 +31,8 @@ const char* const kUsage =
     "  vornak reg delete KEY [/v NAME | /ve | /va] [/f]\n"
     "  vornak reg import FILE\n"
     "  vornak reg export KEY FILE [/y]\n"
+    "Each takes /reg:32 (keys as 32-bit programs see them, below Wow6432Node) or\n"
+    "/reg:64 (the default).\n"
     "KEY is ROOT\\Subkey, ROOT one of HKLM, HKCU, HKCR, HKU, HKCC (or their HKEY_ names).\n"
     "TYPE is REG_SZ (the default), REG_EXPAND_SZ, REG_MULTI_SZ, REG_BINARY, REG_DWORD,\n"
     "REG_QWORD or REG_NONE. Works on the store in $VORNAK_REGISTRY_DIR.\n";
@@ -34,7 +41,17 @@ int run(const Args& args) {
     if (args.empty())
         return syntaxError("");
     const std::string op = lowerAscii(args[0]);
-    const Args rest(args.begin() + 1, args.end());
+    Args rest;
+    g_view32 = false;
+    for (auto it = args.begin() + 1; it != args.end(); ++it) {
+        const std::string word = lowerAscii(*it);
+        if (word == "/reg:32" || word == "-reg:32")
+            g_view32 = true;
+        else if (word == "/reg:64" || word == "-reg:64")
+            g_view32 = false;
+        else
+            rest.push_back(*it);
+    }
     if (op == "/?" || op == "-?" || op == "/h" || op == "--help") {
         std::cout << kUsage;
         return 0;
@@ -173,7 +190,7 @@ std::unique_ptr<platform::RegistryAccessor> openAccessor() {
     // A store that cannot be used is reported with the file it concerns, once,
     // rather than as a bare failure of the first operation.
     store->check();
-    return store->accessor();
+    return g_view32 ? platform::wow64View(store->accessor()) : store->accessor();
 }
 
 }  // namespace vornak::cli::reg

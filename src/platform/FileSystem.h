@@ -20,6 +20,7 @@ enum FileAttribute : uint32_t {
     kAttrVolumeLabel = 0x08,
     kAttrDirectory = 0x10,
     kAttrArchive = 0x20,
+    kAttrReparsePoint = 0x400,  // a link (off Windows: a symbolic link)
 };
 
 struct DirEntry {
@@ -73,6 +74,23 @@ public:
     // entryKind tells: a file or a link itself (never what a link points to),
     // or an empty folder.
     virtual bool removeEntry(const std::string& path, EntryKind kind) const;
+    // For a link at `path` that a walk of the drive may go through: the folder
+    // it leads to, as a host path. Only a link that lies in the drive itself
+    // (never one found behind another link) and leads into the user's home,
+    // but not to the home itself, whose other folders are the user's own:
+    // the links a Wine prefix makes from its Desktop and shell folders.
+    // Empty for anything else.
+    virtual std::string walkableLinkTarget(const std::string& /*path*/) const { return {}; }
+    // entryKind and removeEntry inside a folder a walk went into through a
+    // link: `hostRoot`, as the walk recorded it, stands for the drive's root.
+    virtual EntryKind entryKindWithin(const std::string& /*path*/,
+                                      const std::string& /*hostRoot*/) const {
+        return EntryKind::Outside;
+    }
+    virtual bool removeEntryWithin(const std::string& /*path*/, EntryKind /*kind*/,
+                                   const std::string& /*hostRoot*/) const {
+        return false;
+    }
 
     // The folder of the running program, with a trailing separator.
     virtual std::string programFolder() const = 0;

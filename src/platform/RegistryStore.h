@@ -83,6 +83,10 @@ public:
     virtual RegRoot root() const = 0;
     // Path below the root without leading backslash; empty for the root itself.
     virtual const std::string& path() const = 0;
+    // Whether the path's last name is a link key (Wine's #link keys): the handle
+    // reads and writes the key the link points to. A walk over the registry
+    // does not go through links, or it would meet their targets twice.
+    virtual bool isLink() const { return false; }
 };
 
 // The name rules every store applies, whatever its host accepts beyond them.
@@ -179,6 +183,12 @@ public:
     virtual void check() = 0;
     // Human-readable location, for messages.
     virtual std::string location() const = 0;
+    // Whether this is a Wine prefix's registry, which Wine itself changes in
+    // a few places every time it starts.
+    virtual bool isWinePrefix() const { return false; }
+    // Why changes are refused now as a whole (Wine running in the prefix),
+    // naming what to do; empty when they are not.
+    virtual std::string writeRefusal() const { return {}; }
 };
 
 // The store of this host: on Windows the real registry, elsewhere the SQLite

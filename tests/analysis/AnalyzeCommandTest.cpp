@@ -2,6 +2,10 @@
 // folder, from a program folder of its own, as a user would run it.
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include "support/WineTestSupport.h"
+#endif
+
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -253,5 +257,87 @@ TEST_F(AnalyzeCommandTest, ProgramFolderOutsideTheMappedDrives) {
     EXPECT_TRUE(std::filesystem::exists(hostC("Data/keep.txt")));
     EXPECT_FALSE(std::filesystem::exists(program + "/logs/Acme.anlog"));
 }
+
+#ifndef _WIN32
+// Every file and folder below the folder, as relative paths, sorted.
+std::vector<std::string> treeOf(const std::string& root) {
+    std::vector<std::string> out;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(root))
+        out.push_back(std::filesystem::relative(e.path(), root).string());
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+// A real installer in a fresh Wine prefix, analysed and removed in the live
+// prefix: afterwards drive C and the keys it wrote are as before, for Wine too.
+TEST_F(AnalyzeCommandTest, AnInstallationInAWinePrefixIsRecordedAndRemovedThere) {
+    if (const std::string why = test::wineMissing(true); !why.empty()) GTEST_SKIP() << why;
+    const std::string prefix = tmp.str() + "/pfx";
+    std::string error;
+    ASSERT_TRUE(test::makeWinePrefix(prefix, error)) << error;
+    tmp.write("nsis/payload.txt", "payload\n");
+    const std::string installer = test::buildNsisInstaller(
+        "Name \"Vornak Test\"\nOutFile \"vornaktest.exe\"\nInstallDir \"$PROGRAMFILES64\\Vornak Test\"\n"
+        "RequestExecutionLevel user\nSilentInstall silent\n"
+        "Section\n SetOutPath \"$INSTDIR\"\n File \"payload.txt\"\n"
+        " WriteRegStr HKLM \"Software\\Vornak Test\" \"Version\" \"1.0\"\n"
+        " WriteRegStr HKCU \"Software\\Vornak Test\" \"User\" \"yes\"\n"
+        " WriteRegStr HKCR \".vornaktest\" \"\" \"VornakTest.File\"\n"
+        " CreateShortCut \"$DESKTOP\\Vornak Test.lnk\" \"$INSTDIR\\payload.txt\"\n"
+        "SectionEnd\n",
+        tmp.str() + "/nsis", error);
+    ASSERT_FALSE(installer.empty()) << error;
+    const std::map<std::string, std::string> inPrefix{{"VORNAK_WINEPREFIX", prefix},
+                                                      {"HOME", prefix + ".home"}};
+    const std::vector<std::vector<std::string>> touched{
+        {"query", "HKLM\\Software\\Vornak Test"},
+        {"query", "HKCU\\Software\\Vornak Test"},
+        {"query", "HKLM\\Software\\Classes\\.vornaktest"}};
+    auto wineQueries = [&] {
+        std::string out;
+        for (const auto& args : touched) {
+            std::vector<std::string> all{"reg"};
+            all.insert(all.end(), args.begin(), args.end());
+            out += test::runWine(prefix, "wine", all).out;
+        }
+        return out;
+    };
+    const auto filesBefore = treeOf(prefix + "/drive_c");
+    const std::string keysBefore = wineQueries();
+    const auto homeBefore = treeOf(prefix + ".home");
+
+    const auto before = runWith(inPrefix, "before");
+    ASSERT_EQ(before.exitCode, 0) << before.err;
+    const auto installed = test::runWine(prefix, "wine", {installer, "/S"});
+    ASSERT_EQ(installed.exitCode, 0) << installed.err;
+    ASSERT_TRUE(std::filesystem::exists(prefix + "/drive_c/Program Files/Vornak Test/payload.txt"));
+    // Through the prefix's Desktop link, in the home's Desktop.
+    ASSERT_TRUE(std::filesystem::exists(prefix + ".home/Desktop/Vornak Test.lnk"));
+    const auto after = runWith(inPrefix, "after vt");
+    ASSERT_EQ(after.exitCode, 0) << after.err;
+    const auto log = logLines("vt.anlog");
+    for (const char* line : {"FILE ADDED!\tC:\\Program Files\\Vornak Test\\payload.txt",
+                             "REG ADDED!\tHKLM\tSoftware\\Vornak Test\tVersion\t\"1.0\"",
+                             "REG ADDED!\tHKCU\tSoftware\\Vornak Test\tUser\t\"yes\"",
+                             "REG ADDED!\tHKCR\t\\.vornaktest\t\t\"VornakTest.File\""})
+        EXPECT_EQ(std::count(log.begin(), log.end(), line), 1) << line;
+    const std::string shortcut = "\\Desktop\\Vornak Test.lnk";
+    EXPECT_EQ(std::count_if(log.begin(), log.end(), [&](const std::string& line) {
+                  return line.rfind("FILE ADDED!\tC:\\users\\", 0) == 0 && line.size() > shortcut.size() &&
+                         line.compare(line.size() - shortcut.size(), shortcut.size(), shortcut) == 0;
+              }), 1);
+    // What Wine rewrites at every start is no part of the installation.
+    for (const auto& line : log) {
+        EXPECT_EQ(line.find("NetworkCards"), std::string::npos) << line;
+        EXPECT_EQ(line.find("Software\\Classes"), std::string::npos) << line;
+    }
+
+    const auto removed = runWith(inPrefix, "remove vt --yes");
+    ASSERT_EQ(removed.exitCode, 0) << removed.err;
+    EXPECT_EQ(treeOf(prefix + "/drive_c"), filesBefore);
+    EXPECT_EQ(wineQueries(), keysBefore);
+    EXPECT_EQ(treeOf(prefix + ".home"), homeBefore);
+}
+#endif
 
 }  // namespace

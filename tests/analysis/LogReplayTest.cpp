@@ -78,6 +78,33 @@ TEST_F(LogReplayTest, MissingLogChangesNothing) {
     EXPECT_TRUE(questions().empty());
 }
 
+// A registry that takes no changes now, as a Wine prefix while Wine runs there.
+class RefusingStore : public platform::RegistryStore {
+  public:
+    explicit RefusingStore(std::shared_ptr<platform::RegistryStore> inner) : inner_(std::move(inner)) {}
+    std::unique_ptr<platform::RegistryAccessor> accessor() override { return inner_->accessor(); }
+    void check() override { inner_->check(); }
+    std::string location() const override { return inner_->location(); }
+    std::string writeRefusal() const override { return "Wine is running in the prefix"; }
+
+  private:
+    std::shared_ptr<platform::RegistryStore> inner_;
+};
+
+TEST_F(LogReplayTest, ARegistryThatRefusesChangesStopsTheRemovalBeforeAnyFileGoes) {
+    file("Acme/setup.log");
+    writeLog("app.anlog", "FILE ADDED!\tC:\\Acme\\setup.log\r\n");
+    RefusingStore refusing(store);
+    LogReplay replayer(*fs, refusing, dialogs,
+                       [this](const std::string& l) { removalLog.push_back(l); });
+    const auto result = replayer.run(programFolder, "app", noQuestions());
+    EXPECT_FALSE(result.finished);
+    EXPECT_EQ(dialogs.texts(Kind::Error), (std::vector<std::string>{"Wine is running in the prefix"}));
+    EXPECT_TRUE(std::filesystem::exists(hostC("Acme/setup.log")));
+    EXPECT_TRUE(logExists("app.anlog"));
+    EXPECT_TRUE(removalLog.empty());
+}
+
 TEST_F(LogReplayTest, AddedFilesGoBackwardsFoldersOnceEmpty) {
     file("Acme/setup.log");
     file("Acme/Sub/data.bin");

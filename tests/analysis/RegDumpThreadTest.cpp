@@ -130,15 +130,22 @@ TEST_F(RegDumpThreadTest, MachineExclusionsMatchExactCaseOnly) {
     EXPECT_TRUE(has(classes, "\tHKCR\tSOFTWARE\\Classes"));
 }
 
-TEST_F(RegDumpThreadTest, ExclusionsInAnotherLetterCaseAreWalked) {
+// SYSTEM keeps its exact letter case; the Classes keys are HKCR's in any
+// case, so each class is logged once, under HKCR.
+TEST_F(RegDumpThreadTest, SystemInAnotherCaseIsWalkedAndEveryClassOnlyUnderClassesRoot) {
     setString(RegRoot::LocalMachine, "System\\Setup", "x", "1");
     setString(RegRoot::LocalMachine, "SOFTWARE\\classes\\.txt", "", "txtfile");
     setString(RegRoot::LocalMachine, "Software2\\Classes", "", "y");
+    setString(RegRoot::CurrentUser, "software\\CLASSES\\.mine", "", "user");
     const auto lines = walk(kHKLM);
     EXPECT_TRUE(has(lines, "\tHKLM\t\\System"));
     EXPECT_TRUE(has(lines, "\tHKLM\tSystem\\Setup"));
-    EXPECT_TRUE(has(lines, "\tHKLM\tSOFTWARE\\classes\\.txt"));
     EXPECT_TRUE(has(lines, "\tHKLM\tSoftware2\\Classes"));
+    for (const auto& line : lines) EXPECT_EQ(line.find(".txt"), std::string::npos) << line;
+    for (const auto& line : walk(kHKCU)) EXPECT_EQ(line.find(".mine"), std::string::npos) << line;
+    const auto classes = walk(kHKCR);
+    EXPECT_EQ(std::count(classes.begin(), classes.end(), "HKCR\t\\.txt\t\t\"txtfile\""), 1);
+    EXPECT_EQ(std::count(classes.begin(), classes.end(), "HKCR\t\\.mine\t\t\"user\""), 1);
 }
 
 TEST_F(RegDumpThreadTest, LineBreaksNeverSplitALine) {

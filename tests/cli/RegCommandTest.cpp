@@ -193,6 +193,21 @@ TEST_F(RegCommandTest, DeleteRemovesValuesOrTheWholeKey) {
     EXPECT_EQ(query({"HKCU\\Software"}), "\nHKEY_CURRENT_USER\\Software\n");
 }
 
+TEST_F(RegCommandTest, TheThirtyTwoBitViewNamesWhatLivesBelowWow6432Node) {
+    ok({"add", "HKLM\\Software\\Acme", "/v", "Bits", "/d", "32", "/reg:32"});
+    EXPECT_EQ(query({"HKLM\\Software\\Wow6432Node\\Acme", "/v", "Bits"}),
+              "\nHKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Acme\n    Bits    REG_SZ    32\n\n");
+    EXPECT_EQ(query({"HKLM\\Software\\Acme", "/v", "Bits", "/REG:32"}),
+              "\nHKEY_LOCAL_MACHINE\\Software\\Acme\n    Bits    REG_SZ    32\n\n");
+    failsWith({"query", "HKLM\\Software\\Acme", "/reg:64"}, kNotFound);
+    // A class written through HKCR is the machine's.
+    ok({"add", "HKCR\\.acme", "/ve", "/d", "AcmeFile"});
+    EXPECT_EQ(query({"HKLM\\Software\\Classes\\.acme", "/ve"}),
+              "\nHKEY_LOCAL_MACHINE\\Software\\Classes\\.acme\n    (Default)    REG_SZ    AcmeFile\n\n");
+    ok({"delete", "HKLM\\Software\\Acme", "/f", "/reg:32"});
+    failsWith({"query", "HKLM\\Software\\Wow6432Node\\Acme"}, kNotFound);
+}
+
 TEST_F(RegCommandTest, ExportThenImportIntoAnotherStore) {
     const std::string k = "HKLM\\Software\\Acme \"Editor\"";
     ok({"add", k, "/v", "DisplayName", "/d",

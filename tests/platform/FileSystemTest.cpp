@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <set>
 
@@ -111,6 +112,50 @@ TEST(FindFiles, LinksAreFilesAndKernelFoldersAreSystem) {
         if (e.name == "proc") procSeen = true;
     });
     EXPECT_FALSE(procSeen);
+#endif
+}
+
+// The links a Wine prefix makes from its shell folders into the home: the
+// Desktop's may be walked and acted in, the home itself and a link found
+// behind a link never.
+TEST(FindFiles, OnlyLinksFromTheDriveIntoTheHomeBelowItAreWalkable) {
+#ifdef _WIN32
+    GTEST_SKIP() << "POSIX only: links made by the test";
+#else
+    namespace fsys = std::filesystem;
+    TempDir tmp;
+    tmp.write("home/Desktop/old.txt", "x");
+    tmp.write("c/users/me/keep", "x");
+    const fsys::path users = tmp.path() / "c" / "users" / "me";
+    fsys::create_directory_symlink(tmp.path() / "home" / "Desktop", users / "Desktop");
+    fsys::create_directory_symlink(tmp.path() / "home", users / "Documents");
+    fsys::create_directory_symlink(tmp.path() / "home", tmp.path() / "home" / "Desktop" / "up");
+    fsys::create_directory_symlink(tmp.path() / "c", users / "Drive");
+    const char* oldHome = std::getenv("HOME");
+    const std::string saved = oldHome ? oldHome : "";
+    ::setenv("HOME", (tmp.str() + "/home").c_str(), 1);
+    auto fs = makeFileSystem({{'C', tmp.str() + "/c"}});
+    const std::string desktop = fs->walkableLinkTarget("C:\\users\\me\\Desktop");
+    EXPECT_EQ(desktop, fsys::canonical(tmp.path() / "home" / "Desktop").string());
+    EXPECT_EQ(fs->walkableLinkTarget("C:\\users\\me\\Documents"), "");
+    EXPECT_EQ(fs->walkableLinkTarget("C:\\users\\me\\Drive"), "");
+    EXPECT_EQ(fs->walkableLinkTarget("C:\\users\\me\\Desktop\\up"), "");
+    EXPECT_EQ(fs->walkableLinkTarget("C:\\users\\me\\keep"), "");
+    uint32_t attrs = 0;
+    fs->findFiles("C:\\users\\me\\*.*", 0x3F, [&](const DirEntry& e) {
+        if (e.name == "Desktop") attrs = e.attributes;
+    });
+    EXPECT_NE(attrs & kAttrReparsePoint, 0u);
+
+    using Kind = FileSystem::EntryKind;
+    EXPECT_EQ(fs->entryKind("C:\\users\\me\\Desktop\\old.txt"), Kind::Outside);
+    EXPECT_EQ(fs->entryKindWithin("C:\\users\\me\\Desktop\\old.txt", desktop), Kind::File);
+    // Not beyond the recorded folder, even through it.
+    EXPECT_EQ(fs->entryKindWithin("C:\\users\\me\\Desktop\\up\\Desktop", desktop), Kind::Outside);
+    EXPECT_EQ(fs->entryKindWithin("C:\\users\\me\\Documents\\Desktop\\old.txt", desktop), Kind::File);
+    EXPECT_TRUE(fs->removeEntryWithin("C:\\users\\me\\Desktop\\old.txt", Kind::File, desktop));
+    EXPECT_FALSE(fsys::exists(tmp.path() / "home" / "Desktop" / "old.txt"));
+    if (oldHome) ::setenv("HOME", saved.c_str(), 1); else ::unsetenv("HOME");
 #endif
 }
 

@@ -12,6 +12,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/WinePrefix.h"
+#include "platform/Wow64View.h"
 #include "platform/posix/WineRegistryFile.h"
 #include "support/RunProgram.h"
 #include "support/TempDir.h"
@@ -212,6 +213,59 @@ TEST_F(WinePrefixStoreTest, DrivesComeFromDosdevices) {
     EXPECT_EQ(drives.at('C'), fs::canonical(base_ + "/drive_c").string());
     EXPECT_EQ(drives.at('Z'), "/");
     EXPECT_EQ(drives.size(), 2u);  // com1 and the like are no drives
+}
+
+TEST_F(WinePrefixStoreTest, LinkKeysLeadToTheirTargetsAndClassesRootIsMergedAsWineMergesIt) {
+    auto acc = store->accessor();
+    const std::string fonts64 = "Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
+    const std::string fonts32 = "Software\\Wow6432Node\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
+    std::unique_ptr<RegKey> real, linked, parent;
+    ASSERT_EQ(acc->openKey(RegRoot::LocalMachine, fonts64, RegAccess::Read, real), RegStatus::Ok);
+    ASSERT_EQ(acc->openKey(RegRoot::LocalMachine, fonts32, RegAccess::Full, linked), RegStatus::Ok);
+    EXPECT_TRUE(linked->isLink());
+    EXPECT_FALSE(real->isLink());
+    RegKeyInfo a, b;
+    ASSERT_EQ(acc->queryInfo(*real, a), RegStatus::Ok);
+    ASSERT_EQ(acc->queryInfo(*linked, b), RegStatus::Ok);
+    EXPECT_GT(a.valueCount, 0u);
+    EXPECT_EQ(a.valueCount, b.valueCount);
+    RegValue value;
+    EXPECT_EQ(acc->queryValue(*linked, "SymbolicLinkValue", value), RegStatus::NotFound);
+    // The link is listed by its own name where it lives.
+    ASSERT_EQ(acc->openKey(RegRoot::LocalMachine, "Software\\Wow6432Node\\Microsoft\\Windows NT\\CurrentVersion",
+                           RegAccess::Read, parent), RegStatus::Ok);
+    bool listed = false;
+    std::string name;
+    for (uint32_t i = 0; acc->enumKey(*parent, i, name) == RegStatus::Ok; ++i) listed |= name == "Fonts";
+    EXPECT_TRUE(listed);
+    // A write through the link lands in the target, where Wine reads it.
+    ASSERT_EQ(acc->setValue(*linked, "Vornak Sans", kRegSz, std::string("vornak.ttf\0", 11)), RegStatus::Ok);
+    std::unique_ptr<RegKey> sub;
+    ASSERT_EQ(acc->createKey(RegRoot::LocalMachine, fonts32 + "\\VornakSub", RegAccess::Full, sub), RegStatus::Ok);
+    ASSERT_EQ(acc->setValue(*sub, "In", kRegSz, std::string("target\0", 7)), RegStatus::Ok);
+
+    // HKCR: a new key goes to the machine's Classes, the user's own classes show too.
+    std::unique_ptr<RegKey> cls;
+    ASSERT_EQ(acc->createKey(RegRoot::ClassesRoot, ".vornak", RegAccess::Full, cls), RegStatus::Ok);
+    ASSERT_EQ(acc->setValue(*cls, "", kRegSz, std::string("VornakFile\0", 11)), RegStatus::Ok);
+    ASSERT_EQ(acc->createKey(RegRoot::CurrentUser, "Software\\Classes\\VornakUser", RegAccess::Full, cls),
+              RegStatus::Ok);
+    ASSERT_EQ(acc->openKey(RegRoot::ClassesRoot, "VornakUser", RegAccess::Read, cls), RegStatus::Ok);
+    // The 32-bit view of Fonts is the shared key itself.
+    auto view32 = wow64View(store->accessor());
+    std::unique_ptr<RegKey> fontsSeen32;
+    ASSERT_EQ(view32->openKey(RegRoot::LocalMachine, fonts64, RegAccess::Read, fontsSeen32), RegStatus::Ok);
+    EXPECT_EQ(view32->queryValue(*fontsSeen32, "Vornak Sans", value), RegStatus::Ok);
+
+    const std::string fonts = wineReg({"query", "HKLM\\" + fonts64, "/v", "Vornak Sans"});
+    EXPECT_NE(fonts.find("vornak.ttf"), std::string::npos) << fonts;
+    EXPECT_NE(wineReg({"query", "HKLM\\" + fonts64 + "\\VornakSub", "/v", "In"}).find("target"), std::string::npos);
+    const std::string classes = wineReg({"query", "HKLM\\Software\\Classes\\.vornak", "/ve"});
+    EXPECT_NE(classes.find("VornakFile"), std::string::npos) << classes;
+    // Deleting the link deletes the link, never what it leads to.
+    ASSERT_EQ(acc->deleteKey(*parent, "Fonts"), RegStatus::Ok);
+    EXPECT_EQ(acc->openKey(RegRoot::LocalMachine, fonts64, RegAccess::Read, real), RegStatus::Ok);
+    EXPECT_EQ(acc->queryValue(*real, "Vornak Sans", value), RegStatus::Ok);
 }
 
 // Without Wine: a prefix written by hand in Wine's format.

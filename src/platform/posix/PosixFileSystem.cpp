@@ -203,7 +203,7 @@ public:
             bool isDir = false;
             if (de->d_type == DT_REG || de->d_type == DT_LNK) {
                 // Links are reported as files, so a walk never follows them in circles.
-                attrs = kAttrArchive;
+                attrs = de->d_type == DT_LNK ? kAttrArchive | kAttrReparsePoint : kAttrArchive;
             } else {
                 struct stat st {};
                 if (::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
@@ -216,7 +216,7 @@ public:
                         attrs |= kAttrSystem;
                     if ((st.st_mode & 0222) == 0) attrs |= kAttrReadOnly;
                 } else if (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) {
-                    attrs = kAttrArchive;
+                    attrs = S_ISLNK(st.st_mode) ? kAttrArchive | kAttrReparsePoint : kAttrArchive;
                 } else {
                     attrs = kAttrSystem;  // devices, sockets, pipes
                 }
@@ -346,25 +346,38 @@ public:
         return !host.empty() && writableByMode(host);
     }
 
-    EntryKind entryKind(const std::string& path) const override {
-        std::string leaf;
-        bool missing = false;
-        FdGuard folder(openFolderInsideDrive(path, leaf, missing));
-        if (folder.get() < 0) return missing ? EntryKind::Missing : EntryKind::Outside;
-        return kindAt(folder.get(), leaf);
+    EntryKind entryKind(const std::string& path) const override { return kindInside(path, nullptr); }
+    bool removeEntry(const std::string& path, EntryKind kind) const override {
+        return removeInside(path, kind, nullptr);
+    }
+    EntryKind entryKindWithin(const std::string& path, const std::string& hostRoot) const override {
+        return hostRoot.empty() ? EntryKind::Outside : kindInside(path, &hostRoot);
+    }
+    bool removeEntryWithin(const std::string& path, EntryKind kind,
+                           const std::string& hostRoot) const override {
+        return !hostRoot.empty() && removeInside(path, kind, &hostRoot);
     }
 
-    bool removeEntry(const std::string& path, EntryKind kind) const override {
-        if (kind != EntryKind::File && kind != EntryKind::Folder && kind != EntryKind::Link)
-            return false;
-        std::string leaf;
-        bool missing = false;
-        FdGuard folder(openFolderInsideDrive(path, leaf, missing));
-        if (folder.get() < 0 || kindAt(folder.get(), leaf) != kind) return false;
+    std::string walkableLinkTarget(const std::string& path) const override {
+        const std::string host = toHostPath(path);
         struct stat st {};
-        if (::fstat(folder.get(), &st) != 0 || (st.st_mode & 0222) == 0) return false;
-        return ::unlinkat(folder.get(), leaf.c_str(), kind == EntryKind::Folder ? AT_REMOVEDIR : 0) ==
-               0;
+        if (host.empty() || ::lstat(host.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return {};
+        const char* homeVar = std::getenv("HOME");
+        const std::string home = homeVar && *homeVar ? realPath(homeVar) : std::string();
+        const std::string target = realPath(host);
+        if (home.empty() || home == "/" || target.empty() || !isBelow(target, home)) return {};
+        struct stat dir {};
+        if (::stat(target.c_str(), &dir) != 0 || !S_ISDIR(dir.st_mode)) return {};
+        const auto drive = drives_.find(static_cast<char>(std::toupper(static_cast<unsigned char>(path[0]))));
+        if (drive == drives_.end()) return {};
+        const std::string root = realPath(drive->second);
+        const size_t slash = host.find_last_of('/');
+        const std::string parent = realPath(slash == 0 ? "/" : host.substr(0, slash));
+        // Inside the drive it is walked anyway; a link behind a link is never followed.
+        if (root.empty() || parent.empty() || isBelow(target, root) || target == root ||
+            !(parent == root || isBelow(parent, root)))
+            return {};
+        return target;
     }
 
     std::vector<char> fixedDrives() const override {
@@ -449,6 +462,38 @@ public:
     }
 
 private:
+    static std::string realPath(const std::string& path) {
+        std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr), &std::free);
+        return real ? std::string(real.get()) : std::string();
+    }
+    // Strictly below `folder` (both real paths).
+    static bool isBelow(const std::string& path, const std::string& folder) {
+        return folder == "/" ? path.size() > 1
+                             : path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+                                   path[folder.size()] == '/';
+    }
+
+    EntryKind kindInside(const std::string& path, const std::string* hostRoot) const {
+        std::string leaf;
+        bool missing = false;
+        FdGuard folder(openFolderInsideDrive(path, leaf, missing, hostRoot));
+        if (folder.get() < 0) return missing ? EntryKind::Missing : EntryKind::Outside;
+        return kindAt(folder.get(), leaf);
+    }
+
+    bool removeInside(const std::string& path, EntryKind kind, const std::string* hostRoot) const {
+        if (kind != EntryKind::File && kind != EntryKind::Folder && kind != EntryKind::Link)
+            return false;
+        std::string leaf;
+        bool missing = false;
+        FdGuard folder(openFolderInsideDrive(path, leaf, missing, hostRoot));
+        if (folder.get() < 0 || kindAt(folder.get(), leaf) != kind) return false;
+        struct stat st {};
+        if (::fstat(folder.get(), &st) != 0 || (st.st_mode & 0222) == 0) return false;
+        return ::unlinkat(folder.get(), leaf.c_str(), kind == EntryKind::Folder ? AT_REMOVEDIR : 0) ==
+               0;
+    }
+
     static EntryKind kindAt(int folderFd, const std::string& leaf) {
         struct stat st {};
         if (::fstatat(folderFd, leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
@@ -462,7 +507,9 @@ private:
     // and then checked where it really is, so that a link swapped in
     // afterwards changes nothing: -1 unless it lies inside the real root of
     // the path's drive. `missing`: it does not exist at all.
-    int openFolderInsideDrive(const std::string& path, std::string& leaf, bool& missing) const {
+    // `hostRoot`, when given, stands for the drive's root (see entryKindWithin).
+    int openFolderInsideDrive(const std::string& path, std::string& leaf, bool& missing,
+                              const std::string* hostRoot = nullptr) const {
         missing = false;
         if (!isDrivePath(path)) return -1;
         const auto drive = drives_.find(static_cast<char>(std::toupper(static_cast<unsigned char>(path[0]))));
@@ -474,8 +521,8 @@ private:
         leaf = host.substr(slash + 1);
         if (leaf.empty() || leaf == "." || leaf == "..") return -1;
         const std::string folderPath = slash == 0 ? "/" : host.substr(0, slash);
-        std::unique_ptr<char, decltype(&std::free)> root(::realpath(drive->second.c_str(), nullptr),
-                                                         &std::free);
+        std::unique_ptr<char, decltype(&std::free)> root(
+            ::realpath((hostRoot ? *hostRoot : drive->second).c_str(), nullptr), &std::free);
         if (!root) return -1;
         int flags = O_DIRECTORY | O_CLOEXEC;
 #ifdef O_PATH

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <string_view>
+#include <vector>
 
 namespace vornak::platform::posix {
 namespace {
@@ -164,6 +166,157 @@ std::string immutableUri(const std::string& path) {
 
 bool isDamageError(int rc) {
     return (rc & 0xFF) == SQLITE_NOTADB || (rc & 0xFF) == SQLITE_CORRUPT;
+}
+
+// One statement run to its end; the callback sees each row.
+template <typename Bind, typename Row>
+int runStatement(sqlite3* db, const char* sql, Bind bind, Row row) {
+    sqlite3_stmt* stmt = nullptr;
+    int rc = sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr);
+    if (rc != SQLITE_OK)
+        return rc;
+    bind(stmt);
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW)
+        row(stmt);
+    sqlite3_finalize(stmt);
+    return rc == SQLITE_DONE ? SQLITE_OK : rc;
+}
+
+int64_t keyId(sqlite3* db, const std::string& path, int& rc) {
+    int64_t id = 0;
+    rc = runStatement(
+        db, "SELECT id FROM keys WHERE path = ?1",
+        [&](sqlite3_stmt* st) { sqlite3_bind_text(st, 1, path.data(), static_cast<int>(path.size()), SQLITE_TRANSIENT); },
+        [&](sqlite3_stmt* st) { id = sqlite3_column_int64(st, 0); });
+    return id;
+}
+
+int64_t insertKey(sqlite3* db, int64_t parent, const std::string& name, const std::string& folded,
+                  const std::string& path, int& rc) {
+    rc = runStatement(
+        db, "INSERT INTO keys(parent, name, folded, path) VALUES(?1, ?2, ?3, ?4)",
+        [&](sqlite3_stmt* st) {
+            sqlite3_bind_int64(st, 1, parent);
+            sqlite3_bind_text(st, 2, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
+            sqlite3_bind_text(st, 3, folded.data(), static_cast<int>(folded.size()), SQLITE_TRANSIENT);
+            sqlite3_bind_text(st, 4, path.data(), static_cast<int>(path.size()), SQLITE_TRANSIENT);
+        },
+        [](sqlite3_stmt*) {});
+    return sqlite3_last_insert_rowid(db);
+}
+
+// Stores made before HKEY_CLASSES_ROOT became the merged view of the two
+// Classes keys kept its keys under a root of their own. They move below
+// HKLM\Software\Classes in one transaction, the first time a writer opens the
+// file, so nothing is lost and nothing is served twice. Where both held a
+// value of one name, the HKCR one stays: it is what the program showed as the
+// class, and a write through HKCR on Windows lands in the machine's key too.
+// A store nobody may write keeps them until someone who may opens it.
+void moveOldClassesRoot(sqlite::Connection& connection) {
+    sqlite3* db = connection.handle();
+    int rc = SQLITE_OK;
+    const int64_t oldRoot = keyId(db, "hkcr", rc);
+    if (rc != SQLITE_OK || oldRoot == 0)
+        return;
+    bool used = false;
+    runStatement(
+        db,
+        "SELECT 1 WHERE EXISTS(SELECT 1 FROM keys WHERE parent = ?1) OR "
+        "EXISTS(SELECT 1 FROM vals WHERE key = ?1)",
+        [&](sqlite3_stmt* st) { sqlite3_bind_int64(st, 1, oldRoot); },
+        [&](sqlite3_stmt*) { used = true; });
+    if (!used)
+        return;
+    if (connection.exec("BEGIN IMMEDIATE") != SQLITE_OK)
+        return;  // another writer holds the file: the next open moves them
+    auto fail = [&] { connection.exec("ROLLBACK"); };
+
+    // The machine's Classes key, made when missing.
+    int64_t parent = keyId(db, "hklm", rc);
+    if (rc != SQLITE_OK || parent == 0)
+        return fail();
+    const struct {
+        const char* name;
+        const char* path;
+    } levels[] = {{"SOFTWARE", "hklm\\software"}, {"Classes", "hklm\\software\\classes"}};
+    for (const auto& level : levels) {
+        int64_t id = keyId(db, level.path, rc);
+        if (rc != SQLITE_OK)
+            return fail();
+        if (id == 0) {
+            std::string folded = level.name;
+            for (char& c : folded)
+                c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+            id = insertKey(db, parent, level.name, folded, level.path, rc);
+            if (rc != SQLITE_OK)
+                return fail();
+        }
+        parent = id;
+    }
+
+    struct OldKey {
+        int64_t id, parent;
+        std::string name, folded, path;
+    };
+    std::vector<OldKey> old;
+    rc = runStatement(
+        db, "SELECT id, parent, name, folded, path FROM keys WHERE substr(path, 1, 5) = 'hkcr\\' "
+            "ORDER BY length(path)",
+        [](sqlite3_stmt*) {},
+        [&](sqlite3_stmt* st) {
+            auto text = [&](int column) {
+                const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, column));
+                return std::string(p ? p : "", static_cast<size_t>(sqlite3_column_bytes(st, column)));
+            };
+            old.push_back({sqlite3_column_int64(st, 0), sqlite3_column_int64(st, 1), text(2),
+                           text(3), text(4)});
+        });
+    if (rc != SQLITE_OK)
+        return fail();
+    std::vector<std::pair<int64_t, int64_t>> moved{{oldRoot, parent}};  // old id, new id
+    auto newIdOf = [&](int64_t oldId) -> int64_t {
+        for (const auto& [from, to] : moved)
+            if (from == oldId)
+                return to;
+        return 0;
+    };
+    for (const OldKey& key : old) {
+        const std::string path = "hklm\\software\\classes" + key.path.substr(4);
+        int64_t id = keyId(db, path, rc);
+        if (rc != SQLITE_OK)
+            return fail();
+        if (id == 0) {
+            const int64_t newParent = newIdOf(key.parent);
+            if (newParent == 0)
+                return fail();
+            id = insertKey(db, newParent, key.name, key.folded, path, rc);
+            if (rc != SQLITE_OK)
+                return fail();
+        }
+        moved.emplace_back(key.id, id);
+    }
+    for (const auto& [from, to] : moved) {
+        rc = runStatement(
+            db,
+            "INSERT INTO vals(key, name, folded, type, data) SELECT ?2, name, folded, type, data "
+            "FROM vals WHERE key = ?1 ORDER BY id "
+            "ON CONFLICT(key, folded) DO UPDATE SET type = excluded.type, data = excluded.data",
+            [&](sqlite3_stmt* st) {
+                sqlite3_bind_int64(st, 1, from);
+                sqlite3_bind_int64(st, 2, to);
+            },
+            [](sqlite3_stmt*) {});
+        if (rc == SQLITE_OK)
+            rc = runStatement(
+                db, "DELETE FROM vals WHERE key = ?1",
+                [&](sqlite3_stmt* st) { sqlite3_bind_int64(st, 1, from); }, [](sqlite3_stmt*) {});
+        if (rc != SQLITE_OK)
+            return fail();
+    }
+    if (connection.exec("DELETE FROM keys WHERE substr(path, 1, 5) = 'hkcr\\'") != SQLITE_OK ||
+        connection.exec("COMMIT") != SQLITE_OK)
+        return fail();
+    RegistryStoreFile::noteCommit();
 }
 
 std::atomic<uint64_t> g_commits{0};
@@ -388,6 +541,9 @@ std::unique_ptr<sqlite::Connection> RegistryStoreFile::open(std::string* error) 
         // A no-op without any lock once the tables exist; should another program
         // hold the write lock now, the first change of both files makes them.
         connection->exec(kChangeTables);
+        for (const StoreRoot& root : roots_)
+            if (std::string_view(root.folded) == "hkcr")
+                moveOldClassesRoot(*connection);
     }
     connection->exec("PRAGMA cache_size=-16384");
     return connection;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/RegistryStore.h"
+#include "platform/posix/ClassesView.h"
 #include "platform/posix/RegistryStoreFile.h"
 #include "platform/posix/SqliteRegistryAccessor.h"
 
@@ -25,7 +26,9 @@ class SqliteRegistryStore final : public RegistryStore {
                  std::make_shared<RegistryStoreFile>(
                      dir, "user.db", std::vector<StoreRoot>{{"HKEY_CURRENT_USER", "hkcu"}})} {}
 
-    std::unique_ptr<RegistryAccessor> accessor() override { return makeSqliteAccessor(files_); }
+    std::unique_ptr<RegistryAccessor> accessor() override {
+        return withMergedClasses(makeSqliteAccessor(files_));
+    }
 
     void check() override {
         for (const auto& file : files_) {

@@ -12,7 +12,9 @@
 #include <mutex>
 #include <sstream>
 
+#include "platform/Utf8.h"
 #include "platform/WinePrefix.h"
+#include "platform/posix/ClassesView.h"
 #include "platform/posix/RegistryNames.h"
 #include "platform/posix/WineRegistryFile.h"
 
@@ -155,10 +157,11 @@ private:
 
 class PrefixKey final : public RegKey {
 public:
-    PrefixKey(const PrefixState* owner, RegRoot root, std::string path, bool full)
-        : owner_(owner), root_(root), path_(std::move(path)), full_(full) {}
+    PrefixKey(const PrefixState* owner, RegRoot root, std::string path, bool full, bool link = false)
+        : owner_(owner), root_(root), path_(std::move(path)), full_(full), link_(link) {}
     RegRoot root() const override { return root_; }
     const std::string& path() const override { return path_; }
+    bool isLink() const override { return link_; }
     const PrefixState* owner() const { return owner_; }
     bool full() const { return full_; }
 
@@ -167,6 +170,7 @@ private:
     RegRoot root_;
     std::string path_;
     bool full_;
+    bool link_;
 };
 
 // Where a key of the program's roots lives in the prefix's files.
@@ -184,9 +188,7 @@ bool locate(RegRoot root, const std::string& path, Place& place) {
             place.file = kSystem;
             break;
         case RegRoot::ClassesRoot:
-            place.file = kSystem;
-            place.names = {"Software", "Classes"};
-            break;
+            return false;  // the merged view of both Classes keys, served above this store
         case RegRoot::CurrentConfig:
             place.file = kSystem;
             place.names = {"System", "CurrentControlSet", "Hardware Profiles", "Current"};
@@ -211,6 +213,65 @@ bool locate(RegRoot root, const std::string& path, Place& place) {
     return true;
 }
 
+// Wine's link keys ("#link" with a REG_LINK SymbolicLinkValue naming
+// \Registry\Machine\... or \Registry\User\<sid>\...), as Windows follows them.
+constexpr uint32_t kRegLink = 6;
+constexpr int kMaxLinkHops = 16;
+
+bool isLinkKey(const WineKey& key) {
+    for (const auto& line : key.meta)
+        if (line.rfind("#link", 0) == 0 && (line.size() == 5 || line[5] == '\n' || line[5] == '\r'))
+            return true;
+    return false;
+}
+
+bool linkTarget(const WineKey& key, int& file, std::vector<std::string>& names) {
+    const WineValue* link = nullptr;
+    for (const auto& v : key.values)
+        if (v.type == kRegLink && foldName(v.name) == "symboliclinkvalue") link = &v;
+    if (!link) return false;
+    std::string target;
+    for (size_t i = 0; i + 1 < link->data.size(); i += 2) {
+        const char32_t unit = static_cast<unsigned char>(link->data[i]) |
+                              static_cast<char32_t>(static_cast<unsigned char>(link->data[i + 1])) << 8;
+        if (unit == 0) break;
+        appendUtf8(target, unit);
+    }
+    std::vector<std::string> parts;
+    for (size_t start = 0;;) {
+        const size_t end = target.find('\\', start);
+        const std::string part = target.substr(start, end == std::string::npos ? end : end - start);
+        if (!part.empty()) parts.push_back(part);
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+    if (parts.size() < 2 || foldName(parts[0]) != "registry") return false;
+    const std::string hive = foldName(parts[1]);
+    size_t first = 2;
+    if (hive == "machine") {
+        file = kSystem;
+    } else if (hive == "user" && parts.size() > 2) {
+        // The prefix has one user: every other SID is user.reg's.
+        file = foldName(parts[2]) == ".default" ? kUserDefault : kUser;
+        first = 3;
+    } else {
+        return false;
+    }
+    names.assign(parts.begin() + static_cast<std::ptrdiff_t>(first), parts.end());
+    return true;
+}
+
+// Where a path ends up in the prefix's files once its links are followed.
+struct Walked {
+    int file = -1;
+    std::vector<std::string> names;  // below that file's root
+    WineRegistryFile* model = nullptr;
+    WineKey* key = nullptr;  // null: the names from `missing` on do not exist
+    size_t missing = 0;
+    bool lastIsLink = false;
+    bool broken = false;  // a link that leads nowhere (or round in a circle)
+};
+
 struct Listing {
     RegRoot root{};
     std::string path;
@@ -232,8 +293,9 @@ public:
         Place place;
         if (!locate(root, path, place)) return RegStatus::InvalidName;
         WineKey* key = nullptr;
-        if (const RegStatus s = resolve(place, key); s != RegStatus::Ok) return s;
-        out = std::make_unique<PrefixKey>(state_.get(), root, trimmed(path), access == RegAccess::Full);
+        bool link = false;
+        if (const RegStatus s = resolve(place, key, nullptr, nullptr, &link); s != RegStatus::Ok) return s;
+        out = std::make_unique<PrefixKey>(state_.get(), root, trimmed(path), access == RegAccess::Full, link);
         return RegStatus::Ok;
     }
 
@@ -251,16 +313,20 @@ public:
             out = std::make_unique<PrefixKey>(state_.get(), root, trimmed(path), access == RegAccess::Full);
             return RegStatus::Ok;
         }
-        WineRegistryFile* file = state_->model(place.file);
-        if (!file) return RegStatus::StoreFailure;
+        Walked w;
+        const RegStatus found = walk(place, w);
+        if (found == RegStatus::StoreFailure) return found;
         bool made = false;
-        if (!file->find(place.names)) {
-            if (writesRefused(place.file)) return RegStatus::AccessDenied;
-            file->create(place.names, &made);
-            if (const RegStatus s = state_->changed(place.file); s != RegStatus::Ok) return s;
+        if (found == RegStatus::NotFound) {
+            if (w.broken) return RegStatus::AccessDenied;
+            // Made where the path leads, the part behind a link in the link's target.
+            if (writesRefused(w.file)) return RegStatus::AccessDenied;
+            w.model->create(w.names, &made);
+            if (const RegStatus s = state_->changed(w.file); s != RegStatus::Ok) return s;
         }
         if (created) *created = made;
-        out = std::make_unique<PrefixKey>(state_.get(), root, trimmed(path), access == RegAccess::Full);
+        out = std::make_unique<PrefixKey>(state_.get(), root, trimmed(path), access == RegAccess::Full,
+                                          w.lastIsLink);
         return RegStatus::Ok;
     }
 
@@ -365,14 +431,15 @@ public:
         Place place;
         if (!locate(k->root(), k->path().empty() ? subPath : k->path() + "\\" + subPath, place))
             return RegStatus::InvalidName;
-        WineKey* target = nullptr;
-        WineRegistryFile* model = nullptr;
-        if (const RegStatus s = resolve(place, target, &model); s != RegStatus::Ok) return s;
-        if (place.file < 0 || place.names.empty() || !target->parent) return RegStatus::AccessDenied;
-        if (!target->children.empty()) return RegStatus::HasSubkeys;
-        if (writesRefused(place.file)) return RegStatus::AccessDenied;
-        model->remove(*target);
-        return state_->changed(place.file);
+        if (place.file == -2) return RegStatus::NotFound;
+        if (place.file < 0 || place.names.empty()) return RegStatus::AccessDenied;
+        Walked w;
+        if (const RegStatus s = walk(place, w, false); s != RegStatus::Ok) return s;
+        if (!w.key->parent) return RegStatus::AccessDenied;
+        if (!w.key->children.empty()) return RegStatus::HasSubkeys;
+        if (writesRefused(w.file)) return RegStatus::AccessDenied;
+        w.model->remove(*w.key);
+        return state_->changed(w.file);
     }
 
     // The prefix's files are written together at commit, so the roots a group
@@ -437,16 +504,62 @@ private:
                ::access(path.c_str(), W_OK) != 0 || ::access(state_->prefix().c_str(), W_OK) != 0;
     }
 
+    // Follows the links on the way; the last name's link too unless
+    // `followLast` is false (deleting a link deletes the link, not its target).
+    RegStatus walk(const Place& place, Walked& w, bool followLast = true) {
+        w = {};
+        w.file = place.file;
+        w.names = place.names;
+        for (int hops = 0;;) {
+            w.model = state_->model(w.file);
+            if (!w.model) return RegStatus::StoreFailure;
+            WineKey* k = &w.model->root();
+            bool jumped = false;
+            for (size_t i = 0; i < w.names.size(); ++i) {
+                auto it = k->children.find(foldName(w.names[i]));
+                if (it == k->children.end()) {
+                    w.missing = i;
+                    return RegStatus::NotFound;
+                }
+                k = it->second.get();
+                const bool last = i + 1 == w.names.size();
+                if (!isLinkKey(*k) || (last && !followLast)) continue;
+                int file = -1;
+                std::vector<std::string> target;
+                if (++hops > kMaxLinkHops || !linkTarget(*k, file, target)) {
+                    w.missing = i;
+                    w.broken = true;
+                    return RegStatus::NotFound;
+                }
+                w.lastIsLink = last;
+                target.insert(target.end(), w.names.begin() + static_cast<std::ptrdiff_t>(i) + 1,
+                              w.names.end());
+                w.file = file;
+                w.names = std::move(target);
+                jumped = true;
+                break;
+            }
+            if (!jumped) {
+                w.key = k;
+                return RegStatus::Ok;
+            }
+        }
+    }
+
     // The key at `place`; null with Ok for HKEY_USERS itself.
-    RegStatus resolve(const Place& place, WineKey*& key, WineRegistryFile** model = nullptr) {
+    RegStatus resolve(const Place& place, WineKey*& key, WineRegistryFile** model = nullptr,
+                      int* fileIndex = nullptr, bool* lastIsLink = nullptr) {
         key = nullptr;
         if (place.file == -1) return RegStatus::Ok;
         if (place.file == -2) return RegStatus::NotFound;
-        WineRegistryFile* file = state_->model(place.file);
-        if (!file) return RegStatus::StoreFailure;
-        if (model) *model = file;
-        key = file->find(place.names);
-        return key ? RegStatus::Ok : RegStatus::NotFound;
+        Walked w;
+        const RegStatus s = walk(place, w);
+        if (s != RegStatus::Ok) return s;
+        key = w.key;
+        if (model) *model = w.model;
+        if (fileIndex) *fileIndex = w.file;
+        if (lastIsLink) *lastIsLink = w.lastIsLink;
+        return RegStatus::Ok;
     }
 
     RegStatus resolveKey(const RegKey& key, WineKey*& out, int* fileIndex = nullptr,
@@ -456,7 +569,7 @@ private:
         Place place;
         if (!locate(k->root(), k->path(), place)) return RegStatus::InvalidName;
         if (fileIndex) *fileIndex = place.file;
-        return resolve(place, out, model);
+        return resolve(place, out, model, fileIndex);
     }
 
     RegStatus writableKey(const RegKey& key, WineKey*& out, int& file, WineRegistryFile*& model) {
@@ -510,7 +623,7 @@ public:
         : state_(std::make_shared<PrefixState>(std::move(prefix))) {}
 
     std::unique_ptr<RegistryAccessor> accessor() override {
-        return std::make_unique<PrefixAccessor>(state_);
+        return withMergedClasses(std::make_unique<PrefixAccessor>(state_));
     }
 
     void check() override {
@@ -520,6 +633,8 @@ public:
     }
 
     std::string location() const override { return state_->prefix(); }
+    bool isWinePrefix() const override { return true; }
+    std::string writeRefusal() const override { return prefixWriteRefusal(state_->prefix()); }
 
 private:
     std::shared_ptr<PrefixState> state_;

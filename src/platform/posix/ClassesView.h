@@ -1,0 +1,20 @@
+// HKEY_CLASSES_ROOT as 64-bit Windows makes it: no root of its own, but the
+// merged view of HKLM\Software\Classes and HKCU\Software\Classes, for stores
+// that keep only the machine and user roots.
+#pragma once
+
+#include <memory>
+
+#include "platform/RegistryStore.h"
+
+namespace vornak::platform::posix {
+
+// Serves HKEY_CLASSES_ROOT from `inner`'s two Classes keys; every other root
+// goes to `inner` untouched. Reads: a key exists when either copy does, its
+// subkeys and values are those of both, and where both hold a value of one
+// name the user's wins. Writes: a value goes to the user's copy when there is
+// one, else to the machine's; a new key is made below HKLM\Software\Classes;
+// deleting a value or key takes the user's copy first.
+std::unique_ptr<RegistryAccessor> withMergedClasses(std::unique_ptr<RegistryAccessor> inner);
+
+}  // namespace vornak::platform::posix
