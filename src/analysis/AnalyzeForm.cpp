@@ -104,7 +104,7 @@ void TAnalyzeForm::FormActivate() {
     }
     busy_ = false;
     shared_->completed.store(0);
-    const std::string logs = logsFolder(fs->programFolder());
+    const std::string logs = logsFolder(platform::ownFilesFolder(*fs, "logs"));
     if (!fs->directoryExists(logs))
         fs->createDirectory(logs);
 }
@@ -116,7 +116,7 @@ void TAnalyzeForm::btnNext_01Click() {
     }
     logs_->clear();
     const auto fs = platform::defaultFileSystem();
-    for (const std::string& name : listAnalysisLogs(*fs, fs->programFolder())) {
+    for (const std::string& name : listAnalysisLogs(*fs, platform::ownFilesFolder(*fs, "logs"))) {
         auto* item = new QListWidgetItem(qt(name), logs_);
         // The name as the folder holds it, whatever Qt makes of its bytes.
         item->setData(Qt::UserRole, QByteArray::fromStdString(name));
@@ -142,7 +142,7 @@ void TAnalyzeForm::btnGo2Click() {
     // The second run must cover the ground the first one covered, or what
     // was there all along would be taken for the installation.
     const auto fs = platform::defaultFileSystem();
-    const std::string why = secondRunRefusal(*fs, logsFolder(fs->programFolder()), tickedDrives(),
+    const std::string why = secondRunRefusal(*fs, logsFolder(platform::ownFilesFolder(*fs, "logs")), tickedDrives(),
                                              platform::defaultRegistryStore()->location());
     if (!why.empty()) {
         dialogs_.showError(why);
@@ -185,7 +185,7 @@ void TAnalyzeForm::startWorkers(int32_t number) {
     const auto fs = platform::defaultFileSystem();
     auto workers = startSnapshotRun(shared_, number,
                                     {fs, platform::defaultRegistryStore(), std::move(drives),
-                                     fs->programFolder(), std::move(onRegistryFinished)});
+                                     platform::ownFilesFolder(*fs, "logs"), std::move(onRegistryFinished)});
     for (auto& worker : workers)
         snapshotWorkers_.push_back(std::move(worker));
 }
@@ -241,7 +241,7 @@ void TAnalyzeForm::Timer1Timer() {
 
 std::string TAnalyzeForm::askLogName() {
     const auto fs = platform::defaultFileSystem();
-    const std::string programFolder = fs->programFolder();
+    const std::string programFolder = platform::ownFilesFolder(*fs, "logs");
     const auto taken = [&](const std::string& name) {
         const std::string path = analysisLogPath(programFolder, name);
         return fs->fileExists(path) || fs->directoryExists(path);
@@ -269,7 +269,7 @@ void TAnalyzeForm::startComparison(const std::string& logName) {
     notes_.clear();
     shared_->setLogName(logName);
     const auto fs = platform::defaultFileSystem();
-    comparison.thread = CompareThread::start(comparison.shared, {fs, fs->programFolder(), {}});
+    comparison.thread = CompareThread::start(comparison.shared, {fs, platform::ownFilesFolder(*fs, "logs"), {}});
     comparisons_.push_back(std::move(comparison));
 }
 
@@ -356,7 +356,7 @@ void TAnalyzeForm::btnUninstallClick() {
                      [this](const std::string& line) { memLog_->appendPlainText(qt(line)); });
     RemovalOptions options;
     options.confirmEachFile = !noQuestions_->isChecked();
-    const RemovalResult result = replay.run(fs->programFolder(), *selected, options);
+    const RemovalResult result = replay.run(platform::ownFilesFolder(*fs, "logs"), *selected, options);
     // Only a log that is really gone leaves the list. No other log is then
     // selected: Qt would select the next one, and a second press would
     // remove a program the user never chose.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #ifndef _WIN32
+#include "platform/WinePrefix.h"
 #include "support/WineTestSupport.h"
 #endif
 
@@ -315,7 +316,15 @@ TEST_F(AnalyzeCommandTest, AnInstallationInAWinePrefixIsRecordedAndRemovedThere)
     ASSERT_TRUE(std::filesystem::exists(prefix + ".home/Desktop/Vornak Test.lnk"));
     const auto after = runWith(inPrefix, "after vt");
     ASSERT_EQ(after.exitCode, 0) << after.err;
-    const auto log = logLines("vt.anlog");
+    // A prefix keeps its logs in a folder of its own, not beside the program.
+    const std::string logFile = platform::prefixDataFolder(prefix) + "logs/vt.anlog";
+    std::ifstream logIn(logFile, std::ios::binary);
+    ASSERT_TRUE(logIn) << logFile;
+    std::vector<std::string> log;
+    for (std::string line; std::getline(logIn, line);) {
+        ASSERT_FALSE(line.empty() || line.back() != '\r') << "no CR LF after: " << line;
+        log.push_back(line.substr(0, line.size() - 1));
+    }
     for (const char* line : {"FILE ADDED!\tC:\\Program Files\\Vornak Test\\payload.txt",
                              "REG ADDED!\tHKLM\tSoftware\\Vornak Test\tVersion\t\"1.0\"",
                              "REG ADDED!\tHKCU\tSoftware\\Vornak Test\tUser\t\"yes\"",
