@@ -133,6 +133,10 @@ TEST_F(RegDumpThreadTest, MachineExclusionsMatchExactCaseOnly) {
 // SYSTEM keeps its exact letter case; the Classes keys are HKCR's in any
 // case, so each class is logged once, under HKCR.
 TEST_F(RegDumpThreadTest, SystemInAnotherCaseIsWalkedAndEveryClassOnlyUnderClassesRoot) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Our own stores only: the tests' private Win32 keys stand in for each root apart, "
+                    "so Windows' merge of the two Classes keys into HKCR is not there";
+#endif
     setString(RegRoot::LocalMachine, "System\\Setup", "x", "1");
     setString(RegRoot::LocalMachine, "SOFTWARE\\classes\\.txt", "", "txtfile");
     setString(RegRoot::LocalMachine, "Software2\\Classes", "", "y");
