@@ -20,4 +20,24 @@ void setDefaultShell(std::shared_ptr<Shell> shell) {
     g_shell = std::move(shell);
 }
 
+std::string helpPageFor(const std::string& helpFile, const std::string& programHostFolder,
+                        char separator) {
+    const char other = separator == '/' ? '\\' : '/';
+    std::string page = helpFile;
+    for (char& c : page)
+        if (c == other)
+            c = separator;
+    const size_t sep = page.rfind(separator);
+    const size_t dot = page.rfind('.');
+    if (dot != std::string::npos && (sep == std::string::npos || dot > sep))
+        page.resize(dot);
+    page += ".html";
+    if (sep != std::string::npos)
+        return page;
+    std::string folder = programHostFolder;
+    if (!folder.empty() && folder.back() != separator && folder.back() != '/')
+        folder += separator;
+    return folder + page;
+}
+
 }  // namespace vornak::platform

@@ -24,6 +24,12 @@ class Shell {
 std::shared_ptr<Shell> defaultShell();
 void setDefaultShell(std::shared_ptr<Shell> shell);
 
+// The HTML page that stands in for `helpFile`: its extension becomes ".html",
+// and a name without a folder lies in `programHostFolder`. Either slash is read
+// as a separator; the page is written with `separator`.
+std::string helpPageFor(const std::string& helpFile, const std::string& programHostFolder,
+                        char separator);
+
 #ifdef _WIN32
 // Windows' own shell (ShellExecuteW); the help is the HTML page that stands in
 // for `helpFile`, beside the program in `programHostFolder` when it names no folder.

@@ -13,21 +13,7 @@ void showHelp(platform::Shell* shell, const std::string& helpFile) {
 }
 
 std::string helpPagePath(const std::string& helpFile, const std::string& programHostFolder) {
-    std::string page = helpFile;
-    for (char& c : page)
-        if (c == '\\')
-            c = '/';
-    const size_t slash = page.rfind('/');
-    const size_t dot = page.rfind('.');
-    if (dot != std::string::npos && (slash == std::string::npos || dot > slash))
-        page.resize(dot);
-    page += ".html";
-    if (slash != std::string::npos)
-        return page;
-    std::string folder = programHostFolder;
-    if (!folder.empty() && folder.back() != '/')
-        folder += '/';
-    return folder + page;
+    return platform::helpPageFor(helpFile, programHostFolder, '/');
 }
 
 std::string helpPageAnchor(int context) {

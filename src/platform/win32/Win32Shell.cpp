@@ -1,9 +1,10 @@
 // The desktop shell on Windows: ShellExecuteW for web addresses and for the
 // help. WinHelp is gone from Windows 10, so the help is the HTML page shipped
 // beside the program, as off Windows.
+// clang-format off
 #include "platform/win32/WideText.h"  // windows.h, which shellapi.h needs first
-
 #include <shellapi.h>
+// clang-format on
 
 #include <stdexcept>
 
@@ -13,21 +14,7 @@ namespace vornak::platform {
 
 std::string windowsHelpTarget(const std::string& helpFile, int context,
                               const std::string& programHostFolder) {
-    std::string page = helpFile;
-    for (char& c : page)
-        if (c == '/')
-            c = '\\';
-    const size_t sep = page.rfind('\\');
-    const size_t dot = page.rfind('.');
-    if (dot != std::string::npos && (sep == std::string::npos || dot > sep))
-        page.resize(dot);
-    page += ".html";
-    if (sep == std::string::npos) {
-        std::string folder = programHostFolder;
-        if (!folder.empty() && folder.back() != '\\' && folder.back() != '/')
-            folder += '\\';
-        page = folder + page;
-    }
+    const std::string page = helpPageFor(helpFile, programHostFolder, '\\');
     if (context == 1)
         return page;
     // A file name cannot carry the topic's anchor; a file address can.
