@@ -1,7 +1,7 @@
 // Steam's libraryfolders.vdf as Steam writes it, in its current and its older form.
 #include <gtest/gtest.h>
 
-#include "platform/posix/SteamLibraries.h"
+#include "platform/wine/SteamLibraries.h"
 
 using vornak::platform::posix::parseSteamLibraryFolders;
 using Paths = std::vector<std::string>;

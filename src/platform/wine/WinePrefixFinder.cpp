@@ -9,7 +9,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/WinePrefix.h"
-#include "platform/posix/SteamLibraries.h"
+#include "platform/wine/SteamLibraries.h"
 
 namespace vornak::platform {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/posix/SteamLibraries.h"
+#include "platform/wine/SteamLibraries.h"
 
 #include <sys/stat.h>
 
