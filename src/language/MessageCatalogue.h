@@ -61,9 +61,17 @@ enum class Msg : int {
     fmtPrefixBusy = 111,
     msgWinePrefixMenu = 112,
     msgMachineRegistry = 113,
+    fmtSnapshotIncomplete = 114,
+    fmtSnapshotAltered = 115,
+    msgLogNameTooLong = 116,
+    msgLogNameBadCharacter = 117,
+    msgLogNameTwoDots = 118,
+    msgLogNameDevice = 119,
+    fmtLogNotWrittenKept = 120,
+    msgComparisonRunning = 121,
 };
 
-constexpr std::array<Msg, 39> kAllMessages = {
+constexpr std::array<Msg, 47> kAllMessages = {
     Msg::msgDeleteEntryQuestion, Msg::msgUpdateAvailable,     Msg::msgNoUpdate,
     Msg::msgUpdateCheckFailed,   Msg::fmtStatusCount,         Msg::fmtUninstallStarted,
     Msg::fmtUninstallFinished,   Msg::fmtUninstallNotStarted, Msg::msgLogNameCaption,
@@ -80,6 +88,14 @@ constexpr std::array<Msg, 39> kAllMessages = {
     Msg::fmtPrefixBusy,
     Msg::msgWinePrefixMenu,
     Msg::msgMachineRegistry,
+    Msg::fmtSnapshotIncomplete,
+    Msg::fmtSnapshotAltered,
+    Msg::msgLogNameTooLong,
+    Msg::msgLogNameBadCharacter,
+    Msg::msgLogNameTwoDots,
+    Msg::msgLogNameDevice,
+    Msg::fmtLogNotWrittenKept,
+    Msg::msgComparisonRunning,
 };
 
 // A text the translation table has no line for, read from the line `role`
