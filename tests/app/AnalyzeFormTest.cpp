@@ -473,6 +473,11 @@ class AnalyzeFormTest : public QObject {
     void aNewRunWaitsForTheComparisonStillRunning() {
         auto held = std::make_shared<LogWrites>(platform::defaultFileSystem());
         held->hold();
+        // Let go on every way out, or the comparison would wait for ever.
+        struct Release {
+            LogWrites& writes;
+            ~Release() { writes.release(); }
+        } release{*held};
         platform::setDefaultFileSystem(held);
         takeBeforeSnapshot();
         dialogs.inputAnswers = {"First"};
