@@ -10,6 +10,7 @@
 #include "analysis/AnalysisFiles.h"
 #include "analysis/CollatedOrder.h"
 #include "analysis/SnapshotRecord.h"
+#include "analysis/SnapshotSeal.h"
 #include "analysis/SnapshotWriter.h"
 
 namespace vornak::analysis {
@@ -212,7 +213,7 @@ void FileDumpThread::Execute() {
         };
         const auto order = collatedOrder(firstLine.back(), lineAt);
         const std::string path = joinPath(logs, fileSnapshotName(inputs_.snapshotNumber));
-        SnapshotWriter writer(*inputs_.fileSystem, path);
+        SnapshotWriter writer(*inputs_.fileSystem, path, inputs_.runId);
         for (uint32_t i : order) {
             writer.append(lineAt(i));
             writer.append("\r\n");
@@ -220,7 +221,8 @@ void FileDumpThread::Execute() {
         std::string error;
         if (!writer.finish(&error))
             shared_->reportProblem("Cannot write " + path + ": " + error);
-        else if (!inputs_.fileSystem->writeFile(recordPath, recordText(record), &error))
+        else if (!inputs_.fileSystem->writeFile(recordPath, sealed(recordText(record), inputs_.runId),
+                                                      &error))
             shared_->reportProblem("Cannot write " + recordPath + ": " + error);
         if (skipped > 0)
             shared_->reportProblem(std::to_string(skipped) +

@@ -243,9 +243,15 @@ void LogReplay::removeAddedFiles(const std::vector<std::string>& entries,
     using Kind = platform::FileSystem::EntryKind;
     // Behind a link the walk recorded going through, the folder it led to
     // stands for the drive: nothing beyond it, and nothing once the link
-    // leads elsewhere.
+    // leads elsewhere. The log only names the link; whether the walk would go
+    // through it is the walk's own rule, asked now, and the folder it gives
+    // must be the one the log records. A log cannot widen that folder.
+    std::vector<std::pair<std::string, std::string>> usable;
+    for (const auto& [link, target] : links)
+        if (isSafeDrivePath(link) && !target.empty() && fs_.walkableLinkTarget(link) == target)
+            usable.emplace_back(link, target);
     auto walkedThrough = [&](const std::string& path) -> const std::string* {
-        for (const auto& [link, target] : links)
+        for (const auto& [link, target] : usable)
             if (path.size() > link.size() + 1 && path[link.size()] == '\\' &&
                 equalsAsciiNoCase(std::string_view(path).substr(0, link.size()), link))
                 return &target;

@@ -313,7 +313,7 @@ void RegDumpThread::Execute() {
             const std::string path =
                 joinPath(logsFolder(inputs_.programFolder),
                          registrySnapshotName(rootName, inputs_.snapshotNumber));
-            SnapshotWriter writer(*inputs_.fileSystem, path);
+            SnapshotWriter writer(*inputs_.fileSystem, path, inputs_.runId);
             writeRegistrySnapshot(
                 *registry, inputs_.rootIndex & 3, shared_->registryEntries,
                 [&writer](std::string_view piece) { writer.append(piece); }, &stats,

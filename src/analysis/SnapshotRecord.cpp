@@ -6,6 +6,8 @@
 #include <memory>
 
 #include "analysis/AnalysisFiles.h"
+#include "analysis/MappedText.h"
+#include "analysis/SnapshotSeal.h"
 #include "analysis/TextLines.h"
 #include "language/MessageCatalogue.h"
 
@@ -131,7 +133,38 @@ std::optional<SnapshotRecord> readRecord(const platform::FileSystem& fs,
     if (!fs.fileExists(path))
         return std::nullopt;
     const auto text = fs.readFile(path);
-    return text ? parseRecord(*text) : std::nullopt;
+    if (!text)
+        return std::nullopt;
+    const SealCheck seal = checkSeal(*text);
+    if (seal.state != SealState::Whole)
+        return std::nullopt;
+    auto record = parseRecord(seal.body);
+    if (record)
+        record->runId = seal.runId;
+    return record;
+}
+
+std::string snapshotFileProblem(const platform::FileSystem& fs, const std::string& path,
+                                std::string* runId) {
+    // A broken language text must not hide the damage it reports.
+    auto say = [&](Msg role) {
+        try {
+            return formatMessage(role, {path});
+        } catch (const FormatError&) {
+            return messages().get(role) + " " + path;
+        }
+    };
+    const auto text = MappedText::open(fs, path);
+    if (!text)
+        return say(Msg::fmtSnapshotNotRead);
+    const SealCheck seal = checkSeal(text->text());
+    if (seal.state == SealState::Incomplete)
+        return say(Msg::fmtSnapshotIncomplete);
+    if (seal.state == SealState::Altered)
+        return say(Msg::fmtSnapshotAltered);
+    if (runId)
+        *runId = seal.runId;
+    return {};
 }
 
 std::string groundDifference(const SnapshotRecord& before, const SnapshotRecord& now) {
@@ -168,6 +201,15 @@ std::string secondRunRefusal(const platform::FileSystem& fs, const std::string& 
     for (const auto& file : needed)
         if (!fs.fileExists(joinPath(logsFolderPath, file)))
             missing += (missing.empty() ? "" : ", ") + file;
+    if (missing.empty()) {
+        // A snapshot cut short or changed would show what it lost as changes.
+        if (fs.fileExists(joinPath(logsFolderPath, runRecordName(1))))
+            needed.push_back(runRecordName(1));
+        for (const auto& file : needed)
+            if (std::string why = snapshotFileProblem(fs, joinPath(logsFolderPath, file));
+                !why.empty())
+                return why;
+    }
     const auto before = readRecord(fs, logsFolderPath, 1);
     if (!missing.empty() || !before)
         return "no complete snapshot from before the installation (" +

@@ -205,8 +205,9 @@ int runAfter(const Args& args) {
         return fail(std::string("usage: vornak ") + kUsage);
     const std::string& name = args[0];
     Setup setup;
-    if (!isUsableLogName(name))
-        return fail("vornak analyze after: '" + name + "' cannot be used as a file name");
+    // Checked as the file system will, before anything is walked.
+    if (const auto problem = logNameProblem(name))
+        return fail("vornak analyze after: '" + name + "': " + messages().get(*problem));
     if (findAnalysisLog(*setup.fs, setup.programFolder, name))
         return fail(messages().get(Msg::msgLogNameTakenCaption) + ": " + name);
 

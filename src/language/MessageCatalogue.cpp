@@ -92,6 +92,22 @@ const char* messageName(Msg role) {
             return "fmtPrefixNoChange";
         case Msg::fmtUninstallRunning:
             return "fmtUninstallRunning";
+        case Msg::fmtSnapshotIncomplete:
+            return "fmtSnapshotIncomplete";
+        case Msg::fmtSnapshotAltered:
+            return "fmtSnapshotAltered";
+        case Msg::msgLogNameTooLong:
+            return "msgLogNameTooLong";
+        case Msg::msgLogNameBadCharacter:
+            return "msgLogNameBadCharacter";
+        case Msg::msgLogNameTwoDots:
+            return "msgLogNameTwoDots";
+        case Msg::msgLogNameDevice:
+            return "msgLogNameDevice";
+        case Msg::fmtLogNotWrittenKept:
+            return "fmtLogNotWrittenKept";
+        case Msg::msgComparisonRunning:
+            return "msgComparisonRunning";
     }
     return "?";
 }
@@ -127,6 +143,34 @@ constexpr std::array kAddedLines = {
               "ends there. Close its programs, or wait with: WINEPREFIX=\"%s\" wineserver -w",
               "ss"},
     AddedLine{Msg::fmtUninstallRunning, "The uninstaller of %s is still running.", "s"},
+    AddedLine{Msg::fmtSnapshotIncomplete,
+              "The snapshot %s is incomplete: it was cut short after it was taken. Nothing has "
+              "been compared, and the snapshot files have been kept.",
+              "s"},
+    AddedLine{Msg::fmtSnapshotAltered,
+              "The snapshot %s has been changed after it was taken. Nothing has been compared, and "
+              "the snapshot files have been kept.",
+              "s"},
+    AddedLine{Msg::msgLogNameTooLong,
+              "The name is too long to be a file name. Please give a shorter name.", ""},
+    AddedLine{Msg::msgLogNameBadCharacter,
+              "A file name cannot hold any of the characters \\ / : * ? \" < > | or control "
+              "characters. Please give another name.",
+              ""},
+    AddedLine{Msg::msgLogNameTwoDots,
+              "The name cannot hold two dots in a row (..). Please give another name.", ""},
+    AddedLine{Msg::msgLogNameDevice,
+              "Windows keeps this name for a device (CON, PRN, AUX, NUL, COM1 to COM9, LPT1 to "
+              "LPT9). Please give another name.",
+              ""},
+    AddedLine{Msg::fmtLogNotWrittenKept,
+              "The analysis log %s could not be written: %s. Both snapshots have been kept: please "
+              "give the log another name.",
+              "ss"},
+    AddedLine{Msg::msgComparisonRunning,
+              "An earlier analysis is still being compared, and its snapshot files are still in "
+              "use. Please wait until it has finished.",
+              ""},
 };
 
 }  // namespace

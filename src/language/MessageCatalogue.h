@@ -64,9 +64,17 @@ enum class Msg : int {
     fmtPrefixBusySnapshot = 114,
     fmtPrefixNoChange = 115,
     fmtUninstallRunning = 116,
+    fmtSnapshotIncomplete = 117,
+    fmtSnapshotAltered = 118,
+    msgLogNameTooLong = 119,
+    msgLogNameBadCharacter = 120,
+    msgLogNameTwoDots = 121,
+    msgLogNameDevice = 122,
+    fmtLogNotWrittenKept = 123,
+    msgComparisonRunning = 124,
 };
 
-constexpr std::array<Msg, 42> kAllMessages = {
+constexpr std::array<Msg, 50> kAllMessages = {
     Msg::msgDeleteEntryQuestion, Msg::msgUpdateAvailable,     Msg::msgNoUpdate,
     Msg::msgUpdateCheckFailed,   Msg::fmtStatusCount,         Msg::fmtUninstallStarted,
     Msg::fmtUninstallFinished,   Msg::fmtUninstallNotStarted, Msg::msgLogNameCaption,
@@ -81,6 +89,9 @@ constexpr std::array<Msg, 42> kAllMessages = {
     Msg::fmtValueNotWritten,     Msg::fmtValueNotRemoved,     Msg::msgSettingsNotSaved,
     Msg::fmtPrefixBusy,          Msg::msgWinePrefixMenu,      Msg::msgMachineRegistry,
     Msg::fmtPrefixBusySnapshot,  Msg::fmtPrefixNoChange,      Msg::fmtUninstallRunning,
+    Msg::fmtSnapshotIncomplete,  Msg::fmtSnapshotAltered,     Msg::msgLogNameTooLong,
+    Msg::msgLogNameBadCharacter, Msg::msgLogNameTwoDots,      Msg::msgLogNameDevice,
+    Msg::fmtLogNotWrittenKept,   Msg::msgComparisonRunning,
 };
 
 // A text the translation table has no line for, read from the line `role`
@@ -99,7 +110,7 @@ std::span<const AddedLine> addedLines();
 const char* messageName(Msg role);
 
 class MessageCatalogue {
-public:
+  public:
     // Every added line holds its built-in English text; the table's messages
     // are empty until a language file sets them.
     MessageCatalogue();
@@ -108,7 +119,7 @@ public:
     // Back to what a new catalogue holds.
     void clear();
 
-private:
+  private:
     static size_t slot(Msg role);
     mutable std::shared_mutex mutex_;
     std::array<std::string, kAllMessages.size()> texts_{};
@@ -123,7 +134,7 @@ MessageCatalogue& messages();
 // text does not use are left out.
 // Language texts are never handed to the printf family.
 class FormatError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 using FormatArg = std::variant<std::string, int64_t>;
