@@ -155,13 +155,14 @@ void CompareThread::Execute() {
         const CompareResult result =
             compareSnapshots(*inputs_.fileSystem, inputs_.programFolder, inputs_.logName);
         if (result.outcome != LogOutcome::Written)
-            shared_->reportProblem("The analysis log " + result.logPath +
-                                   " was not written: " + result.error);
+            shared_->reportProblem(
+                messageText(Msg::fmtLogNotWritten, {result.logPath, result.error}));
         shared_->setUnreadFolders(result.unreadFolders);
     } catch (const std::exception& e) {
-        shared_->reportProblem(std::string("The comparison failed: ") + e.what());
+        shared_->reportProblem(messageText(Msg::fmtComparisonFailed, {std::string(e.what())}));
     } catch (...) {
-        shared_->reportProblem("The comparison failed");
+        shared_->reportProblem(
+            messageText(Msg::fmtComparisonFailed, {messages().get(Msg::msgUnexpectedError)}));
     }
 }
 

@@ -61,9 +61,45 @@ enum class Msg : int {
     fmtPrefixBusy = 111,
     msgWinePrefixMenu = 112,
     msgMachineRegistry = 113,
+    msgCheckingForUpdates = 114,
+    msgNoUpdateServer = 115,
+    msgNoWebsite = 116,
+    fmtHelpNotOpened = 117,
+    fmtWebsiteNotOpened = 118,
+    fmtCannotCreateFile = 119,
+    fmtCannotWrite = 120,
+    fmtCannotOpenFile = 121,
+    fmtDataNotSet = 122,
+    msgUnexpectedError = 123,
+    fmtLogNotWritten = 124,
+    fmtComparisonFailed = 125,
+    fmtFileSnapshotFailed = 126,
+    fmtRegistrySnapshotFailed = 127,
+    fmtFolderNotReadOne = 128,
+    fmtFileNamesLeftOut = 129,
+    fmtFileNameLeftOutOne = 130,
+    fmtRegNamesLeftOut = 131,
+    fmtRegNameLeftOutOne = 132,
+    fmtKeysNotRead = 133,
+    fmtKeyNotReadOne = 134,
+    fmtNoBeforeSnapshot = 135,
+    fmtOtherDrives = 136,
+    fmtDriveMoved = 137,
+    msgNoFolder = 138,
+    fmtOtherStore = 139,
+    msgKeyNotFound = 140,
+    msgAccessDenied = 141,
+    msgBadKeyName = 142,
+    msgKeyHasSubkeys = 143,
+    msgStoreFailed = 144,
+    msgChangeNotTaken = 145,
+    fmtNoAnswer = 146,
+    fmtInvalidAddress = 147,
+    fmtDeletedFileOne = 148,
+    msgRegistryBusy = 149,
 };
 
-constexpr std::array<Msg, 39> kAllMessages = {
+constexpr std::array<Msg, 75> kAllMessages = {
     Msg::msgDeleteEntryQuestion, Msg::msgUpdateAvailable,     Msg::msgNoUpdate,
     Msg::msgUpdateCheckFailed,   Msg::fmtStatusCount,         Msg::fmtUninstallStarted,
     Msg::fmtUninstallFinished,   Msg::fmtUninstallNotStarted, Msg::msgLogNameCaption,
@@ -80,6 +116,42 @@ constexpr std::array<Msg, 39> kAllMessages = {
     Msg::fmtPrefixBusy,
     Msg::msgWinePrefixMenu,
     Msg::msgMachineRegistry,
+    Msg::msgCheckingForUpdates,
+    Msg::msgNoUpdateServer,
+    Msg::msgNoWebsite,
+    Msg::fmtHelpNotOpened,
+    Msg::fmtWebsiteNotOpened,
+    Msg::fmtCannotCreateFile,
+    Msg::fmtCannotWrite,
+    Msg::fmtCannotOpenFile,
+    Msg::fmtDataNotSet,
+    Msg::msgUnexpectedError,
+    Msg::fmtLogNotWritten,
+    Msg::fmtComparisonFailed,
+    Msg::fmtFileSnapshotFailed,
+    Msg::fmtRegistrySnapshotFailed,
+    Msg::fmtFolderNotReadOne,
+    Msg::fmtFileNamesLeftOut,
+    Msg::fmtFileNameLeftOutOne,
+    Msg::fmtRegNamesLeftOut,
+    Msg::fmtRegNameLeftOutOne,
+    Msg::fmtKeysNotRead,
+    Msg::fmtKeyNotReadOne,
+    Msg::fmtNoBeforeSnapshot,
+    Msg::fmtOtherDrives,
+    Msg::fmtDriveMoved,
+    Msg::msgNoFolder,
+    Msg::fmtOtherStore,
+    Msg::msgKeyNotFound,
+    Msg::msgAccessDenied,
+    Msg::msgBadKeyName,
+    Msg::msgKeyHasSubkeys,
+    Msg::msgStoreFailed,
+    Msg::msgChangeNotTaken,
+    Msg::fmtNoAnswer,
+    Msg::fmtInvalidAddress,
+    Msg::fmtDeletedFileOne,
+    Msg::msgRegistryBusy,
 };
 
 // A text the translation table has no line for, read from the line `role`
@@ -130,6 +202,18 @@ std::string formatMessage(std::string_view format, const std::vector<FormatArg>&
 
 // Convenience: the catalogue entry of `role` formatted with `args`.
 std::string formatMessage(Msg role, const std::vector<FormatArg>& args);
+
+// The catalogue entry of `role` formatted with `args`, for messages that must
+// be told whatever a language file holds (a worker's report, an error being
+// shown): a text that does not fit its arguments is shown as it stands, the
+// arguments after it.
+std::string messageText(Msg role, const std::vector<FormatArg>& args = {});
+
+// A message about `count` things, in the form its number takes: `one` for
+// exactly one ("1 folder"), `other` for every other number ("0 folders",
+// "2 folders"). The count is the first argument, `rest` follow; formatted as
+// messageText does.
+std::string formatCountMessage(Msg one, Msg other, int64_t count, std::vector<FormatArg> rest = {});
 
 // The status bar's text, the one rule for every writer of it: fmtStatusCount
 // with the number of rows, or the empty text when the active language's format
