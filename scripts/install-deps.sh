@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev
+  # Qt's own texts (Yes, No, the file and font dialogs) in the languages we ship
+  qt6-translations-l10n
   libsqlite3-dev sqlite3
   libicu-dev
   libjpeg-dev

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "language/MessageCatalogue.h"
 #include "platform/RegistryStore.h"
 #include "registry/RegistryAccess.h"
 
@@ -25,19 +26,19 @@ std::string describe(RegStatus status) {
         case RegStatus::Ok:
             break;
         case RegStatus::NotFound:
-            return "The system cannot find the key specified.";
+            return messages().get(Msg::msgKeyNotFound);
         case RegStatus::AccessDenied:
-            return "Access is denied.";
+            return messages().get(Msg::msgAccessDenied);
         case RegStatus::InvalidName:
-            return "The key name is not valid.";
+            return messages().get(Msg::msgBadKeyName);
         case RegStatus::HasSubkeys:
-            return "The key still has subkeys.";
+            return messages().get(Msg::msgKeyHasSubkeys);
         case RegStatus::StoreFailure:
-            return "The registry store failed.";
+            return messages().get(Msg::msgStoreFailed);
         case RegStatus::Busy:
-            return platform::RegistryBusyError::kMessage;
+            return messages().get(Msg::msgRegistryBusy);
     }
-    return "The registry did not take the change.";
+    return messages().get(Msg::msgChangeNotTaken);
 }
 
 // Opens the key for reading without creating it.

@@ -174,8 +174,7 @@ CompareResult compareSnapshots(const platform::FileSystem& fs, const std::string
     compared.push_back({joinPath(logs, runRecordName(2)), after->runId});
     for (const ComparedFile& file : compared) {
         const auto now = MappedText::open(fs, file.path);
-        const std::optional<std::string> runId =
-            now ? sealRunId(now->text()) : std::nullopt;
+        const std::optional<std::string> runId = now ? sealRunId(now->text()) : std::nullopt;
         if (runId && *runId == file.runId)
             fs.deleteFile(file.path);
     }
@@ -193,17 +192,18 @@ void CompareThread::Execute() {
         if (result.outcome == LogOutcome::WriteFailed ||
             result.outcome == LogOutcome::UnusableName) {
             shared_->reportProblem(
-                message(Msg::fmtLogNotWrittenKept, {result.logPath, result.error}));
+                messageText(Msg::fmtLogNotWrittenKept, {result.logPath, result.error}));
             shared_->nameAgain.store(true);
         } else if (result.outcome != LogOutcome::Written) {
-            shared_->reportProblem("The analysis log " + result.logPath +
-                                   " was not written: " + result.error);
+            shared_->reportProblem(
+                messageText(Msg::fmtLogNotWritten, {result.logPath, result.error}));
         }
         shared_->setUnreadFolders(result.unreadFolders);
     } catch (const std::exception& e) {
-        shared_->reportProblem(std::string("The comparison failed: ") + e.what());
+        shared_->reportProblem(messageText(Msg::fmtComparisonFailed, {std::string(e.what())}));
     } catch (...) {
-        shared_->reportProblem("The comparison failed");
+        shared_->reportProblem(
+            messageText(Msg::fmtComparisonFailed, {messages().get(Msg::msgUnexpectedError)}));
     }
 }
 

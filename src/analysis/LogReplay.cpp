@@ -30,18 +30,7 @@ using platform::RegStatus;
 // A broken language text must not end a half-done removal: its arguments
 // are then shown after it as they are.
 std::string message(Msg role, const std::vector<FormatArg>& args = {}) {
-    try {
-        return formatMessage(role, args);
-    } catch (const FormatError&) {
-        std::string text = messages().get(role);
-        for (const auto& arg : args) {
-            text += ' ';
-            text += std::holds_alternative<std::string>(arg)
-                        ? std::get<std::string>(arg)
-                        : std::to_string(std::get<int64_t>(arg));
-        }
-        return text;
-    }
+    return messageText(role, args);
 }
 
 std::optional<platform::RegRoot> snapshotRoot(std::string_view name) {
@@ -201,7 +190,7 @@ RemovalResult LogReplay::run(const std::string& programFolder, const std::string
     if (found)
         text = fs_.readFile(*found);
     if (!text) {
-        dialogs_.showError("Cannot open file " + logPath);
+        dialogs_.showError(messageText(Msg::fmtCannotOpenFile, {logPath}));
         return result;
     }
     const AnalysisLogEntries entries = readAnalysisLog(*text);
@@ -215,8 +204,8 @@ RemovalResult LogReplay::run(const std::string& programFolder, const std::string
 
     removeAddedFiles(entries.addedFiles, entries.walkedLinks, options.confirmEachFile);
     if (!entries.deletedFiles.empty())
-        append_(message(Msg::fmtDeletedFilesCount,
-                        {static_cast<int64_t>(entries.deletedFiles.size())}));
+        append_(formatCountMessage(Msg::fmtDeletedFileOne, Msg::fmtDeletedFilesCount,
+                                   static_cast<int64_t>(entries.deletedFiles.size())));
 
     auto registry = store_.accessor();
     removeAddedRegistry(entries.addedRegistry, *registry);
@@ -406,7 +395,7 @@ bool LogReplay::restoreDeletedRegistry(const std::vector<std::string>& entries,
             continue;
         }
         if (registry.setValue(*key, name, type, bytes) != RegStatus::Ok) {
-            dialogs_.showError("Failed to set data for '" + name + "'");
+            dialogs_.showError(messageText(Msg::fmtDataNotSet, {name}));
             return false;
         }
     }

@@ -177,17 +177,15 @@ std::string groundDifference(const SnapshotRecord& before, const SnapshotRecord&
     if (a.size() != b.size() ||
         !std::equal(a.begin(), a.end(), b.begin(),
                     [](const auto& x, const auto& y) { return x.caption == y.caption; }))
-        return "the snapshot before the installation covered the drives " +
-               captions(before.drives) + ", this one " + captions(now.drives);
+        return messageText(Msg::fmtOtherDrives, {captions(before.drives), captions(now.drives)});
     for (size_t i = 0; i < a.size(); ++i)
         if (a[i].root != b[i].root)
-            return "drive " + a[i].caption + " stood for " +
-                   (a[i].root.empty() ? "nothing" : a[i].root) +
-                   " before the installation, now for " +
-                   (b[i].root.empty() ? "nothing" : b[i].root);
+            return messageText(
+                Msg::fmtDriveMoved,
+                {a[i].caption, a[i].root.empty() ? messages().get(Msg::msgNoFolder) : a[i].root,
+                 b[i].root.empty() ? messages().get(Msg::msgNoFolder) : b[i].root});
     if (before.store != now.store)
-        return "the registry before the installation was the store " + before.store +
-               ", now it is " + now.store;
+        return messageText(Msg::fmtOtherStore, {before.store, now.store});
     return {};
 }
 
@@ -212,8 +210,8 @@ std::string secondRunRefusal(const platform::FileSystem& fs, const std::string& 
     }
     const auto before = readRecord(fs, logsFolderPath, 1);
     if (!missing.empty() || !before)
-        return "no complete snapshot from before the installation (" +
-               (missing.empty() ? runRecordName(1) : missing) + " missing)";
+        return messageText(Msg::fmtNoBeforeSnapshot,
+                           {missing.empty() ? runRecordName(1) : missing});
     return groundDifference(*before, groundOf(fs, drives, storeLocation));
 }
 
@@ -226,13 +224,8 @@ std::string unreadFoldersNote(const std::vector<std::string>& folders) {
         first += (i ? ", " : "") + folders[i];
     if (folders.size() > kShown)
         first += ", ...";
-    try {
-        return formatMessage(Msg::fmtFoldersNotRead,
-                             {static_cast<int64_t>(folders.size()), std::move(first)});
-    } catch (const FormatError&) {
-        return messages().get(Msg::fmtFoldersNotRead) + " " + std::to_string(folders.size()) + " " +
-               first;
-    }
+    return formatCountMessage(Msg::fmtFolderNotReadOne, Msg::fmtFoldersNotRead,
+                              static_cast<int64_t>(folders.size()), {std::move(first)});
 }
 
 }  // namespace vornak::analysis

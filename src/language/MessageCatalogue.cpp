@@ -108,6 +108,78 @@ const char* messageName(Msg role) {
             return "fmtLogNotWrittenKept";
         case Msg::msgComparisonRunning:
             return "msgComparisonRunning";
+        case Msg::msgCheckingForUpdates:
+            return "msgCheckingForUpdates";
+        case Msg::msgNoUpdateServer:
+            return "msgNoUpdateServer";
+        case Msg::msgNoWebsite:
+            return "msgNoWebsite";
+        case Msg::fmtHelpNotOpened:
+            return "fmtHelpNotOpened";
+        case Msg::fmtWebsiteNotOpened:
+            return "fmtWebsiteNotOpened";
+        case Msg::fmtCannotCreateFile:
+            return "fmtCannotCreateFile";
+        case Msg::fmtCannotWrite:
+            return "fmtCannotWrite";
+        case Msg::fmtCannotOpenFile:
+            return "fmtCannotOpenFile";
+        case Msg::fmtDataNotSet:
+            return "fmtDataNotSet";
+        case Msg::msgUnexpectedError:
+            return "msgUnexpectedError";
+        case Msg::fmtLogNotWritten:
+            return "fmtLogNotWritten";
+        case Msg::fmtComparisonFailed:
+            return "fmtComparisonFailed";
+        case Msg::fmtFileSnapshotFailed:
+            return "fmtFileSnapshotFailed";
+        case Msg::fmtRegistrySnapshotFailed:
+            return "fmtRegistrySnapshotFailed";
+        case Msg::fmtFolderNotReadOne:
+            return "fmtFolderNotReadOne";
+        case Msg::fmtFileNamesLeftOut:
+            return "fmtFileNamesLeftOut";
+        case Msg::fmtFileNameLeftOutOne:
+            return "fmtFileNameLeftOutOne";
+        case Msg::fmtRegNamesLeftOut:
+            return "fmtRegNamesLeftOut";
+        case Msg::fmtRegNameLeftOutOne:
+            return "fmtRegNameLeftOutOne";
+        case Msg::fmtKeysNotRead:
+            return "fmtKeysNotRead";
+        case Msg::fmtKeyNotReadOne:
+            return "fmtKeyNotReadOne";
+        case Msg::fmtNoBeforeSnapshot:
+            return "fmtNoBeforeSnapshot";
+        case Msg::fmtOtherDrives:
+            return "fmtOtherDrives";
+        case Msg::fmtDriveMoved:
+            return "fmtDriveMoved";
+        case Msg::msgNoFolder:
+            return "msgNoFolder";
+        case Msg::fmtOtherStore:
+            return "fmtOtherStore";
+        case Msg::msgKeyNotFound:
+            return "msgKeyNotFound";
+        case Msg::msgAccessDenied:
+            return "msgAccessDenied";
+        case Msg::msgBadKeyName:
+            return "msgBadKeyName";
+        case Msg::msgKeyHasSubkeys:
+            return "msgKeyHasSubkeys";
+        case Msg::msgStoreFailed:
+            return "msgStoreFailed";
+        case Msg::msgChangeNotTaken:
+            return "msgChangeNotTaken";
+        case Msg::fmtNoAnswer:
+            return "fmtNoAnswer";
+        case Msg::fmtInvalidAddress:
+            return "fmtInvalidAddress";
+        case Msg::fmtDeletedFileOne:
+            return "fmtDeletedFileOne";
+        case Msg::msgRegistryBusy:
+            return "msgRegistryBusy";
     }
     return "?";
 }
@@ -171,6 +243,65 @@ constexpr std::array kAddedLines = {
               "An earlier analysis is still being compared, and its snapshot files are still in "
               "use. Please wait until it has finished.",
               ""},
+    AddedLine{Msg::msgCheckingForUpdates, "Looking for a newer version...", ""},
+    AddedLine{
+        Msg::msgNoUpdateServer,
+        "No update server is configured for this build, so it cannot look for a newer version. To "
+        "name one, start the program with the environment variable VORNAK_UPDATE_SERVER set to "
+        "host or host:port, or build it with -DVORNAK_UPDATE_SERVER_DEFAULT=host.",
+        ""},
+    AddedLine{Msg::msgNoWebsite,
+              "No web site is configured for this build. To name its server, start the program "
+              "with the environment variable VORNAK_UPDATE_SERVER set to host or host:port, or "
+              "build it with -DVORNAK_UPDATE_SERVER_DEFAULT=host.",
+              ""},
+    AddedLine{Msg::fmtHelpNotOpened,
+              "No browser could be started to show the help. Open this page by hand: %s", "s"},
+    AddedLine{Msg::fmtWebsiteNotOpened,
+              "No browser could be started to open the web site. Open this address by hand: %s",
+              "s"},
+    AddedLine{Msg::fmtCannotCreateFile, "Cannot create file %s", "s"},
+    AddedLine{Msg::fmtCannotWrite, "Cannot write %s: %s", "ss"},
+    AddedLine{Msg::fmtCannotOpenFile, "Cannot open file %s", "s"},
+    AddedLine{Msg::fmtDataNotSet, "Failed to set data for '%s'", "s"},
+    AddedLine{Msg::msgUnexpectedError, "An unexpected error has occurred.", ""},
+    AddedLine{Msg::fmtLogNotWritten, "The analysis log %s was not written: %s", "ss"},
+    AddedLine{Msg::fmtComparisonFailed, "The comparison failed: %s", "s"},
+    AddedLine{Msg::fmtFileSnapshotFailed, "The file snapshot failed: %s", "s"},
+    AddedLine{Msg::fmtRegistrySnapshotFailed, "The registry snapshot of %s failed: %s", "ss"},
+    AddedLine{Msg::fmtFolderNotReadOne,
+              "%d folder could not be read; nothing below it is in the analysis log: %s", "ds"},
+    AddedLine{Msg::fmtFileNamesLeftOut,
+              "%d names with a tab, a line break or a backslash were left out of %s", "ds"},
+    AddedLine{Msg::fmtFileNameLeftOutOne,
+              "%d name with a tab, a line break or a backslash was left out of %s", "ds"},
+    AddedLine{Msg::fmtRegNamesLeftOut, "%d names with line breaks or tabs were left out of %s",
+              "ds"},
+    AddedLine{Msg::fmtRegNameLeftOutOne, "%d name with a line break or a tab was left out of %s",
+              "ds"},
+    AddedLine{Msg::fmtKeysNotRead, "%d keys of %s could not be read completely", "ds"},
+    AddedLine{Msg::fmtKeyNotReadOne, "%d key of %s could not be read completely", "ds"},
+    AddedLine{Msg::fmtNoBeforeSnapshot,
+              "no complete snapshot from before the installation (%s missing)", "s"},
+    AddedLine{Msg::fmtOtherDrives,
+              "the snapshot before the installation covered the drives %s, this one %s", "ss"},
+    AddedLine{Msg::fmtDriveMoved, "drive %s stood for %s before the installation, now for %s",
+              "sss"},
+    AddedLine{Msg::msgNoFolder, "nothing", ""},
+    AddedLine{Msg::fmtOtherStore,
+              "the registry before the installation was the store %s, now it is %s", "ss"},
+    AddedLine{Msg::msgKeyNotFound, "The system cannot find the key specified.", ""},
+    AddedLine{Msg::msgAccessDenied, "Access is denied.", ""},
+    AddedLine{Msg::msgBadKeyName, "The key name is not valid.", ""},
+    AddedLine{Msg::msgKeyHasSubkeys, "The key still has subkeys.", ""},
+    AddedLine{Msg::msgStoreFailed, "The registry store failed.", ""},
+    AddedLine{Msg::msgChangeNotTaken, "The registry did not take the change.", ""},
+    AddedLine{Msg::fmtNoAnswer, "No answer from %s within %d seconds.", "sd"},
+    AddedLine{Msg::fmtInvalidAddress, "Invalid web address: %s", "s"},
+    AddedLine{Msg::fmtDeletedFileOne,
+              "The installation had deleted %d file; it cannot be brought back.", "d"},
+    AddedLine{Msg::msgRegistryBusy,
+              "The registry is in use by another program and nothing was changed.", ""},
 };
 
 }  // namespace

@@ -8,6 +8,8 @@
 
 #include "analysis/AnalysisTestSupport.h"
 #include "analysis/FileDumpThread.h"
+#include "analysis/SnapshotRecord.h"
+#include "language/MessageCatalogue.h"
 
 using namespace vornak;
 using namespace vornak::analysis;
@@ -211,3 +213,24 @@ TEST_F(FileDumpThreadTest, FoldersThatCannotBeListedAreReported) {
 }
 
 }  // namespace
+
+// The note about folders that could not be read counts them as a reader does:
+// "1 folder", "2 folders", in the words of the language in force.
+TEST(UnreadFoldersNoteTest, SaysOneFolderAndManyFolders) {
+    test::useTestMessages();
+    EXPECT_EQ(unreadFoldersNote({}), "");
+    const std::string one = unreadFoldersNote({"C:\\Secret"});
+    EXPECT_EQ(one.rfind("1 folder could not be read; nothing below it", 0), 0u) << one;
+    EXPECT_NE(one.find("C:\\Secret"), std::string::npos) << one;
+    const std::string two = unreadFoldersNote({"C:\\A", "C:\\B"});
+    EXPECT_EQ(two.rfind("2 folders could not be read; nothing below them", 0), 0u) << two;
+
+    messages().set(Msg::fmtFolderNotReadOne, "%d mappe kunne ikke læses: %s");
+    messages().set(Msg::fmtFoldersNotRead, "%d mapper kunne ikke læses: %s");
+    EXPECT_EQ(unreadFoldersNote({"C:\\A"}), "1 mappe kunne ikke læses: C:\\A");
+    EXPECT_EQ(unreadFoldersNote({"C:\\A", "C:\\B"}), "2 mapper kunne ikke læses: C:\\A, C:\\B");
+    // A language text that does not fit its arguments still tells them.
+    messages().set(Msg::fmtFolderNotReadOne, "%d %d");
+    EXPECT_EQ(unreadFoldersNote({"C:\\A"}), "%d %d 1 C:\\A");
+    test::useTestMessages();
+}

@@ -436,6 +436,11 @@ class AnalyzeFormTest : public QObject {
     }
 
     void aSnapshotThatCannotBeWrittenIsTakenAgain() {
+        // In Danish, what the workers report is Danish too.
+        form->ChangeLang("Danish");
+        const std::string cannotWrite = messages().get(Msg::fmtCannotWrite);
+        const std::string middle = cannotWrite.substr(2, cannotWrite.rfind("%s") - 2);
+        QVERIFY2(middle.find("skrives") != std::string::npos, middle.c_str());
         // A folder where a snapshot file belongs: the file worker cannot write it.
         std::filesystem::create_directories(logsHost() + "/files_1.txt");
         open();
@@ -445,6 +450,8 @@ class AnalyzeFormTest : public QObject {
         QVERIFY(!w<QPushButton>("btnGo2")->isEnabled());
         QCOMPARE(dialogs.count(Kind::Error), size_t(1));
         QVERIFY(dialogs.calls.back().text.find("files_1.txt") != std::string::npos);
+        QVERIFY2(dialogs.calls.back().text.find(middle) != std::string::npos,
+                 dialogs.calls.back().text.c_str());
 
         std::filesystem::remove(logsHost() + "/files_1.txt");
         std::filesystem::create_directories(logsHost() + "/files_2.txt");
@@ -459,11 +466,17 @@ class AnalyzeFormTest : public QObject {
     }
 
     void anAfterRunOverOtherDrivesIsRefusedBeforeItStarts() {
+        form->ChangeLang("Danish");
         takeBeforeSnapshot();
         auto* drives = w<QTreeWidget>("lsvDrives");
         drives->topLevelItem(0)->setCheckState(0, Qt::Unchecked);
         click("btnGo2");
         QCOMPARE(dialogs.count(Kind::Error), size_t(1));
+        // Said in the language of the window, from the language file.
+        const std::string otherDrives = messages().get(Msg::fmtOtherDrives);
+        const std::string head = otherDrives.substr(0, otherDrives.find("%s"));
+        QVERIFY2(dialogs.calls.back().text.rfind(head, 0) == 0, dialogs.calls.back().text.c_str());
+        QVERIFY(head.find("installationen") != std::string::npos);
         QVERIFY(w<QPushButton>("btnGo2")->isEnabled());
         QVERIFY(!w<QTimer>("Timer1")->isActive());
     }
