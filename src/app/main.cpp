@@ -8,6 +8,7 @@
 
 #include "about/SplashScreen.h"
 #include "app/ApplicationInfo.h"
+#include "app/FontSubstitutes.h"
 #include "app/MainWindow.h"
 #ifndef _WIN32
 #include "app/PrefixChoice.h"
@@ -23,6 +24,9 @@
 int main(int argc, char** argv) {
     using namespace vornak;
     QApplication application(argc, argv);
+#ifdef _WIN32
+    app::addFontSubstitutes();
+#endif
     auto splash = std::make_unique<about::TSplashScreen>(about::TSplashScreen::readPicture());
     splash->show();
     app::setApplicationTitle(app::kApplicationTitle);
@@ -35,9 +39,14 @@ int main(int argc, char** argv) {
     splash->paintAtOnce();
 
 #ifdef _WIN32
+    // The main window owns what the shell shows; it exists once the windows are made.
+    QWidget* mainWindow = nullptr;
     {
         const auto fs = platform::defaultFileSystem();
-        platform::setDefaultShell(platform::makeWindowsShell(fs->toHostPath(fs->programFolder())));
+        platform::setDefaultShell(
+            platform::makeWindowsShell(fs->toHostPath(fs->programFolder()), [&mainWindow] {
+                return mainWindow ? reinterpret_cast<void*>(mainWindow->winId()) : nullptr;
+            }));
     }
 #else
     platform::setDefaultShell(std::make_shared<services::DesktopShell>());
@@ -58,6 +67,9 @@ int main(int argc, char** argv) {
                                        splash->step();
                                }});
     app::createProgramWindows(form);
+#ifdef _WIN32
+    mainWindow = &form;
+#endif
     splash->hide();
     splash.reset();
     form.show();

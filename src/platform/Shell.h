@@ -4,6 +4,7 @@
 // program on both (WinHelp is gone from Windows).
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -33,7 +34,10 @@ std::string helpPageFor(const std::string& helpFile, const std::string& programH
 #ifdef _WIN32
 // Windows' own shell (ShellExecuteW); the help is the HTML page that stands in
 // for `helpFile`, beside the program in `programHostFolder` when it names no folder.
-std::shared_ptr<Shell> makeWindowsShell(std::string programHostFolder);
+// `ownerWindow` gives the window (an HWND) that owns what the shell shows, such as
+// its message that a page cannot be opened; it is asked at every request.
+std::shared_ptr<Shell> makeWindowsShell(std::string programHostFolder,
+                                        std::function<void*()> ownerWindow = {});
 // What that shell opens for help context `context`: the page itself for the
 // contents (1), otherwise its file address with the topic's anchor.
 std::string windowsHelpTarget(const std::string& helpFile, int context,

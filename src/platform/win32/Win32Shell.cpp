@@ -28,8 +28,8 @@ namespace {
 
 class Win32Shell final : public Shell {
   public:
-    explicit Win32Shell(std::string programHostFolder)
-        : programHost_(std::move(programHostFolder)) {}
+    Win32Shell(std::string programHostFolder, std::function<void*()> ownerWindow)
+        : programHost_(std::move(programHostFolder)), owner_(std::move(ownerWindow)) {}
 
     void openWebAddress(const std::string& address) override { open(address); }
 
@@ -40,19 +40,23 @@ class Win32Shell final : public Shell {
     }
 
   private:
-    // Whether it opened is the shell's to report: it shows its own message.
-    static void open(const std::string& target) {
-        ShellExecuteW(nullptr, L"open", win32::widen(target).c_str(), nullptr, nullptr,
+    // Whether it opened is the shell's to report: it shows its own message,
+    // owned by our window so that it stays in front of it.
+    void open(const std::string& target) {
+        const HWND owner = owner_ ? static_cast<HWND>(owner_()) : nullptr;
+        ShellExecuteW(owner, L"open", win32::widen(target).c_str(), nullptr, nullptr,
                       SW_SHOWNORMAL);
     }
 
     std::string programHost_;
+    std::function<void*()> owner_;
 };
 
 }  // namespace
 
-std::shared_ptr<Shell> makeWindowsShell(std::string programHostFolder) {
-    return std::make_shared<Win32Shell>(std::move(programHostFolder));
+std::shared_ptr<Shell> makeWindowsShell(std::string programHostFolder,
+                                        std::function<void*()> ownerWindow) {
+    return std::make_shared<Win32Shell>(std::move(programHostFolder), std::move(ownerWindow));
 }
 
 }  // namespace vornak::platform
