@@ -8,6 +8,7 @@
 
 #include "about/SplashScreen.h"
 #include "app/ApplicationInfo.h"
+#include "app/FontSubstitutes.h"
 #include "app/MainWindow.h"
 #ifndef _WIN32
 #include "app/PrefixChoice.h"
@@ -23,6 +24,9 @@
 int main(int argc, char** argv) {
     using namespace vornak;
     QApplication application(argc, argv);
+#ifdef _WIN32
+    app::addFontSubstitutes();
+#endif
     auto splash = std::make_unique<about::TSplashScreen>(about::TSplashScreen::readPicture());
     splash->show();
     app::setApplicationTitle(app::kApplicationTitle);

@@ -1,7 +1,9 @@
 // Uninstall and Slet through the real main window, with real uninstallers
 // (small shell scripts on drive C) and a real registry store.
+#ifndef _WIN32
 #include <signal.h>
 #include <sys/stat.h>
+#endif
 
 #include <QAction>
 #include <QApplication>
@@ -82,10 +84,14 @@ class EntryActionsTest : public QObject {
         const std::string path = fx->addProgramFile("Program Files/" + folder + "/uninst.exe");
         const std::string host = fx->driveC + "/Program Files/" + folder + "/uninst.exe";
         std::ofstream(host, std::ios::trunc) << "#!/bin/sh\n" << body << "\n";
+#ifndef _WIN32
         chmod(host.c_str(), 0755);
+#endif
         return path;
     }
-    std::string file(const std::string& name) { return fx->tmp.str() + "/" + name; }
+    std::string file(const std::string& name) {
+        return fx->tmp.str() + "/" + name;
+    }
     std::string deleteOwnKey(const std::string& root, const std::string& key) {
         return "'" + vornakTool() + "' reg delete '" + root + "\\" + kUninstallPath + key + "' /f";
     }
@@ -108,6 +114,9 @@ class EntryActionsTest : public QObject {
     }
 
     void uninstallerThatRemovesItsRegistration() {
+#ifdef _WIN32
+        QSKIP("its uninstallers are shell scripts; the Windows runs are in WindowsHostTest");
+#endif
         // Unquoted, with blanks in the path: the system finds the program.
         const std::string self = uninstaller(
             "Self Remover", "sleep 0.2\n" + deleteOwnKey("HKCU", "Self") + " >/dev/null");
@@ -158,6 +167,9 @@ class EntryActionsTest : public QObject {
     }
 
     void twoRunsAtOnceWhileTheWindowStaysUsable() {
+#ifdef _WIN32
+        QSKIP("its uninstallers are shell scripts; the Windows runs are in WindowsHostTest");
+#endif
         const std::string wait =
             "echo $$ > \"$0.pid\"\nwhile [ ! -e '" + file("release") + "' ]; do sleep 0.05; done";
         fx->addRegistration(RegRoot::LocalMachine, "A", "Alpha", uninstaller("Alpha", wait));
@@ -188,6 +200,9 @@ class EntryActionsTest : public QObject {
     }
 
     void programThatHandsOverToAChildEndsTheRunAtOnce() {
+#ifdef _WIN32
+        QSKIP("its uninstallers are shell scripts; the Windows runs are in WindowsHostTest");
+#endif
         const std::string handOver =
             "( sleep 1.5; " + deleteOwnKey("HKLM", "Kid") + " >/dev/null ) &\nexit 0";
         fx->addRegistration(RegRoot::LocalMachine, "Kid", "Kid Setup",
@@ -221,6 +236,9 @@ class EntryActionsTest : public QObject {
     }
 
     void closingTheWindowNeitherWaitsForNorStopsTheUninstaller() {
+#ifdef _WIN32
+        QSKIP("its uninstallers are shell scripts; the Windows runs are in WindowsHostTest");
+#else
         const std::string wait = "echo $$ > '" + file("pid") + "'\nwhile [ ! -e '" +
                                  file("release") + "' ]; do sleep 0.05; done\ntouch '" +
                                  file("ended") + "'";
@@ -240,6 +258,7 @@ class EntryActionsTest : public QObject {
         std::ofstream(file("release")) << "";
         QTRY_VERIFY(std::filesystem::exists(file("ended")));
         QTest::qWait(300);
+#endif
     }
 
     void deletionUnderBothRoots() {
@@ -296,6 +315,9 @@ class EntryActionsTest : public QObject {
     }
 
     void deletionThatTheStoreRefusesKeepsTheRow() {
+#ifdef _WIN32
+        QSKIP("the Windows registry offers this test no key it may read but not write");
+#endif
         fx->addRegistration(RegRoot::LocalMachine, "P", "Protected Thing", "msiexec /x{p}");
         start();
         fx->protectMachineStore();

@@ -109,7 +109,7 @@ class MainWindowServicesTest : public QObject {
         shell = std::make_shared<test::RecordingShell>();
         platform::setDefaultShell(shell);
         app::setHelpFile(app::kHelpFileName);
-        setenv("VORNAK_UPDATE_SERVER", server->address().c_str(), 1);
+        qputenv("VORNAK_UPDATE_SERVER", QByteArray::fromStdString(server->address()));
         dialogs = ScriptedDialogs();
         messages().clear();
         const std::string live = fx->addProgramFile("Program Files/Live/uninst.exe");
@@ -118,7 +118,7 @@ class MainWindowServicesTest : public QObject {
     }
     void cleanup() {
         form.reset();
-        unsetenv("VORNAK_UPDATE_SERVER");
+        qunsetenv("VORNAK_UPDATE_SERVER");
         platform::setDefaultShell(nullptr);
         server.reset();
         fx.reset();
@@ -189,6 +189,9 @@ class MainWindowServicesTest : public QObject {
     // The real save dialog: the extension is added before it looks for an
     // existing file, and declining to replace it writes nothing.
     void exportOverAnExistingFileAsksFirst() {
+#ifdef _WIN32
+        QSKIP("the save dialog is Windows' own there, which this test cannot fill in");
+#endif
         app::QtDialogs qtDialogs;
         start(qtDialogs);
         const std::string folder = exportFolder();

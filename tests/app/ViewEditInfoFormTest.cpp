@@ -230,6 +230,9 @@ class ViewEditInfoFormTest : public QObject {
     }
 
     void refusedSaveIsReportedAndTheEditorStaysOpen() {
+#ifdef _WIN32
+        QSKIP("the Windows registry offers this test no key it may read but not write");
+#endif
         withEditor("Machine App", [&](QWidget* editor) {
             fx->protectMachineStore();
             selectValue(editor, 0);

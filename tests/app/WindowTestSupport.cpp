@@ -1,6 +1,8 @@
 #include "WindowTestSupport.h"
 
+#ifndef _WIN32
 #include <sys/stat.h>
+#endif
 
 #include <QAction>
 #include <filesystem>
@@ -40,7 +42,7 @@ ProgramFixture::ProgramFixture() {
     for (const auto& entry : std::filesystem::directory_iterator(shippedLangDir()))
         std::filesystem::copy_file(entry.path(),
                                    programHost + "/lang/" + entry.path().filename().string());
-    setenv("VORNAK_REGISTRY_DIR", (tmp.str() + "/registry").c_str(), 1);
+    qputenv("VORNAK_REGISTRY_DIR", QByteArray::fromStdString(tmp.str() + "/registry"));
     store = openRegistryStore(tmp.str() + "/registry");
     setDefaultRegistryStore(store);
     userDataHost = tmp.str() + "/user data/vornak";
@@ -142,6 +144,9 @@ std::vector<std::string> ProgramFixture::shippedLines(const std::string& name) c
 }
 
 void ProgramFixture::protectMachineStore() {
+#ifdef _WIN32
+    QFAIL("the Windows registry store has no read-only form");
+#else
     // Make sure machine.db exists, then reopen the store over a read-only file.
     setSettingFlag("probe", 1);
     store.reset();
@@ -150,6 +155,7 @@ void ProgramFixture::protectMachineStore() {
     QCOMPARE(chmod(machine.c_str(), 0444), 0);
     store = openRegistryStore(tmp.str() + "/registry");
     setDefaultRegistryStore(store);
+#endif
 }
 
 void triggerAction(QWidget* window, const char* name) {

@@ -39,10 +39,10 @@ class UpdateCheckTest : public ::testing::Test {
         messages().set(Msg::msgUpdateAvailable, "newer");
         messages().set(Msg::msgNoUpdate, "newest");
         messages().set(Msg::msgUpdateCheckFailed, "unreadable");
-        setenv("VORNAK_UPDATE_SERVER", server.address().c_str(), 1);
+        qputenv("VORNAK_UPDATE_SERVER", server.address().c_str());
     }
     void TearDown() override {
-        unsetenv("VORNAK_UPDATE_SERVER");
+        qunsetenv("VORNAK_UPDATE_SERVER");
         messages().clear();
     }
     // Runs the command as the window does, through the dispatch; it returns at
@@ -152,7 +152,7 @@ TEST_F(UpdateCheckTest, AFailedRequestReachesTheErrorBoxWithTheClientsText) {
         test::HttpTestServer gone;
         refused = gone.address();
     }
-    setenv("VORNAK_UPDATE_SERVER", refused.c_str(), 1);
+    qputenv("VORNAK_UPDATE_SERVER", refused.c_str());
     EXPECT_TRUE(check());
     ASSERT_EQ(dialogs.calls.size(), 1u);
     EXPECT_EQ(dialogs.calls[0].kind, ScriptedDialogs::Kind::Error);
@@ -204,9 +204,9 @@ TEST_F(UpdateCheckTest, ABuildWithoutAServerSaysSoAndAsksNoOne) {
     for (const char* setting : {"www.vornak-software.example", ""}) {
         SCOPED_TRACE(setting);
         if (*setting)
-            setenv("VORNAK_UPDATE_SERVER", setting, 1);
+            qputenv("VORNAK_UPDATE_SERVER", setting);
         else
-            unsetenv("VORNAK_UPDATE_SERVER");
+            qunsetenv("VORNAK_UPDATE_SERVER");
         if (!*setting && services::makerServerConfigured())
             GTEST_SKIP() << "this build names a server of its own";
         dialogs = ScriptedDialogs();
@@ -254,10 +254,10 @@ TEST(MakerServerTest, PlaceholdersAreNoServer) {
 TEST(MakerServerTest, TheEnvironmentNamesTheServer) {
     EXPECT_EQ(services::makerServer("127.0.0.1:8080"), "http://127.0.0.1:8080");
     EXPECT_EQ(services::makerServer("http://updates.example.org/"), "http://updates.example.org");
-    setenv("VORNAK_UPDATE_SERVER", "localhost:1234", 1);
+    qputenv("VORNAK_UPDATE_SERVER", "localhost:1234");
     EXPECT_EQ(services::updateScriptAddress(), "http://localhost:1234/update.php?appid=4");
     EXPECT_EQ(services::websiteAddress(), "http://localhost:1234/");
-    unsetenv("VORNAK_UPDATE_SERVER");
+    qunsetenv("VORNAK_UPDATE_SERVER");
 }
 
 }  // namespace
