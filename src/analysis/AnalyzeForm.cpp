@@ -12,6 +12,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QStackedWidget>
+#include <QStyle>
 #include <QTimer>
 #include <QTreeWidget>
 #include <algorithm>
@@ -81,8 +82,11 @@ TAnalyzeForm::~TAnalyzeForm() {
 
 void TAnalyzeForm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
+    // The window's own rectangle is centred, not its frame: the frame is not
+    // known at the first opening and is at the next, which would move it.
     if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+        setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(),
+                                        screen->availableGeometry()));
     run(&TAnalyzeForm::FormActivate);
 }
 
@@ -289,6 +293,12 @@ void TAnalyzeForm::Timer2Timer() {
     }
     if (ended.thread.joinable())
         ended.thread.join();  // it has counted itself done and is leaving
+    // The end often comes while the user is in the installer: the wizard
+    // comes to the front with the keys, so that its message has them too.
+    if (isVisible()) {
+        raise();
+        activateWindow();
+    }
     reportAnalysisEnd(ended);
     close();
 }
