@@ -86,6 +86,12 @@ const char* messageName(Msg role) {
             return "msgWinePrefixMenu";
         case Msg::msgMachineRegistry:
             return "msgMachineRegistry";
+        case Msg::fmtPrefixBusySnapshot:
+            return "fmtPrefixBusySnapshot";
+        case Msg::fmtPrefixNoChange:
+            return "fmtPrefixNoChange";
+        case Msg::fmtUninstallRunning:
+            return "fmtUninstallRunning";
         case Msg::msgValueNameNeeded:
             return "msgValueNameNeeded";
     }
@@ -113,6 +119,16 @@ constexpr std::array kAddedLines = {
               "s"},
     AddedLine{Msg::msgWinePrefixMenu, "Wine prefix", ""},
     AddedLine{Msg::msgMachineRegistry, "This computer (no Wine prefix)", ""},
+    AddedLine{Msg::fmtPrefixBusySnapshot,
+              "Wine is running in the prefix %s: what it holds in memory is not yet in the "
+              "prefix's registry files, so no snapshot was taken. Close its programs, or wait "
+              "with: WINEPREFIX=\"%s\" wineserver -w",
+              "ss"},
+    AddedLine{Msg::fmtPrefixNoChange,
+              "Wine is running in the prefix %s, so its registry cannot be changed until Wine "
+              "ends there. Close its programs, or wait with: WINEPREFIX=\"%s\" wineserver -w",
+              "ss"},
+    AddedLine{Msg::fmtUninstallRunning, "The uninstaller of %s is still running.", "s"},
     AddedLine{Msg::msgValueNameNeeded, "The new item needs a name.", ""},
 };
 

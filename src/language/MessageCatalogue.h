@@ -61,10 +61,13 @@ enum class Msg : int {
     fmtPrefixBusy = 111,
     msgWinePrefixMenu = 112,
     msgMachineRegistry = 113,
-    msgValueNameNeeded = 114,
+    fmtPrefixBusySnapshot = 114,
+    fmtPrefixNoChange = 115,
+    fmtUninstallRunning = 116,
+    msgValueNameNeeded = 117,
 };
 
-constexpr std::array<Msg, 40> kAllMessages = {
+constexpr std::array<Msg, 43> kAllMessages = {
     Msg::msgDeleteEntryQuestion, Msg::msgUpdateAvailable,     Msg::msgNoUpdate,
     Msg::msgUpdateCheckFailed,   Msg::fmtStatusCount,         Msg::fmtUninstallStarted,
     Msg::fmtUninstallFinished,   Msg::fmtUninstallNotStarted, Msg::msgLogNameCaption,
@@ -76,11 +79,9 @@ constexpr std::array<Msg, 40> kAllMessages = {
     Msg::msgRemovalDone,         Msg::msgRemoveValueQuestion, Msg::msgConfirmCaption,
     Msg::fmtEntryNotDeleted,     Msg::fmtKeyNotDeleted,       Msg::fmtFileNotDeleted,
     Msg::fmtLogNotDeleted,       Msg::fmtSnapshotNotRead,     Msg::fmtFoldersNotRead,
-    Msg::fmtValueNotWritten,     Msg::fmtValueNotRemoved,
-    Msg::msgSettingsNotSaved,
-    Msg::fmtPrefixBusy,
-    Msg::msgWinePrefixMenu,
-    Msg::msgMachineRegistry,
+    Msg::fmtValueNotWritten,     Msg::fmtValueNotRemoved,     Msg::msgSettingsNotSaved,
+    Msg::fmtPrefixBusy,          Msg::msgWinePrefixMenu,      Msg::msgMachineRegistry,
+    Msg::fmtPrefixBusySnapshot,  Msg::fmtPrefixNoChange,      Msg::fmtUninstallRunning,
     Msg::msgValueNameNeeded,
 };
 
