@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyle>
 
 #include "about/BnVertScrollText.h"
 
@@ -91,8 +92,11 @@ void TOmForm::Button1Click() {
 
 void TOmForm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
+    // The window's own rectangle is centred, not its frame: the frame is not
+    // known at the first opening and is at the next, which would move it.
     if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+        setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(),
+                                        screen->availableGeometry()));
 }
 
 }  // namespace vornak::about

@@ -1,13 +1,17 @@
 #include "about/SplashScreen.h"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QImage>
 #include <QLabel>
 #include <QPixmap>
 #include <QProgressBar>
 #include <QScreen>
+#include <QTimer>
+#include <QWindow>
 #include <algorithm>
+#include <cstdint>
 
 #include "about/JpegPicture.h"
 #include "platform/FileSystem.h"
@@ -17,6 +21,12 @@ namespace {
 
 constexpr int kWidth = 500;
 constexpr int kHeight = 300;
+// Drawing the bar costs far more than listing a registration; a few tens of
+// drawings a second look as smooth as one per row.
+constexpr qint64 kBarRepaintMs = 30;
+// How long a window manager may take to map the window before the fill
+// starts all the same.
+constexpr qint64 kExposeWaitMs = 3000;
 
 }  // namespace
 
@@ -72,22 +82,53 @@ void TSplashScreen::setMaximum(int maximum) {
     // A bar whose range is 0 to 0 would show Qt's busy animation instead of an
     // empty bar.
     bar_->setRange(0, std::max(1, maximum_));
-    bar_->setValue(position_);
-    if (isVisible())
-        bar_->repaint();
+    showPosition(true);
 }
 
 void TSplashScreen::step() {
     position_ = std::min(position_ + 1, maximum_);
+    showPosition(false);
+}
+
+void TSplashScreen::showPosition(bool always) {
+    const int pixels =
+        maximum_ > 0 ? static_cast<int>(int64_t{position_} * bar_->width() / maximum_) : 0;
+    if (!always && pixels == shownPixels_)
+        return;
+    shownPixels_ = pixels;
+    // The bar would draw itself on every change; it is drawn below, when due.
+    bar_->setUpdatesEnabled(false);
     bar_->setValue(position_);
-    if (isVisible())
-        bar_->repaint();
+    bar_->setUpdatesEnabled(true);
+    if (!isVisible() ||
+        (!always && sincePainted_.isValid() && sincePainted_.elapsed() < kBarRepaintMs))
+        return;
+    bar_->repaint();
+    sincePainted_.start();
 }
 
 void TSplashScreen::paintAtOnce() {
-    // Let the window system map the window, then draw it.
+    // A window manager frames and maps the window in its own time; drawn
+    // before that, the picture never reaches the screen, and once the fill
+    // has begun nothing draws it again.
+    QWindow* window = windowHandle();
+    if (window && !window->isExposed()) {
+        QElapsedTimer waited;
+        waited.start();
+        QEventLoop loop;
+        QTimer poll;
+        poll.setInterval(5);
+        connect(&poll, &QTimer::timeout, &loop, [&] {
+            if (window->isExposed() || waited.hasExpired(kExposeWaitMs))
+                loop.quit();
+        });
+        poll.start();
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     repaint();
+    // The drawing goes out to the window system now, not when the loop next runs.
+    QGuiApplication::sync();
 }
 
 void TSplashScreen::showEvent(QShowEvent* event) {

@@ -4,6 +4,7 @@
 // window shows only its background and the bar.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QWidget>
 #include <string>
 
@@ -32,17 +33,24 @@ class TSplashScreen : public QWidget {
     // libjpeg's reason when the picture could not be shown.
     const std::string& pictureError() const { return pictureError_; }
 
-    // Draws the window now: the message loop does not run while it is shown.
+    // Waits (a bounded while) until the window system shows the window, then
+    // draws it: the message loop does not run while the list is filled.
     void paintAtOnce();
 
   protected:
     void showEvent(QShowEvent* event) override;
 
   private:
+    // Moves the bar to the position when that moves it by a pixel, and draws
+    // it a few tens of times a second at most.
+    void showPosition(bool always);
+
     QLabel* picture_ = nullptr;
     QProgressBar* bar_ = nullptr;
     int maximum_ = 100;
     int position_ = 0;
+    int shownPixels_ = -1;
+    QElapsedTimer sincePainted_;
     bool hasPicture_ = false;
     std::string pictureError_;
 };

@@ -4,12 +4,14 @@
 #include <QBoxLayout>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QScreen>
 #include <QStackedWidget>
+#include <QStyle>
 #include <QTreeWidget>
 
 #include "actions/EntryRegistry.h"
@@ -158,6 +160,28 @@ TViewEditInfoForm::TViewEditInfoForm(platform::Dialogs& dialogs,
     bind(cancel2, &TViewEditInfoForm::btnCancel2Click);
     bind(ok2, &TViewEditInfoForm::btnOK2Click);
     bind(cancel3, &TViewEditInfoForm::btnCancel2Click);
+    // Enter in a page's text box is that page's OK.
+    connect(changedValue_, &QLineEdit::returnPressed, ok, &QPushButton::click);
+    connect(valueName_, &QLineEdit::returnPressed, ok2, &QPushButton::click);
+    connect(valueContent_, &QLineEdit::returnPressed, ok2, &QPushButton::click);
+}
+
+void TViewEditInfoForm::keyPressEvent(QKeyEvent* event) {
+    // Escape on the change or add page cancels that page only; closing the
+    // editor would drop every change collected on the list.
+    if (event->matches(QKeySequence::Cancel) && pages_->currentIndex() != kMain) {
+        run([this] { btnCancel2Click(); });
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void TViewEditInfoForm::showPage(Page page) {
+    pages_->setCurrentIndex(page);
+    QWidget* first = page == kEditString ? static_cast<QWidget*>(changedValue_)
+                     : page == kAddValue ? static_cast<QWidget*>(valueName_)
+                                         : static_cast<QWidget*>(list_);
+    first->setFocus(Qt::OtherFocusReason);
 }
 
 void TViewEditInfoForm::run(const std::function<void()>& handler) {
@@ -166,8 +190,11 @@ void TViewEditInfoForm::run(const std::function<void()>& handler) {
 
 void TViewEditInfoForm::showFor(const std::string& rootCode, const std::string& keyPath) {
     model_.setTarget(rootCode, keyPath);
+    // The window's own rectangle is centred, not its frame: the frame is not
+    // known at the first opening and is at the next, which would move it.
     if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+        setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(),
+                                        screen->availableGeometry()));
     // Loaded once per opening, not on every activation: a restore from
     // minimised must not throw away what the user has collected.
     FormActivate();
@@ -175,7 +202,7 @@ void TViewEditInfoForm::showFor(const std::string& rootCode, const std::string& 
 }
 
 void TViewEditInfoForm::FormActivate() {
-    pages_->setCurrentIndex(kMain);
+    showPage(kMain);
     run([this] { model_.load(); });
     showRows();
 }
@@ -199,29 +226,36 @@ void TViewEditInfoForm::lsvStuffDblClick() {
         return;
     editedRow_ = row;
     changedValue_->setText(qt(model_.rows()[static_cast<size_t>(row)].value));
-    pages_->setCurrentIndex(kEditString);
+    showPage(kEditString);
 }
 
 void TViewEditInfoForm::btnOKClick() {
     model_.change(editedRow_, changedValue_->text().toStdString());
     showRows();
-    pages_->setCurrentIndex(kMain);
+    showPage(kMain);
 }
 
 void TViewEditInfoForm::btnCancel2Click() {
-    pages_->setCurrentIndex(kMain);
+    showPage(kMain);
 }
 
 void TViewEditInfoForm::AddNewItem1Click() {
     valueName_->clear();
     valueContent_->clear();
-    pages_->setCurrentIndex(kAddValue);
+    showPage(kAddValue);
 }
 
 void TViewEditInfoForm::btnOK2Click() {
+    // A row without a name would be saved over the key's default value, which
+    // no one adding an item means to do: the page asks for the name again.
+    if (valueName_->text().isEmpty()) {
+        dialogs_.showMessage(messages().get(Msg::msgValueNameNeeded));
+        showPage(kAddValue);
+        return;
+    }
     model_.add(valueName_->text().toStdString(), valueContent_->text().toStdString());
     showRows();
-    pages_->setCurrentIndex(kMain);
+    showPage(kMain);
 }
 
 void TViewEditInfoForm::Remove1Click() {

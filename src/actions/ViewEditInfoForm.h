@@ -8,6 +8,7 @@
 
 #include "actions/EditInfoModel.h"
 
+class QKeyEvent;
 class QLineEdit;
 class QMenu;
 class QStackedWidget;
@@ -43,9 +44,15 @@ class TViewEditInfoForm : public QDialog {
 
     const EditInfoModel& model() const { return model_; }
 
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
   private:
     enum Page { kMain = 0, kEditString = 1, kAddValue = 2 };
     void showRows();
+    // Shows a page with the keys where its work starts: the list, or the
+    // page's first text box.
+    void showPage(Page page);
     int selectedRow() const;
     void run(const std::function<void()>& handler);
 

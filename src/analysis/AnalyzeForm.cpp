@@ -13,6 +13,7 @@
 #include <QScreen>
 #include <QShowEvent>
 #include <QStackedWidget>
+#include <QStyle>
 #include <QTimer>
 #include <QTreeWidget>
 #include <algorithm>
@@ -67,8 +68,11 @@ void TAnalyzeForm::showEvent(QShowEvent* event) {
     // and must come back as it was: with its snapshot runs and their counts.
     if (event->spontaneous())
         return;
+    // The window's own rectangle is centred, not its frame: the frame is not
+    // known at the first opening and is at the next, which would move it.
     if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+        setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(),
+                                        screen->availableGeometry()));
     run(&TAnalyzeForm::FormActivate);
 }
 
@@ -300,6 +304,12 @@ void TAnalyzeForm::Timer2Timer() {
     }
     if (ended.thread.joinable())
         ended.thread.join();  // it has counted itself done and is leaving
+    // The end often comes while the user is in the installer: the wizard
+    // comes to the front with the keys, so that its message has them too.
+    if (isVisible()) {
+        raise();
+        activateWindow();
+    }
     reportAnalysisEnd(ended);
     // Its end belongs to the wizard it was started in, not to one opened since.
     const bool stillShown = ended.opening == openings_ && isVisible();

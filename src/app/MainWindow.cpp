@@ -80,12 +80,14 @@ TForm1::TForm1(platform::Dialogs& dialogs, SplashHooks splash, QWidget* parent)
     auto* row = new QHBoxLayout;
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(0);
-    row->addWidget(buildLeftPanel(central));
+    QWidget* leftPanel = buildLeftPanel(central);
+    row->addWidget(leftPanel);
     buildList(central);
     row->addWidget(list_, 1);
     column->addLayout(row, 1);
     setCentralWidget(central);
     buildPopupMenu();
+    setUpKeyboard(leftPanel->findChild<QPushButton*>(QStringLiteral("FilterRyd")));
 
     statusBar()->setObjectName(QStringLiteral("StatusBar"));
     statusBar()->setSizeGripEnabled(true);

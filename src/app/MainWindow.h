@@ -88,6 +88,7 @@ class TForm1 : public QMainWindow, public InventoryView {
 
   protected:
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;  // FormCloseQuery
 
@@ -102,16 +103,17 @@ class TForm1 : public QMainWindow, public InventoryView {
     QAction* addCommand(QMenu* menu, const char* name, const QString& caption,
                         const QKeySequence& shortcut, int image, std::function<void()> handler);
     void disableUntilBuilt(QAction* action);
+    void setUpKeyboard(QWidget* clearButton);
+    void selectCurrentRow();
 
     void runStartupSettings();
     void saveSettings();
     void setListFontName(const QString& name);
     void setListFontCharset(int charset);
     void writeStatusOnActivation();
-    // Window placement in the saved terms: outer position and size, frame included.
-    QMargins frameMargins() const;
-    QRect outerPlacement() const;
-    void placeOuter(const QRect& outer);
+    // Window placement in the saved terms: the window's own edges and size.
+    QRect savedPlacement() const;
+    void place(const QRect& placement);
 
     platform::Dialogs& dialogs_;
     SplashHooks splash_;
@@ -132,7 +134,10 @@ class TForm1 : public QMainWindow, public InventoryView {
     int listCharset_ = 0;
     bool startupRunning_ = false;
     bool firstShowSeen_ = false;
-    std::optional<QRect> pendingPlacement_;  // placed before the frame was known
+    // A placement the window system has not answered yet.
+    std::optional<QPoint> askedPosition_;
+    std::optional<QSize> askedSize_;
+    QRect placedFrom_;
 };
 
 }  // namespace vornak::app

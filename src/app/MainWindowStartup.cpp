@@ -26,38 +26,40 @@ constexpr std::chrono::milliseconds kSettingsPatience{1500};
 
 }  // namespace
 
-QMargins TForm1::frameMargins() const {
-    const QRect frame = frameGeometry();
-    const QRect client = geometry();
-    return {client.left() - frame.left(), client.top() - frame.top(),
-            frame.right() - client.right(), frame.bottom() - client.bottom()};
+QRect TForm1::savedPlacement() const {
+    // The window's own rectangle, never the frame's: before the window manager
+    // has framed the window the two are the same, after it they differ, so only
+    // this one comes back alike however soon the window is closed. What the
+    // window system has not answered yet is saved as asked for: it is what the
+    // window will have. A minimised window is saved where it will come back.
+    QRect placement = isMinimized() ? normalGeometry() : geometry();
+    if (askedPosition_)
+        placement.moveTopLeft(*askedPosition_);
+    if (askedSize_)
+        placement.setSize(*askedSize_);
+    return placement;
 }
 
-QRect TForm1::outerPlacement() const {
-    // A minimised window is saved where it will come back, in the same outer
-    // terms as a normal one, so the next start puts it where it was.
-    if (isMinimized())
-        return normalGeometry().marginsAdded(frameMargins());
-    return frameGeometry();
-}
-
-void TForm1::placeOuter(const QRect& outer) {
-    const QMargins margins = frameMargins();
-    setGeometry(outer.marginsRemoved(margins));
-    // Until the window manager has framed the window its frame is unknown; the
-    // placement is made again once it is, so the frame lands where it was saved.
-    pendingPlacement_ = margins.isNull() ? std::optional<QRect>(outer) : std::nullopt;
+void TForm1::place(const QRect& placement) {
+    // Qt takes the new place at once, but the window system may still report
+    // the old one before its answer comes; a move and a resize are answered
+    // each on its own.
+    placedFrom_ = geometry();
+    if (placement.topLeft() != placedFrom_.topLeft())
+        askedPosition_ = placement.topLeft();
+    if (placement.size() != placedFrom_.size())
+        askedSize_ = placement.size();
+    setGeometry(placement);
 }
 
 bool TForm1::event(QEvent* e) {
-    if (pendingPlacement_ && (e->type() == QEvent::Move || e->type() == QEvent::Resize ||
-                              e->type() == QEvent::WindowActivate)) {
-        if (!frameMargins().isNull()) {
-            const QRect outer = *pendingPlacement_;
-            pendingPlacement_.reset();
-            setGeometry(outer.marginsRemoved(frameMargins()));
-        }
-    }
+    // The answer to a placement is a move (or resize) away from where the
+    // window stood before it: to the place asked for, or to what the window
+    // manager made of it.
+    if (e->spontaneous() && e->type() == QEvent::Move && pos() != placedFrom_.topLeft())
+        askedPosition_.reset();
+    if (e->spontaneous() && e->type() == QEvent::Resize && size() != placedFrom_.size())
+        askedSize_.reset();
     const bool handled = QMainWindow::event(e);
     if (e->type() == QEvent::WindowActivate)
         FormActivate();
@@ -109,17 +111,17 @@ void TForm1::runStartupSettings() {
             const auto read = [](const char* name) {
                 return parseWholeNumber(ReadRegString(kReadRoot, kSettingsKeyPath, name));
             };
-            // The four values are the outer edges, frame included, as saved.
-            QRect outer = frameGeometry();
+            // The window's own edges and size, as saved.
+            QRect placement = savedPlacement();
             if (const auto left = read("WindowLeft"))
-                outer.moveLeft(*left);
+                placement.moveLeft(*left);
             if (const auto top = read("WindowTop"))
-                outer.moveTop(*top);
+                placement.moveTop(*top);
             if (const auto width = read("WindowWidth"))
-                outer.setWidth(*width);
+                placement.setWidth(*width);
             if (const auto height = read("WindowHeight"))
-                outer.setHeight(*height);
-            placeOuter(outer);
+                placement.setHeight(*height);
+            place(placement);
         }
         const std::string fontName = ReadRegString(kReadRoot, kSettingsKeyPath, "FontName");
         if (!fontName.empty())
@@ -168,7 +170,7 @@ void TForm1::saveSettings() {
         values.push_back({"WindowState", "Max"});
     } else {
         values.push_back({"WindowState", "Normal"});
-        const QRect placement = outerPlacement();
+        const QRect placement = savedPlacement();
         values.push_back({"WindowLeft", std::to_string(placement.x())});
         values.push_back({"WindowTop", std::to_string(placement.y())});
         values.push_back({"WindowWidth", std::to_string(placement.width())});

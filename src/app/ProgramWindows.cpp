@@ -82,7 +82,13 @@ void createProgramWindows(TForm1& form) {
     form.installCommand(QStringLiteral("ShowEditInfo"),
                         [entryCommands] { entryCommands->ShowEditInfoClick(); });
     auto* wizard = new analysis::TAnalyzeForm(form.dialogs(), &form);
-    form.installCommand(QStringLiteral("btnAnalyze"), [wizard] { wizard->exec(); });
+    form.installCommand(QStringLiteral("btnAnalyze"), [wizard, &form] {
+        wizard->exec();
+        // The user may have been in the installer until the analysis ended:
+        // the keys come back to the window the wizard was opened from.
+        form.raise();
+        form.activateWindow();
+    });
     form.applyListFont();
     installServiceCommands(form);
 #ifndef _WIN32

@@ -5,7 +5,10 @@
 #include <QFontDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QScreen>
 #include <QStringList>
+#include <QStyle>
+#include <memory>
 
 #include "app/ApplicationInfo.h"
 #include "app/FontCharset.h"
@@ -49,9 +52,34 @@ platform::DialogButton fromQtButton(int button) {
     }
 }
 
+// The standard message dialog stands in the middle of the screen, not over
+// the window it belongs to.
+class ScreenCentredBox : public QMessageBox {
+  public:
+    using QMessageBox::QMessageBox;
+
+  protected:
+    void showEvent(QShowEvent* event) override {
+        QMessageBox::showEvent(event);  // gives the box its final size
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        if (parentWidget() && parentWidget()->screen())
+            screen = parentWidget()->screen();
+        if (screen)
+            setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(),
+                                            screen->availableGeometry()));
+    }
+};
+
+enum class Placement { OverOwner, ScreenCentre };
+
 int runBox(QMessageBox::Icon icon, const QString& title, const QString& text,
-           QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton) {
-    QMessageBox box(icon, title, text, buttons, owner());
+           QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton,
+           Placement placement = Placement::OverOwner) {
+    std::unique_ptr<QMessageBox> made =
+        placement == Placement::ScreenCentre
+            ? std::make_unique<ScreenCentredBox>(icon, title, text, buttons, owner())
+            : std::make_unique<QMessageBox>(icon, title, text, buttons, owner());
+    QMessageBox& box = *made;
     if (defaultButton != QMessageBox::NoButton)
         box.setDefaultButton(defaultButton);
     return box.exec();
@@ -75,8 +103,8 @@ platform::DialogButton QtDialogs::messageDialog(const std::string& text, platfor
         icon = QMessageBox::Question;
         title = QStringLiteral("Confirm");
     }
-    return fromQtButton(
-        runBox(icon, title, toDisplayText(text), qtButtons(buttons), QMessageBox::NoButton));
+    return fromQtButton(runBox(icon, title, toDisplayText(text), qtButtons(buttons),
+                               QMessageBox::NoButton, Placement::ScreenCentre));
 }
 
 bool QtDialogs::askYesNo(const std::string& text, const std::string& title) {

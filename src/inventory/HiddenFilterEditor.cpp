@@ -4,6 +4,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyle>
 
 #include "inventory/Inventory.h"
 #include "registry/CommandDispatch.h"
@@ -50,8 +51,11 @@ void THiddenFilterEditor::showEvent(QShowEvent* event) {
     if (open_)
         return;
     open_ = true;
+    // The window's own rectangle is centred, not its frame: the frame is not
+    // known at the first opening and is at the next, which would move it.
     if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+        setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(),
+                                        screen->availableGeometry()));
     FormActivate();
 }
 

@@ -180,6 +180,8 @@ const char* messageName(Msg role) {
             return "fmtDeletedFileOne";
         case Msg::msgRegistryBusy:
             return "msgRegistryBusy";
+        case Msg::msgValueNameNeeded:
+            return "msgValueNameNeeded";
     }
     return "?";
 }
@@ -302,6 +304,7 @@ constexpr std::array kAddedLines = {
               "The installation had deleted %d file; it cannot be brought back.", "d"},
     AddedLine{Msg::msgRegistryBusy,
               "The registry is in use by another program and nothing was changed.", ""},
+    AddedLine{Msg::msgValueNameNeeded, "The new item needs a name.", ""},
 };
 
 }  // namespace

@@ -108,9 +108,10 @@ enum class Msg : int {
     fmtInvalidAddress = 158,
     fmtDeletedFileOne = 159,
     msgRegistryBusy = 160,
+    msgValueNameNeeded = 161,
 };
 
-constexpr std::array<Msg, 86> kAllMessages = {
+constexpr std::array<Msg, 87> kAllMessages = {
     Msg::msgDeleteEntryQuestion,
     Msg::msgUpdateAvailable,
     Msg::msgNoUpdate,
@@ -197,6 +198,7 @@ constexpr std::array<Msg, 86> kAllMessages = {
     Msg::fmtInvalidAddress,
     Msg::fmtDeletedFileOne,
     Msg::msgRegistryBusy,
+    Msg::msgValueNameNeeded,
 };
 
 // A text the translation table has no line for, read from the line `role`

@@ -209,19 +209,17 @@ class MainWindowTest : public QObject {
         QVERIFY2(form.findChild<QAction*>("VisIkkeSkjulte")->isChecked(), "filter on by default");
         QCOMPARE(form.statusText(), englishStatus(*fx, 2));
 
-        // The placement is saved as the outer edges, frame included.
-        const QRect outer = form.frameGeometry();
+        // The placement is saved as the window's own edges and size.
+        const QRect own = form.geometry();
         QVERIFY(form.close());
         QCOMPARE(fx->settingText("lang"), std::optional<std::string>("English"));
         QCOMPARE(fx->settingFlag("grid"), std::optional<uint32_t>(0));
         QCOMPARE(fx->settingFlag("hidehidden"), std::optional<uint32_t>(1));
         QCOMPARE(fx->settingText("WindowState"), std::optional<std::string>("Normal"));
-        QCOMPARE(fx->settingText("WindowWidth"),
-                 std::optional<std::string>(std::to_string(outer.width())));
-        QCOMPARE(fx->settingText("WindowHeight"),
-                 std::optional<std::string>(std::to_string(outer.height())));
+        QCOMPARE(fx->settingText("WindowWidth"), std::optional<std::string>("564"));
+        QCOMPARE(fx->settingText("WindowHeight"), std::optional<std::string>("444"));
         QCOMPARE(fx->settingText("WindowLeft"),
-                 std::optional<std::string>(std::to_string(designPosition.x())));
+                 std::optional<std::string>(std::to_string(own.x())));
         QCOMPARE(fx->settingText("FontName"), std::optional<std::string>("Verdana"));
         QCOMPARE(fx->settingText("FontCharset"), std::optional<std::string>("0"));
         QVERIFY(std::filesystem::exists(fx->programHost + "/hidden.dat"));
@@ -262,14 +260,12 @@ class MainWindowTest : public QObject {
         fx->setSetting("WindowHeight", "300");
         TForm1 form(dialogs);
         test::startUp(form);
-        // The width is not a number: the design width stays, frame and all.
-        const int designWidth = 564 + form.frameGeometry().width() - form.width();
+        // The width is not a number: the design width stays.
         QVERIFY(!form.isMaximized());
-        QCOMPARE(form.frameGeometry(), QRect(40, 50, designWidth, 300));
+        QCOMPARE(form.geometry(), QRect(40, 50, 564, 300));
         QVERIFY(form.close());
         QCOMPARE(fx->settingText("WindowState"), std::optional<std::string>("Normal"));
-        QCOMPARE(fx->settingText("WindowWidth"),
-                 std::optional<std::string>(std::to_string(designWidth)));
+        QCOMPARE(fx->settingText("WindowWidth"), std::optional<std::string>("564"));
         QCOMPARE(fx->settingText("WindowTop"), std::optional<std::string>("50"));
         QCOMPARE(fx->settingText("WindowHeight"), std::optional<std::string>("300"));
     }

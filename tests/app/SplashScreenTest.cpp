@@ -82,6 +82,31 @@ class SplashScreenTest : public QObject {
         QVERIFY(bar->maximum() > bar->minimum());
         QCOMPARE(bar->value(), 0);
     }
+
+    // A long fill draws the bar no more often than it has pixels to fill,
+    // and the bar still ends where the fill ends.
+    void longFillDrawsTheBarSeldom() {
+        TSplashScreen splash({});
+        splash.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&splash));
+        auto* bar = splash.findChild<QProgressBar*>("ProgressBar1");
+        struct PaintCount : QObject {
+            int paints = 0;
+            bool eventFilter(QObject*, QEvent* e) override {
+                paints += e->type() == QEvent::Paint;
+                return false;
+            }
+        } count;
+        bar->installEventFilter(&count);
+        const int rows = 20 * bar->width();
+        splash.setMaximum(rows);
+        for (int i = 0; i < rows; ++i)
+            splash.step();
+        QVERIFY2(count.paints >= 1 && count.paints <= bar->width() + 1,
+                 qPrintable(QString::number(count.paints)));
+        QCOMPARE(bar->value(), rows);
+        bar->removeEventFilter(&count);
+    }
 };
 
 VORNAK_QTEST_MAIN(SplashScreenTest)

@@ -179,25 +179,82 @@ class ViewEditInfoFormTest : public QObject {
         withEditor("Machine App", [&](QWidget* editor) {
             item(editor, "AddNewItem1");
             QCOMPARE(page(editor), 2);
-            editor->findChild<QLineEdit*>("edtValueName")->setText("");
-            editor->findChild<QLineEdit*>("edtValueContent")->setText("unnamed");
+            editor->findChild<QLineEdit*>("edtValueName")->setText("Comments");
+            editor->findChild<QLineEdit*>("edtValueContent")->setText("added");
             click(editor, "btnOK2");
             item(editor, "AddNewItem1");
             QCOMPARE(editor->findChild<QLineEdit*>("edtValueContent")->text(), QString());
             click(editor, "btnCancel3");
             QCOMPARE(page(editor), 0);
-            selectValue(editor, 1);  // DisplayName, below the unnamed one
+            selectValue(editor, 1);  // DisplayName, below Comments
             item(editor, "Change1");
             editor->findChild<QLineEdit*>("edtChangedValue")->setText("Machine App 2");
             click(editor, "btnOK");
             click(editor, "btnSave");
             QVERIFY(!editor->isVisible());
         });
-        QCOMPARE(stored(RegRoot::LocalMachine, "M", ""), std::string("unnamed"));
+        QCOMPARE(stored(RegRoot::LocalMachine, "M", "Comments"), std::string("added"));
         QCOMPARE(stored(RegRoot::LocalMachine, "M", "DisplayName"), std::string("Machine App 2"));
         QCOMPARE(mainRows(), QStringList({"Machine App 2", "User App"}));
         QCOMPARE(form->findChild<QLineEdit*>("FilterBox")->text(), QStringLiteral("app"));
         QVERIFY(dialogs.calls.empty());
+    }
+
+    // Only keys: each page takes what is typed, Enter is its OK, Escape its
+    // Cancel, and an Add without a name is asked again.
+    void keyboardAloneThroughEveryPage() {
+        withEditor("User App", [&](QWidget* editor) {
+            auto* list = editor->findChild<QTreeWidget*>("lsvStuff");
+            auto key = [&](Qt::Key k) { QTest::keyClick(editor->windowHandle(), k); };
+            auto type = [&](const char* text) {
+                for (const char* c = text; *c; ++c)
+                    QTest::keyClick(editor->windowHandle(), *c);
+            };
+            auto change = [&](int row, const char* added) {
+                const QRect at = list->visualItemRect(list->topLevelItem(row));
+                QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at.center());
+                QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at.center());
+                QCOMPARE(page(editor), 1);
+                type(added);
+            };
+            change(0, " 2");
+            key(Qt::Key_Return);
+            QCOMPARE(page(editor), 0);
+            QCOMPARE(rows(editor).at(0), QStringLiteral("DisplayName=User App 2"));
+            change(1, " /q");
+            QCOMPARE(editor->findChild<QLineEdit*>("edtChangedValue")->text(),
+                     QStringLiteral("msiexec.exe /x{u} /q"));
+            key(Qt::Key_Escape);
+            QVERIFY(editor->isVisible());
+            QCOMPARE(page(editor), 0);
+            QCOMPARE(rows(editor),
+                     QStringList({"DisplayName=User App 2", "UninstallString=msiexec.exe /x{u}"}));
+
+            item(editor, "AddNewItem1");
+            key(Qt::Key_Space);  // the name box has the keys, not OK
+            QCOMPARE(editor->findChild<QLineEdit*>("edtValueName")->text(), QStringLiteral(" "));
+            QTest::keyClick(editor->windowHandle(), Qt::Key_Backspace);
+            key(Qt::Key_Return);
+            QCOMPARE(dialogs.texts(Kind::Message),
+                     std::vector<std::string>({messages().get(Msg::msgValueNameNeeded)}));
+            QCOMPARE(page(editor), 2);
+            type("Comments");
+            key(Qt::Key_Tab);
+            type("typed");
+            key(Qt::Key_Return);
+            QCOMPARE(page(editor), 0);
+            QCOMPARE(rows(editor).size(), 3);
+            item(editor, "AddNewItem1");
+            type("Dropped");
+            key(Qt::Key_Escape);
+            QCOMPARE(page(editor), 0);
+            QCOMPARE(rows(editor).size(), 3);
+            click(editor, "btnSave");
+        });
+        QCOMPARE(stored(RegRoot::CurrentUser, "U", "DisplayName"), std::string("User App 2"));
+        QCOMPARE(stored(RegRoot::CurrentUser, "U", "Comments"), std::string("typed"));
+        QCOMPARE(stored(RegRoot::CurrentUser, "U", "Dropped"), std::string("<none>"));
+        QCOMPARE(stored(RegRoot::CurrentUser, "U", ""), std::string("<none>"));
     }
 
     void saveWithNothingChangedStillRebuildsTheList() {
