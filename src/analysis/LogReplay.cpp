@@ -9,6 +9,7 @@
 #include "analysis/AnalysisFiles.h"
 #include "analysis/SnapshotDifference.h"
 #include "analysis/TextLines.h"
+#include "analysis/WineMenuFiles.h"
 #include "language/MessageCatalogue.h"
 
 namespace vornak::analysis {
@@ -244,6 +245,11 @@ void LogReplay::removeAddedFiles(const std::vector<std::string>& entries,
     // Behind a link the walk recorded going through, the folder it led to
     // stands for the drive: nothing beyond it, and nothing once the link
     // leads elsewhere.
+    // Wine's menu files of the prefix lie in the user's folders, which a
+    // drive of the prefix reaches whole: the removal keeps to the folder
+    // Wine wrote them in.
+    const auto wineMenu = wineMenuPlaces(store_);
+    std::string menuRoot;
     auto walkedThrough = [&](const std::string& path) -> const std::string* {
         for (const auto& [link, target] : links)
             if (path.size() > link.size() + 1 && path[link.size()] == '\\' &&
@@ -262,8 +268,14 @@ void LogReplay::removeAddedFiles(const std::vector<std::string>& entries,
         // made after the analysis must not take the removal off the drive.
         Kind kind = isSafeDrivePath(path) ? fs_.entryKind(path) : Kind::Outside;
         const std::string* behind = nullptr;
-        if (kind == Kind::Outside && isSafeDrivePath(path) && (behind = walkedThrough(path)))
+        if (wineMenu && isSafeDrivePath(path) &&
+            !(menuRoot = wineMenuRootOf(fs_, *wineMenu, path)).empty()) {
+            behind = &menuRoot;
+            kind = fs_.entryKindWithin(path, menuRoot);
+        } else if (kind == Kind::Outside && isSafeDrivePath(path) &&
+                   (behind = walkedThrough(path))) {
             kind = fs_.entryKindWithin(path, *behind);
+        }
         auto remove = [&](Kind k) {
             return behind ? fs_.removeEntryWithin(path, k, *behind) : fs_.removeEntry(path, k);
         };

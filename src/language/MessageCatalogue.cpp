@@ -92,6 +92,8 @@ const char* messageName(Msg role) {
             return "fmtPrefixNoChange";
         case Msg::fmtUninstallRunning:
             return "fmtUninstallRunning";
+        case Msg::fmtWineMenuNotRecorded:
+            return "fmtWineMenuNotRecorded";
     }
     return "?";
 }
@@ -127,6 +129,9 @@ constexpr std::array kAddedLines = {
               "ends there. Close its programs, or wait with: WINEPREFIX=\"%s\" wineserver -w",
               "ss"},
     AddedLine{Msg::fmtUninstallRunning, "The uninstaller of %s is still running.", "s"},
+    AddedLine{Msg::fmtWineMenuNotRecorded,
+              "Wine's menu entries in %s are not recorded: no drive of the prefix leads there.",
+              "s"},
 };
 
 }  // namespace

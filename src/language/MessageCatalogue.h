@@ -64,9 +64,10 @@ enum class Msg : int {
     fmtPrefixBusySnapshot = 114,
     fmtPrefixNoChange = 115,
     fmtUninstallRunning = 116,
+    fmtWineMenuNotRecorded = 117,
 };
 
-constexpr std::array<Msg, 42> kAllMessages = {
+constexpr std::array<Msg, 43> kAllMessages = {
     Msg::msgDeleteEntryQuestion, Msg::msgUpdateAvailable,     Msg::msgNoUpdate,
     Msg::msgUpdateCheckFailed,   Msg::fmtStatusCount,         Msg::fmtUninstallStarted,
     Msg::fmtUninstallFinished,   Msg::fmtUninstallNotStarted, Msg::msgLogNameCaption,
@@ -81,6 +82,7 @@ constexpr std::array<Msg, 42> kAllMessages = {
     Msg::fmtValueNotWritten,     Msg::fmtValueNotRemoved,     Msg::msgSettingsNotSaved,
     Msg::fmtPrefixBusy,          Msg::msgWinePrefixMenu,      Msg::msgMachineRegistry,
     Msg::fmtPrefixBusySnapshot,  Msg::fmtPrefixNoChange,      Msg::fmtUninstallRunning,
+    Msg::fmtWineMenuNotRecorded,
 };
 
 // A text the translation table has no line for, read from the line `role`
