@@ -269,7 +269,7 @@ void LogReplay::removeAddedFiles(const std::vector<std::string>& entries,
         Kind kind = isSafeDrivePath(path) ? fs_.entryKind(path) : Kind::Outside;
         const std::string* behind = nullptr;
         if (wineMenu && isSafeDrivePath(path) &&
-            !(menuRoot = wineMenuRootOf(fs_, *wineMenu, path)).empty()) {
+            !(menuRoot = wineMenuRootOf(fs_, *wineMenu, path, tab != std::string::npos)).empty()) {
             behind = &menuRoot;
             kind = fs_.entryKindWithin(path, menuRoot);
         } else if (kind == Kind::Outside && isSafeDrivePath(path) &&

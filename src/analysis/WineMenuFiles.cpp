@@ -273,18 +273,21 @@ WineMenuWalk collectWineMenuLines(const platform::FileSystem& fs, const WineMenu
 }
 
 std::string wineMenuRootOf(const platform::FileSystem& fs, const WineMenuPlaces& places,
-                           const std::string& path) {
+                           const std::string& path, bool isFolder) {
     if (!isDrivePath(path))
         return {};
     const std::string host = fs.toHostPath(path);
+    // The folders on the way are shared with other programs: only as
+    // folders, which the removal takes only when empty.
     if (const auto parts = below(host, places.dataHome)) {
         const auto& p = *parts;
         const size_t n = p.size();
-        const bool wine = (p[0] == "applications" && (n == 1 || p[1] == "wine")) ||
-                          (p[0] == "desktop-directories" &&
-                           (n == 1 || (n == 2 && isWineName(p[1], ".directory")))) ||
-                          (p[0] == "icons" && n <= 5 && (n == 1 || p[1] == "hicolor") &&
-                           (n < 4 || p[3] == "apps"));
+        const bool wine =
+            (p[0] == "applications" && (n == 1 ? isFolder : p[1] == "wine")) ||
+            (p[0] == "desktop-directories" &&
+             (n == 1 ? isFolder : n == 2 && !isFolder && isWineName(p[1], ".directory"))) ||
+            (p[0] == "icons" && n <= 5 && (n == 1 || p[1] == "hicolor") &&
+             (n < 4 || p[3] == "apps") && isFolder == (n < 5));
         if (wine)
             return places.dataHome;
     }
@@ -292,7 +295,7 @@ std::string wineMenuRootOf(const platform::FileSystem& fs, const WineMenuPlaces&
         const auto& p = *parts;
         const size_t n = p.size();
         if (p[0] == "menus" && n <= 3 && (n == 1 || p[1] == "applications-merged") &&
-            (n < 3 || isWineName(p[2], ".menu")))
+            isFolder == (n < 3) && (n < 3 || isWineName(p[2], ".menu")))
             return places.configHome;
     }
     return {};

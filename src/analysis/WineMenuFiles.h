@@ -52,10 +52,10 @@ struct WineMenuWalk {
 WineMenuWalk collectWineMenuLines(const platform::FileSystem& fs, const WineMenuPlaces& places,
                                   LineArena& lines);
 
-// For a drive path the walk above records (or would): the host folder, data
-// or config, that the removal of it must not leave. Empty for every other
-// path.
+// For a drive path the walk above records (or would) as a folder or as a
+// file: the host folder, data or config, that the removal of it must not
+// leave. Empty for every other path.
 std::string wineMenuRootOf(const platform::FileSystem& fs, const WineMenuPlaces& places,
-                           const std::string& path);
+                           const std::string& path, bool isFolder);
 
 }  // namespace vornak::analysis
