@@ -242,14 +242,14 @@ void LogReplay::removeAddedFiles(const std::vector<std::string>& entries,
                                  const std::vector<std::pair<std::string, std::string>>& links,
                                  bool confirmEachFile) {
     using Kind = platform::FileSystem::EntryKind;
-    // Behind a link the walk recorded going through, the folder it led to
-    // stands for the drive: nothing beyond it, and nothing once the link
-    // leads elsewhere.
     // Wine's menu files of the prefix lie in the user's folders, which a
     // drive of the prefix reaches whole: the removal keeps to the folder
     // Wine wrote them in.
     const auto wineMenu = wineMenuPlaces(store_);
     std::string menuRoot;
+    // Behind a link the walk recorded going through, the folder it led to
+    // stands for the drive: nothing beyond it, and nothing once the link
+    // leads elsewhere.
     auto walkedThrough = [&](const std::string& path) -> const std::string* {
         for (const auto& [link, target] : links)
             if (path.size() > link.size() + 1 && path[link.size()] == '\\' &&
