@@ -183,8 +183,9 @@ void collectFileLines(const platform::FileSystem& fs, const std::vector<DriveIte
     }
 }
 
-FileDumpThread::FileDumpThread(std::shared_ptr<AnalysisShared> shared, FileDumpInputs inputs)
-    : shared_(std::move(shared)), inputs_(std::move(inputs)) {}
+FileDumpThread::FileDumpThread(std::shared_ptr<AnalysisShared> shared, FileDumpInputs inputs,
+                               std::optional<WineMenuPlaces> wineMenu)
+    : shared_(std::move(shared)), inputs_(std::move(inputs)), wineMenu_(std::move(wineMenu)) {}
 
 void FileDumpThread::Execute() {
     CompletionStep step(shared_->completed);
@@ -201,6 +202,24 @@ void FileDumpThread::Execute() {
         uint64_t skipped = 0;
         collectFileLines(*inputs_.fileSystem, inputs_.drives, logs, lines, shared_->foundFiles,
                          &skipped, &record.unreadFolders, 0, &record.walkedLinks);
+        if (wineMenu_) {
+            lines.emplace_back();
+            WineMenuWalk menu = collectWineMenuLines(*inputs_.fileSystem, *wineMenu_, lines.back());
+            shared_->foundFiles.fetch_add(menu.found, std::memory_order_relaxed);
+            skipped += menu.skipped;
+            record.unreadFolders.insert(record.unreadFolders.end(), menu.unreadFolders.begin(),
+                                        menu.unreadFolders.end());
+            std::sort(record.unreadFolders.begin(), record.unreadFolders.end());
+            for (const std::string& folder : menu.unreachable) {
+                std::string note;
+                try {
+                    note = formatMessage(Msg::fmtWineMenuNotRecorded, {folder});
+                } catch (const FormatError&) {
+                    note = messages().get(Msg::fmtWineMenuNotRecorded) + " " + folder;
+                }
+                shared_->reportProblem(note, false);
+            }
+        }
 
         // The walkers' arenas, numbered one after the other.
         std::vector<uint32_t> firstLine{0};
@@ -241,10 +260,11 @@ void FileDumpThread::Execute() {
     }
 }
 
-std::thread FileDumpThread::start(std::shared_ptr<AnalysisShared> shared, FileDumpInputs inputs) {
-    return std::thread([worker = FileDumpThread(std::move(shared), std::move(inputs))]() mutable {
-        worker.Execute();
-    });
+std::thread FileDumpThread::start(std::shared_ptr<AnalysisShared> shared, FileDumpInputs inputs,
+                                  std::optional<WineMenuPlaces> wineMenu) {
+    return std::thread(
+        [worker = FileDumpThread(std::move(shared), std::move(inputs),
+                                 std::move(wineMenu))]() mutable { worker.Execute(); });
 }
 
 }  // namespace vornak::analysis

@@ -5,12 +5,14 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "analysis/AnalysisShared.h"
 #include "analysis/LineArena.h"
+#include "analysis/WineMenuFiles.h"
 #include "platform/FileSystem.h"
 
 namespace vornak::analysis {
@@ -54,7 +56,10 @@ void collectFileLines(const platform::FileSystem& fs, const std::vector<DriveIte
 
 class FileDumpThread {
   public:
-    FileDumpThread(std::shared_ptr<AnalysisShared> shared, FileDumpInputs inputs);
+    // `wineMenu`: Wine's menu files of the prefix the store is, recorded
+    // beside the drives (WineMenuFiles).
+    FileDumpThread(std::shared_ptr<AnalysisShared> shared, FileDumpInputs inputs,
+                   std::optional<WineMenuPlaces> wineMenu = std::nullopt);
 
     // The whole worker on the calling thread: walk, sort, write the snapshot
     // and the record of what it walked (SnapshotRecord), one completion step. Problems go to the
@@ -62,11 +67,13 @@ class FileDumpThread {
     void Execute();
 
     // Runs Execute on a new thread that owns the worker.
-    static std::thread start(std::shared_ptr<AnalysisShared> shared, FileDumpInputs inputs);
+    static std::thread start(std::shared_ptr<AnalysisShared> shared, FileDumpInputs inputs,
+                             std::optional<WineMenuPlaces> wineMenu = std::nullopt);
 
   private:
     std::shared_ptr<AnalysisShared> shared_;
     FileDumpInputs inputs_;
+    std::optional<WineMenuPlaces> wineMenu_;
 };
 
 }  // namespace vornak::analysis

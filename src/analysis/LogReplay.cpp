@@ -9,6 +9,7 @@
 #include "analysis/AnalysisFiles.h"
 #include "analysis/SnapshotDifference.h"
 #include "analysis/TextLines.h"
+#include "analysis/WineMenuFiles.h"
 #include "language/MessageCatalogue.h"
 
 namespace vornak::analysis {
@@ -230,6 +231,11 @@ void LogReplay::removeAddedFiles(const std::vector<std::string>& entries,
                                  const std::vector<std::pair<std::string, std::string>>& links,
                                  bool confirmEachFile) {
     using Kind = platform::FileSystem::EntryKind;
+    // Wine's menu files of the prefix lie in the user's folders, which a
+    // drive of the prefix reaches whole: the removal keeps to the folder
+    // Wine wrote them in.
+    const auto wineMenu = wineMenuPlaces(store_);
+    std::string menuRoot;
     // Behind a link the walk recorded going through, the folder it led to
     // stands for the drive: nothing beyond it, and nothing once the link
     // leads elsewhere. The log only names the link; whether the walk would go
@@ -257,8 +263,14 @@ void LogReplay::removeAddedFiles(const std::vector<std::string>& entries,
         // made after the analysis must not take the removal off the drive.
         Kind kind = isSafeDrivePath(path) ? fs_.entryKind(path) : Kind::Outside;
         const std::string* behind = nullptr;
-        if (kind == Kind::Outside && isSafeDrivePath(path) && (behind = walkedThrough(path)))
+        if (wineMenu && isSafeDrivePath(path) &&
+            !(menuRoot = wineMenuRootOf(fs_, *wineMenu, path, tab != std::string::npos)).empty()) {
+            behind = &menuRoot;
+            kind = fs_.entryKindWithin(path, menuRoot);
+        } else if (kind == Kind::Outside && isSafeDrivePath(path) &&
+                   (behind = walkedThrough(path))) {
             kind = fs_.entryKindWithin(path, *behind);
+        }
         auto remove = [&](Kind k) {
             return behind ? fs_.removeEntryWithin(path, k, *behind) : fs_.removeEntry(path, k);
         };

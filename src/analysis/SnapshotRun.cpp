@@ -60,9 +60,10 @@ std::vector<std::thread> startSnapshotRun(const std::shared_ptr<AnalysisShared>&
         shared->completed.store(5);
         return workers;
     }
-    workers.push_back(
-        FileDumpThread::start(shared, {inputs.fileSystem, inputs.drives, snapshotNumber,
-                                       inputs.programFolder, inputs.store->location(), runId}));
+    workers.push_back(FileDumpThread::start(shared,
+                                            {inputs.fileSystem, inputs.drives, snapshotNumber,
+                                             inputs.programFolder, inputs.store->location(), runId},
+                                            wineMenuPlaces(*inputs.store)));
     for (int root = 0; root < 4; ++root)
         workers.push_back(
             RegDumpThread::start(shared, {inputs.store, inputs.fileSystem, root, snapshotNumber,

@@ -182,6 +182,8 @@ const char* messageName(Msg role) {
             return "msgRegistryBusy";
         case Msg::msgValueNameNeeded:
             return "msgValueNameNeeded";
+        case Msg::fmtWineMenuNotRecorded:
+            return "fmtWineMenuNotRecorded";
     }
     return "?";
 }
@@ -305,6 +307,9 @@ constexpr std::array kAddedLines = {
     AddedLine{Msg::msgRegistryBusy,
               "The registry is in use by another program and nothing was changed.", ""},
     AddedLine{Msg::msgValueNameNeeded, "The new item needs a name.", ""},
+    AddedLine{Msg::fmtWineMenuNotRecorded,
+              "Wine's menu entries in %s are not recorded: no drive of the prefix leads there.",
+              "s"},
 };
 
 }  // namespace

@@ -109,9 +109,10 @@ enum class Msg : int {
     fmtDeletedFileOne = 159,
     msgRegistryBusy = 160,
     msgValueNameNeeded = 161,
+    fmtWineMenuNotRecorded = 162,
 };
 
-constexpr std::array<Msg, 87> kAllMessages = {
+constexpr std::array<Msg, 88> kAllMessages = {
     Msg::msgDeleteEntryQuestion,
     Msg::msgUpdateAvailable,
     Msg::msgNoUpdate,
@@ -199,6 +200,7 @@ constexpr std::array<Msg, 87> kAllMessages = {
     Msg::fmtDeletedFileOne,
     Msg::msgRegistryBusy,
     Msg::msgValueNameNeeded,
+    Msg::fmtWineMenuNotRecorded,
 };
 
 // A text the translation table has no line for, read from the line `role`

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <set>
 
 #include "analysis/AnalysisTestSupport.h"
 #include "support/RunProgram.h"
@@ -355,8 +356,16 @@ std::vector<std::string> treeOf(const std::string& root) {
     return out;
 }
 
+// Every file and folder of the tests' data folder but the program's own.
+std::vector<std::string> dataTreeOf(const std::string& root) {
+    auto all = treeOf(root);
+    std::erase_if(all, [](const std::string& path) { return path.rfind("vornak", 0) == 0; });
+    return all;
+}
+
 // A real installer in a fresh Wine prefix, analysed and removed in the live
-// prefix: afterwards drive C and the keys it wrote are as before, for Wine too.
+// prefix: afterwards drive C and the keys it wrote are as before, for Wine
+// too, and so are the user's folders where Wine made the Start-menu entry.
 TEST_F(AnalyzeCommandTest, AnInstallationInAWinePrefixIsRecordedAndRemovedThere) {
     if (const std::string why = test::wineMissing(true); !why.empty()) GTEST_SKIP() << why;
     const std::string prefix = tmp.str() + "/pfx";
@@ -364,23 +373,31 @@ TEST_F(AnalyzeCommandTest, AnInstallationInAWinePrefixIsRecordedAndRemovedThere)
     ASSERT_TRUE(test::makeWinePrefix(prefix, error)) << error;
     tmp.write("nsis/payload.txt", "payload\n");
     const std::string installer = test::buildNsisInstaller(
-        "Name \"Vornak Test\"\nOutFile \"vornaktest.exe\"\nInstallDir \"$PROGRAMFILES64\\Vornak Test\"\n"
+        "Name \"Vornak Test\"\nOutFile \"vornaktest.exe\"\nInstallDir \"$PROGRAMFILES64\\Vornak "
+        "Test\"\n"
         "RequestExecutionLevel user\nSilentInstall silent\n"
         "Section\n SetOutPath \"$INSTDIR\"\n File \"payload.txt\"\n"
         " WriteRegStr HKLM \"Software\\Vornak Test\" \"Version\" \"1.0\"\n"
         " WriteRegStr HKCU \"Software\\Vornak Test\" \"User\" \"yes\"\n"
         " WriteRegStr HKCR \".vornaktest\" \"\" \"VornakTest.File\"\n"
         " CreateShortCut \"$DESKTOP\\Vornak Test.lnk\" \"$INSTDIR\\payload.txt\"\n"
+        // A program with an icon, so that Wine makes one for the menu too.
+        " CopyFiles /SILENT \"$EXEPATH\" \"$INSTDIR\\tool.exe\"\n"
+        " CreateDirectory \"$SMPROGRAMS\\Vornak Test\"\n"
+        " CreateShortCut \"$SMPROGRAMS\\Vornak Test\\Vornak Test.lnk\" \"$INSTDIR\\tool.exe\"\n"
         "SectionEnd\n",
         tmp.str() + "/nsis", error);
     ASSERT_FALSE(installer.empty()) << error;
-    const std::map<std::string, std::string> inPrefix{{"VORNAK_WINEPREFIX", prefix},
-                                                      {"HOME", prefix + ".home"}};
+    const std::string dataHome = std::getenv("XDG_DATA_HOME");
+    const std::string configHome = test::wineEnv(prefix).at("XDG_CONFIG_HOME");
+    const std::map<std::string, std::string> inPrefix{
+        {"VORNAK_WINEPREFIX", prefix}, {"HOME", prefix + ".home"}, {"XDG_CONFIG_HOME", configHome}};
     const std::vector<std::vector<std::string>> touched{
         {"query", "HKLM\\Software\\Vornak Test"},
         {"query", "HKCU\\Software\\Vornak Test"},
         {"query", "HKLM\\Software\\Classes\\.vornaktest"},
-        {"query", "HKCU\\Software\\UserPref"}};
+        {"query", "HKCU\\Software\\UserPref"},
+        {"query", "HKCU\\Software\\Wine\\MenuFiles"}};
     auto wineQueries = [&] {
         std::string out;
         for (const auto& args : touched) {
@@ -414,6 +431,7 @@ TEST_F(AnalyzeCommandTest, AnInstallationInAWinePrefixIsRecordedAndRemovedThere)
     const auto filesBefore = treeOf(prefix + "/drive_c");
     const std::string keysBefore = wineQueries();
     const auto homeBefore = treeOf(prefix + ".home");
+    const auto dataBefore = dataTreeOf(dataHome);
 
     const auto before = runWith(inPrefix, "before");
     ASSERT_EQ(before.exitCode, 0) << before.err;
@@ -425,6 +443,26 @@ TEST_F(AnalyzeCommandTest, AnInstallationInAWinePrefixIsRecordedAndRemovedThere)
     ASSERT_TRUE(std::filesystem::exists(prefix + "/drive_c/Program Files/Vornak Test/payload.txt"));
     // Through the prefix's Desktop link, in the home's Desktop.
     ASSERT_TRUE(std::filesystem::exists(prefix + ".home/Desktop/Vornak Test.lnk"));
+    const std::string menuEntry =
+        dataHome + "/applications/wine/Programs/Vornak Test/Vornak Test.desktop";
+    ASSERT_TRUE(std::filesystem::exists(menuEntry)) << "Wine made no menu entry";
+    // Files of the user's own beside Wine's, made while the program installed;
+    // the icon in the folder Wine put its own in.
+    std::string iconFolder;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(dataHome + "/icons"))
+        if (e.path().extension() == ".png")
+            iconFolder = std::filesystem::relative(e.path().parent_path(), dataHome).string();
+    ASSERT_FALSE(iconFolder.empty()) << "Wine made no icon";
+    std::set<std::string> dataExpected(dataBefore.begin(), dataBefore.end());
+    for (const std::string& mine :
+         std::vector<std::string>{"applications/mine.desktop", "desktop-directories/mine.directory",
+                                  iconFolder + "/mine.png"}) {
+        std::filesystem::create_directories(
+            std::filesystem::path(dataHome + "/" + mine).parent_path());
+        std::ofstream(dataHome + "/" + mine) << "mine\n";
+        for (auto up = std::filesystem::path(mine); !up.empty(); up = up.parent_path())
+            dataExpected.insert(up.string());
+    }
     const auto after = runWith(inPrefix, "after vt");
     ASSERT_EQ(after.exitCode, 0) << after.err;
     // A prefix keeps its logs in a folder of its own, not beside the program.
@@ -441,6 +479,24 @@ TEST_F(AnalyzeCommandTest, AnInstallationInAWinePrefixIsRecordedAndRemovedThere)
                              "REG ADDED!\tHKCU\tSoftware\\Vornak Test\tUser\t\"yes\"",
                              "REG ADDED!\tHKCR\t\\.vornaktest\t\t\"VornakTest.File\""})
         EXPECT_EQ(std::count(log.begin(), log.end(), line), 1) << line;
+    // Wine's files for the menu shortcut, named through the prefix's drive Z.
+    const auto onZ = [](std::string host) {
+        std::replace(host.begin(), host.end(), '/', '\\');
+        return "FILE ADDED!\tZ:" + host;
+    };
+    for (const std::string& line :
+         {onZ(menuEntry),
+          onZ(configHome + "/menus/applications-merged/wine-Programs-Vornak Test-Vornak Test.menu"),
+          onZ(dataHome + "/desktop-directories/wine-Programs-Vornak Test.directory")})
+        EXPECT_EQ(std::count(log.begin(), log.end(), line), 1) << line;
+    const std::string icons = onZ(dataHome + "/icons/hicolor/");
+    EXPECT_GE(std::count_if(log.begin(), log.end(),
+                            [&](const std::string& line) {
+                                return line.rfind(icons, 0) == 0 && line.ends_with(".png");
+                            }),
+              1);
+    for (const auto& line : log)
+        EXPECT_EQ(line.find("mine."), std::string::npos) << line;
     const std::string shortcut = "\\Desktop\\Vornak Test.lnk";
     EXPECT_EQ(std::count_if(log.begin(), log.end(), [&](const std::string& line) {
                   return line.rfind("FILE ADDED!\tC:\\users\\", 0) == 0 && line.size() > shortcut.size() &&
@@ -458,6 +514,8 @@ TEST_F(AnalyzeCommandTest, AnInstallationInAWinePrefixIsRecordedAndRemovedThere)
     EXPECT_EQ(treeOf(prefix + "/drive_c"), filesBefore);
     EXPECT_EQ(wineQueries(), keysBefore);
     EXPECT_EQ(treeOf(prefix + ".home"), homeBefore);
+    EXPECT_EQ(dataTreeOf(dataHome),
+              std::vector<std::string>(dataExpected.begin(), dataExpected.end()));
 }
 #endif
 

@@ -36,7 +36,8 @@ std::map<std::string, std::string> wineEnv(const std::string& prefix) {
     return {{"WINEPREFIX", prefix},
             {"WINEDEBUG", "-all"},
             {"WINEDLLOVERRIDES", "mscoree,mshtml="},
-            {"HOME", home}};
+            {"HOME", home},
+            {"XDG_CONFIG_HOME", home + "/xdg config"}};
 }
 
 ProgramResult runWine(const std::string& prefix, const std::string& program,

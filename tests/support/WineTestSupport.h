@@ -22,7 +22,9 @@ std::string wineMissing(bool needNsis = false);
 // The environment a Wine program of the tests runs with: the prefix, no debug
 // chatter, no Mono or Gecko download prompts, and a home of the prefix's own
 // (`<prefix>.home`), so that the links Wine makes from the prefix's Desktop and
-// other shell folders into $HOME never reach the real user's home.
+// other shell folders into $HOME never reach the real user's home. Wine's
+// menu builder writes into $XDG_DATA_HOME (the tests' own, see TestMain) and
+// `<home>/xdg config`, never into the real user's.
 std::map<std::string, std::string> wineEnv(const std::string& prefix);
 
 // Runs `program` (found on PATH: "wine", "wineserver", ...) with the prefix's
