@@ -104,9 +104,8 @@ void TAnalyzeForm::FormActivate() {
     }
     busy_ = false;
     shared_->completed.store(0);
-    const std::string logs = logsFolder(platform::ownFilesFolder(*fs, "logs"));
-    if (!fs->directoryExists(logs))
-        fs->createDirectory(logs);
+    // Every level: the per-user data folder may not be there yet either.
+    platform::makeFolders(*fs, logsFolder(platform::ownFilesFolder(*fs, "logs")));
 }
 
 void TAnalyzeForm::btnNext_01Click() {

@@ -45,7 +45,8 @@ std::string message(Msg role, const std::vector<FormatArg>& args) {
 std::optional<std::string> analysisLogText(const platform::FileSystem& fs,
                                            const std::string& logsFolderPath,
                                            const std::vector<std::string>& unreadFolders,
-                                           size_t* lineCount, std::string* unreadable) {
+                                           size_t* lineCount, std::string* unreadable,
+                                           std::string* why) {
     const std::set<std::string, std::less<>> unread(unreadFolders.begin(), unreadFolders.end());
     // Whether the path of a FILE line lies below a folder a walk could not list.
     auto belowUnread = [&](std::string_view line) {
@@ -61,8 +62,8 @@ std::optional<std::string> analysisLogText(const platform::FileSystem& fs,
     for (const Pair& pair : snapshotPairs(logsFolderPath)) {
         if (!fs.fileExists(pair.before) || !fs.fileExists(pair.after))
             continue;
-        const auto before = MappedText::open(fs, pair.before);
-        const auto after = MappedText::open(fs, pair.after);
+        const auto before = MappedText::open(fs, pair.before, why);
+        const auto after = before ? MappedText::open(fs, pair.after, why) : std::nullopt;
         if (!before || !after) {
             // Passed over, it would give an empty log in place of the analysis.
             if (unreadable)
@@ -101,12 +102,16 @@ CompareResult compareSnapshots(const platform::FileSystem& fs, const std::string
         result.error = "\"" + logName + "\" cannot be used as a file name";
         return result;
     }
-    const auto before = readRecord(fs, logs, 1), after = readRecord(fs, logs, 2);
+    std::string unreadRecord;
+    const auto before = readRecord(fs, logs, 1, &unreadRecord);
+    const auto after = before ? readRecord(fs, logs, 2, &unreadRecord) : std::nullopt;
     if (!before || !after) {
         result.outcome = LogOutcome::DifferentGround;
-        result.error = "there is no record of what the snapshot " +
-                       std::string(before ? "after" : "before") +
-                       " the installation covered; take both snapshots again";
+        result.error = !unreadRecord.empty()
+                           ? unreadRecord + "; take both snapshots again"
+                           : "there is no record of what the snapshot " +
+                                 std::string(before ? "after" : "before") +
+                                 " the installation covered; take both snapshots again";
         return result;
     }
     if (std::string why = groundDifference(*before, *after); !why.empty()) {
@@ -117,12 +122,13 @@ CompareResult compareSnapshots(const platform::FileSystem& fs, const std::string
     std::set_union(before->unreadFolders.begin(), before->unreadFolders.end(),
                    after->unreadFolders.begin(), after->unreadFolders.end(),
                    std::back_inserter(result.unreadFolders));
-    std::string unreadable;
+    std::string unreadable, why;
     const auto text =
-        analysisLogText(fs, logs, result.unreadFolders, &result.lineCount, &unreadable);
+        analysisLogText(fs, logs, result.unreadFolders, &result.lineCount, &unreadable, &why);
     if (!text) {
         result.outcome = LogOutcome::SnapshotUnreadable;
-        result.error = message(Msg::fmtSnapshotNotRead, {unreadable});
+        result.error =
+            message(Msg::fmtSnapshotNotRead, {unreadable}) + (why.empty() ? "" : " (" + why + ")");
         return result;
     }
     // The links the walk went through, for the removal: it acts behind such a

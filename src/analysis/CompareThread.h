@@ -43,13 +43,14 @@ struct CompareResult {
 // ordered by the platform collation (byte order among lines it calls equal),
 // each byte-identical line once, CR LF after each. File lines below one of
 // `unreadFolders` are left out: what a walk could not see is not a change.
-// nullopt, with the file in `unreadable`, when a snapshot that is there
-// cannot be read.
+// nullopt, with the file in `unreadable` and the reason in `why`, when a
+// snapshot that is there cannot be read.
 std::optional<std::string> analysisLogText(const platform::FileSystem& fs,
                                            const std::string& logsFolderPath,
                                            const std::vector<std::string>& unreadFolders,
                                            size_t* lineCount = nullptr,
-                                           std::string* unreadable = nullptr);
+                                           std::string* unreadable = nullptr,
+                                           std::string* why = nullptr);
 
 // Checks that both runs' records (SnapshotRecord) name the same ground,
 // compares, writes the log and, once it is written, deletes the snapshots and

@@ -126,12 +126,16 @@ std::optional<SnapshotRecord> parseRecord(std::string_view text) {
 }
 
 std::optional<SnapshotRecord> readRecord(const platform::FileSystem& fs,
-                                         const std::string& logsFolderPath, int32_t number) {
+                                         const std::string& logsFolderPath, int32_t number,
+                                         std::string* error) {
     const std::string path = joinPath(logsFolderPath, runRecordName(number));
-    if (!fs.fileExists(path))
+    if (!fs.fileExists(path) && !fs.directoryExists(path))
         return std::nullopt;
-    const auto text = fs.readFile(path);
-    return text ? parseRecord(*text) : std::nullopt;
+    const auto text = fs.readFile(path, platform::readLimits::kRunRecord, error);
+    auto record = text ? parseRecord(*text) : std::nullopt;
+    if (text && !record && error)
+        *error = path + " is not a snapshot record";
+    return record;
 }
 
 std::string groundDifference(const SnapshotRecord& before, const SnapshotRecord& now) {
@@ -168,7 +172,10 @@ std::string secondRunRefusal(const platform::FileSystem& fs, const std::string& 
     for (const auto& file : needed)
         if (!fs.fileExists(joinPath(logsFolderPath, file)))
             missing += (missing.empty() ? "" : ", ") + file;
-    const auto before = readRecord(fs, logsFolderPath, 1);
+    std::string unreadable;
+    const auto before = readRecord(fs, logsFolderPath, 1, &unreadable);
+    if (missing.empty() && !before && !unreadable.empty())
+        return unreadable;
     if (!missing.empty() || !before)
         return "no complete snapshot from before the installation (" +
                (missing.empty() ? runRecordName(1) : missing) + " missing)";

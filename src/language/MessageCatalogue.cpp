@@ -86,6 +86,10 @@ const char* messageName(Msg role) {
             return "msgWinePrefixMenu";
         case Msg::msgMachineRegistry:
             return "msgMachineRegistry";
+        case Msg::fmtLanguageLineCut:
+            return "fmtLanguageLineCut";
+        case Msg::fmtHiddenListNotRead:
+            return "fmtHiddenListNotRead";
     }
     return "?";
 }
@@ -111,6 +115,14 @@ constexpr std::array kAddedLines = {
               "s"},
     AddedLine{Msg::msgWinePrefixMenu, "Wine prefix", ""},
     AddedLine{Msg::msgMachineRegistry, "This computer (no Wine prefix)", ""},
+    AddedLine{Msg::fmtLanguageLineCut,
+              "Line %d of the language file %s is longer than %d characters; only its beginning "
+              "is shown.",
+              "dsd"},
+    AddedLine{Msg::fmtHiddenListNotRead,
+              "The list of hidden entries could not be read, so nothing is hidden and the file "
+              "is kept as it is: %s",
+              "s"},
 };
 
 }  // namespace

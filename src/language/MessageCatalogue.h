@@ -61,9 +61,11 @@ enum class Msg : int {
     fmtPrefixBusy = 111,
     msgWinePrefixMenu = 112,
     msgMachineRegistry = 113,
+    fmtLanguageLineCut = 114,
+    fmtHiddenListNotRead = 115,
 };
 
-constexpr std::array<Msg, 39> kAllMessages = {
+constexpr std::array<Msg, 41> kAllMessages = {
     Msg::msgDeleteEntryQuestion, Msg::msgUpdateAvailable,     Msg::msgNoUpdate,
     Msg::msgUpdateCheckFailed,   Msg::fmtStatusCount,         Msg::fmtUninstallStarted,
     Msg::fmtUninstallFinished,   Msg::fmtUninstallNotStarted, Msg::msgLogNameCaption,
@@ -75,11 +77,9 @@ constexpr std::array<Msg, 39> kAllMessages = {
     Msg::msgRemovalDone,         Msg::msgRemoveValueQuestion, Msg::msgConfirmCaption,
     Msg::fmtEntryNotDeleted,     Msg::fmtKeyNotDeleted,       Msg::fmtFileNotDeleted,
     Msg::fmtLogNotDeleted,       Msg::fmtSnapshotNotRead,     Msg::fmtFoldersNotRead,
-    Msg::fmtValueNotWritten,     Msg::fmtValueNotRemoved,
-    Msg::msgSettingsNotSaved,
-    Msg::fmtPrefixBusy,
-    Msg::msgWinePrefixMenu,
-    Msg::msgMachineRegistry,
+    Msg::fmtValueNotWritten,     Msg::fmtValueNotRemoved,     Msg::msgSettingsNotSaved,
+    Msg::fmtPrefixBusy,          Msg::msgWinePrefixMenu,      Msg::msgMachineRegistry,
+    Msg::fmtLanguageLineCut,     Msg::fmtHiddenListNotRead,
 };
 
 // A text the translation table has no line for, read from the line `role`

@@ -24,7 +24,7 @@ void exportList(const EntryList& rows, const std::string& filter, platform::Dial
     if (!path)
         return;
     std::string why;
-    if (!fs.writeFile(*path, text, &why))
+    if (!fs.writeFileThrough(*path, text, &why))
         throw std::runtime_error("Cannot create file " + *path + (why.empty() ? "" : ": " + why));
 }
 
