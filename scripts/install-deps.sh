@@ -13,8 +13,8 @@ packages=(
   fonts-dejavu-core
   xvfb openbox x11-utils
   # The Windows build, cross-compiled and tested under Wine (scripts/test-windows.sh);
-  # NSIS builds the real installers that the Wine prefix tests install.
-  g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64 wine wine64 nsis
+  # NSIS and wixl build the real installers (an .exe, an .msi) that the Wine prefix tests install.
+  g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64 wine wine64 nsis wixl
 )
 
 missing=()

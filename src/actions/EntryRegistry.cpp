@@ -71,6 +71,22 @@ long valueType(const std::string& rootCode, const std::string& keyPath,
     return static_cast<long>(value.type);
 }
 
+std::optional<uint32_t> dwordValue(const std::string& rootCode, const std::string& keyPath,
+                                   const std::string& valueName) {
+    std::unique_ptr<platform::RegistryAccessor> accessor;
+    std::unique_ptr<platform::RegKey> key;
+    if (openForReading(rootCode, keyPath, accessor, key) != RegStatus::Ok)
+        return std::nullopt;
+    platform::RegValue value;
+    if (accessor->queryValue(*key, valueName, value) != RegStatus::Ok ||
+        value.type != platform::kRegDword || value.data.size() != 4)
+        return std::nullopt;
+    uint32_t number = 0;
+    for (int i = 3; i >= 0; --i)
+        number = number << 8 | static_cast<unsigned char>(value.data[static_cast<size_t>(i)]);
+    return number;
+}
+
 bool valueExists(const std::string& rootCode, const std::string& keyPath,
                  const std::string& valueName) {
     return valueType(rootCode, keyPath, valueName) >= 0;

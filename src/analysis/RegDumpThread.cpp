@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "analysis/AnalysisFiles.h"
+#include "analysis/SnapshotRun.h"
 #include "analysis/SnapshotWriter.h"
 
 namespace vornak::analysis {
@@ -318,8 +319,15 @@ void RegDumpThread::Execute() {
                 [&writer](std::string_view piece) { writer.append(piece); }, &stats,
                 inputs_.store->isWinePrefix());
             std::string error;
-            if (!writer.finish(&error))
+            // Wine started meanwhile: what was read may already be out of date,
+            // and a snapshot of this number from before must not stand in for it.
+            if (const std::string why = snapshotRefusal(*inputs_.store); !why.empty()) {
+                if (inputs_.fileSystem->fileExists(path))
+                    inputs_.fileSystem->deleteFile(path);
+                shared_->reportProblem(why);
+            } else if (!writer.finish(&error)) {
                 shared_->reportProblem("Cannot write " + path + ": " + error);
+            }
             if (stats.skippedNames > 0)
                 shared_->reportProblem(std::to_string(stats.skippedNames) +
                                            " names with line breaks or tabs were left out of " +

@@ -4,6 +4,8 @@
 
 #include "analysis/AnalysisFiles.h"
 #include "analysis/RegDumpThread.h"
+#include "analysis/SnapshotRecord.h"
+#include "language/MessageCatalogue.h"
 
 namespace vornak::analysis {
 
@@ -25,6 +27,13 @@ void removeSnapshotLeftovers(const platform::FileSystem& fs, const std::string& 
         fs.deleteFile(joinPath(logsFolderPath, name));
 }
 
+std::string snapshotRefusal(const platform::RegistryStore& store) {
+    if (!store.isWinePrefix() || store.writeRefusal().empty())
+        return {};
+    const std::string prefix = store.location();
+    return formatMessage(Msg::fmtPrefixBusySnapshot, {prefix, prefix});
+}
+
 std::vector<std::thread> startSnapshotRun(const std::shared_ptr<AnalysisShared>& shared,
                                           int32_t snapshotNumber, const SnapshotRunInputs& inputs) {
     shared->completed.store(0);
@@ -33,6 +42,15 @@ std::vector<std::thread> startSnapshotRun(const std::shared_ptr<AnalysisShared>&
     // is from a run that was killed, and would stay there for ever.
     removeSnapshotLeftovers(*inputs.fileSystem, logsFolder(inputs.programFolder));
     std::vector<std::thread> workers;
+    if (const std::string why = snapshotRefusal(*inputs.store); !why.empty()) {
+        const std::string record =
+            joinPath(logsFolder(inputs.programFolder), runRecordName(snapshotNumber));
+        if (inputs.fileSystem->fileExists(record))
+            inputs.fileSystem->deleteFile(record);
+        shared->reportProblem(why);
+        shared->completed.store(5);
+        return workers;
+    }
     workers.push_back(
         FileDumpThread::start(shared, {inputs.fileSystem, inputs.drives, snapshotNumber,
                                        inputs.programFolder, inputs.store->location()}));

@@ -5,7 +5,8 @@
 #include <iostream>
 
 #include "platform/Console.h"
-#include "platform/Wow64View.h"
+#include "platform/model/Wow64View.h"
+#include "registry/RegFileText.h"
 
 namespace vornak::cli::reg {
 namespace {
@@ -191,6 +192,13 @@ std::unique_ptr<platform::RegistryAccessor> openAccessor() {
     // rather than as a bare failure of the first operation.
     store->check();
     return g_view32 ? platform::wow64View(store->accessor()) : store->accessor();
+}
+
+void warnUnreachable(const std::vector<std::string>& keys) {
+    for (const auto& key : keys)
+        std::cerr << "WARNING: " << registry::lineSafe(key)
+                  << " cannot be opened (a link to a key that is not there); it was left out."
+                  << std::endl;
 }
 
 }  // namespace vornak::cli::reg

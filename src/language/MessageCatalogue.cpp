@@ -86,6 +86,12 @@ const char* messageName(Msg role) {
             return "msgWinePrefixMenu";
         case Msg::msgMachineRegistry:
             return "msgMachineRegistry";
+        case Msg::fmtPrefixBusySnapshot:
+            return "fmtPrefixBusySnapshot";
+        case Msg::fmtPrefixNoChange:
+            return "fmtPrefixNoChange";
+        case Msg::fmtUninstallRunning:
+            return "fmtUninstallRunning";
         case Msg::fmtLanguageLineCut:
             return "fmtLanguageLineCut";
         case Msg::fmtHiddenListNotRead:
@@ -115,6 +121,16 @@ constexpr std::array kAddedLines = {
               "s"},
     AddedLine{Msg::msgWinePrefixMenu, "Wine prefix", ""},
     AddedLine{Msg::msgMachineRegistry, "This computer (no Wine prefix)", ""},
+    AddedLine{Msg::fmtPrefixBusySnapshot,
+              "Wine is running in the prefix %s: what it holds in memory is not yet in the "
+              "prefix's registry files, so no snapshot was taken. Close its programs, or wait "
+              "with: WINEPREFIX=\"%s\" wineserver -w",
+              "ss"},
+    AddedLine{Msg::fmtPrefixNoChange,
+              "Wine is running in the prefix %s, so its registry cannot be changed until Wine "
+              "ends there. Close its programs, or wait with: WINEPREFIX=\"%s\" wineserver -w",
+              "ss"},
+    AddedLine{Msg::fmtUninstallRunning, "The uninstaller of %s is still running.", "s"},
     AddedLine{Msg::fmtLanguageLineCut,
               "Line %d of the language file %s is longer than %d characters; only its beginning "
               "is shown.",

@@ -61,11 +61,14 @@ enum class Msg : int {
     fmtPrefixBusy = 111,
     msgWinePrefixMenu = 112,
     msgMachineRegistry = 113,
-    fmtLanguageLineCut = 114,
-    fmtHiddenListNotRead = 115,
+    fmtPrefixBusySnapshot = 114,
+    fmtPrefixNoChange = 115,
+    fmtUninstallRunning = 116,
+    fmtLanguageLineCut = 117,
+    fmtHiddenListNotRead = 118,
 };
 
-constexpr std::array<Msg, 41> kAllMessages = {
+constexpr std::array<Msg, 44> kAllMessages = {
     Msg::msgDeleteEntryQuestion, Msg::msgUpdateAvailable,     Msg::msgNoUpdate,
     Msg::msgUpdateCheckFailed,   Msg::fmtStatusCount,         Msg::fmtUninstallStarted,
     Msg::fmtUninstallFinished,   Msg::fmtUninstallNotStarted, Msg::msgLogNameCaption,
@@ -79,6 +82,7 @@ constexpr std::array<Msg, 41> kAllMessages = {
     Msg::fmtLogNotDeleted,       Msg::fmtSnapshotNotRead,     Msg::fmtFoldersNotRead,
     Msg::fmtValueNotWritten,     Msg::fmtValueNotRemoved,     Msg::msgSettingsNotSaved,
     Msg::fmtPrefixBusy,          Msg::msgWinePrefixMenu,      Msg::msgMachineRegistry,
+    Msg::fmtPrefixBusySnapshot,  Msg::fmtPrefixNoChange,      Msg::fmtUninstallRunning,
     Msg::fmtLanguageLineCut,     Msg::fmtHiddenListNotRead,
 };
 

@@ -7,6 +7,7 @@
 #include "support/WineTestSupport.h"
 #endif
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -293,7 +294,8 @@ TEST_F(AnalyzeCommandTest, AnInstallationInAWinePrefixIsRecordedAndRemovedThere)
     const std::vector<std::vector<std::string>> touched{
         {"query", "HKLM\\Software\\Vornak Test"},
         {"query", "HKCU\\Software\\Vornak Test"},
-        {"query", "HKLM\\Software\\Classes\\.vornaktest"}};
+        {"query", "HKLM\\Software\\Classes\\.vornaktest"},
+        {"query", "HKCU\\Software\\UserPref"}};
     auto wineQueries = [&] {
         std::string out;
         for (const auto& args : touched) {
@@ -303,12 +305,36 @@ TEST_F(AnalyzeCommandTest, AnInstallationInAWinePrefixIsRecordedAndRemovedThere)
         }
         return out;
     };
+    // The user changes a setting while Wine runs: it is in Wine's memory, not
+    // yet in the prefix's files, so a snapshot now would count it as the
+    // installation's and the removal would delete it.
+    const auto wineEnv = test::wineEnv(prefix);
+    ASSERT_EQ(std::system(("WINEPREFIX='" + prefix + "' '" + test::onPath("wineserver") +
+                           "' -p >/dev/null 2>&1")
+                              .c_str()),
+              0);
+    ASSERT_EQ(
+        test::runProgram(test::onPath("wine"),
+                         {"reg", "add", "HKCU\\Software\\UserPref", "/v", "keep", "/d", "x", "/f"},
+                         wineEnv)
+            .exitCode,
+        0);
+    const auto refused = runWith(inPrefix, "before");
+    test::runWine(prefix, "wineserver", {"-k"});
+    test::runWine(prefix, "wineserver", {"-w"});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.err.find("no snapshot was taken"), std::string::npos) << refused.err;
+    EXPECT_NE(refused.err.find("wineserver -w"), std::string::npos) << refused.err;
+
     const auto filesBefore = treeOf(prefix + "/drive_c");
     const std::string keysBefore = wineQueries();
     const auto homeBefore = treeOf(prefix + ".home");
 
     const auto before = runWith(inPrefix, "before");
     ASSERT_EQ(before.exitCode, 0) << before.err;
+    // The prefix's own folders as the host names them, not through drive Z.
+    const std::string logsFolder = platform::prefixDataFolder(prefix) + "logs";
+    EXPECT_NE(before.out.find(" in " + logsFolder + ";"), std::string::npos) << before.out;
     const auto installed = test::runWine(prefix, "wine", {installer, "/S"});
     ASSERT_EQ(installed.exitCode, 0) << installed.err;
     ASSERT_TRUE(std::filesystem::exists(prefix + "/drive_c/Program Files/Vornak Test/payload.txt"));
@@ -339,6 +365,7 @@ TEST_F(AnalyzeCommandTest, AnInstallationInAWinePrefixIsRecordedAndRemovedThere)
     for (const auto& line : log) {
         EXPECT_EQ(line.find("NetworkCards"), std::string::npos) << line;
         EXPECT_EQ(line.find("Software\\Classes"), std::string::npos) << line;
+        EXPECT_EQ(line.find("UserPref"), std::string::npos) << line;
     }
 
     const auto removed = runWith(inPrefix, "remove vt --yes");

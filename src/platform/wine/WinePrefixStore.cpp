@@ -15,9 +15,9 @@
 #include "platform/BoundedRead.h"
 #include "platform/Utf8.h"
 #include "platform/WinePrefix.h"
-#include "platform/posix/ClassesView.h"
-#include "platform/posix/RegistryNames.h"
-#include "platform/posix/WineRegistryFile.h"
+#include "platform/model/ClassesView.h"
+#include "platform/model/RegistryNames.h"
+#include "platform/wine/WineRegistryFile.h"
 
 namespace vornak::platform {
 namespace posix {
