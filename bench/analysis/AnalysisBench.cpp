@@ -226,7 +226,7 @@ void benchFiles(const fs::path& dir) {
 
 // Every hundredth line changed: 1% of the lines on each side differ.
 int childMakeAfter(const std::string& before, const std::string& after) {
-    auto text = platform::makeFileSystem({})->readFile(before);
+    auto text = platform::makeFileSystem({})->readFile(before, platform::readLimits::kSnapshot);
     if (!text)
         return 1;
     std::string out;

@@ -73,7 +73,8 @@ TSplashScreen::TSplashScreen(const std::string& pictureBytes, QWidget* parent)
 
 std::string TSplashScreen::readPicture() {
     const auto fs = platform::defaultFileSystem();
-    return fs->readFile(fs->programFolder() + kSplashPictureName).value_or(std::string());
+    return fs->readFile(fs->programFolder() + kSplashPictureName, platform::readLimits::kPicture)
+        .value_or(std::string());
 }
 
 void TSplashScreen::setMaximum(int maximum) {

@@ -95,9 +95,8 @@ void TAnalyzeForm::FormActivate() {
     busy_ = false;
     shared_->completed.store(0);
     ++openings_;
-    const std::string logs = logsFolder(platform::ownFilesFolder(*fs, "logs"));
-    if (!fs->directoryExists(logs))
-        fs->createDirectory(logs);
+    // Every level: the per-user data folder may not be there yet either.
+    platform::makeFolders(*fs, logsFolder(platform::ownFilesFolder(*fs, "logs")));
 }
 
 void TAnalyzeForm::btnNext_01Click() {
@@ -146,8 +145,9 @@ void TAnalyzeForm::btnGo2Click() {
     // The second run must cover the ground the first one covered, or what
     // was there all along would be taken for the installation.
     const auto fs = platform::defaultFileSystem();
-    const std::string why = secondRunRefusal(*fs, logsFolder(platform::ownFilesFolder(*fs, "logs")), tickedDrives(),
-                                             platform::defaultRegistryStore()->location());
+    const std::string why =
+        secondRunRefusal(*fs, logsFolder(platform::ownFilesFolder(*fs, "logs")), tickedDrives(),
+                         platform::defaultRegistryStore()->location());
     if (!why.empty()) {
         dialogs_.showError(why);
         return;
@@ -187,9 +187,10 @@ void TAnalyzeForm::startWorkers(int32_t number) {
             Qt::QueuedConnection);
     };
     const auto fs = platform::defaultFileSystem();
-    auto workers = startSnapshotRun(shared_, number,
-                                    {fs, platform::defaultRegistryStore(), std::move(drives),
-                                     platform::ownFilesFolder(*fs, "logs"), std::move(onRegistryFinished)});
+    auto workers =
+        startSnapshotRun(shared_, number,
+                         {fs, platform::defaultRegistryStore(), std::move(drives),
+                          platform::ownFilesFolder(*fs, "logs"), std::move(onRegistryFinished)});
     for (auto& worker : workers)
         snapshotWorkers_.push_back(std::move(worker));
 }
@@ -284,7 +285,8 @@ void TAnalyzeForm::startComparison(const std::string& logName,
     comparison.opening = openings_;
     shared_->setLogName(logName);
     const auto fs = platform::defaultFileSystem();
-    comparison.thread = CompareThread::start(comparison.shared, {fs, platform::ownFilesFolder(*fs, "logs"), {}});
+    comparison.thread =
+        CompareThread::start(comparison.shared, {fs, platform::ownFilesFolder(*fs, "logs"), {}});
     comparisons_.push_back(std::move(comparison));
 }
 

@@ -67,12 +67,14 @@ std::optional<std::string> analysisLogText(const platform::FileSystem& fs,
     for (const Pair& pair : snapshotPairs(logsFolderPath)) {
         if (!fs.fileExists(pair.before) || !fs.fileExists(pair.after))
             continue;
-        const auto before = MappedText::open(fs, pair.before);
-        const auto after = MappedText::open(fs, pair.after);
+        std::string why;
+        const auto before = MappedText::open(fs, pair.before, &why);
+        const auto after = before ? MappedText::open(fs, pair.after, &why) : std::nullopt;
         if (!before || !after) {
             // Passed over, it would give an empty log in place of the analysis.
             if (problem)
-                *problem = message(Msg::fmtSnapshotNotRead, {before ? pair.after : pair.before});
+                *problem = message(Msg::fmtSnapshotNotRead, {before ? pair.after : pair.before}) +
+                           (why.empty() ? "" : " (" + why + ")");
             return std::nullopt;
         }
         // Only whole snapshots: what a cut one lost would count as deleted,
@@ -135,12 +137,16 @@ CompareResult compareSnapshots(const platform::FileSystem& fs, const std::string
             return result;
         }
     }
-    const auto before = readRecord(fs, logs, 1), after = readRecord(fs, logs, 2);
+    std::string unreadRecord;
+    const auto before = readRecord(fs, logs, 1, &unreadRecord);
+    const auto after = before ? readRecord(fs, logs, 2, &unreadRecord) : std::nullopt;
     if (!before || !after) {
         result.outcome = LogOutcome::DifferentGround;
-        result.error = "there is no record of what the snapshot " +
-                       std::string(before ? "after" : "before") +
-                       " the installation covered; take both snapshots again";
+        result.error = !unreadRecord.empty()
+                           ? unreadRecord + "; take both snapshots again"
+                           : "there is no record of what the snapshot " +
+                                 std::string(before ? "after" : "before") +
+                                 " the installation covered; take both snapshots again";
         return result;
     }
     if (std::string why = groundDifference(*before, *after); !why.empty()) {

@@ -188,10 +188,14 @@ RemovalResult LogReplay::run(const std::string& programFolder, const std::string
     const auto found = findAnalysisLog(fs_, programFolder, logName);
     const std::string logPath = found.value_or(analysisLogPath(programFolder, logName));
     std::optional<std::string> text;
+    std::string refusal;
     if (found)
-        text = fs_.readFile(*found);
+        text = fs_.readFile(*found, platform::readLimits::kAnalysisLog, &refusal);
+    else if (fs_.directoryExists(logPath))
+        refusal = platform::refusedAsFolder(logPath, platform::readLimits::kAnalysisLog);
     if (!text) {
-        dialogs_.showError(messageText(Msg::fmtCannotOpenFile, {logPath}));
+        dialogs_.showError(messageText(Msg::fmtCannotOpenFile, {logPath}) +
+                           (refusal.empty() ? "" : "\n" + refusal));
         return result;
     }
     const AnalysisLogEntries entries = readAnalysisLog(*text);

@@ -11,33 +11,32 @@
 
 namespace vornak::analysis {
 
-std::optional<MappedText> MappedText::open(const platform::FileSystem& fs,
-                                           const std::string& path) {
+std::optional<MappedText> MappedText::open(const platform::FileSystem& fs, const std::string& path,
+                                           std::string* error) {
     MappedText result;
 #ifndef _WIN32
     const std::string host = fs.toHostPath(path);
     if (!host.empty()) {
-        const int fd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd >= 0) {
-            struct stat st {};
-            void* mapping = MAP_FAILED;
-            if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
-                mapping =
-                    ::mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
-            ::close(fd);
-            if (mapping != MAP_FAILED) {
-                ::madvise(mapping, static_cast<size_t>(st.st_size), MADV_SEQUENTIAL);
-                result.mapping_ = mapping;
-                result.mappedSize_ = static_cast<size_t>(st.st_size);
-                result.view_ =
-                    std::string_view(static_cast<const char*>(mapping), result.mappedSize_);
-                return result;
-            }
+        uint64_t size = 0;
+        const int fd =
+            platform::openBoundedFile(host, platform::readLimits::kSnapshot, size, error);
+        if (fd < 0)
+            return std::nullopt;
+        void* mapping = MAP_FAILED;
+        if (size > 0)
+            mapping = ::mmap(nullptr, static_cast<size_t>(size), PROT_READ, MAP_PRIVATE, fd, 0);
+        ::close(fd);
+        if (mapping != MAP_FAILED) {
+            ::madvise(mapping, static_cast<size_t>(size), MADV_SEQUENTIAL);
+            result.mapping_ = mapping;
+            result.mappedSize_ = static_cast<size_t>(size);
+            result.view_ = std::string_view(static_cast<const char*>(mapping), result.mappedSize_);
+            return result;
         }
     }
 #endif
     // Empty files, and hosts or files without a mapping, are read whole.
-    auto bytes = fs.readFile(path);
+    auto bytes = fs.readFile(path, platform::readLimits::kSnapshot, error);
     if (!bytes)
         return std::nullopt;
     result.copy_ = std::move(*bytes);

@@ -13,8 +13,10 @@ namespace vornak::analysis {
 
 class MappedText {
   public:
-    // nullopt when the file cannot be read.
-    static std::optional<MappedText> open(const platform::FileSystem& fs, const std::string& path);
+    // nullopt when the file cannot be read, or is not a regular file within a
+    // snapshot's size; `error` (if given) then names it and says why.
+    static std::optional<MappedText> open(const platform::FileSystem& fs, const std::string& path,
+                                          std::string* error = nullptr);
 
     MappedText(MappedText&& other) noexcept;
     MappedText& operator=(MappedText&& other) noexcept;

@@ -128,17 +128,25 @@ std::optional<SnapshotRecord> parseRecord(std::string_view text) {
 }
 
 std::optional<SnapshotRecord> readRecord(const platform::FileSystem& fs,
-                                         const std::string& logsFolderPath, int32_t number) {
+                                         const std::string& logsFolderPath, int32_t number,
+                                         std::string* error) {
     const std::string path = joinPath(logsFolderPath, runRecordName(number));
-    if (!fs.fileExists(path))
+    if (!fs.fileExists(path) && !fs.directoryExists(path))
         return std::nullopt;
-    const auto text = fs.readFile(path);
+    const auto text = fs.readFile(path, platform::readLimits::kRunRecord, error);
     if (!text)
         return std::nullopt;
     const SealCheck seal = checkSeal(*text);
-    if (seal.state != SealState::Whole)
+    if (seal.state != SealState::Whole) {
+        if (error)
+            *error = messageText(seal.state == SealState::Incomplete ? Msg::fmtSnapshotIncomplete
+                                                                     : Msg::fmtSnapshotAltered,
+                                 {path});
         return std::nullopt;
+    }
     auto record = parseRecord(seal.body);
+    if (!record && error)
+        *error = path + " is not a snapshot record";
     if (record)
         record->runId = seal.runId;
     return record;
@@ -154,9 +162,10 @@ std::string snapshotFileProblem(const platform::FileSystem& fs, const std::strin
             return messages().get(role) + " " + path;
         }
     };
-    const auto text = MappedText::open(fs, path);
+    std::string why;
+    const auto text = MappedText::open(fs, path, &why);
     if (!text)
-        return say(Msg::fmtSnapshotNotRead);
+        return say(Msg::fmtSnapshotNotRead) + (why.empty() ? "" : " (" + why + ")");
     const SealCheck seal = checkSeal(text->text());
     if (seal.state == SealState::Incomplete)
         return say(Msg::fmtSnapshotIncomplete);
@@ -208,7 +217,10 @@ std::string secondRunRefusal(const platform::FileSystem& fs, const std::string& 
                 !why.empty())
                 return why;
     }
-    const auto before = readRecord(fs, logsFolderPath, 1);
+    std::string unreadable;
+    const auto before = readRecord(fs, logsFolderPath, 1, &unreadable);
+    if (missing.empty() && !before && !unreadable.empty())
+        return unreadable;
     if (!missing.empty() || !before)
         return messageText(Msg::fmtNoBeforeSnapshot,
                            {missing.empty() ? runRecordName(1) : missing});

@@ -40,9 +40,10 @@ SnapshotRecord groundOf(const platform::FileSystem& fs, const std::vector<DriveI
 std::string recordText(const SnapshotRecord& record);
 std::optional<SnapshotRecord> parseRecord(std::string_view text);
 // nullopt when the file is missing, unreadable, not whole (SnapshotSeal) or
-// not a record.
+// not a record; `error` (if given) then says why when the file is there.
 std::optional<SnapshotRecord> readRecord(const platform::FileSystem& fs,
-                                         const std::string& logsFolderPath, int32_t number);
+                                         const std::string& logsFolderPath, int32_t number,
+                                         std::string* error = nullptr);
 
 // Why `now` is not the ground `before` covered (drives, the folders they
 // stand for, the store); empty when it is.

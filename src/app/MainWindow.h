@@ -70,6 +70,8 @@ class TForm1 : public QMainWindow, public InventoryView {
     QString statusText() const;
     // Runs `command` through the command dispatch (silent abort, error box).
     bool run(const std::function<void()>& command);
+    // Tells the user, in a message box, when hidden.dat could not be read.
+    void reportUnreadHiddenList();
     // Gives a command that waits for its subsystem (a menu or pop-up command, or
     // a button of the button bar, by objectName) its handler and enables it.
     // The handler runs through the command dispatch. False when no such command.

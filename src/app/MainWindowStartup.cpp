@@ -91,11 +91,17 @@ void TForm1::FormActivate() {
             // The menu keeps what was added; nothing is said.
         }
         run([this] { inventory_.startHiddenFilter(); });
+        reportUnreadHiddenList();
         checkMarksChanged();
         inventory_.setStartupDone();
         startupRunning_ = false;
     }
     writeStatusOnActivation();
+}
+
+void TForm1::reportUnreadHiddenList() {
+    if (const std::string& why = inventory_.hiddenListError(); !why.empty())
+        run([this, why] { dialogs_.showMessage(formatMessage(Msg::fmtHiddenListNotRead, {why})); });
 }
 
 void TForm1::runStartupSettings() {

@@ -79,6 +79,7 @@ void PrefixChoice::choose(const std::string& dir) {
     form_.run([&inventory] { inventory.RefreshAndRefilter(); });
     // The new list's own hidden entries, the filter as the user had it.
     form_.run([&inventory] { inventory.startHiddenFilter(); });
+    form_.reportUnreadHiddenList();
     if (inventory.hiddenFilterOn() != hiddenWasOn)
         form_.run([&inventory] { inventory.VisIkkeSkjulteClick(); });
     form_.checkMarksChanged();

@@ -3,6 +3,7 @@
 
 #include "cli/Command.h"
 #include "inventory/Inventory.h"
+#include "language/MessageCatalogue.h"
 #include "platform/FileSystem.h"
 #include "platform/RegistryStore.h"
 #ifndef _WIN32
@@ -69,8 +70,11 @@ int runList(const Args& args) {
         return fail("vornak list: the uninstall keys cannot be read with full access");
     }
     // As at the window's first activation: hidden.dat and "hidehidden".
-    if (!showHidden)
+    if (!showHidden) {
         inventory.startHiddenFilter();
+        if (const std::string& why = inventory.hiddenListError(); !why.empty())
+            std::cerr << formatMessage(Msg::fmtHiddenListNotRead, {why}) << std::endl;
+    }
     inventory.setStartupDone();
     try {
         if (haveFilter)

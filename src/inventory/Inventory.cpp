@@ -61,8 +61,11 @@ bool uninstallKeyExists(platform::RegRoot root, const char* keyPath) {
     try {
         auto accessor = platform::defaultRegistryStore()->accessor();
         std::unique_ptr<platform::RegKey> key;
-        return accessor->openKey(root, keyPath + 1, platform::RegAccess::Read, key) ==
-               platform::RegStatus::Ok;
+        // A store file that cannot be read is no missing key: reading it then
+        // fails, and the failure is told, not passed over as an empty root.
+        const platform::RegStatus status =
+            accessor->openKey(root, keyPath + 1, platform::RegAccess::Read, key);
+        return status == platform::RegStatus::Ok || status == platform::RegStatus::StoreFailure;
     } catch (const std::exception&) {
         return false;
     }
@@ -354,11 +357,12 @@ std::string Inventory::hiddenFilePath() const {
 
 void Inventory::startHiddenFilter() {
     hiddenList_.clear();
+    hiddenListError_.clear();
     bool failed = false;
     const std::string path = hiddenFilePath();
     const platform::FileSystem& fs = fileSystem();
-    if (fs.fileExists(path)) {
-        if (auto bytes = fs.readFile(path))
+    if (fs.fileExists(path) || fs.directoryExists(path)) {
+        if (auto bytes = fs.readFile(path, platform::readLimits::kHiddenList, &hiddenListError_))
             hiddenList_ = parseHiddenList(decodeLanguageText(*bytes));
         else
             failed = true;
@@ -377,6 +381,10 @@ void Inventory::startHiddenFilter() {
 
 void Inventory::saveHiddenFilter() const {
     const platform::FileSystem& fs = fileSystem();
+    // What could not be read is not ours to replace: it may be a list too
+    // large for us, and all of it would be lost. The start said so.
+    if (!hiddenListError_.empty())
+        return;
     const std::string bytes = serializeHiddenList(hiddenList_);
     std::string folder = platform::ownFilesFolder(fs, kHiddenFileName);
     if (folder == fs.programFolder()) {

@@ -110,9 +110,13 @@ public:
     // Start-up: load hidden.dat (UTF-8 when valid, else Windows-1252) and switch
     // the filter on unless "hidehidden" holds 0.
     void startHiddenFilter();
+    // Why hidden.dat could not be read at the start (it names the file); empty
+    // when it could, or was not there.
+    const std::string& hiddenListError() const { return hiddenListError_; }
     // Close: write the hidden list to hidden.dat, replacing the file atomically,
     // in the user's data folder when the program's folder cannot take it; throws
-    // std::runtime_error "Cannot create file <path>" when neither can. ("hidehidden" is written
+    // std::runtime_error "Cannot create file <path>" when neither can. A
+    // hidden.dat that could not be read at the start is kept. ("hidehidden" is written
     // with the other settings, from hiddenFilterOn().)
     void saveHiddenFilter() const;
     // The hidden.dat that is read: the user's own copy when there is one, else
@@ -147,6 +151,7 @@ private:
     bool deadChecked_ = false;
     bool crapChecked_ = false;
     bool hiddenFilterOn_ = false;
+    std::string hiddenListError_;
     std::vector<std::string> hiddenList_;
 };
 

@@ -35,11 +35,18 @@ constexpr uint32_t kAnyAttributes = platform::kAttrReadOnly | platform::kAttrHid
 
 // The menu lists "*.lng" without regard to letter case, so where file names
 // distinguish case the file a name stands for is looked up the same way.
-std::optional<std::string> readLanguageFile(const platform::FileSystem& fs,
-                                            const std::string& path) {
-    if (std::optional<std::string> bytes = fs.readFile(path)) {
+// `why` says what is wrong with a file that is there but cannot be used; a
+// missing file needs no more words than the error box has.
+std::optional<std::string> readLanguageFile(const platform::FileSystem& fs, const std::string& path,
+                                            std::string& why) {
+    if (std::optional<std::string> bytes =
+            fs.readFile(path, platform::readLimits::kLanguageFile, &why)) {
         return bytes;
     }
+    if (fs.fileExists(path) || fs.directoryExists(path)) {
+        return std::nullopt;
+    }
+    why.clear();
     if (path.find_first_of("*?") != std::string::npos) {
         return std::nullopt;
     }
@@ -53,7 +60,8 @@ std::optional<std::string> readLanguageFile(const platform::FileSystem& fs,
     if (!found) {
         return std::nullopt;
     }
-    return fs.readFile(path.substr(0, path.find_last_of('\\') + 1) + *found);
+    return fs.readFile(path.substr(0, path.find_last_of('\\') + 1) + *found,
+                       platform::readLimits::kLanguageFile, &why);
 }
 
 }  // namespace
@@ -112,12 +120,14 @@ LanguageEngine::LanguageEngine(LanguageSink& sink, std::shared_ptr<platform::Fil
 void LanguageEngine::ChangeLang(const std::string& name) {
     const std::string path = fs_->programFolder() + "lang\\" + name + ".lng";
     currentLanguage_ = name;
+    std::string why;
+    size_t cutLine = 0;
     try {
-        const std::optional<std::string> bytes = readLanguageFile(*fs_, path);
+        const std::optional<std::string> bytes = readLanguageFile(*fs_, path, why);
         if (!bytes) {
             throw std::runtime_error("cannot read " + path);
         }
-        lines_ = readLanguageLines(*bytes);
+        lines_ = readLanguageLines(*bytes, &cutLine);
         sink_.setLocale(languageLocale(name));
         for (const TranslationRow& row : translationTable()) {
             applyRow(row);
@@ -136,7 +146,24 @@ void LanguageEngine::ChangeLang(const std::string& name) {
             throw FormatError("fmtStatusCount does not take one integer");
         }
     } catch (const std::exception&) {
-        sink_.showMessage(languageErrorText(name));
+        sink_.showMessage(why.empty() ? languageErrorText(name)
+                                      : languageErrorText(name) + "\n\n" + why);
+    }
+    if (cutLine != 0) {
+        const std::vector<FormatArg> args{int64_t(cutLine), path,
+                                          int64_t(kMaxLanguageLineCharacters)};
+        std::string text;
+        try {
+            text = formatMessage(catalogue_.get(Msg::fmtLanguageLineCut), args);
+        } catch (const FormatError&) {
+            // The file's own text for it is broken: the built-in one says it.
+            for (const AddedLine& added : addedLines()) {
+                if (added.role == Msg::fmtLanguageLineCut) {
+                    text = formatMessage(added.english, args);
+                }
+            }
+        }
+        sink_.showMessage(text);
     }
 }
 

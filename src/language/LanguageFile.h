@@ -17,9 +17,17 @@ TextLines splitLines(std::string_view text);
 // the ';' is a text line.
 void removeCommentLines(TextLines& lines);
 
+// The longest text line taken from a language file, in characters. Far above
+// any caption or the About text; a line of megabytes would only keep the window
+// busy laying it out.
+inline constexpr size_t kMaxLanguageLineCharacters = 8192;
+
 // The whole reading of a language file: the text ends at the first NUL, is
 // decoded (UTF-8 when valid, else Windows-1252), split into lines, and the
-// comment lines are removed. Index n of the result is text line n.
-TextLines readLanguageLines(std::string_view bytes);
+// comment lines are removed. Index n of the result is text line n. A text line
+// longer than kMaxLanguageLineCharacters is cut there; `firstCutLine` (if
+// given) is then the number of the first such line in the file (from 1,
+// comment lines counted), else 0.
+TextLines readLanguageLines(std::string_view bytes, size_t* firstCutLine = nullptr);
 
 }  // namespace vornak

@@ -184,6 +184,10 @@ const char* messageName(Msg role) {
             return "msgValueNameNeeded";
         case Msg::fmtWineMenuNotRecorded:
             return "fmtWineMenuNotRecorded";
+        case Msg::fmtLanguageLineCut:
+            return "fmtLanguageLineCut";
+        case Msg::fmtHiddenListNotRead:
+            return "fmtHiddenListNotRead";
     }
     return "?";
 }
@@ -307,10 +311,19 @@ constexpr std::array kAddedLines = {
     AddedLine{Msg::msgRegistryBusy,
               "The registry is in use by another program and nothing was changed.", ""},
     AddedLine{Msg::msgValueNameNeeded, "The new item needs a name.", ""},
-    AddedLine{Msg::fmtWineMenuNotRecorded,
-              "Wine's menu entries in %s are not recorded: no drive of the prefix leads there.",
-              "s"},
-};
+    AddedLine{
+        Msg::fmtWineMenuNotRecorded,
+        "Wine's menu entries in %s are not recorded: no drive of the prefix leads there.",
+        AddedLine{
+            Msg::fmtLanguageLineCut,
+            "Line %d of the language file %s is longer than %d characters; only its beginning "
+            "is shown.",
+            "dsd"},
+        AddedLine{Msg::fmtHiddenListNotRead,
+                  "The list of hidden entries could not be read, so nothing is hidden and the file "
+                  "is kept as it is: %s",
+                  "s"},
+    };
 
 }  // namespace
 

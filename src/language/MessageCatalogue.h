@@ -110,9 +110,11 @@ enum class Msg : int {
     msgRegistryBusy = 160,
     msgValueNameNeeded = 161,
     fmtWineMenuNotRecorded = 162,
+    fmtLanguageLineCut = 163,
+    fmtHiddenListNotRead = 164,
 };
 
-constexpr std::array<Msg, 88> kAllMessages = {
+constexpr std::array<Msg, 90> kAllMessages = {
     Msg::msgDeleteEntryQuestion,
     Msg::msgUpdateAvailable,
     Msg::msgNoUpdate,
@@ -201,6 +203,8 @@ constexpr std::array<Msg, 88> kAllMessages = {
     Msg::msgRegistryBusy,
     Msg::msgValueNameNeeded,
     Msg::fmtWineMenuNotRecorded,
+    Msg::fmtLanguageLineCut,
+    Msg::fmtHiddenListNotRead,
 };
 
 // A text the translation table has no line for, read from the line `role`

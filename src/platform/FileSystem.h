@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/BoundedRead.h"
+
 namespace vornak::platform {
 
 enum FileAttribute : uint32_t {
@@ -53,12 +55,24 @@ public:
     virtual bool createDirectory(const std::string& path) const = 0;  // one level
     virtual bool removeDirectory(const std::string& path) const = 0;  // empty only
     virtual bool deleteFile(const std::string& path) const = 0;
-    virtual std::optional<std::string> readFile(const std::string& path) const = 0;
+    // The whole file, when it is a regular file within `limit` (BoundedRead.h);
+    // anything else is refused before it is read, without waiting on a FIFO.
+    // On failure `error` (if given) names the file and says why.
+    virtual std::optional<std::string> readFile(const std::string& path, const ReadLimit& limit,
+                                                std::string* error = nullptr) const = 0;
     // Writes the whole file: the bytes go to a new file beside it which then
     // replaces the old one, so a crash never leaves a half-written file.
     // On failure `error` (if given) says why.
     virtual bool writeFile(const std::string& path, const std::string& bytes,
                            std::string* error = nullptr) const = 0;
+    // Writes the whole file as the user's own save of it: into the file that
+    // `path` names, through a link, keeping its permissions; where its folder
+    // may not be written but the file may, into the file itself. A file that
+    // cannot be written fails with `error` (if given) saying why.
+    virtual bool writeFileThrough(const std::string& path, const std::string& bytes,
+                                  std::string* error = nullptr) const {
+        return writeFile(path, bytes, error);
+    }
     // Whether the current user may write into the folder.
     virtual bool canWriteDirectory(const std::string& path) const = 0;
 

@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <sstream>
 
 #include "platform/HostPath.h"
@@ -161,84 +162,14 @@ void applyRegFile(platform::RegistryAccessor& accessor, const RegFileContent& co
     transaction.commit();
 }
 
-#ifdef _WIN32
 std::string readRegFileBytes(const std::string& filePath) {
-    // Opened once and then asked what it is: a device (CON, a pipe) could wait
-    // for input for ever, and a file's name can be swapped between looking and reading.
-    const std::wstring wide = platform::hostPath(filePath).wstring();
-    HANDLE h = CreateFileW(wide.c_str(), GENERIC_READ,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_SEQUENTIAL_SCAN,
-                           nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        throw RegFileError(0, "cannot open " + filePath + ": " +
-                                  platform::win32::errorText(GetLastError()));
-    struct Closer {
-        HANDLE h;
-        ~Closer() { CloseHandle(h); }
-    } closer{h};
-    if (GetFileType(h) != FILE_TYPE_DISK)
-        throw RegFileError(0, filePath + " is not a regular file, so not a registry file");
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!GetFileInformationByHandle(h, &info))
-        throw RegFileError(0, "cannot read " + filePath + ": " +
-                                  platform::win32::errorText(GetLastError()));
-    if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        throw RegFileError(0, filePath + " is a folder, not a registry file");
-    const uint64_t size = (uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
-    if (size > kMaxRegFileBytes)
-        throw RegFileError(0, filePath + " is larger than any registry file (more than " +
-                                  std::to_string(kMaxRegFileBytes >> 20) + " MB); it was not read");
-    std::string bytes(static_cast<size_t>(size), '\0');
-    size_t done = 0;
-    while (done < bytes.size()) {
-        DWORD n = 0;
-        if (!ReadFile(h, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &n, nullptr))
-            throw RegFileError(0, "cannot read " + filePath + ": " +
-                                      platform::win32::errorText(GetLastError()));
-        if (n == 0)
-            break;  // it has shrunk meanwhile
-        done += n;
-    }
-    bytes.resize(done);
-    return bytes;
+    std::string why;
+    std::optional<std::string> bytes =
+        platform::readBoundedFile(filePath, platform::readLimits::kRegistryFile, &why);
+    if (!bytes)
+        throw RegFileError(0, why);
+    return std::move(*bytes);
 }
-#else
-std::string readRegFileBytes(const std::string& filePath) {
-    // Not blocking on a FIFO that nobody writes: it is refused below anyway.
-    const int fd = ::open(filePath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-        throw RegFileError(0, "cannot open " + filePath + ": " + std::strerror(errno));
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
-    struct stat st {};
-    if (::fstat(fd, &st) != 0)
-        throw RegFileError(0, "cannot read " + filePath + ": " + std::strerror(errno));
-    if (S_ISDIR(st.st_mode))
-        throw RegFileError(0, filePath + " is a folder, not a registry file");
-    if (!S_ISREG(st.st_mode))
-        throw RegFileError(0, filePath + " is not a regular file, so not a registry file");
-    if (static_cast<uint64_t>(st.st_size) > kMaxRegFileBytes)
-        throw RegFileError(0, filePath + " is larger than any registry file (more than " +
-                                  std::to_string(kMaxRegFileBytes >> 20) + " MB); it was not read");
-    std::string bytes(static_cast<size_t>(st.st_size), '\0');
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            throw RegFileError(0, "cannot read " + filePath + ": " + std::strerror(errno));
-        if (n == 0)
-            break;  // it has shrunk meanwhile
-        done += static_cast<size_t>(n);
-    }
-    bytes.resize(done);
-    return bytes;
-}
-#endif
 
 void importRegFile(platform::RegistryAccessor& accessor, const std::string& filePath) {
     std::string bytes = readRegFileBytes(filePath);

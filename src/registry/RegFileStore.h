@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/BoundedRead.h"
 #include "platform/RegistryStore.h"
 #include "registry/RegFileModel.h"
 
@@ -47,8 +48,7 @@ class TransactionGuard {
 // was before.
 void applyRegFile(platform::RegistryAccessor& accessor, const RegFileContent& content);
 
-// Larger than any registry file: a whole exported registry stays far below it.
-inline constexpr uint64_t kMaxRegFileBytes = uint64_t{1} << 30;
+inline constexpr uint64_t kMaxRegFileBytes = platform::readLimits::kRegistryFile.maxBytes;
 
 // The bytes of a registry file. Throws RegFileError for what is not a regular
 // file, or is larger than kMaxRegFileBytes, before reading any of it.

@@ -25,7 +25,7 @@ void exportList(const EntryList& rows, const std::string& filter, platform::Dial
     if (!path)
         return;
     std::string why;
-    if (!fs.writeFile(*path, text, &why))
+    if (!fs.writeFileThrough(*path, text, &why))
         throw std::runtime_error(why.empty() ? messageText(Msg::fmtCannotCreateFile, {*path})
                                              : messageText(Msg::fmtCannotWrite, {*path, why}));
 }

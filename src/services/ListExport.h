@@ -19,8 +19,9 @@ std::string exportedListText(const EntryList& rows);
 
 // EksporterListeClick: takes the rows' names, asks for the file (filter
 // `filter`, extension "txt", asking before an existing file is replaced) and
-// writes it whole, through a new file renamed over the old. A file that cannot
-// be written throws std::runtime_error naming it; Cancel writes nothing.
+// writes it whole into the chosen file, through a link and keeping its
+// permissions (FileSystem::writeFileThrough). A file that cannot be written
+// throws std::runtime_error naming it and saying why; Cancel writes nothing.
 void exportList(const EntryList& rows, const std::string& filter, platform::Dialogs& dialogs,
                 const platform::FileSystem& fs);
 

@@ -129,10 +129,12 @@ bool FaultyFileSystem::isUnreadable(const std::string& p) const {
     return std::find(unreadable.begin(), unreadable.end(), p) != unreadable.end();
 }
 
-std::optional<std::string> FaultyFileSystem::readFile(const std::string& p) const {
+std::optional<std::string> FaultyFileSystem::readFile(const std::string& p,
+                                                      const platform::ReadLimit& limit,
+                                                      std::string* error) const {
     if (isUnreadable(p))
         return std::nullopt;
-    return inner_->readFile(p);
+    return inner_->readFile(p, limit, error);
 }
 
 std::string FaultyFileSystem::toHostPath(const std::string& p) const {

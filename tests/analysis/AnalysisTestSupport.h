@@ -62,7 +62,8 @@ class FaultyFileSystem : public platform::FileSystem {
     bool createDirectory(const std::string& p) const override { return inner_->createDirectory(p); }
     bool removeDirectory(const std::string& p) const override { return inner_->removeDirectory(p); }
     bool deleteFile(const std::string& p) const override { return inner_->deleteFile(p); }
-    std::optional<std::string> readFile(const std::string& p) const override;
+    std::optional<std::string> readFile(const std::string& p, const platform::ReadLimit& limit,
+                                        std::string* error) const override;
     bool writeFile(const std::string& p, const std::string& bytes,
                    std::string* error) const override {
         if (beforeWrite)

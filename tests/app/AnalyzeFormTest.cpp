@@ -1,6 +1,8 @@
 // The analysis wizard as a user drives it: real snapshots of a drive C and a
 // store in a temporary folder, an installation made between them, the log
 // named through scripted input boxes, then that log replayed on the removal page.
+#include <sys/stat.h>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
@@ -587,6 +589,27 @@ class AnalyzeFormTest : public QObject {
         lone->findChild<QPushButton*>("btnGo1")->click();
         lone.reset();  // waits for its workers; their count updates are still queued
         QTest::qWait(50);
+    }
+
+    // A program folder that cannot be written sends the logs to the per-user
+    // data folder, which need not be there yet, nor the folder above it.
+    void theLogsFolderIsMadeWithEveryLevelAboveIt() {
+        QVERIFY(!std::filesystem::exists(std::filesystem::path(fx->userDataHost).parent_path()));
+        QCOMPARE(::chmod(fx->programHost.c_str(), 0555), 0);
+        open();
+        const bool made = std::filesystem::is_directory(fx->userDataHost + "/logs");
+        click("btnNext_01");
+        click("btnGo1");
+        const bool done = QTest::qWaitFor(
+            [&] { return w<QPushButton>("btnGo2")->isEnabled() || dialogs.count(Kind::Error); },
+            60000);
+        QCOMPARE(::chmod(fx->programHost.c_str(), 0755), 0);
+        QVERIFY(made);
+        QVERIFY(done);
+        const auto errors = dialogs.texts(Kind::Error);
+        QVERIFY2(errors.empty(), errors.empty() ? "" : errors.front().c_str());
+        QVERIFY(std::filesystem::is_regular_file(fx->userDataHost + "/logs/files_1.txt"));
+        QVERIFY(!std::filesystem::exists(logsHost()));
     }
 };
 

@@ -83,7 +83,8 @@ class MemoryFileSystem : public platform::FileSystem {
     bool createDirectory(const std::string&) const override { return false; }
     bool removeDirectory(const std::string&) const override { return false; }
     bool deleteFile(const std::string&) const override { return false; }
-    std::optional<std::string> readFile(const std::string& path) const override {
+    std::optional<std::string> readFile(const std::string& path, const platform::ReadLimit&,
+                                        std::string*) const override {
         reads.push_back(path);
         const auto it = files.find(path);
         if (it == files.end()) {

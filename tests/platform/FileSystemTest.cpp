@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cstdlib>
@@ -183,7 +186,7 @@ TEST(Files, WriteReplacesWholeFileAndRefusesProtectedFolders) {
     tmp.write("c/out.txt", "old contents");
     auto fs = makeFileSystem({{'C', tmp.str() + "/c"}});
     ASSERT_TRUE(fs->writeFile("C:\\out.txt", "new"));
-    EXPECT_EQ(*fs->readFile("C:\\out.txt"), "new");
+    EXPECT_EQ(*fs->readFile("C:\\out.txt", readLimits::kNote), "new");
     // Only the file itself is left, no temporary beside it.
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(tmp.path() / "c"),
                             std::filesystem::directory_iterator()),
@@ -195,7 +198,7 @@ TEST(Files, WriteReplacesWholeFileAndRefusesProtectedFolders) {
     std::string error;
     EXPECT_FALSE(fs->writeFile("C:\\out.txt", "newer", &error));
     EXPECT_FALSE(error.empty());
-    EXPECT_EQ(*fs->readFile("C:\\out.txt"), "new");
+    EXPECT_EQ(*fs->readFile("C:\\out.txt", readLimits::kNote), "new");
     EXPECT_FALSE(fs->canWriteDirectory("C:\\"));
     chmod((tmp.path() / "c").c_str(), 0755);
     EXPECT_TRUE(fs->canWriteDirectory("C:\\"));
@@ -268,13 +271,66 @@ TEST(DriveMap, WindowsPathsIgnoreLetterCaseExactNameFirst) {
               c + "/Program Files/Acme Editor/Uninstall.exe");
     EXPECT_TRUE(fs->fileExists("C:\\PROGRAM FILES\\ACME EDITOR\\uninstall.exe"));
     EXPECT_TRUE(fs->directoryExists("c:\\program files\\"));
-    EXPECT_EQ(fs->readFile("C:\\twins\\README"), "lower") << "an exact component wins";
-    EXPECT_EQ(fs->readFile("C:\\Twins\\readme"), "upper");
-    EXPECT_EQ(fs->readFile("C:\\ærØ\\øL.TXT"), "x") << "letters beyond ASCII too";
+    EXPECT_EQ(fs->readFile("C:\\twins\\README", readLimits::kNote), "lower")
+        << "an exact component wins";
+    EXPECT_EQ(fs->readFile("C:\\Twins\\readme", readLimits::kNote), "upper");
+    EXPECT_EQ(fs->readFile("C:\\ærØ\\øL.TXT", readLimits::kNote), "x")
+        << "letters beyond ASCII too";
     // What does not exist keeps its spelling from the first missing component on,
     // so a new file lands in the folder that is there.
     EXPECT_EQ(fs->toHostPath("C:\\PROGRAM FILES\\New Dir\\X.txt"),
               c + "/Program Files/New Dir/X.txt");
     ASSERT_TRUE(fs->writeFile("C:\\program files\\ACME EDITOR\\hidden.dat", "h"));
     EXPECT_TRUE(std::filesystem::exists(c + "/Program Files/Acme Editor/hidden.dat"));
+}
+
+// Every kind of file read whole: within its limit it is read, past it or as
+// anything but a regular file it is refused before any of it is read, and the
+// refusal names the file.
+TEST(Files, ReadFileTakesOnlyRegularFilesWithinTheLimitOfTheirKind) {
+    TempDir tmp;
+    auto fs = makeFileSystem({{'C', tmp.str() + "/c"}});
+    const auto path = tmp.write("c/f", "");
+    const std::string hostPath = fs->toHostPath("C:\\f");
+    const ReadLimit limits[] = {readLimits::kRegistryFile, readLimits::kLanguageFile,
+                                readLimits::kHiddenList,   readLimits::kSnapshot,
+                                readLimits::kAnalysisLog,  readLimits::kRunRecord,
+                                readLimits::kPicture,      readLimits::kNote};
+#ifndef _WIN32
+    ::alarm(60);  // a hang ends the test program rather than blocking the suite
+#endif
+    for (const ReadLimit& limit : limits) {
+        SCOPED_TRACE(limit.what);
+        auto refused = [&](const std::string& reason) {
+            std::string error;
+            EXPECT_FALSE(fs->readFile("C:\\f", limit, &error));
+            EXPECT_NE(error.find(hostPath), std::string::npos) << error;
+            EXPECT_NE(error.find(reason), std::string::npos) << error;
+            EXPECT_NE(error.find(limit.what), std::string::npos) << error;
+        };
+        std::filesystem::remove_all(path);
+        tmp.write("c/f", "text");
+        EXPECT_EQ(fs->readFile("C:\\f", limit), "text");
+        // Sparse: no disk is spent; at the limit it is still read.
+        std::filesystem::resize_file(path, limit.maxBytes + 1);
+        refused("larger than");
+        if (limit.maxBytes <= readLimits::kPicture.maxBytes) {
+            std::filesystem::resize_file(path, limit.maxBytes);
+            EXPECT_EQ(fs->readFile("C:\\f", limit)->size(), limit.maxBytes);
+        }
+        std::filesystem::remove(path);
+        std::filesystem::create_directory(path);
+        refused("is a folder");
+        std::filesystem::remove(path);
+#ifndef _WIN32
+        ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+        refused("not a regular file");
+        std::filesystem::remove(path);
+        std::filesystem::create_symlink("/dev/zero", path);
+        refused("not a regular file");
+#endif
+    }
+#ifndef _WIN32
+    ::alarm(0);
+#endif
 }

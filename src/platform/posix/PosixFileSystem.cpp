@@ -263,26 +263,15 @@ public:
         return ::unlink(host.c_str()) == 0;
     }
 
-    std::optional<std::string> readFile(const std::string& path) const override {
+    std::optional<std::string> readFile(const std::string& path, const ReadLimit& limit,
+                                        std::string* error) const override {
         const std::string host = toHostPath(path);
-        if (host.empty()) return std::nullopt;
-        FdGuard fd(::open(host.c_str(), O_RDONLY | O_CLOEXEC));
-        if (fd.get() < 0) return std::nullopt;
-        struct stat st {};
-        if (::fstat(fd.get(), &st) != 0 || S_ISDIR(st.st_mode)) return std::nullopt;
-        std::string bytes;
-        bytes.reserve(static_cast<size_t>(st.st_size));
-        char buf[1 << 16];
-        for (;;) {
-            ssize_t n = ::read(fd.get(), buf, sizeof(buf));
-            if (n < 0) {
-                if (errno == EINTR) continue;
-                return std::nullopt;
-            }
-            if (n == 0) break;
-            bytes.append(buf, static_cast<size_t>(n));
+        if (host.empty()) {
+            if (error)
+                *error = "cannot open " + path + ": no such drive";
+            return std::nullopt;
         }
-        return bytes;
+        return readBoundedFile(host, limit, error);
     }
 
     bool writeFile(const std::string& path, const std::string& bytes,
@@ -294,6 +283,9 @@ public:
         const std::string host = toHostPath(path);
         if (host.empty()) return failWith("no such drive");
         const std::string dir = parentOf(host);
+        struct stat folder {};
+        if (::stat(dir.c_str(), &folder) != 0 && (errno == ENOENT || errno == ENOTDIR))
+            return failWith("the folder " + dir + " does not exist");
         if (!writableByMode(dir)) return failWith(std::strerror(EACCES));
         struct stat existing {};
         if (::stat(host.c_str(), &existing) == 0) {
@@ -301,44 +293,43 @@ public:
             if ((existing.st_mode & 0222) == 0) return failWith(std::strerror(EACCES));
         }
 
-        removeStaleNewFiles(host);
-        // Write a new file beside the old one, then rename it over: a crash or a
-        // full disk leaves either the old file or the complete new one.
-        std::random_device rd;
-        std::string temp;
-        int rawFd = -1;
-        for (int attempt = 0; attempt < 20 && rawFd < 0; ++attempt) {
-            temp = host + ".new-" + std::to_string(rd());
-            rawFd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (rawFd < 0 && errno != EEXIST) return failWith(std::strerror(errno));
+        return replaceWhole(host, bytes, nullptr, error);
+    }
+
+    bool writeFileThrough(const std::string& path, const std::string& bytes,
+                          std::string* error) const override {
+        auto failWith = [&](const std::string& why) {
+            if (error)
+                *error = why;
+            return false;
+        };
+        const std::string host = toHostPath(path);
+        if (host.empty())
+            return failWith("no such drive");
+        const std::string target = followLinks(host);
+        struct stat st {};
+        if (::stat(target.c_str(), &st) != 0) {
+            if (errno != ENOENT)
+                return failWith(std::strerror(errno));
+            const std::string dir = parentOf(target);
+            struct stat folder {};
+            if (::stat(dir.c_str(), &folder) != 0 && (errno == ENOENT || errno == ENOTDIR))
+                return failWith("the folder " + dir + " does not exist");
+            if (!writableByMode(dir))
+                return failWith(std::strerror(EACCES));
+            return replaceWhole(target, bytes, nullptr, error);
         }
-        if (rawFd < 0) return failWith(std::strerror(EEXIST));
-        FdGuard fd(rawFd);
-        // Marks the new file as in use, so another write of the target does not
-        // take it for one that a crash left behind.
-        ::flock(fd.get(), LOCK_EX | LOCK_NB);
-        size_t done = 0;
-        while (done < bytes.size()) {
-            ssize_t n = ::write(fd.get(), bytes.data() + done, bytes.size() - done);
-            if (n < 0) {
-                if (errno == EINTR) continue;
-                const int err = errno;
-                ::unlink(temp.c_str());
-                return failWith(std::strerror(err));
-            }
-            done += static_cast<size_t>(n);
-        }
-        if (::fsync(fd.get()) != 0 || ::close(fd.release()) != 0) {
-            const int err = errno;
-            ::unlink(temp.c_str());
-            return failWith(std::strerror(err));
-        }
-        if (::rename(temp.c_str(), host.c_str()) != 0) {
-            const int err = errno;
-            ::unlink(temp.c_str());
-            return failWith(std::strerror(err));
-        }
-        return true;
+        if (S_ISDIR(st.st_mode))
+            return failWith(std::strerror(EISDIR));
+        if (!S_ISREG(st.st_mode))
+            return failWith(target + " is not a regular file");
+        if ((st.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0)
+            return failWith(std::strerror(EACCES));
+        // Replaced whole only where nothing else about the file changes by it:
+        // the user's own file, under this one name, in a folder the user may write.
+        if (st.st_uid == ::geteuid() && st.st_nlink == 1 && writableByMode(parentOf(target)))
+            return replaceWhole(target, bytes, &st, error);
+        return overwriteInPlace(target, bytes, error);
     }
 
     bool canWriteDirectory(const std::string& path) const override {
@@ -585,6 +576,118 @@ private:
             if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
             if (::flock(fd.get(), LOCK_EX | LOCK_NB) == 0) ::unlink(path.c_str());
         }
+    }
+
+    // A new file beside `host`, complete and synced, then renamed over it: a
+    // crash or a full disk leaves either the old file or the complete new one.
+    // `like`: the file whose permissions and group the new one takes; without
+    // it the umask's.
+    static bool replaceWhole(const std::string& host, const std::string& bytes,
+                             const struct stat* like, std::string* error) {
+        auto failWith = [&](const std::string& why) {
+            if (error)
+                *error = why;
+            return false;
+        };
+        removeStaleNewFiles(host);
+        std::random_device rd;
+        std::string temp;
+        int rawFd = -1;
+        for (int attempt = 0; attempt < 20 && rawFd < 0; ++attempt) {
+            temp = host + ".new-" + std::to_string(rd());
+            rawFd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (rawFd < 0 && errno != EEXIST)
+                return failWith(std::strerror(errno));
+        }
+        if (rawFd < 0)
+            return failWith(std::strerror(EEXIST));
+        FdGuard fd(rawFd);
+        // Marks the new file as in use, so another write of the target does not
+        // take it for one that a crash left behind.
+        ::flock(fd.get(), LOCK_EX | LOCK_NB);
+        auto abandon = [&](int err) {
+            ::unlink(temp.c_str());
+            return failWith(std::strerror(err));
+        };
+        if (like) {
+            // A group the user is no member of cannot be kept; the bits can.
+            if (::fchown(fd.get(), static_cast<uid_t>(-1), like->st_gid) != 0 && errno != EPERM)
+                return abandon(errno);
+            if (::fchmod(fd.get(), like->st_mode & 07777) != 0)
+                return abandon(errno);
+        }
+        size_t done = 0;
+        while (done < bytes.size()) {
+            ssize_t n = ::write(fd.get(), bytes.data() + done, bytes.size() - done);
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                return abandon(errno);
+            }
+            done += static_cast<size_t>(n);
+        }
+        if (::fsync(fd.get()) != 0 || ::close(fd.release()) != 0)
+            return abandon(errno);
+        if (::rename(temp.c_str(), host.c_str()) != 0)
+            return abandon(errno);
+        return true;
+    }
+
+    // Writes into the existing regular file itself, as an editor's save does
+    // where the file may be written but its folder may not.
+    static bool overwriteInPlace(const std::string& host, const std::string& bytes,
+                                 std::string* error) {
+        auto failWith = [&](int err) {
+            if (error)
+                *error = std::strerror(err);
+            return false;
+        };
+        FdGuard fd(::open(host.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+        if (fd.get() < 0)
+            return failWith(errno);
+        struct stat st {};
+        if (::fstat(fd.get(), &st) != 0)
+            return failWith(errno);
+        if (!S_ISREG(st.st_mode))
+            return failWith(EINVAL);
+        // The room first: on a full disk that fails before the old text is touched.
+        if (bytes.size() > static_cast<uint64_t>(st.st_size)) {
+            const int rc = ::posix_fallocate(fd.get(), 0, static_cast<off_t>(bytes.size()));
+            if (rc != 0 && rc != EOPNOTSUPP && rc != EINVAL)
+                return failWith(rc);
+        }
+        size_t done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = ::pwrite(fd.get(), bytes.data() + done, bytes.size() - done,
+                                       static_cast<off_t>(done));
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                return failWith(errno);
+            }
+            done += static_cast<size_t>(n);
+        }
+        if (::ftruncate(fd.get(), static_cast<off_t>(bytes.size())) != 0 || ::fsync(fd.get()) != 0)
+            return failWith(errno);
+        if (::close(fd.release()) != 0)
+            return failWith(errno);
+        return true;
+    }
+
+    // Where a chain of links at `host` leads; `host` itself when it is no link.
+    static std::string followLinks(std::string host) {
+        for (int depth = 0; depth < 40; ++depth) {
+            struct stat st {};
+            if (::lstat(host.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+                return host;
+            std::string target(PATH_MAX, '\0');
+            const ssize_t n = ::readlink(host.c_str(), target.data(), target.size());
+            if (n < 0)
+                return host;
+            target.resize(static_cast<size_t>(n));
+            host = target.front() == '/' ? target : parentOf(host) + "/" + target;
+        }
+        return host;  // a loop: stat then says so
     }
 
     static std::string parentOf(const std::string& host) {

@@ -189,30 +189,15 @@ class Win32FileSystem final : public FileSystem {
         return !host.empty() && DeleteFileW(widen(host).c_str());
     }
 
-    std::optional<std::string> readFile(const std::string& path) const override {
+    std::optional<std::string> readFile(const std::string& path, const ReadLimit& limit,
+                                        std::string* error) const override {
         const std::string host = toHostPath(path);
-        if (host.empty())
+        if (host.empty()) {
+            if (error)
+                *error = "cannot open " + path + ": no such drive";
             return std::nullopt;
-        FileHandle file(CreateFileW(widen(host).c_str(), GENERIC_READ,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-        if (!file.valid())
-            return std::nullopt;
-        LARGE_INTEGER size{};
-        if (!GetFileSizeEx(file.get(), &size))
-            return std::nullopt;
-        std::string bytes;
-        bytes.reserve(static_cast<size_t>(size.QuadPart));
-        char buffer[1 << 16];
-        for (;;) {
-            DWORD n = 0;
-            if (!ReadFile(file.get(), buffer, sizeof(buffer), &n, nullptr))
-                return std::nullopt;
-            if (n == 0)
-                break;
-            bytes.append(buffer, n);
         }
-        return bytes;
+        return readBoundedFile(host, limit, error);
     }
 
     bool writeFile(const std::string& path, const std::string& bytes,
@@ -273,6 +258,49 @@ class Win32FileSystem final : public FileSystem {
             DeleteFileW(temp.c_str());
             return failWith(code);
         }
+        return true;
+    }
+
+    bool writeFileThrough(const std::string& path, const std::string& bytes,
+                          std::string* error) const override {
+        const std::string host = toHostPath(path);
+        if (host.empty() || attributesOf(host) == INVALID_FILE_ATTRIBUTES)
+            return writeFile(path, bytes, error);
+        auto failWith = [&](DWORD code) {
+            if (error)
+                *error = win32::errorText(code);
+            return false;
+        };
+        // Into the file itself, as an editor's save does: a link leads to it,
+        // and its security and attributes stay as they are.
+        FileHandle file(CreateFileW(widen(host).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file.valid())
+            return failWith(GetLastError());
+        if (GetFileType(file.get()) != FILE_TYPE_DISK)
+            return failWith(ERROR_INVALID_FUNCTION);
+        LARGE_INTEGER size{};
+        if (!GetFileSizeEx(file.get(), &size))
+            return failWith(GetLastError());
+        LARGE_INTEGER end{};
+        end.QuadPart = static_cast<LONGLONG>(bytes.size());
+        // The room first: on a full disk that fails before the old text is touched.
+        if (end.QuadPart > size.QuadPart &&
+            (!SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN) || !SetEndOfFile(file.get())))
+            return failWith(GetLastError());
+        if (!SetFilePointerEx(file.get(), LARGE_INTEGER{}, nullptr, FILE_BEGIN))
+            return failWith(GetLastError());
+        size_t done = 0;
+        while (done < bytes.size()) {
+            const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30));
+            DWORD n = 0;
+            if (!WriteFile(file.get(), bytes.data() + done, chunk, &n, nullptr))
+                return failWith(GetLastError());
+            done += n;
+        }
+        if (!SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN) || !SetEndOfFile(file.get()) ||
+            !FlushFileBuffers(file.get()) || !file.close())
+            return failWith(GetLastError());
         return true;
     }
 

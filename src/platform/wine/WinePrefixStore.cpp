@@ -12,6 +12,7 @@
 #include <mutex>
 #include <sstream>
 
+#include "platform/BoundedRead.h"
 #include "platform/Utf8.h"
 #include "platform/WinePrefix.h"
 #include "platform/model/ClassesView.h"
@@ -61,14 +62,14 @@ public:
             return nullptr;
         }
         if (f.loaded && sameFile(st, f.seen)) return f.model.get();
-        std::ifstream in(f.path, std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
+        std::string refusal;
+        const std::optional<std::string> text =
+            readBoundedFile(f.path, readLimits::kRegistryFile, &refusal);
         f.loaded = true;
         f.seen = st;
         std::string why;
-        f.model = in ? WineRegistryFile::parse(text.str(), why) : nullptr;
-        f.error = f.model ? std::string() : f.path + ": " + (in ? why : "cannot be read");
+        f.model = text ? WineRegistryFile::parse(*text, why) : nullptr;
+        f.error = f.model ? std::string() : text ? f.path + ": " + why : refusal;
         return f.model.get();
     }
 
@@ -644,10 +645,10 @@ private:
 // folder below /tmp (upstream uses /tmp/.wine-<uid>).
 std::vector<std::string> serverRoots(const std::string& prefix) {
     std::vector<std::string> roots{"/tmp/.wine-" + std::to_string(::getuid())};
-    std::ifstream in(prefix + "/wineserver");
-    std::string name;
-    if (in && std::getline(in, name) && !name.empty() && name.find('/') == std::string::npos &&
-        name != "." && name != "..") {
+    const std::string note =
+        readBoundedFile(prefix + "/wineserver", readLimits::kNote).value_or(std::string());
+    const std::string name = note.substr(0, note.find('\n'));
+    if (!name.empty() && name.find('/') == std::string::npos && name != "." && name != "..") {
         roots.push_back("/tmp/" + name);
         if (const char* tmp = std::getenv("TMPDIR"); tmp && *tmp) roots.push_back(std::string(tmp) + "/" + name);
     }
