@@ -86,6 +86,8 @@ const char* messageName(Msg role) {
             return "msgWinePrefixMenu";
         case Msg::msgMachineRegistry:
             return "msgMachineRegistry";
+        case Msg::fmtSettingsNotSavedReason:
+            return "fmtSettingsNotSavedReason";
     }
     return "?";
 }
@@ -111,6 +113,7 @@ constexpr std::array kAddedLines = {
               "s"},
     AddedLine{Msg::msgWinePrefixMenu, "Wine prefix", ""},
     AddedLine{Msg::msgMachineRegistry, "This computer (no Wine prefix)", ""},
+    AddedLine{Msg::fmtSettingsNotSavedReason, "The settings were not saved: %s", "s"},
 };
 
 }  // namespace

@@ -61,9 +61,10 @@ enum class Msg : int {
     fmtPrefixBusy = 111,
     msgWinePrefixMenu = 112,
     msgMachineRegistry = 113,
+    fmtSettingsNotSavedReason = 114,
 };
 
-constexpr std::array<Msg, 39> kAllMessages = {
+constexpr std::array<Msg, 40> kAllMessages = {
     Msg::msgDeleteEntryQuestion, Msg::msgUpdateAvailable,     Msg::msgNoUpdate,
     Msg::msgUpdateCheckFailed,   Msg::fmtStatusCount,         Msg::fmtUninstallStarted,
     Msg::fmtUninstallFinished,   Msg::fmtUninstallNotStarted, Msg::msgLogNameCaption,
@@ -80,6 +81,7 @@ constexpr std::array<Msg, 39> kAllMessages = {
     Msg::fmtPrefixBusy,
     Msg::msgWinePrefixMenu,
     Msg::msgMachineRegistry,
+    Msg::fmtSettingsNotSavedReason,
 };
 
 // A text the translation table has no line for, read from the line `role`
