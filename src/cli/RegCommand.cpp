@@ -5,7 +5,7 @@
 #include <iostream>
 
 #include "platform/Console.h"
-#include "platform/Wow64View.h"
+#include "platform/model/Wow64View.h"
 
 namespace vornak::cli::reg {
 namespace {

@@ -13,7 +13,7 @@
 #include <random>
 #include <thread>
 
-#include "platform/posix/WineRegistryFile.h"
+#include "platform/wine/WineRegistryFile.h"
 #include "support/RunProgram.h"
 #include "support/TempDir.h"
 

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
-#include "platform/Wow64View.h"
+#include "platform/model/Wow64View.h"
 #include "RegistryStoreTestSupport.h"
 
 namespace vornak::test {

@@ -12,8 +12,8 @@
 
 #include "platform/FileSystem.h"
 #include "platform/WinePrefix.h"
-#include "platform/Wow64View.h"
-#include "platform/posix/WineRegistryFile.h"
+#include "platform/model/Wow64View.h"
+#include "platform/wine/WineRegistryFile.h"
 #include "support/RunProgram.h"
 #include "support/TempDir.h"
 #include "support/WineTestSupport.h"

@@ -1,4 +1,4 @@
-#include "platform/Wow64View.h"
+#include "platform/model/Wow64View.h"
 
 #include <string_view>
 #include <vector>

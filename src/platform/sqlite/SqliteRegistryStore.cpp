@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "platform/RegistryStore.h"
-#include "platform/posix/ClassesView.h"
-#include "platform/posix/RegistryStoreFile.h"
-#include "platform/posix/SqliteRegistryAccessor.h"
+#include "platform/model/ClassesView.h"
+#include "platform/sqlite/RegistryStoreFile.h"
+#include "platform/sqlite/SqliteRegistryAccessor.h"
 
 namespace vornak::platform {
 namespace posix {

@@ -1,4 +1,4 @@
-#include "platform/posix/WineRegistryFile.h"
+#include "platform/wine/WineRegistryFile.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -6,7 +6,7 @@
 
 #include "platform/RegistryStore.h"
 #include "platform/Utf8.h"
-#include "platform/posix/RegistryNames.h"
+#include "platform/model/RegistryNames.h"
 
 namespace vornak::platform::posix {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/posix/SqliteDatabase.h"
+#include "platform/sqlite/SqliteDatabase.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "platform/posix/SqliteRegistryAccessor.h"
+#include "platform/sqlite/SqliteRegistryAccessor.h"
 
 #include <signal.h>
 
@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/posix/RegistryNames.h"
-#include "platform/posix/SqliteDatabase.h"
+#include "platform/model/RegistryNames.h"
+#include "platform/sqlite/SqliteDatabase.h"
 
 namespace vornak::platform::posix {
 namespace {

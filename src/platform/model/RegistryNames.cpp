@@ -1,4 +1,4 @@
-#include "platform/posix/RegistryNames.h"
+#include "platform/model/RegistryNames.h"
 
 #include <unicode/uchar.h>
 #include <unicode/utf8.h>

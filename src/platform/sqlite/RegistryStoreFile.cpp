@@ -1,4 +1,4 @@
-#include "platform/posix/RegistryStoreFile.h"
+#include "platform/sqlite/RegistryStoreFile.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -1,11 +1,11 @@
-#include "platform/posix/ClassesView.h"
+#include "platform/model/ClassesView.h"
 
 #include <algorithm>
 #include <set>
 #include <string>
 #include <vector>
 
-#include "platform/posix/RegistryNames.h"
+#include "platform/model/RegistryNames.h"
 
 namespace vornak::platform::posix {
 namespace {

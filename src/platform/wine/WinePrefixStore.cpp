@@ -17,10 +17,10 @@
 
 #include "platform/Utf8.h"
 #include "platform/WinePrefix.h"
-#include "platform/posix/ClassesView.h"
-#include "platform/posix/PrefixCommit.h"
-#include "platform/posix/RegistryNames.h"
-#include "platform/posix/WineRegistryFile.h"
+#include "platform/model/ClassesView.h"
+#include "platform/model/RegistryNames.h"
+#include "platform/wine/PrefixCommit.h"
+#include "platform/wine/WineRegistryFile.h"
 
 namespace vornak::platform {
 namespace posix {

@@ -1,4 +1,4 @@
-#include "platform/posix/PrefixCommit.h"
+#include "platform/wine/PrefixCommit.h"
 
 #include <dirent.h>
 #include <fcntl.h>

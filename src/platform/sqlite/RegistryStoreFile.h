@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/posix/SqliteDatabase.h"
+#include "platform/sqlite/SqliteDatabase.h"
 
 namespace vornak::platform::posix {
 

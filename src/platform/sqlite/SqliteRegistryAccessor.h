@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "platform/RegistryStore.h"
-#include "platform/posix/RegistryStoreFile.h"
+#include "platform/sqlite/RegistryStoreFile.h"
 
 namespace vornak::platform::posix {
 
