@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev
+  # Qt's own texts (Yes, No, the file and font dialogs) in the languages we ship
+  qt6-translations-l10n
   libsqlite3-dev sqlite3
   libicu-dev
   libjpeg-dev
@@ -13,8 +15,8 @@ packages=(
   fonts-dejavu-core
   xvfb openbox x11-utils
   # The Windows build, cross-compiled and tested under Wine (scripts/test-windows.sh);
-  # NSIS builds the real installers that the Wine prefix tests install.
-  g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64 wine wine64 nsis
+  # NSIS and wixl build the real installers (an .exe, an .msi) that the Wine prefix tests install.
+  g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64 wine wine64 nsis wixl
 )
 
 missing=()

@@ -140,7 +140,7 @@ void generateTree(const fs::path& tree) {
 int childFileSnapshot(const std::string& tree, const std::string& work) {
     auto fileSystem = platform::makeFileSystem({{'C', tree}}, work);
     auto shared = std::make_shared<AnalysisShared>();
-    FileDumpThread(shared, {fileSystem, {{"C:", true}}, 1, fileSystem->programFolder(), ""}).Execute();
+    FileDumpThread(shared, {fileSystem, {{"C:", true}}, 1, fileSystem->programFolder(), "", ""}).Execute();
     return shared->takeProblems().empty() ? 0 : 1;
 }
 
@@ -315,7 +315,7 @@ int childRegistry(const std::string& storeDir, const std::string& work) {
     auto fileSystem = platform::makeFileSystem({}, work);
     auto shared = std::make_shared<AnalysisShared>();
     RegDumpThread(shared, {platform::openRegistryStore(storeDir), fileSystem, 2, 1,
-                           fileSystem->programFolder(), nullptr})
+                           fileSystem->programFolder(), nullptr, ""})
         .Execute();
     return shared->takeProblems().empty() && shared->registryEntries.load() > 1000000 ? 0 : 1;
 }

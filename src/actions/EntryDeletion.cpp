@@ -6,6 +6,7 @@
 #include "inventory/Inventory.h"
 #include "language/MessageCatalogue.h"
 #include "platform/Dialogs.h"
+#include "platform/RegistryStore.h"
 #include "registry/RegistryAccess.h"
 
 namespace vornak::actions {
@@ -18,6 +19,14 @@ void SletClick(Inventory& inventory, int selectedRow, platform::Dialogs& dialogs
     // list, and the row at that index may then be another registration.
     const UninstallEntry entry = rows[static_cast<size_t>(selectedRow)];
 
+    // Wine would overwrite the deletion with what it holds: no question whose
+    // Yes cannot be carried out.
+    if (const auto store = platform::defaultRegistryStore();
+        store->isWinePrefix() && !store->writeRefusal().empty()) {
+        dialogs.showError(
+            formatMessage(Msg::fmtPrefixNoChange, {store->location(), store->location()}));
+        return;
+    }
     if (!dialogs.askYesNo(messages().get(Msg::msgDeleteEntryQuestion),
                           messages().get(Msg::msgConfirmCaption)))
         return;

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "language/MessageCatalogue.h"
 #include "platform/RegistryStore.h"
 #include "registry/RegistryAccess.h"
 
@@ -25,19 +26,19 @@ std::string describe(RegStatus status) {
         case RegStatus::Ok:
             break;
         case RegStatus::NotFound:
-            return "The system cannot find the key specified.";
+            return messages().get(Msg::msgKeyNotFound);
         case RegStatus::AccessDenied:
-            return "Access is denied.";
+            return messages().get(Msg::msgAccessDenied);
         case RegStatus::InvalidName:
-            return "The key name is not valid.";
+            return messages().get(Msg::msgBadKeyName);
         case RegStatus::HasSubkeys:
-            return "The key still has subkeys.";
+            return messages().get(Msg::msgKeyHasSubkeys);
         case RegStatus::StoreFailure:
-            return "The registry store failed.";
+            return messages().get(Msg::msgStoreFailed);
         case RegStatus::Busy:
-            return platform::RegistryBusyError::kMessage;
+            return messages().get(Msg::msgRegistryBusy);
     }
-    return "The registry did not take the change.";
+    return messages().get(Msg::msgChangeNotTaken);
 }
 
 // Opens the key for reading without creating it.
@@ -69,6 +70,22 @@ long valueType(const std::string& rootCode, const std::string& keyPath,
     if (accessor->queryValue(*key, valueName, value) != RegStatus::Ok)
         return -1;
     return static_cast<long>(value.type);
+}
+
+std::optional<uint32_t> dwordValue(const std::string& rootCode, const std::string& keyPath,
+                                   const std::string& valueName) {
+    std::unique_ptr<platform::RegistryAccessor> accessor;
+    std::unique_ptr<platform::RegKey> key;
+    if (openForReading(rootCode, keyPath, accessor, key) != RegStatus::Ok)
+        return std::nullopt;
+    platform::RegValue value;
+    if (accessor->queryValue(*key, valueName, value) != RegStatus::Ok ||
+        value.type != platform::kRegDword || value.data.size() != 4)
+        return std::nullopt;
+    uint32_t number = 0;
+    for (int i = 3; i >= 0; --i)
+        number = number << 8 | static_cast<unsigned char>(value.data[static_cast<size_t>(i)]);
+    return number;
 }
 
 bool valueExists(const std::string& rootCode, const std::string& keyPath,

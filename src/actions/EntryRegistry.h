@@ -3,6 +3,8 @@
 // deletion or a write that failed from one that worked.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 namespace vornak::actions {
@@ -15,6 +17,9 @@ bool valueExists(const std::string& rootCode, const std::string& keyPath,
 // The registry type of the value, or -1 when there is none (nothing is created).
 long valueType(const std::string& rootCode, const std::string& keyPath,
                const std::string& valueName);
+// The value when it is a REG_DWORD of four bytes; nothing is created.
+std::optional<uint32_t> dwordValue(const std::string& rootCode, const std::string& keyPath,
+                                   const std::string& valueName);
 // Why the key cannot be changed, as the store tells it ("Access is denied."):
 // the reason of this thread's last failed write when the store gave one.
 std::string changeRefusal(const std::string& rootCode, const std::string& keyPath);

@@ -1,12 +1,40 @@
 #include "actions/UninstallRunner.h"
 
+#include <mutex>
+#include <set>
 #include <thread>
 
+#include "actions/UninstallCommandLine.h"
 #include "inventory/Inventory.h"
 #include "platform/ProcessLauncher.h"
 #include "registry/SilentAbort.h"
 
 namespace vornak::actions {
+namespace {
+
+// The registrations whose uninstaller runs now, shared by every run of the process.
+class RunningRegistrations {
+  public:
+    bool claim(const std::string& registration) {
+        std::lock_guard lock(mutex_);
+        return running_.insert(registration).second;
+    }
+    void release(const std::string& registration) {
+        std::lock_guard lock(mutex_);
+        running_.erase(registration);
+    }
+
+  private:
+    std::mutex mutex_;
+    std::set<std::string> running_;
+};
+
+RunningRegistrations& runningRegistrations() {
+    static RunningRegistrations registrations;
+    return registrations;
+}
+
+}  // namespace
 
 std::string runStatusText(Msg role, const std::string& displayName) {
     try {
@@ -24,6 +52,23 @@ RunUninstaller::RunUninstaller(std::string uninstallCommand, std::string display
       launcher_(std::move(launcher)),
       host_(std::move(host)) {}
 
+RunUninstaller::~RunUninstaller() {
+    release();
+}
+
+bool RunUninstaller::claim(const std::string& registration) {
+    if (!runningRegistrations().claim(registration))
+        return false;
+    claimed_ = registration;
+    return true;
+}
+
+void RunUninstaller::release() {
+    if (!claimed_.empty())
+        runningRegistrations().release(claimed_);
+    claimed_.clear();
+}
+
 void RunUninstaller::Execute() {
     // The command goes to the launcher exactly as the registration holds it:
     // separating program and arguments is the system's business.
@@ -36,9 +81,11 @@ void RunUninstaller::Execute() {
     if (process) {
         host_->showRunStatus(Msg::fmtUninstallStarted, displayName_);
         process->wait();
+        release();
         host_->showRunStatus(Msg::fmtUninstallFinished, displayName_);
         process->close();
     } else {
+        release();
         host_->showRunStatus(Msg::fmtUninstallNotStarted, displayName_);
     }
     host_->refreshAndRefilter();
@@ -61,8 +108,13 @@ void UninstallClick(const Inventory& inventory, int selectedRow,
     if (selectedRow < 0 || static_cast<size_t>(selectedRow) >= rows.size())
         throw SilentAbort();
     const UninstallEntry& row = rows[static_cast<size_t>(selectedRow)];
-    RunUninstaller::start(std::make_unique<RunUninstaller>(row.uninstallCommand, row.caption,
-                                                           std::move(launcher), std::move(host)));
+    auto run =
+        std::make_unique<RunUninstaller>(commandToRun(row), row.caption, std::move(launcher), host);
+    if (!run->claim(row.rootCode + "\\" + row.keyPath)) {
+        host->showRunStatus(Msg::fmtUninstallRunning, row.caption);
+        return;
+    }
+    RunUninstaller::start(std::move(run));
 }
 
 }  // namespace vornak::actions

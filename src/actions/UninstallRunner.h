@@ -25,8 +25,8 @@ namespace actions {
 class RunnerHost {
   public:
     virtual ~RunnerHost() = default;
-    // The info panel is to show `role` (fmtUninstallStarted, fmtUninstallFinished
-    // or fmtUninstallNotStarted) for the program `displayName`.
+    // The info panel is to show `role` (fmtUninstallStarted, fmtUninstallFinished,
+    // fmtUninstallNotStarted or fmtUninstallRunning) for the program `displayName`.
     virtual void showRunStatus(Msg role, const std::string& displayName) = 0;
     // The program has ended (or never started): rebuild the list.
     virtual void refreshAndRefilter() = 0;
@@ -41,6 +41,13 @@ class RunUninstaller {
     RunUninstaller(std::string uninstallCommand, std::string displayName,
                    std::shared_ptr<platform::ProcessLauncher> launcher,
                    std::shared_ptr<RunnerHost> host);
+    ~RunUninstaller();
+    RunUninstaller(const RunUninstaller&) = delete;
+    RunUninstaller& operator=(const RunUninstaller&) = delete;
+
+    // Claims `registration` (root code and key path) for this run until its
+    // program has ended; false when another run holds it.
+    bool claim(const std::string& registration);
 
     // The run itself, on the worker thread: start, wait, report, rebuild.
     void Execute();
@@ -53,10 +60,15 @@ class RunUninstaller {
     std::string displayName_;
     std::shared_ptr<platform::ProcessLauncher> launcher_;
     std::shared_ptr<RunnerHost> host_;
+    std::string claimed_;
+    void release();
 };
 
 // UninstallClick: a run for visible row `selectedRow` of `inventory`
-// (-1: none selected, the silent abort). Returns at once.
+// (-1: none selected, the silent abort), with the command commandToRun()
+// gives. Returns at once. While that registration's uninstaller still runs
+// (a held Enter repeats the command), it is not started again: the info panel
+// says it is running; other registrations start as usual.
 void UninstallClick(const Inventory& inventory, int selectedRow,
                     std::shared_ptr<platform::ProcessLauncher> launcher,
                     std::shared_ptr<RunnerHost> host);

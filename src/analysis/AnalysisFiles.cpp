@@ -1,5 +1,7 @@
 #include "analysis/AnalysisFiles.h"
 
+#include <cctype>
+
 namespace vornak::analysis {
 
 std::string joinPath(std::string_view folder, std::string_view name) {
@@ -47,6 +49,56 @@ bool isUsableLogName(std::string_view logName) {
         }
     }
     return true;
+}
+
+namespace {
+
+// Names Windows keeps for devices: "NUL.anlog" is no file there, whatever follows the dot.
+bool isDeviceName(std::string_view name) {
+    std::string stem(name.substr(0, name.find('.')));
+    while (!stem.empty() && stem.back() == ' ')
+        stem.pop_back();
+    for (char& c : stem)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL")
+        return true;
+    return stem.size() == 4 && (stem.starts_with("COM") || stem.starts_with("LPT")) &&
+           stem[3] >= '1' && stem[3] <= '9';
+}
+
+// How long the file system counts a file name: in UTF-16 units on Windows,
+// in bytes elsewhere. Either way it takes 255, and the log is first written
+// as "<name>.anlog.new-<up to 10 digits>" beside its place.
+constexpr size_t kLongestFileName = 255;
+constexpr size_t kNewFileSuffix = std::string_view(".new-4294967295").size();
+
+size_t fileNameLength(std::string_view name) {
+#ifdef _WIN32
+    size_t units = 0;
+    for (unsigned char c : name) {
+        if ((c & 0xC0) != 0x80)
+            ++units;  // the first byte of a character
+        if ((c & 0xF8) == 0xF0)
+            ++units;  // beyond the first plane: two units
+    }
+    return units;
+#else
+    return name.size();
+#endif
+}
+
+}  // namespace
+
+std::optional<Msg> logNameProblem(std::string_view logName) {
+    if (!isUsableLogName(logName))
+        return Msg::msgLogNameBadCharacter;
+    if (logName.find("..") != std::string_view::npos)
+        return Msg::msgLogNameTwoDots;
+    if (isDeviceName(logName))
+        return Msg::msgLogNameDevice;
+    if (fileNameLength(logName) + kLogExtension.size() + kNewFileSuffix > kLongestFileName)
+        return Msg::msgLogNameTooLong;
+    return std::nullopt;
 }
 
 namespace {

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "language/MessageCatalogue.h"
 #include "platform/FileSystem.h"
 #include "platform/RegistryStore.h"
 
@@ -43,6 +44,14 @@ std::string analysisLogPath(std::string_view programFolder, std::string_view log
 // Whether a log name can be a file name: none of \ / : * ? " < > | and no
 // control characters. The empty name is allowed (the log is then ".anlog").
 bool isUsableLogName(std::string_view logName);
+
+// What keeps `logName` from being the name of a log file right in the logs
+// folder, as the file system would refuse it or take it elsewhere: a
+// character no file name may hold (msgLogNameBadCharacter), "..", a device
+// name of Windows, or a file name longer than the file system takes (with
+// ".anlog", and the suffix of the new file it is first written to). nullopt
+// when it can be one; the empty name can (".anlog").
+std::optional<Msg> logNameProblem(std::string_view logName);
 
 // The names (without extension) of the analysis logs in the logs folder, in
 // the order the folder lists them. The extension may be in any letter case.

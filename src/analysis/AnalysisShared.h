@@ -24,6 +24,10 @@ class AnalysisShared {
     // Lines written by the four registry workers together.
     std::atomic<int32_t> registryEntries{0};
 
+    // Set by a comparison that could not write its log under the name it was
+    // given and kept both snapshots, so that the log can be named again.
+    std::atomic<bool> nameAgain{false};
+
     void setLogName(std::string name);
     std::string logName() const;
 

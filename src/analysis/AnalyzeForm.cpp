@@ -11,11 +11,12 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QShowEvent>
 #include <QStackedWidget>
 #include <QTimer>
 #include <QTreeWidget>
 #include <algorithm>
-#include <cctype>
+#include <utility>
 
 #include "analysis/AnalysisFiles.h"
 #include "analysis/CompareThread.h"
@@ -34,26 +35,6 @@ constexpr int kDonePerRun = 5;  // the file worker and the four registry workers
 
 QString qt(const std::string& text) {
     return QString::fromStdString(text);
-}
-
-// Names Windows keeps for devices: "NUL.anlog" is no file there, whatever follows the dot.
-bool isDeviceName(std::string_view name) {
-    std::string stem(name.substr(0, name.find('.')));
-    while (!stem.empty() && stem.back() == ' ')
-        stem.pop_back();
-    for (char& c : stem)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL")
-        return true;
-    return stem.size() == 4 && (stem.starts_with("COM") || stem.starts_with("LPT")) &&
-           stem[3] >= '1' && stem[3] <= '9';
-}
-
-// A log name must name a file right in the logs folder: no folder, drive or
-// ".." in it, nothing a file name cannot hold. The empty name is a file too
-// (".anlog").
-bool isAcceptableLogName(const std::string& name) {
-    return isUsableLogName(name) && name.find("..") == std::string::npos && !isDeviceName(name);
 }
 
 std::string joinedTexts(const std::vector<AnalysisShared::Problem>& problems, bool failed) {
@@ -81,6 +62,11 @@ TAnalyzeForm::~TAnalyzeForm() {
 
 void TAnalyzeForm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
+    // Only opening the wizard starts it afresh. A window restored after being
+    // minimised is shown again by the window system (a spontaneous event),
+    // and must come back as it was: with its snapshot runs and their counts.
+    if (event->spontaneous())
+        return;
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
     run(&TAnalyzeForm::FormActivate);
@@ -104,6 +90,7 @@ void TAnalyzeForm::FormActivate() {
     }
     busy_ = false;
     shared_->completed.store(0);
+    ++openings_;
     const std::string logs = logsFolder(platform::ownFilesFolder(*fs, "logs"));
     if (!fs->directoryExists(logs))
         fs->createDirectory(logs);
@@ -124,7 +111,18 @@ void TAnalyzeForm::btnNext_01Click() {
     pages_->setCurrentIndex(2);
 }
 
+bool TAnalyzeForm::comparisonStillRunning() {
+    // Its snapshot files are not its own until it has ended: a new run would
+    // write over them, and the comparison would delete the new ones.
+    if (comparisons_.empty())
+        return false;
+    dialogs_.showMessage(messages().get(Msg::msgComparisonRunning));
+    return true;
+}
+
 void TAnalyzeForm::btnGo1Click() {
+    if (comparisonStillRunning())
+        return;
     shared_->completed.store(0);
     cancel2_->setEnabled(false);
     go1_->setEnabled(false);
@@ -139,6 +137,8 @@ void TAnalyzeForm::btnGo1Click() {
 }
 
 void TAnalyzeForm::btnGo2Click() {
+    if (comparisonStillRunning())
+        return;
     // The second run must cover the ground the first one covered, or what
     // was there all along would be taken for the installation.
     const auto fs = platform::defaultFileSystem();
@@ -233,40 +233,51 @@ void TAnalyzeForm::Timer1Timer() {
     }
     if (number != 2)
         return;
-    const std::string name = askLogName();
+    const std::string name = *askLogName({}, false);
     cancel2_->setEnabled(false);
     timer2_->start();
-    startComparison(name);
+    startComparison(name, std::exchange(notes_, {}));
 }
 
-std::string TAnalyzeForm::askLogName() {
+std::optional<std::string> TAnalyzeForm::askLogName(std::string name, bool again) {
     const auto fs = platform::defaultFileSystem();
     const std::string programFolder = platform::ownFilesFolder(*fs, "logs");
-    const auto taken = [&](const std::string& name) {
-        const std::string path = analysisLogPath(programFolder, name);
+    const auto taken = [&](const std::string& candidate) {
+        const std::string path = analysisLogPath(programFolder, candidate);
         return fs->fileExists(path) || fs->directoryExists(path);
     };
-    std::string name;
-    if (auto typed = dialogs_.inputBox(messages().get(Msg::msgLogNameCaption),
-                                       messages().get(Msg::msgLogNamePrompt), name))
+    auto ask = [&](Msg caption, Msg prompt) {
+        return dialogs_.inputBox(messages().get(caption), messages().get(prompt), name);
+    };
+    if (auto typed = ask(Msg::msgLogNameCaption, Msg::msgLogNamePrompt))
         name = *typed;
-    // A name that cannot be a file of the logs folder is asked again like a
-    // taken one: it would land elsewhere or not be written at all.
-    while (!isAcceptableLogName(name) || taken(name)) {
-        if (auto typed = dialogs_.inputBox(messages().get(Msg::msgLogNameTakenCaption),
-                                           messages().get(Msg::msgLogNameTakenPrompt), name))
-            name = *typed;
+    else if (again)
+        return std::nullopt;  // the analysis is left as it is, its snapshots kept
+    // A name that cannot be a file of the logs folder is asked again, saying
+    // what is wrong with it: it would land elsewhere or not be written at all.
+    while (true) {
+        if (const auto problem = logNameProblem(name)) {
+            dialogs_.showMessage(messages().get(*problem));
+            if (auto typed = ask(Msg::msgLogNameCaption, Msg::msgLogNamePrompt))
+                name = *typed;
+        } else if (taken(name)) {
+            if (auto typed = ask(Msg::msgLogNameTakenCaption, Msg::msgLogNameTakenPrompt))
+                name = *typed;
+        } else {
+            return name;
+        }
     }
-    return name;
 }
 
-void TAnalyzeForm::startComparison(const std::string& logName) {
+void TAnalyzeForm::startComparison(const std::string& logName,
+                                   std::vector<AnalysisShared::Problem> notes) {
     Comparison comparison;
     comparison.shared = std::make_shared<AnalysisShared>();
     comparison.shared->completed.store(kDonePerRun);  // the run's five; the comparison makes 6
     comparison.shared->setLogName(logName);
-    comparison.notes = std::move(notes_);
-    notes_.clear();
+    comparison.notes = std::move(notes);
+    comparison.logName = logName;
+    comparison.opening = openings_;
     shared_->setLogName(logName);
     const auto fs = platform::defaultFileSystem();
     comparison.thread = CompareThread::start(comparison.shared, {fs, platform::ownFilesFolder(*fs, "logs"), {}});
@@ -290,7 +301,26 @@ void TAnalyzeForm::Timer2Timer() {
     if (ended.thread.joinable())
         ended.thread.join();  // it has counted itself done and is leaving
     reportAnalysisEnd(ended);
-    close();
+    // Its end belongs to the wizard it was started in, not to one opened since.
+    const bool stillShown = ended.opening == openings_ && isVisible();
+    if (ended.shared->nameAgain.load()) {
+        // The log could not be written under that name: nothing is lost, the
+        // snapshots are still there to be compared under another one.
+        if (const auto name = askLogName(ended.logName, true)) {
+            comparing_->setVisible(true);
+            timer2_->start();
+            startComparison(*name, std::move(ended.notes));
+            comparisons_.back().opening = ended.opening;
+            return;
+        }
+        if (stillShown) {
+            go2_->setEnabled(true);  // the after run can be taken again, and named then
+            cancel2_->setEnabled(true);
+        }
+        return;
+    }
+    if (stillShown)
+        close();
 }
 
 bool TAnalyzeForm::takeRunProblems(AnalysisShared& shared) {
@@ -313,6 +343,13 @@ void TAnalyzeForm::reportAnalysisEnd(Comparison& comparison) {
         dialogs_.showMessage(messages().get(Msg::msgAnalysisDone));
     else
         dialogs_.showError(failures);
+    if (comparison.shared->nameAgain.load()) {
+        // Told when the analysis ends under its final name.
+        for (const auto& problem : problems)
+            if (!problem.failed)
+                comparison.notes.push_back(problem);
+        return;
+    }
     // ---- What the snapshots and the comparison left out ----
     // Notes of both snapshot runs and of the comparison (names that cannot
     // stand in a line, parts that could not be read) are told here, once,
@@ -356,7 +393,8 @@ void TAnalyzeForm::btnUninstallClick() {
                      [this](const std::string& line) { memLog_->appendPlainText(qt(line)); });
     RemovalOptions options;
     options.confirmEachFile = !noQuestions_->isChecked();
-    const RemovalResult result = replay.run(platform::ownFilesFolder(*fs, "logs"), *selected, options);
+    const RemovalResult result =
+        replay.run(platform::ownFilesFolder(*fs, "logs"), *selected, options);
     // Only a log that is really gone leaves the list. No other log is then
     // selected: Qt would select the next one, and a second press would
     // remove a program the user never chose.

@@ -8,6 +8,7 @@
 #include <QDialog>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -64,6 +65,8 @@ class TAnalyzeForm : public QDialog {
         std::shared_ptr<AnalysisShared> shared;
         std::thread thread;
         std::vector<AnalysisShared::Problem> notes;  // of the two snapshot runs before it
+        std::string logName;
+        int opening = 0;  // the opening of the wizard it was started in
     };
 
     void buildWelcomePage(QWidget* page);
@@ -75,9 +78,13 @@ class TAnalyzeForm : public QDialog {
     // The drive list as the workers take it: every drive, ticked or not.
     std::vector<DriveItem> tickedDrives() const;
     void joinSnapshotWorkers();
-    // Asks for the log name until it is neither taken nor unusable.
-    std::string askLogName();
-    void startComparison(const std::string& logName);
+    // Asks for the log name, starting from `name`, until it is neither taken
+    // nor unusable. `again`: after a log that could not be written; Cancel in
+    // the first box then gives up (nullopt). Otherwise Cancel keeps the name.
+    std::optional<std::string> askLogName(std::string name, bool again);
+    void startComparison(const std::string& logName, std::vector<AnalysisShared::Problem> notes);
+    // Says so when a comparison of this wizard still owns the snapshot files.
+    bool comparisonStillRunning();
     void showRegistryCount(int32_t count);
     // The failures of the run just ended are shown at once; its notes are
     // kept for the end of the analysis. True when nothing failed.
@@ -87,6 +94,7 @@ class TAnalyzeForm : public QDialog {
     platform::Dialogs& dialogs_;
     std::shared_ptr<AnalysisShared> shared_ = std::make_shared<AnalysisShared>();
     bool busy_ = false;
+    int openings_ = 0;  // how often the wizard has been opened
     std::vector<std::thread> snapshotWorkers_;
     // Each comparison counts into a shared object of its own, so reopening
     // the wizard (which sets the completion counter to 0) or a new snapshot

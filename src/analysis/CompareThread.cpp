@@ -10,6 +10,7 @@
 #include "analysis/MappedText.h"
 #include "analysis/SnapshotDifference.h"
 #include "analysis/SnapshotRecord.h"
+#include "analysis/SnapshotSeal.h"
 #include "language/MessageCatalogue.h"
 
 namespace vornak::analysis {
@@ -36,7 +37,11 @@ std::string message(Msg role, const std::vector<FormatArg>& args) {
     try {
         return formatMessage(role, args);
     } catch (const FormatError&) {
-        return messages().get(role) + " " + std::get<std::string>(args.front());
+        std::string text = messages().get(role);
+        for (const auto& arg : args)
+            if (std::holds_alternative<std::string>(arg))
+                text += " " + std::get<std::string>(arg);
+        return text;
     }
 }
 
@@ -45,7 +50,8 @@ std::string message(Msg role, const std::vector<FormatArg>& args) {
 std::optional<std::string> analysisLogText(const platform::FileSystem& fs,
                                            const std::string& logsFolderPath,
                                            const std::vector<std::string>& unreadFolders,
-                                           size_t* lineCount, std::string* unreadable) {
+                                           size_t* lineCount, std::string* problem,
+                                           std::vector<ComparedFile>* compared) {
     const std::set<std::string, std::less<>> unread(unreadFolders.begin(), unreadFolders.end());
     // Whether the path of a FILE line lies below a folder a walk could not list.
     auto belowUnread = [&](std::string_view line) {
@@ -65,16 +71,34 @@ std::optional<std::string> analysisLogText(const platform::FileSystem& fs,
         const auto after = MappedText::open(fs, pair.after);
         if (!before || !after) {
             // Passed over, it would give an empty log in place of the analysis.
-            if (unreadable)
-                *unreadable = before ? pair.after : pair.before;
+            if (problem)
+                *problem = message(Msg::fmtSnapshotNotRead, {before ? pair.after : pair.before});
             return std::nullopt;
         }
+        // Only whole snapshots: what a cut one lost would count as deleted,
+        // and so would what was changed in one.
+        std::string_view texts[2];
+        for (int side = 0; side < 2; ++side) {
+            const std::string& path = side == 0 ? pair.before : pair.after;
+            const SealCheck seal = checkSeal((side == 0 ? before : after)->text());
+            if (seal.state != SealState::Whole) {
+                if (problem)
+                    *problem =
+                        message(seal.state == SealState::Incomplete ? Msg::fmtSnapshotIncomplete
+                                                                    : Msg::fmtSnapshotAltered,
+                                {path});
+                return std::nullopt;
+            }
+            texts[side] = seal.body;
+            if (compared)
+                compared->push_back({path, seal.runId});
+        }
         if (!pair.isFiles) {
-            appendDifferences(before->text(), after->text(), kRegAdded, kRegDeleted, differences);
+            appendDifferences(texts[0], texts[1], kRegAdded, kRegDeleted, differences);
             continue;
         }
         LineArena files;
-        appendDifferences(before->text(), after->text(), kFileAdded, kFileDeleted, files);
+        appendDifferences(texts[0], texts[1], kFileAdded, kFileDeleted, files);
         for (size_t i = 0; i < files.size(); ++i)
             if (unread.empty() || !belowUnread(files[i]))
                 differences.add(files[i]);
@@ -96,10 +120,20 @@ CompareResult compareSnapshots(const platform::FileSystem& fs, const std::string
     CompareResult result;
     const std::string logs = logsFolder(programFolder);
     result.logPath = analysisLogPath(programFolder, logName);
-    if (!isUsableLogName(logName)) {
+    if (const auto problem = logNameProblem(logName)) {
         result.outcome = LogOutcome::UnusableName;
-        result.error = "\"" + logName + "\" cannot be used as a file name";
+        result.error = "\"" + logName + "\": " + messages().get(*problem);
         return result;
+    }
+    for (int32_t number : {1, 2}) {
+        const std::string path = joinPath(logs, runRecordName(number));
+        if (!fs.fileExists(path))
+            continue;
+        if (std::string why = snapshotFileProblem(fs, path); !why.empty()) {
+            result.outcome = LogOutcome::SnapshotUnreadable;
+            result.error = std::move(why);
+            return result;
+        }
     }
     const auto before = readRecord(fs, logs, 1), after = readRecord(fs, logs, 2);
     if (!before || !after) {
@@ -117,12 +151,11 @@ CompareResult compareSnapshots(const platform::FileSystem& fs, const std::string
     std::set_union(before->unreadFolders.begin(), before->unreadFolders.end(),
                    after->unreadFolders.begin(), after->unreadFolders.end(),
                    std::back_inserter(result.unreadFolders));
-    std::string unreadable;
-    const auto text =
-        analysisLogText(fs, logs, result.unreadFolders, &result.lineCount, &unreadable);
+    std::vector<ComparedFile> compared;
+    const auto text = analysisLogText(fs, logs, result.unreadFolders, &result.lineCount,
+                                      &result.error, &compared);
     if (!text) {
         result.outcome = LogOutcome::SnapshotUnreadable;
-        result.error = message(Msg::fmtSnapshotNotRead, {unreadable});
         return result;
     }
     // The links the walk went through, for the removal: it acts behind such a
@@ -135,14 +168,16 @@ CompareResult compareSnapshots(const platform::FileSystem& fs, const std::string
         result.outcome = LogOutcome::WriteFailed;
         return result;
     }
-    for (const Pair& pair : snapshotPairs(logs)) {
-        if (pair.isFiles && !(fs.fileExists(pair.before) && fs.fileExists(pair.after)))
-            continue;
-        fs.deleteFile(pair.before);
-        fs.deleteFile(pair.after);
+    // Only the files compared, and only while they are still the ones
+    // compared: a new snapshot run may have begun on these names meanwhile.
+    compared.push_back({joinPath(logs, runRecordName(1)), before->runId});
+    compared.push_back({joinPath(logs, runRecordName(2)), after->runId});
+    for (const ComparedFile& file : compared) {
+        const auto now = MappedText::open(fs, file.path);
+        const std::optional<std::string> runId = now ? sealRunId(now->text()) : std::nullopt;
+        if (runId && *runId == file.runId)
+            fs.deleteFile(file.path);
     }
-    for (int32_t number : {1, 2})
-        fs.deleteFile(joinPath(logs, runRecordName(number)));
     return result;
 }
 
@@ -154,14 +189,21 @@ void CompareThread::Execute() {
     try {
         const CompareResult result =
             compareSnapshots(*inputs_.fileSystem, inputs_.programFolder, inputs_.logName);
-        if (result.outcome != LogOutcome::Written)
-            shared_->reportProblem("The analysis log " + result.logPath +
-                                   " was not written: " + result.error);
+        if (result.outcome == LogOutcome::WriteFailed ||
+            result.outcome == LogOutcome::UnusableName) {
+            shared_->reportProblem(
+                messageText(Msg::fmtLogNotWrittenKept, {result.logPath, result.error}));
+            shared_->nameAgain.store(true);
+        } else if (result.outcome != LogOutcome::Written) {
+            shared_->reportProblem(
+                messageText(Msg::fmtLogNotWritten, {result.logPath, result.error}));
+        }
         shared_->setUnreadFolders(result.unreadFolders);
     } catch (const std::exception& e) {
-        shared_->reportProblem(std::string("The comparison failed: ") + e.what());
+        shared_->reportProblem(messageText(Msg::fmtComparisonFailed, {std::string(e.what())}));
     } catch (...) {
-        shared_->reportProblem("The comparison failed");
+        shared_->reportProblem(
+            messageText(Msg::fmtComparisonFailed, {messages().get(Msg::msgUnexpectedError)}));
     }
 }
 

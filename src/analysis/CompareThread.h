@@ -25,7 +25,7 @@ enum class LogOutcome {
     Written,
     UnusableName,        // the name cannot be a file name
     WriteFailed,         // the file could not be written
-    SnapshotUnreadable,  // a snapshot file is there but cannot be read
+    SnapshotUnreadable,  // a snapshot file is there but cannot be read, or is not whole
     DifferentGround,     // the runs did not walk the same drives and store, or say nothing of it
 };
 
@@ -43,18 +43,26 @@ struct CompareResult {
 // ordered by the platform collation (byte order among lines it calls equal),
 // each byte-identical line once, CR LF after each. File lines below one of
 // `unreadFolders` are left out: what a walk could not see is not a change.
-// nullopt, with the file in `unreadable`, when a snapshot that is there
-// cannot be read.
+// nullopt, with the reason for the user in `problem`, when a snapshot that is
+// there cannot be read or is not whole (SnapshotSeal). `compared` gets the
+// files compared.
+// A snapshot file that was compared, and the run that wrote it.
+struct ComparedFile {
+    std::string path;
+    std::string runId;
+};
+
 std::optional<std::string> analysisLogText(const platform::FileSystem& fs,
                                            const std::string& logsFolderPath,
                                            const std::vector<std::string>& unreadFolders,
                                            size_t* lineCount = nullptr,
-                                           std::string* unreadable = nullptr);
+                                           std::string* problem = nullptr,
+                                           std::vector<ComparedFile>* compared = nullptr);
 
 // Checks that both runs' records (SnapshotRecord) name the same ground,
-// compares, writes the log and, once it is written, deletes the snapshots and
-// the records: the file pair only when both files were there, the registry
-// pairs always.
+// compares, writes the log and, once it is written, deletes the snapshots it
+// compared and the records, each only while it is still the file of the run
+// compared.
 CompareResult compareSnapshots(const platform::FileSystem& fs, const std::string& programFolder,
                                const std::string& logName);
 

@@ -10,7 +10,9 @@
 #include "analysis/AnalysisFiles.h"
 #include "analysis/CollatedOrder.h"
 #include "analysis/SnapshotRecord.h"
+#include "analysis/SnapshotSeal.h"
 #include "analysis/SnapshotWriter.h"
+#include "language/MessageCatalogue.h"
 
 namespace vornak::analysis {
 namespace {
@@ -212,29 +214,30 @@ void FileDumpThread::Execute() {
         };
         const auto order = collatedOrder(firstLine.back(), lineAt);
         const std::string path = joinPath(logs, fileSnapshotName(inputs_.snapshotNumber));
-        SnapshotWriter writer(*inputs_.fileSystem, path);
+        SnapshotWriter writer(*inputs_.fileSystem, path, inputs_.runId);
         for (uint32_t i : order) {
             writer.append(lineAt(i));
             writer.append("\r\n");
         }
         std::string error;
         if (!writer.finish(&error))
-            shared_->reportProblem("Cannot write " + path + ": " + error);
-        else if (!inputs_.fileSystem->writeFile(recordPath, recordText(record), &error))
-            shared_->reportProblem("Cannot write " + recordPath + ": " + error);
+            shared_->reportProblem(messageText(Msg::fmtCannotWrite, {path, error}));
+        else if (!inputs_.fileSystem->writeFile(recordPath,
+                                                sealed(recordText(record), inputs_.runId), &error))
+            shared_->reportProblem(messageText(Msg::fmtCannotWrite, {recordPath, error}));
         if (skipped > 0)
-            shared_->reportProblem(std::to_string(skipped) +
-                                       " names with a tab, a line break or a backslash were left "
-                                       "out of " +
-                                       path,
-                                   false);
+            shared_->reportProblem(
+                formatCountMessage(Msg::fmtFileNameLeftOutOne, Msg::fmtFileNamesLeftOut,
+                                   static_cast<int64_t>(skipped), {path}),
+                false);
         if (!record.unreadFolders.empty())
             shared_->reportProblem(unreadFoldersNote(record.unreadFolders), false);
         shared_->setUnreadFolders(std::move(record.unreadFolders));
     } catch (const std::exception& e) {
-        shared_->reportProblem(std::string("File snapshot failed: ") + e.what());
+        shared_->reportProblem(messageText(Msg::fmtFileSnapshotFailed, {std::string(e.what())}));
     } catch (...) {
-        shared_->reportProblem("File snapshot failed");
+        shared_->reportProblem(
+            messageText(Msg::fmtFileSnapshotFailed, {messages().get(Msg::msgUnexpectedError)}));
     }
 }
 

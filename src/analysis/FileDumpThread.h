@@ -27,6 +27,7 @@ struct FileDumpInputs {
     int32_t snapshotNumber = 1;
     std::string programFolder;  // with its trailing separator
     std::string storeLocation;  // the registry store the run's other workers walk
+    std::string runId;          // in the seals of the run's files (SnapshotSeal)
 };
 
 // The lines of one snapshot, unsorted: "C:\Acme" TAB "<- dir" for a folder,

@@ -30,18 +30,7 @@ using platform::RegStatus;
 // A broken language text must not end a half-done removal: its arguments
 // are then shown after it as they are.
 std::string message(Msg role, const std::vector<FormatArg>& args = {}) {
-    try {
-        return formatMessage(role, args);
-    } catch (const FormatError&) {
-        std::string text = messages().get(role);
-        for (const auto& arg : args) {
-            text += ' ';
-            text += std::holds_alternative<std::string>(arg)
-                        ? std::get<std::string>(arg)
-                        : std::to_string(std::get<int64_t>(arg));
-        }
-        return text;
-    }
+    return messageText(role, args);
 }
 
 std::optional<platform::RegRoot> snapshotRoot(std::string_view name) {
@@ -201,7 +190,7 @@ RemovalResult LogReplay::run(const std::string& programFolder, const std::string
     if (found)
         text = fs_.readFile(*found);
     if (!text) {
-        dialogs_.showError("Cannot open file " + logPath);
+        dialogs_.showError(messageText(Msg::fmtCannotOpenFile, {logPath}));
         return result;
     }
     const AnalysisLogEntries entries = readAnalysisLog(*text);
@@ -215,8 +204,8 @@ RemovalResult LogReplay::run(const std::string& programFolder, const std::string
 
     removeAddedFiles(entries.addedFiles, entries.walkedLinks, options.confirmEachFile);
     if (!entries.deletedFiles.empty())
-        append_(message(Msg::fmtDeletedFilesCount,
-                        {static_cast<int64_t>(entries.deletedFiles.size())}));
+        append_(formatCountMessage(Msg::fmtDeletedFileOne, Msg::fmtDeletedFilesCount,
+                                   static_cast<int64_t>(entries.deletedFiles.size())));
 
     auto registry = store_.accessor();
     removeAddedRegistry(entries.addedRegistry, *registry);
@@ -243,9 +232,15 @@ void LogReplay::removeAddedFiles(const std::vector<std::string>& entries,
     using Kind = platform::FileSystem::EntryKind;
     // Behind a link the walk recorded going through, the folder it led to
     // stands for the drive: nothing beyond it, and nothing once the link
-    // leads elsewhere.
+    // leads elsewhere. The log only names the link; whether the walk would go
+    // through it is the walk's own rule, asked now, and the folder it gives
+    // must be the one the log records. A log cannot widen that folder.
+    std::vector<std::pair<std::string, std::string>> usable;
+    for (const auto& [link, target] : links)
+        if (isSafeDrivePath(link) && !target.empty() && fs_.walkableLinkTarget(link) == target)
+            usable.emplace_back(link, target);
     auto walkedThrough = [&](const std::string& path) -> const std::string* {
-        for (const auto& [link, target] : links)
+        for (const auto& [link, target] : usable)
             if (path.size() > link.size() + 1 && path[link.size()] == '\\' &&
                 equalsAsciiNoCase(std::string_view(path).substr(0, link.size()), link))
                 return &target;
@@ -400,7 +395,7 @@ bool LogReplay::restoreDeletedRegistry(const std::vector<std::string>& entries,
             continue;
         }
         if (registry.setValue(*key, name, type, bytes) != RegStatus::Ok) {
-            dialogs_.showError("Failed to set data for '" + name + "'");
+            dialogs_.showError(messageText(Msg::fmtDataNotSet, {name}));
             return false;
         }
     }

@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "analysis/AnalysisFiles.h"
+#include "analysis/SnapshotRun.h"
 #include "analysis/SnapshotWriter.h"
+#include "language/MessageCatalogue.h"
 
 namespace vornak::analysis {
 namespace {
@@ -89,7 +91,8 @@ class Walk {
     Walk(platform::RegistryAccessor& registry, int rootIndex, std::atomic<int32_t>& entries,
          RegistryWalkStats& stats, const std::function<void(std::string_view)>& sink,
          bool winePrefix)
-        : winePrefix_(winePrefix && kSnapshotRoots[rootIndex].root == platform::RegRoot::LocalMachine),
+        : winePrefix_(winePrefix &&
+                      kSnapshotRoots[rootIndex].root == platform::RegRoot::LocalMachine),
           sink_(sink),
           registry_(registry),
           root_(kSnapshotRoots[rootIndex].root),
@@ -312,26 +315,37 @@ void RegDumpThread::Execute() {
             const std::string path =
                 joinPath(logsFolder(inputs_.programFolder),
                          registrySnapshotName(rootName, inputs_.snapshotNumber));
-            SnapshotWriter writer(*inputs_.fileSystem, path);
+            SnapshotWriter writer(*inputs_.fileSystem, path, inputs_.runId);
             writeRegistrySnapshot(
                 *registry, inputs_.rootIndex & 3, shared_->registryEntries,
                 [&writer](std::string_view piece) { writer.append(piece); }, &stats,
                 inputs_.store->isWinePrefix());
             std::string error;
-            if (!writer.finish(&error))
-                shared_->reportProblem("Cannot write " + path + ": " + error);
+            // Wine started meanwhile: what was read may already be out of date,
+            // and a snapshot of this number from before must not stand in for it.
+            if (const std::string why = snapshotRefusal(*inputs_.store); !why.empty()) {
+                if (inputs_.fileSystem->fileExists(path))
+                    inputs_.fileSystem->deleteFile(path);
+                shared_->reportProblem(why);
+            } else if (!writer.finish(&error)) {
+                shared_->reportProblem(messageText(Msg::fmtCannotWrite, {path, error}));
+            }
             if (stats.skippedNames > 0)
-                shared_->reportProblem(std::to_string(stats.skippedNames) +
-                                           " names with line breaks or tabs were left out of " +
-                                           path,
-                                       false);
+                shared_->reportProblem(
+                    formatCountMessage(Msg::fmtRegNameLeftOutOne, Msg::fmtRegNamesLeftOut,
+                                       static_cast<int64_t>(stats.skippedNames), {path}),
+                    false);
             if (stats.failedKeys > 0)
-                shared_->reportProblem(std::to_string(stats.failedKeys) + " keys of " + rootName +
-                                       " could not be read completely");
+                shared_->reportProblem(
+                    formatCountMessage(Msg::fmtKeyNotReadOne, Msg::fmtKeysNotRead,
+                                       static_cast<int64_t>(stats.failedKeys), {rootName}));
         } catch (const std::exception& e) {
-            shared_->reportProblem("Registry snapshot of " + rootName + " failed: " + e.what());
+            shared_->reportProblem(
+                messageText(Msg::fmtRegistrySnapshotFailed, {rootName, std::string(e.what())}));
         } catch (...) {
-            shared_->reportProblem("Registry snapshot of " + rootName + " failed");
+            shared_->reportProblem(
+                messageText(Msg::fmtRegistrySnapshotFailed,
+                            {rootName, messages().get(Msg::msgUnexpectedError)}));
         }
     }
     if (inputs_.onFinished) {

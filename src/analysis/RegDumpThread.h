@@ -26,6 +26,7 @@ struct RegDumpInputs {
     // wizard's count display. It runs on the worker's thread; a window hands
     // it on to its own thread.
     std::function<void(int32_t)> onFinished;
+    std::string runId;  // in the seal of the file (SnapshotSeal)
 };
 
 struct RegistryWalkStats {

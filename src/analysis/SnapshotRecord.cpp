@@ -6,6 +6,8 @@
 #include <memory>
 
 #include "analysis/AnalysisFiles.h"
+#include "analysis/MappedText.h"
+#include "analysis/SnapshotSeal.h"
 #include "analysis/TextLines.h"
 #include "language/MessageCatalogue.h"
 
@@ -131,7 +133,38 @@ std::optional<SnapshotRecord> readRecord(const platform::FileSystem& fs,
     if (!fs.fileExists(path))
         return std::nullopt;
     const auto text = fs.readFile(path);
-    return text ? parseRecord(*text) : std::nullopt;
+    if (!text)
+        return std::nullopt;
+    const SealCheck seal = checkSeal(*text);
+    if (seal.state != SealState::Whole)
+        return std::nullopt;
+    auto record = parseRecord(seal.body);
+    if (record)
+        record->runId = seal.runId;
+    return record;
+}
+
+std::string snapshotFileProblem(const platform::FileSystem& fs, const std::string& path,
+                                std::string* runId) {
+    // A broken language text must not hide the damage it reports.
+    auto say = [&](Msg role) {
+        try {
+            return formatMessage(role, {path});
+        } catch (const FormatError&) {
+            return messages().get(role) + " " + path;
+        }
+    };
+    const auto text = MappedText::open(fs, path);
+    if (!text)
+        return say(Msg::fmtSnapshotNotRead);
+    const SealCheck seal = checkSeal(text->text());
+    if (seal.state == SealState::Incomplete)
+        return say(Msg::fmtSnapshotIncomplete);
+    if (seal.state == SealState::Altered)
+        return say(Msg::fmtSnapshotAltered);
+    if (runId)
+        *runId = seal.runId;
+    return {};
 }
 
 std::string groundDifference(const SnapshotRecord& before, const SnapshotRecord& now) {
@@ -144,17 +177,15 @@ std::string groundDifference(const SnapshotRecord& before, const SnapshotRecord&
     if (a.size() != b.size() ||
         !std::equal(a.begin(), a.end(), b.begin(),
                     [](const auto& x, const auto& y) { return x.caption == y.caption; }))
-        return "the snapshot before the installation covered the drives " +
-               captions(before.drives) + ", this one " + captions(now.drives);
+        return messageText(Msg::fmtOtherDrives, {captions(before.drives), captions(now.drives)});
     for (size_t i = 0; i < a.size(); ++i)
         if (a[i].root != b[i].root)
-            return "drive " + a[i].caption + " stood for " +
-                   (a[i].root.empty() ? "nothing" : a[i].root) +
-                   " before the installation, now for " +
-                   (b[i].root.empty() ? "nothing" : b[i].root);
+            return messageText(
+                Msg::fmtDriveMoved,
+                {a[i].caption, a[i].root.empty() ? messages().get(Msg::msgNoFolder) : a[i].root,
+                 b[i].root.empty() ? messages().get(Msg::msgNoFolder) : b[i].root});
     if (before.store != now.store)
-        return "the registry before the installation was the store " + before.store +
-               ", now it is " + now.store;
+        return messageText(Msg::fmtOtherStore, {before.store, now.store});
     return {};
 }
 
@@ -168,10 +199,19 @@ std::string secondRunRefusal(const platform::FileSystem& fs, const std::string& 
     for (const auto& file : needed)
         if (!fs.fileExists(joinPath(logsFolderPath, file)))
             missing += (missing.empty() ? "" : ", ") + file;
+    if (missing.empty()) {
+        // A snapshot cut short or changed would show what it lost as changes.
+        if (fs.fileExists(joinPath(logsFolderPath, runRecordName(1))))
+            needed.push_back(runRecordName(1));
+        for (const auto& file : needed)
+            if (std::string why = snapshotFileProblem(fs, joinPath(logsFolderPath, file));
+                !why.empty())
+                return why;
+    }
     const auto before = readRecord(fs, logsFolderPath, 1);
     if (!missing.empty() || !before)
-        return "no complete snapshot from before the installation (" +
-               (missing.empty() ? runRecordName(1) : missing) + " missing)";
+        return messageText(Msg::fmtNoBeforeSnapshot,
+                           {missing.empty() ? runRecordName(1) : missing});
     return groundDifference(*before, groundOf(fs, drives, storeLocation));
 }
 
@@ -184,13 +224,8 @@ std::string unreadFoldersNote(const std::vector<std::string>& folders) {
         first += (i ? ", " : "") + folders[i];
     if (folders.size() > kShown)
         first += ", ...";
-    try {
-        return formatMessage(Msg::fmtFoldersNotRead,
-                             {static_cast<int64_t>(folders.size()), std::move(first)});
-    } catch (const FormatError&) {
-        return messages().get(Msg::fmtFoldersNotRead) + " " + std::to_string(folders.size()) + " " +
-               first;
-    }
+    return formatCountMessage(Msg::fmtFolderNotReadOne, Msg::fmtFoldersNotRead,
+                              static_cast<int64_t>(folders.size()), {std::move(first)});
 }
 
 }  // namespace vornak::analysis

@@ -27,6 +27,7 @@ struct SnapshotRecord {
     std::string store;
     std::vector<std::string> unreadFolders;  // "C:\Secret", sorted by bytes
     std::vector<WalkedLink> walkedLinks;      // sorted
+    std::string runId;  // of the run that wrote it, from its seal; not part of its text
 };
 
 // "run_1.txt".
@@ -38,7 +39,8 @@ SnapshotRecord groundOf(const platform::FileSystem& fs, const std::vector<DriveI
 
 std::string recordText(const SnapshotRecord& record);
 std::optional<SnapshotRecord> parseRecord(std::string_view text);
-// nullopt when the file is missing, unreadable or not a record.
+// nullopt when the file is missing, unreadable, not whole (SnapshotSeal) or
+// not a record.
 std::optional<SnapshotRecord> readRecord(const platform::FileSystem& fs,
                                          const std::string& logsFolderPath, int32_t number);
 
@@ -53,6 +55,12 @@ std::string groundDifference(const SnapshotRecord& before, const SnapshotRecord&
 std::string secondRunRefusal(const platform::FileSystem& fs, const std::string& logsFolderPath,
                              const std::vector<DriveItem>& drives,
                              const std::string& storeLocation);
+
+// Why the snapshot (or run record) at `path` cannot be compared, for the
+// user: it cannot be read, it was cut short, or it was changed after it was
+// written. Empty when it is whole; `runId` then names the run that wrote it.
+std::string snapshotFileProblem(const platform::FileSystem& fs, const std::string& path,
+                                std::string* runId = nullptr);
 
 // Count and first few of `folders`, for the user: empty when there are none.
 std::string unreadFoldersNote(const std::vector<std::string>& folders);

@@ -12,8 +12,9 @@
 
 namespace vornak::analysis {
 
-SnapshotWriter::SnapshotWriter(const platform::FileSystem& fs, std::string path)
-    : fs_(fs), path_(std::move(path)) {
+SnapshotWriter::SnapshotWriter(const platform::FileSystem& fs, std::string path,
+                               std::string runId)
+    : fs_(fs), path_(std::move(path)), runId_(std::move(runId)) {
 #ifndef _WIN32
     // Only where the target is an ordinary file or none, in a folder we may
     // write; anything else is left to writeFile and its checks and messages.
@@ -71,6 +72,7 @@ void SnapshotWriter::flush() {
 }
 
 bool SnapshotWriter::finish(std::string* error) {
+    buffer_.append(sealLine(hasher_, runId_));
     if (!direct_) {
         const bool ok = fs_.writeFile(path_, buffer_, error);
         buffer_.clear();

@@ -6,18 +6,21 @@
 #include <string>
 #include <string_view>
 
+#include "analysis/SnapshotSeal.h"
 #include "platform/FileSystem.h"
 
 namespace vornak::analysis {
 
 class SnapshotWriter {
   public:
-    SnapshotWriter(const platform::FileSystem& fs, std::string path);
+    // The file ends in a seal (SnapshotSeal) naming run `runId`.
+    SnapshotWriter(const platform::FileSystem& fs, std::string path, std::string runId = {});
     ~SnapshotWriter();  // an unfinished file is removed
     SnapshotWriter(const SnapshotWriter&) = delete;
     SnapshotWriter& operator=(const SnapshotWriter&) = delete;
 
     void append(std::string_view bytes) {
+        hasher_.update(bytes);
         buffer_.append(bytes);
         if (buffer_.size() >= kFlushAt)
             flush();
@@ -39,6 +42,8 @@ class SnapshotWriter {
     int fd_ = -1;
     bool direct_ = false;  // false: everything goes to writeFile at the end
     std::string error_;
+    std::string runId_;
+    SealHasher hasher_;
 };
 
 }  // namespace vornak::analysis

@@ -1,6 +1,7 @@
 #include "app/ProgramWindows.h"
 
 #include <QLabel>
+#include <QStatusBar>
 #include <memory>
 
 #include "about/OmForm.h"
@@ -14,6 +15,7 @@
 #endif
 #include "app/QtText.h"
 #include "inventory/HiddenFilterEditor.h"
+#include "language/MessageCatalogue.h"
 #include "platform/FileSystem.h"
 #include "platform/Shell.h"
 #include "services/Help.h"
@@ -26,11 +28,22 @@ namespace {
 // The update check, the web site, help and the list export.
 void installServiceCommands(TForm1& form) {
     const std::shared_ptr<platform::Shell> shell = platform::defaultShell();
-    auto update = std::make_shared<services::UpdateCheck>(form.dialogs(), shell);
+    // While the answer is awaited the window says so, and the pointer over it
+    // is busy; the window itself stays in use.
+    auto update = std::make_shared<services::UpdateCheck>(form.dialogs(), shell, [&form](bool on) {
+        if (on) {
+            form.statusBar()->showMessage(
+                toDisplayText(messages().get(Msg::msgCheckingForUpdates)));
+            form.setCursor(Qt::BusyCursor);
+        } else {
+            form.statusBar()->clearMessage();
+            form.unsetCursor();
+        }
+    });
     form.installCommand(QStringLiteral("SoegEfterOpdateringer"),
                         [update] { update->SoegEfterOpdateringerClick(); });
     form.installCommand(QStringLiteral("Website"), [update] { update->WebsiteClick(); });
-    auto help = [shell] { services::showHelp(shell.get(), helpFile()); };
+    auto help = [shell, &form] { services::showHelp(shell.get(), form.dialogs(), helpFile()); };
     form.installCommand(QStringLiteral("Hjaelp_hjaelp"), help);
     form.installCommand(QStringLiteral("btnHelp"), help);
     form.installCommand(QStringLiteral("EksporterListe"), [&form] {

@@ -15,7 +15,11 @@
 namespace vornak::app {
 namespace {
 
+// The window the user has in front: a modal one first, so that a message that
+// comes by itself (the update check's answer) shows above whatever is open.
 QWidget* owner() {
+    if (QWidget* modal = QApplication::activeModalWidget())
+        return modal;
     return QApplication::activeWindow();
 }
 

@@ -139,6 +139,10 @@ int WindowLanguage::visibleRowCount() const {
     return static_cast<int>(form_.inventory().visible().size());
 }
 
+void WindowLanguage::setLocale(const std::string& locale) {
+    qtTexts_.apply(locale);
+}
+
 void WindowLanguage::addLanguageMenuItem(const LanguageMenuItem& item) {
     auto* action = new QAction(toQt(item.label), &form_);
     action->setObjectName(toQt(item.identifier));

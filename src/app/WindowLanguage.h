@@ -5,6 +5,7 @@
 // reported once on the console and passed over too.
 #pragma once
 
+#include "app/QtTranslation.h"
 #include "language/LanguageEngine.h"
 
 class QObject;
@@ -24,6 +25,7 @@ class WindowLanguage : public LanguageSink {
     void showMessage(const std::string& text) override;
     int visibleRowCount() const override;
     void addLanguageMenuItem(const LanguageMenuItem& item) override;
+    void setLocale(const std::string& locale) override;
 
     // The window a target names: the main window or a window it owns; nullptr
     // when that window has not been created.
@@ -34,6 +36,7 @@ class WindowLanguage : public LanguageSink {
 
   private:
     TForm1& form_;
+    QtTranslation qtTexts_;
 };
 
 }  // namespace vornak::app

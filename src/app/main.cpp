@@ -34,14 +34,6 @@ int main(int argc, char** argv) {
         QApplication::setStyle(style);
     splash->paintAtOnce();
 
-#ifdef _WIN32
-    {
-        const auto fs = platform::defaultFileSystem();
-        platform::setDefaultShell(platform::makeWindowsShell(fs->toHostPath(fs->programFolder())));
-    }
-#else
-    platform::setDefaultShell(std::make_shared<services::DesktopShell>());
-#endif
     app::QtDialogs dialogs;
 #ifndef _WIN32
     app::restoreWinePrefix();
@@ -57,6 +49,17 @@ int main(int argc, char** argv) {
                                    if (splash)
                                        splash->step();
                                }});
+#ifdef _WIN32
+    {
+        // What the shell shows (its own messages) belongs to the main window.
+        const auto fs = platform::defaultFileSystem();
+        platform::setDefaultShell(
+            platform::makeWindowsShell(fs->toHostPath(fs->programFolder()),
+                                       [&form] { return reinterpret_cast<void*>(form.winId()); }));
+    }
+#else
+    platform::setDefaultShell(std::make_shared<services::DesktopShell>());
+#endif
     app::createProgramWindows(form);
     splash->hide();
     splash.reset();

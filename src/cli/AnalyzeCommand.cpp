@@ -91,6 +91,12 @@ struct Setup {
     std::string logs = logsFolder(programFolder);
 };
 
+// A folder of the program's own as the user knows it: in a Wine prefix the
+// host's path, not the one through the prefix's drive Z.
+std::string shown(const Setup& setup, const std::string& path) {
+    return platform::defaultRegistryStore()->isWinePrefix() ? setup.fs->toHostPath(path) : path;
+}
+
 // The wizard creates the logs folder when it opens; so do we.
 bool ensureLogsFolder(const Setup& setup) {
     return platform::makeFolders(*setup.fs, setup.logs);
@@ -179,7 +185,7 @@ int runBefore(const Args& args) {
     if (!drives)
         return fail("vornak analyze before: " + error);
     if (!ensureLogsFolder(setup))
-        return fail("vornak analyze: cannot create " + setup.logs);
+        return fail("vornak analyze: cannot create " + shown(setup, setup.logs));
     auto shared = std::make_shared<AnalysisShared>();
     if (const std::string failures = runSnapshots(setup, shared, 1, *drives); !failures.empty())
         return fail("vornak analyze before: " + failures);
@@ -188,7 +194,8 @@ int runBefore(const Args& args) {
     for (const DriveItem& drive : *drives)
         driveNames += (driveNames.empty() ? "" : " ") + drive.caption;
     std::cout << "Recorded " << shared->foundFiles.load() << " file-system entries of "
-              << driveNames << " and the registry (HKCR, HKCU, HKLM, HKCC) in " << setup.logs
+              << driveNames << " and the registry (HKCR, HKCU, HKLM, HKCC) in "
+              << shown(setup, setup.logs)
               << "; install the program, then run 'vornak analyze after NAME'." << std::endl;
     return 0;
 }
@@ -198,8 +205,9 @@ int runAfter(const Args& args) {
         return fail(std::string("usage: vornak ") + kUsage);
     const std::string& name = args[0];
     Setup setup;
-    if (!isUsableLogName(name))
-        return fail("vornak analyze after: '" + name + "' cannot be used as a file name");
+    // Checked as the file system will, before anything is walked.
+    if (const auto problem = logNameProblem(name))
+        return fail("vornak analyze after: '" + name + "': " + messages().get(*problem));
     if (findAnalysisLog(*setup.fs, setup.programFolder, name))
         return fail(messages().get(Msg::msgLogNameTakenCaption) + ": " + name);
 

@@ -83,16 +83,13 @@ int runList(const Args& args) {
         // A special filter on an empty list: nothing to show.
     }
 
-    // Key names below the 64-bit uninstall key; other keys (Wow6432Node) in full.
-    const std::string uninstallKey = std::string(kUninstallKeyPath) + "\\";
+    // The key column is the registration's key path for every row, 32-bit ones
+    // included, as `vornak uninstall` takes it.
     for (const auto& row : inventory.visible()) {
-        const bool below = row.keyPath.compare(0, uninstallKey.size(), uninstallKey) == 0;
         // A tab or line break inside a field would forge fields and rows.
         std::cout << (row.statusImage == 1 ? "dead" : "ok") << '\t' << row.rootCode << '\t'
-                  << registry::lineSafe(below ? row.keyPath.substr(uninstallKey.size())
-                                              : row.keyPath,
-                                        true)
-                  << '\t' << registry::lineSafe(row.caption, true) << '\t'
+                  << registry::lineSafe(row.keyPath, true) << '\t'
+                  << registry::lineSafe(row.caption, true) << '\t'
                   << registry::lineSafe(row.uninstallCommand, true) << '\n';
     }
     std::cout.flush();

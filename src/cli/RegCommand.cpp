@@ -6,6 +6,7 @@
 
 #include "platform/Console.h"
 #include "platform/model/Wow64View.h"
+#include "registry/RegFileText.h"
 
 namespace vornak::cli::reg {
 namespace {
@@ -205,6 +206,13 @@ std::unique_ptr<platform::RegistryAccessor> openAccessor() {
     // rather than as a bare failure of the first operation.
     store->check();
     return g_view32 ? platform::wow64View(store->accessor()) : store->accessor();
+}
+
+void warnUnreachable(const std::vector<std::string>& keys) {
+    for (const auto& key : keys)
+        std::cerr << "WARNING: " << registry::lineSafe(key)
+                  << " cannot be opened (a link to a key that is not there); it was left out."
+                  << std::endl;
 }
 
 }  // namespace vornak::cli::reg

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "cli/Command.h"
 #include "platform/RegistryStore.h"
@@ -55,6 +56,10 @@ bool looksLikeOption(const std::string& arg);
 bool confirm(const std::string& question, const std::string& refusal);
 
 std::unique_ptr<platform::RegistryAccessor> openAccessor();
+
+// One warning line on stderr for each key (full name) that a walk listed but
+// could not open, and therefore left out.
+void warnUnreachable(const std::vector<std::string>& keys);
 
 int query(const Args& args);
 int add(const Args& args);

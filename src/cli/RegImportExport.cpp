@@ -49,10 +49,10 @@ int exportFile(const Args& args) {
                      " exists; without /y it is not overwritten when standard input is not a "
                      "terminal."))
         return 1;
-    std::vector<std::string> leftOut;
+    std::vector<std::string> leftOut, unreachable;
     try {
         const platform::RegStatus written =
-            registry::exportRegFile(*acc, key.root, key.path, file, &leftOut);
+            registry::exportRegFile(*acc, key.root, key.path, file, &leftOut, &unreachable);
         if (written != platform::RegStatus::Ok)
             return statusError(written, *acc);
     } catch (const registry::RegFileError& e) {
@@ -64,6 +64,10 @@ int exportFile(const Args& args) {
                   << " was left out: a registry file cannot hold a line break or NUL in a key "
                      "name, nor a NUL in a value name."
                   << std::endl;
+    std::vector<std::string> unreachableNames;
+    for (const auto& path : unreachable)
+        unreachableNames.push_back(KeyName{key.root, path}.full());
+    warnUnreachable(unreachableNames);
     std::cout << kSuccess << std::endl;
     return 0;
 }

@@ -115,8 +115,10 @@ RegStatus subkeyNames(platform::RegistryAccessor& acc, const platform::RegKey& k
     }
 }
 
+// A subkey that is listed but cannot be opened (a link whose target is gone, as
+// Wine leaves some) goes into `unreachable` and the walk goes on.
 RegStatus listKey(platform::RegistryAccessor& acc, const KeyName& name, bool recurse,
-                  std::string& out) {
+                  std::string& out, std::vector<std::string>& unreachable) {
     std::vector<std::string> names;
     {
         std::unique_ptr<platform::RegKey> key;
@@ -145,8 +147,11 @@ RegStatus listKey(platform::RegistryAccessor& acc, const KeyName& name, bool rec
         return RegStatus::Ok;
     }
     for (const auto& n : names) {
-        const RegStatus st = listKey(acc, KeyName{name.root, join(name.path, n)}, true, out);
-        if (st != RegStatus::Ok)
+        const KeyName child{name.root, join(name.path, n)};
+        const RegStatus st = listKey(acc, child, true, out, unreachable);
+        if (st == RegStatus::NotFound)
+            unreachable.push_back(child.full());
+        else if (st != RegStatus::Ok)
             return st;
     }
     return RegStatus::Ok;
@@ -154,7 +159,8 @@ RegStatus listKey(platform::RegistryAccessor& acc, const KeyName& name, bool rec
 
 // /v NAME /s: every key below that holds the value.
 RegStatus searchValue(platform::RegistryAccessor& acc, const KeyName& name,
-                      const std::string& valueName, std::string& out, int& matches) {
+                      const std::string& valueName, std::string& out, int& matches,
+                      std::vector<std::string>& unreachable) {
     std::vector<std::string> names;
     {
         std::unique_ptr<platform::RegKey> key;
@@ -174,9 +180,11 @@ RegStatus searchValue(platform::RegistryAccessor& acc, const KeyName& name,
             return st;
     }
     for (const auto& n : names) {
-        const RegStatus st =
-            searchValue(acc, KeyName{name.root, join(name.path, n)}, valueName, out, matches);
-        if (st != RegStatus::Ok)
+        const KeyName child{name.root, join(name.path, n)};
+        const RegStatus st = searchValue(acc, child, valueName, out, matches, unreachable);
+        if (st == RegStatus::NotFound)
+            unreachable.push_back(child.full());
+        else if (st != RegStatus::Ok)
             return st;
     }
     return RegStatus::Ok;
@@ -209,13 +217,14 @@ int query(const Args& args) {
         return fail(kInvalidValueName);
     auto acc = openAccessor();
     std::string out;
+    std::vector<std::string> unreachable;
     if (!haveValue && !defaultValue) {
-        const RegStatus st = listKey(*acc, name, recurse, out);
+        const RegStatus st = listKey(*acc, name, recurse, out, unreachable);
         if (st != RegStatus::Ok)
             return statusError(st, *acc);
     } else if (recurse) {
         int matches = 0;
-        const RegStatus st = searchValue(*acc, name, valueName, out, matches);
+        const RegStatus st = searchValue(*acc, name, valueName, out, matches, unreachable);
         if (st != RegStatus::Ok)
             return valueStatusError(st, *acc);
         if (matches == 0)
@@ -240,6 +249,7 @@ int query(const Args& args) {
         }
     }
     std::cout << out << std::flush;
+    warnUnreachable(unreachable);
     return std::cout ? 0 : 1;
 }
 

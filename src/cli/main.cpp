@@ -40,6 +40,31 @@ int fail(const std::string& message) {
     return 1;
 }
 
+#ifndef _WIN32
+// While Wine runs in the prefix its registry files lag behind what it holds.
+// A read says so once, whatever it found; a write that failed says why, as
+// the commands themselves say only that access was denied. The list, the
+// prefixes and the analyser say it themselves, in their own words.
+void noteWineRunning(const std::string& command, const Args& args, int code) {
+    const std::string prefix = platform::configuredWinePrefix();
+    if (prefix.empty() || !platform::prefixServerRunning(prefix))
+        return;
+    std::string operation = args.empty() ? std::string() : args[0];
+    for (char& c : operation)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    const bool reads = command == "uninstall" ||
+                       (command == "reg" && (operation == "query" || operation == "export"));
+    if (reads) {
+        std::cerr << "vornak: Wine is running in the prefix " << prefix
+                  << "; what was read may not hold its latest changes until Wine ends there\n";
+    } else if (command == "reg" && code != 0) {
+        if (const std::string why = platform::prefixWriteRefusal(prefix); !why.empty())
+            std::cerr << "vornak: " << why << "\n";
+    }
+}
+#endif
+
 }  // namespace vornak::cli
 
 int main(int argc, char** argv) {
@@ -57,13 +82,8 @@ int main(int argc, char** argv) {
     }
     try {
         const int code = it->second.run(Args(argv + 2, argv + argc));
-        // The commands say only that access was denied; this says why.
 #ifndef _WIN32
-        if (code != 0) {
-            if (const std::string prefix = vornak::platform::configuredWinePrefix(); !prefix.empty())
-                if (const std::string why = vornak::platform::prefixWriteRefusal(prefix); !why.empty())
-                    std::cerr << "vornak: " << why << "\n";
-        }
+        noteWineRunning(argv[1], Args(argv + 2, argv + argc), code);
 #endif
         return code;
     } catch (const std::exception& e) {

@@ -385,12 +385,13 @@ void Inventory::saveHiddenFilter() const {
         // The program's folder refused it after all: the user's own folder serves.
         const std::string user = fs.userDataFolder();
         if (user.empty())
-            throw std::runtime_error("Cannot create file " + folder + kHiddenFileName);
+            throw std::runtime_error(
+                messageText(Msg::fmtCannotCreateFile, {folder + kHiddenFileName}));
         folder = user;
     }
     const std::string path = folder + kHiddenFileName;
     if (!platform::makeFolders(fs, folder) || !fs.writeFile(path, bytes))
-        throw std::runtime_error("Cannot create file " + path);
+        throw std::runtime_error(messageText(Msg::fmtCannotCreateFile, {path}));
 }
 
 void Inventory::reapplyHiddenFilter() {

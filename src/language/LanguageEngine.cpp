@@ -4,6 +4,8 @@
 #include <exception>
 #include <optional>
 
+#include "language/LanguageLocale.h"
+
 namespace vornak {
 
 namespace {
@@ -116,6 +118,7 @@ void LanguageEngine::ChangeLang(const std::string& name) {
             throw std::runtime_error("cannot read " + path);
         }
         lines_ = readLanguageLines(*bytes);
+        sink_.setLocale(languageLocale(name));
         for (const TranslationRow& row : translationTable()) {
             applyRow(row);
         }

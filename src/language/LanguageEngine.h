@@ -59,6 +59,11 @@ class LanguageSink {
     // the image `item.image` when it is not -1, whose click calls
     // LanguageEngine::LangShit(item.identifier); append it to the "Sprog" menu.
     virtual void addLanguageMenuItem(const LanguageMenuItem& item) = 0;
+
+    // The language file has been read and its texts are about to be applied:
+    // `locale` is its locale (languageLocale), empty when unknown, for the texts
+    // the toolkit brings along. Not called when the file cannot be read.
+    virtual void setLocale(const std::string& locale) { (void)locale; }
 };
 
 class LanguageEngine {

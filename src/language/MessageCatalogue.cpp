@@ -86,6 +86,100 @@ const char* messageName(Msg role) {
             return "msgWinePrefixMenu";
         case Msg::msgMachineRegistry:
             return "msgMachineRegistry";
+        case Msg::fmtPrefixBusySnapshot:
+            return "fmtPrefixBusySnapshot";
+        case Msg::fmtPrefixNoChange:
+            return "fmtPrefixNoChange";
+        case Msg::fmtUninstallRunning:
+            return "fmtUninstallRunning";
+        case Msg::fmtSnapshotIncomplete:
+            return "fmtSnapshotIncomplete";
+        case Msg::fmtSnapshotAltered:
+            return "fmtSnapshotAltered";
+        case Msg::msgLogNameTooLong:
+            return "msgLogNameTooLong";
+        case Msg::msgLogNameBadCharacter:
+            return "msgLogNameBadCharacter";
+        case Msg::msgLogNameTwoDots:
+            return "msgLogNameTwoDots";
+        case Msg::msgLogNameDevice:
+            return "msgLogNameDevice";
+        case Msg::fmtLogNotWrittenKept:
+            return "fmtLogNotWrittenKept";
+        case Msg::msgComparisonRunning:
+            return "msgComparisonRunning";
+        case Msg::msgCheckingForUpdates:
+            return "msgCheckingForUpdates";
+        case Msg::msgNoUpdateServer:
+            return "msgNoUpdateServer";
+        case Msg::msgNoWebsite:
+            return "msgNoWebsite";
+        case Msg::fmtHelpNotOpened:
+            return "fmtHelpNotOpened";
+        case Msg::fmtWebsiteNotOpened:
+            return "fmtWebsiteNotOpened";
+        case Msg::fmtCannotCreateFile:
+            return "fmtCannotCreateFile";
+        case Msg::fmtCannotWrite:
+            return "fmtCannotWrite";
+        case Msg::fmtCannotOpenFile:
+            return "fmtCannotOpenFile";
+        case Msg::fmtDataNotSet:
+            return "fmtDataNotSet";
+        case Msg::msgUnexpectedError:
+            return "msgUnexpectedError";
+        case Msg::fmtLogNotWritten:
+            return "fmtLogNotWritten";
+        case Msg::fmtComparisonFailed:
+            return "fmtComparisonFailed";
+        case Msg::fmtFileSnapshotFailed:
+            return "fmtFileSnapshotFailed";
+        case Msg::fmtRegistrySnapshotFailed:
+            return "fmtRegistrySnapshotFailed";
+        case Msg::fmtFolderNotReadOne:
+            return "fmtFolderNotReadOne";
+        case Msg::fmtFileNamesLeftOut:
+            return "fmtFileNamesLeftOut";
+        case Msg::fmtFileNameLeftOutOne:
+            return "fmtFileNameLeftOutOne";
+        case Msg::fmtRegNamesLeftOut:
+            return "fmtRegNamesLeftOut";
+        case Msg::fmtRegNameLeftOutOne:
+            return "fmtRegNameLeftOutOne";
+        case Msg::fmtKeysNotRead:
+            return "fmtKeysNotRead";
+        case Msg::fmtKeyNotReadOne:
+            return "fmtKeyNotReadOne";
+        case Msg::fmtNoBeforeSnapshot:
+            return "fmtNoBeforeSnapshot";
+        case Msg::fmtOtherDrives:
+            return "fmtOtherDrives";
+        case Msg::fmtDriveMoved:
+            return "fmtDriveMoved";
+        case Msg::msgNoFolder:
+            return "msgNoFolder";
+        case Msg::fmtOtherStore:
+            return "fmtOtherStore";
+        case Msg::msgKeyNotFound:
+            return "msgKeyNotFound";
+        case Msg::msgAccessDenied:
+            return "msgAccessDenied";
+        case Msg::msgBadKeyName:
+            return "msgBadKeyName";
+        case Msg::msgKeyHasSubkeys:
+            return "msgKeyHasSubkeys";
+        case Msg::msgStoreFailed:
+            return "msgStoreFailed";
+        case Msg::msgChangeNotTaken:
+            return "msgChangeNotTaken";
+        case Msg::fmtNoAnswer:
+            return "fmtNoAnswer";
+        case Msg::fmtInvalidAddress:
+            return "fmtInvalidAddress";
+        case Msg::fmtDeletedFileOne:
+            return "fmtDeletedFileOne";
+        case Msg::msgRegistryBusy:
+            return "msgRegistryBusy";
         case Msg::fmtSettingsNotSavedReason:
             return "fmtSettingsNotSavedReason";
     }
@@ -113,6 +207,103 @@ constexpr std::array kAddedLines = {
               "s"},
     AddedLine{Msg::msgWinePrefixMenu, "Wine prefix", ""},
     AddedLine{Msg::msgMachineRegistry, "This computer (no Wine prefix)", ""},
+    AddedLine{Msg::fmtPrefixBusySnapshot,
+              "Wine is running in the prefix %s: what it holds in memory is not yet in the "
+              "prefix's registry files, so no snapshot was taken. Close its programs, or wait "
+              "with: WINEPREFIX=\"%s\" wineserver -w",
+              "ss"},
+    AddedLine{Msg::fmtPrefixNoChange,
+              "Wine is running in the prefix %s, so its registry cannot be changed until Wine "
+              "ends there. Close its programs, or wait with: WINEPREFIX=\"%s\" wineserver -w",
+              "ss"},
+    AddedLine{Msg::fmtUninstallRunning, "The uninstaller of %s is still running.", "s"},
+    AddedLine{Msg::fmtSnapshotIncomplete,
+              "The snapshot %s is incomplete: it was cut short after it was taken. Nothing has "
+              "been compared, and the snapshot files have been kept.",
+              "s"},
+    AddedLine{Msg::fmtSnapshotAltered,
+              "The snapshot %s has been changed after it was taken. Nothing has been compared, and "
+              "the snapshot files have been kept.",
+              "s"},
+    AddedLine{Msg::msgLogNameTooLong,
+              "The name is too long to be a file name. Please give a shorter name.", ""},
+    AddedLine{Msg::msgLogNameBadCharacter,
+              "A file name cannot hold any of the characters \\ / : * ? \" < > | or control "
+              "characters. Please give another name.",
+              ""},
+    AddedLine{Msg::msgLogNameTwoDots,
+              "The name cannot hold two dots in a row (..). Please give another name.", ""},
+    AddedLine{Msg::msgLogNameDevice,
+              "Windows keeps this name for a device (CON, PRN, AUX, NUL, COM1 to COM9, LPT1 to "
+              "LPT9). Please give another name.",
+              ""},
+    AddedLine{Msg::fmtLogNotWrittenKept,
+              "The analysis log %s could not be written: %s. Both snapshots have been kept: please "
+              "give the log another name.",
+              "ss"},
+    AddedLine{Msg::msgComparisonRunning,
+              "An earlier analysis is still being compared, and its snapshot files are still in "
+              "use. Please wait until it has finished.",
+              ""},
+    AddedLine{Msg::msgCheckingForUpdates, "Looking for a newer version...", ""},
+    AddedLine{
+        Msg::msgNoUpdateServer,
+        "No update server is configured for this build, so it cannot look for a newer version. To "
+        "name one, start the program with the environment variable VORNAK_UPDATE_SERVER set to "
+        "host or host:port, or build it with -DVORNAK_UPDATE_SERVER_DEFAULT=host.",
+        ""},
+    AddedLine{Msg::msgNoWebsite,
+              "No web site is configured for this build. To name its server, start the program "
+              "with the environment variable VORNAK_UPDATE_SERVER set to host or host:port, or "
+              "build it with -DVORNAK_UPDATE_SERVER_DEFAULT=host.",
+              ""},
+    AddedLine{Msg::fmtHelpNotOpened,
+              "No browser could be started to show the help. Open this page by hand: %s", "s"},
+    AddedLine{Msg::fmtWebsiteNotOpened,
+              "No browser could be started to open the web site. Open this address by hand: %s",
+              "s"},
+    AddedLine{Msg::fmtCannotCreateFile, "Cannot create file %s", "s"},
+    AddedLine{Msg::fmtCannotWrite, "Cannot write %s: %s", "ss"},
+    AddedLine{Msg::fmtCannotOpenFile, "Cannot open file %s", "s"},
+    AddedLine{Msg::fmtDataNotSet, "Failed to set data for '%s'", "s"},
+    AddedLine{Msg::msgUnexpectedError, "An unexpected error has occurred.", ""},
+    AddedLine{Msg::fmtLogNotWritten, "The analysis log %s was not written: %s", "ss"},
+    AddedLine{Msg::fmtComparisonFailed, "The comparison failed: %s", "s"},
+    AddedLine{Msg::fmtFileSnapshotFailed, "The file snapshot failed: %s", "s"},
+    AddedLine{Msg::fmtRegistrySnapshotFailed, "The registry snapshot of %s failed: %s", "ss"},
+    AddedLine{Msg::fmtFolderNotReadOne,
+              "%d folder could not be read; nothing below it is in the analysis log: %s", "ds"},
+    AddedLine{Msg::fmtFileNamesLeftOut,
+              "%d names with a tab, a line break or a backslash were left out of %s", "ds"},
+    AddedLine{Msg::fmtFileNameLeftOutOne,
+              "%d name with a tab, a line break or a backslash was left out of %s", "ds"},
+    AddedLine{Msg::fmtRegNamesLeftOut, "%d names with line breaks or tabs were left out of %s",
+              "ds"},
+    AddedLine{Msg::fmtRegNameLeftOutOne, "%d name with a line break or a tab was left out of %s",
+              "ds"},
+    AddedLine{Msg::fmtKeysNotRead, "%d keys of %s could not be read completely", "ds"},
+    AddedLine{Msg::fmtKeyNotReadOne, "%d key of %s could not be read completely", "ds"},
+    AddedLine{Msg::fmtNoBeforeSnapshot,
+              "no complete snapshot from before the installation (%s missing)", "s"},
+    AddedLine{Msg::fmtOtherDrives,
+              "the snapshot before the installation covered the drives %s, this one %s", "ss"},
+    AddedLine{Msg::fmtDriveMoved, "drive %s stood for %s before the installation, now for %s",
+              "sss"},
+    AddedLine{Msg::msgNoFolder, "nothing", ""},
+    AddedLine{Msg::fmtOtherStore,
+              "the registry before the installation was the store %s, now it is %s", "ss"},
+    AddedLine{Msg::msgKeyNotFound, "The system cannot find the key specified.", ""},
+    AddedLine{Msg::msgAccessDenied, "Access is denied.", ""},
+    AddedLine{Msg::msgBadKeyName, "The key name is not valid.", ""},
+    AddedLine{Msg::msgKeyHasSubkeys, "The key still has subkeys.", ""},
+    AddedLine{Msg::msgStoreFailed, "The registry store failed.", ""},
+    AddedLine{Msg::msgChangeNotTaken, "The registry did not take the change.", ""},
+    AddedLine{Msg::fmtNoAnswer, "No answer from %s within %d seconds.", "sd"},
+    AddedLine{Msg::fmtInvalidAddress, "Invalid web address: %s", "s"},
+    AddedLine{Msg::fmtDeletedFileOne,
+              "The installation had deleted %d file; it cannot be brought back.", "d"},
+    AddedLine{Msg::msgRegistryBusy,
+              "The registry is in use by another program and nothing was changed.", ""},
     AddedLine{Msg::fmtSettingsNotSavedReason, "The settings were not saved: %s", "s"},
 };
 

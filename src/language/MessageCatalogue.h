@@ -61,26 +61,143 @@ enum class Msg : int {
     fmtPrefixBusy = 111,
     msgWinePrefixMenu = 112,
     msgMachineRegistry = 113,
-    fmtSettingsNotSavedReason = 114,
+    fmtPrefixBusySnapshot = 114,
+    fmtPrefixNoChange = 115,
+    fmtUninstallRunning = 116,
+    fmtSnapshotIncomplete = 117,
+    fmtSnapshotAltered = 118,
+    msgLogNameTooLong = 119,
+    msgLogNameBadCharacter = 120,
+    msgLogNameTwoDots = 121,
+    msgLogNameDevice = 122,
+    fmtLogNotWrittenKept = 123,
+    msgComparisonRunning = 124,
+    msgCheckingForUpdates = 125,
+    msgNoUpdateServer = 126,
+    msgNoWebsite = 127,
+    fmtHelpNotOpened = 128,
+    fmtWebsiteNotOpened = 129,
+    fmtCannotCreateFile = 130,
+    fmtCannotWrite = 131,
+    fmtCannotOpenFile = 132,
+    fmtDataNotSet = 133,
+    msgUnexpectedError = 134,
+    fmtLogNotWritten = 135,
+    fmtComparisonFailed = 136,
+    fmtFileSnapshotFailed = 137,
+    fmtRegistrySnapshotFailed = 138,
+    fmtFolderNotReadOne = 139,
+    fmtFileNamesLeftOut = 140,
+    fmtFileNameLeftOutOne = 141,
+    fmtRegNamesLeftOut = 142,
+    fmtRegNameLeftOutOne = 143,
+    fmtKeysNotRead = 144,
+    fmtKeyNotReadOne = 145,
+    fmtNoBeforeSnapshot = 146,
+    fmtOtherDrives = 147,
+    fmtDriveMoved = 148,
+    msgNoFolder = 149,
+    fmtOtherStore = 150,
+    msgKeyNotFound = 151,
+    msgAccessDenied = 152,
+    msgBadKeyName = 153,
+    msgKeyHasSubkeys = 154,
+    msgStoreFailed = 155,
+    msgChangeNotTaken = 156,
+    fmtNoAnswer = 157,
+    fmtInvalidAddress = 158,
+    fmtDeletedFileOne = 159,
+    msgRegistryBusy = 160,
+    fmtSettingsNotSavedReason = 161,
 };
 
-constexpr std::array<Msg, 40> kAllMessages = {
-    Msg::msgDeleteEntryQuestion, Msg::msgUpdateAvailable,     Msg::msgNoUpdate,
-    Msg::msgUpdateCheckFailed,   Msg::fmtStatusCount,         Msg::fmtUninstallStarted,
-    Msg::fmtUninstallFinished,   Msg::fmtUninstallNotStarted, Msg::msgLogNameCaption,
-    Msg::msgLogNamePrompt,       Msg::msgLogNameTakenCaption, Msg::msgLogNameTakenPrompt,
-    Msg::msgAnalysisDone,        Msg::msgNoLogSelected,       Msg::msgMustConfirm,
-    Msg::fmtDeleteFileQuestion,  Msg::msgDeleteFileCaption,   Msg::msgDeleteLogQuestion,
-    Msg::msgDeleteLogCaption,    Msg::msgFileDeletedPrefix,   Msg::fmtFolderNotRemoved,
-    Msg::fmtDeletedFilesCount,   Msg::fmtKeyNotRemoved,       Msg::msgEntrySkipped,
-    Msg::msgRemovalDone,         Msg::msgRemoveValueQuestion, Msg::msgConfirmCaption,
-    Msg::fmtEntryNotDeleted,     Msg::fmtKeyNotDeleted,       Msg::fmtFileNotDeleted,
-    Msg::fmtLogNotDeleted,       Msg::fmtSnapshotNotRead,     Msg::fmtFoldersNotRead,
-    Msg::fmtValueNotWritten,     Msg::fmtValueNotRemoved,
+constexpr std::array<Msg, 87> kAllMessages = {
+    Msg::msgDeleteEntryQuestion,
+    Msg::msgUpdateAvailable,
+    Msg::msgNoUpdate,
+    Msg::msgUpdateCheckFailed,
+    Msg::fmtStatusCount,
+    Msg::fmtUninstallStarted,
+    Msg::fmtUninstallFinished,
+    Msg::fmtUninstallNotStarted,
+    Msg::msgLogNameCaption,
+    Msg::msgLogNamePrompt,
+    Msg::msgLogNameTakenCaption,
+    Msg::msgLogNameTakenPrompt,
+    Msg::msgAnalysisDone,
+    Msg::msgNoLogSelected,
+    Msg::msgMustConfirm,
+    Msg::fmtDeleteFileQuestion,
+    Msg::msgDeleteFileCaption,
+    Msg::msgDeleteLogQuestion,
+    Msg::msgDeleteLogCaption,
+    Msg::msgFileDeletedPrefix,
+    Msg::fmtFolderNotRemoved,
+    Msg::fmtDeletedFilesCount,
+    Msg::fmtKeyNotRemoved,
+    Msg::msgEntrySkipped,
+    Msg::msgRemovalDone,
+    Msg::msgRemoveValueQuestion,
+    Msg::msgConfirmCaption,
+    Msg::fmtEntryNotDeleted,
+    Msg::fmtKeyNotDeleted,
+    Msg::fmtFileNotDeleted,
+    Msg::fmtLogNotDeleted,
+    Msg::fmtSnapshotNotRead,
+    Msg::fmtFoldersNotRead,
+    Msg::fmtValueNotWritten,
+    Msg::fmtValueNotRemoved,
     Msg::msgSettingsNotSaved,
     Msg::fmtPrefixBusy,
     Msg::msgWinePrefixMenu,
     Msg::msgMachineRegistry,
+    Msg::fmtPrefixBusySnapshot,
+    Msg::fmtPrefixNoChange,
+    Msg::fmtUninstallRunning,
+    Msg::fmtSnapshotIncomplete,
+    Msg::fmtSnapshotAltered,
+    Msg::msgLogNameTooLong,
+    Msg::msgLogNameBadCharacter,
+    Msg::msgLogNameTwoDots,
+    Msg::msgLogNameDevice,
+    Msg::fmtLogNotWrittenKept,
+    Msg::msgComparisonRunning,
+    Msg::msgCheckingForUpdates,
+    Msg::msgNoUpdateServer,
+    Msg::msgNoWebsite,
+    Msg::fmtHelpNotOpened,
+    Msg::fmtWebsiteNotOpened,
+    Msg::fmtCannotCreateFile,
+    Msg::fmtCannotWrite,
+    Msg::fmtCannotOpenFile,
+    Msg::fmtDataNotSet,
+    Msg::msgUnexpectedError,
+    Msg::fmtLogNotWritten,
+    Msg::fmtComparisonFailed,
+    Msg::fmtFileSnapshotFailed,
+    Msg::fmtRegistrySnapshotFailed,
+    Msg::fmtFolderNotReadOne,
+    Msg::fmtFileNamesLeftOut,
+    Msg::fmtFileNameLeftOutOne,
+    Msg::fmtRegNamesLeftOut,
+    Msg::fmtRegNameLeftOutOne,
+    Msg::fmtKeysNotRead,
+    Msg::fmtKeyNotReadOne,
+    Msg::fmtNoBeforeSnapshot,
+    Msg::fmtOtherDrives,
+    Msg::fmtDriveMoved,
+    Msg::msgNoFolder,
+    Msg::fmtOtherStore,
+    Msg::msgKeyNotFound,
+    Msg::msgAccessDenied,
+    Msg::msgBadKeyName,
+    Msg::msgKeyHasSubkeys,
+    Msg::msgStoreFailed,
+    Msg::msgChangeNotTaken,
+    Msg::fmtNoAnswer,
+    Msg::fmtInvalidAddress,
+    Msg::fmtDeletedFileOne,
+    Msg::msgRegistryBusy,
     Msg::fmtSettingsNotSavedReason,
 };
 
@@ -100,7 +217,7 @@ std::span<const AddedLine> addedLines();
 const char* messageName(Msg role);
 
 class MessageCatalogue {
-public:
+  public:
     // Every added line holds its built-in English text; the table's messages
     // are empty until a language file sets them.
     MessageCatalogue();
@@ -109,7 +226,7 @@ public:
     // Back to what a new catalogue holds.
     void clear();
 
-private:
+  private:
     static size_t slot(Msg role);
     mutable std::shared_mutex mutex_;
     std::array<std::string, kAllMessages.size()> texts_{};
@@ -124,7 +241,7 @@ MessageCatalogue& messages();
 // text does not use are left out.
 // Language texts are never handed to the printf family.
 class FormatError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 using FormatArg = std::variant<std::string, int64_t>;
@@ -132,6 +249,18 @@ std::string formatMessage(std::string_view format, const std::vector<FormatArg>&
 
 // Convenience: the catalogue entry of `role` formatted with `args`.
 std::string formatMessage(Msg role, const std::vector<FormatArg>& args);
+
+// The catalogue entry of `role` formatted with `args`, for messages that must
+// be told whatever a language file holds (a worker's report, an error being
+// shown): a text that does not fit its arguments is shown as it stands, the
+// arguments after it.
+std::string messageText(Msg role, const std::vector<FormatArg>& args = {});
+
+// A message about `count` things, in the form its number takes: `one` for
+// exactly one ("1 folder"), `other` for every other number ("0 folders",
+// "2 folders"). The count is the first argument, `rest` follow; formatted as
+// messageText does.
+std::string formatCountMessage(Msg one, Msg other, int64_t count, std::vector<FormatArg> rest = {});
 
 // The status bar's text, the one rule for every writer of it: fmtStatusCount
 // with the number of rows, or the empty text when the active language's format

@@ -1,6 +1,7 @@
 // Formatting of catalogue texts. Language files are written by users, so a
 // format text is untrusted input: it is interpreted here, directive by
 // directive, and every mismatch is reported instead of reaching printf.
+#include <algorithm>
 #include <string>
 
 #include "language/MessageCatalogue.h"
@@ -66,6 +67,28 @@ std::string formatMessage(std::string_view format, const std::vector<FormatArg>&
 
 std::string formatMessage(Msg role, const std::vector<FormatArg>& args) {
     return formatMessage(messages().get(role), args);
+}
+
+std::string messageText(Msg role, const std::vector<FormatArg>& args) {
+    try {
+        return formatMessage(role, args);
+    } catch (const FormatError&) {
+        std::string text = messages().get(role);
+        for (const auto& arg : args) {
+            text += ' ';
+            text += std::holds_alternative<std::string>(arg)
+                        ? std::get<std::string>(arg)
+                        : std::to_string(std::get<int64_t>(arg));
+        }
+        return text;
+    }
+}
+
+std::string formatCountMessage(Msg one, Msg other, int64_t count, std::vector<FormatArg> rest) {
+    std::vector<FormatArg> args(1 + rest.size());
+    args[0] = count;
+    std::move(rest.begin(), rest.end(), args.begin() + 1);
+    return messageText(count == 1 ? one : other, args);
 }
 
 std::string statusCountText(int64_t rows, const MessageCatalogue& catalogue, bool* fits) {

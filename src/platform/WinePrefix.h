@@ -71,7 +71,8 @@ void resetWinePrefixUse();
 
 // Whether the folder looks like a prefix (holds system.reg).
 bool isWinePrefix(const std::string& dir);
-// Prefixes in the usual places: $WINEPREFIX, ~/.wine, Steam's compatdata/*/pfx,
+// Prefixes in the usual places: $WINEPREFIX, ~/.wine, Steam's compatdata/*/pfx
+// (in Steam's own folder and in every library its libraryfolders.vdf lists),
 // Bottles' and Lutris' default folders; each once, in that order.
 std::vector<std::string> findWinePrefixes();
 

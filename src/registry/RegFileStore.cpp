@@ -250,12 +250,20 @@ void importRegFile(platform::RegistryAccessor& accessor, const std::string& file
     applyRegFile(accessor, parseRegFileTaking(std::move(bytes), name));
 }
 
-RegStatus readKeyTree(platform::RegistryAccessor& accessor, platform::RegRoot root,
-                      const std::string& path, std::vector<RegFileKey>& out) {
+namespace {
+
+RegStatus readKeyTreeBelow(platform::RegistryAccessor& accessor, platform::RegRoot root,
+                           const std::string& path, std::vector<RegFileKey>& out,
+                           std::vector<std::string>* unreachable, bool top) {
     std::vector<std::string> names;
     {
         std::unique_ptr<RegKey> key;
         RegStatus st = accessor.openKey(root, path, RegAccess::Read, key);
+        if (st == RegStatus::NotFound && !top) {
+            if (unreachable)
+                unreachable->push_back(path);
+            return RegStatus::Ok;
+        }
         if (st != RegStatus::Ok)
             return st;
         RegFileKey entry;
@@ -275,19 +283,27 @@ RegStatus readKeyTree(platform::RegistryAccessor& accessor, platform::RegRoot ro
             return st;
     }
     for (const auto& name : names) {
-        const RegStatus st =
-            readKeyTree(accessor, root, path.empty() ? name : path + "\\" + name, out);
+        const RegStatus st = readKeyTreeBelow(
+            accessor, root, path.empty() ? name : path + "\\" + name, out, unreachable, false);
         if (st != RegStatus::Ok)
             return st;
     }
     return RegStatus::Ok;
 }
 
+}  // namespace
+
+RegStatus readKeyTree(platform::RegistryAccessor& accessor, platform::RegRoot root,
+                      const std::string& path, std::vector<RegFileKey>& out,
+                      std::vector<std::string>* unreachable) {
+    return readKeyTreeBelow(accessor, root, path, out, unreachable, true);
+}
+
 RegStatus exportRegFile(platform::RegistryAccessor& accessor, platform::RegRoot root,
                         const std::string& path, const std::string& filePath,
-                        std::vector<std::string>* leftOut) {
+                        std::vector<std::string>* leftOut, std::vector<std::string>* unreachable) {
     std::vector<RegFileKey> keys;
-    const RegStatus st = readKeyTree(accessor, root, path, keys);
+    const RegStatus st = readKeyTree(accessor, root, path, keys, unreachable);
     if (st != RegStatus::Ok)
         return st;
     const std::string bytes = writeRegFile(keys, leftOut);

@@ -58,18 +58,22 @@ std::string readRegFileBytes(const std::string& filePath);
 void importRegFile(platform::RegistryAccessor& accessor, const std::string& filePath);
 
 // The key and all its subkeys, parent first. Returns NotFound when the key does not
-// exist; other failures of the store come back as their status.
+// exist; other failures of the store come back as their status. A subkey that is
+// listed but cannot be opened (a link whose target is gone, as Wine leaves some,
+// or a key deleted meanwhile) is left out, with its path in `unreachable`.
 platform::RegStatus readKeyTree(platform::RegistryAccessor& accessor, platform::RegRoot root,
-                                const std::string& path, std::vector<RegFileKey>& out);
+                                const std::string& path, std::vector<RegFileKey>& out,
+                                std::vector<std::string>* unreachable = nullptr);
 
 // Writes a version 5 file of the key tree to `filePath`, replacing it. The file is
 // written beside the target and renamed into place, so a failed export leaves an
 // existing file as it was. Throws RegFileError; NotFound for a missing key is
 // reported as the status. Keys the format cannot hold are left out, with their
-// names (lineSafe) in `leftOut`.
+// names (lineSafe) in `leftOut`; subkeys that cannot be opened as readKeyTree's.
 platform::RegStatus exportRegFile(platform::RegistryAccessor& accessor, platform::RegRoot root,
                                   const std::string& path, const std::string& filePath,
-                                  std::vector<std::string>* leftOut = nullptr);
+                                  std::vector<std::string>* leftOut = nullptr,
+                                  std::vector<std::string>* unreachable = nullptr);
 
 // Deletes the key `path` with every subkey and value (RegDeleteTree). `path` must
 // not be empty: roots cannot be deleted.

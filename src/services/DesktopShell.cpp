@@ -10,19 +10,22 @@
 
 namespace vornak::services {
 
-void DesktopShell::openWebAddress(const std::string& address) {
-    QDesktopServices::openUrl(QUrl(QString::fromStdString(address)));
+bool DesktopShell::openWebAddress(const std::string& address) {
+    return QDesktopServices::openUrl(QUrl(QString::fromStdString(address)));
 }
 
-void DesktopShell::showHelpContext(const std::string& helpFile, int context) {
+bool DesktopShell::showHelpContext(const std::string& helpFile, int context) {
     if (helpFile.empty())
         throw std::runtime_error("This program has no help file.");
-    const auto fs = platform::defaultFileSystem();
-    const std::string page = helpPagePath(helpFile, fs->toHostPath(fs->programFolder()));
-    QUrl url = QUrl::fromLocalFile(QString::fromStdString(page));
+    QUrl url = QUrl::fromLocalFile(QString::fromStdString(helpLocation(helpFile)));
     if (const std::string anchor = helpPageAnchor(context); !anchor.empty())
         url.setFragment(QString::fromStdString(anchor));
-    QDesktopServices::openUrl(url);
+    return QDesktopServices::openUrl(url);
+}
+
+std::string DesktopShell::helpLocation(const std::string& helpFile) const {
+    const auto fs = platform::defaultFileSystem();
+    return helpPagePath(helpFile, fs->toHostPath(fs->programFolder()));
 }
 
 }  // namespace vornak::services

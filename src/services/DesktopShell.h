@@ -8,8 +8,9 @@ namespace vornak::services {
 
 class DesktopShell : public platform::Shell {
   public:
-    void openWebAddress(const std::string& address) override;
-    void showHelpContext(const std::string& helpFile, int context) override;
+    bool openWebAddress(const std::string& address) override;
+    bool showHelpContext(const std::string& helpFile, int context) override;
+    std::string helpLocation(const std::string& helpFile) const override;
 };
 
 }  // namespace vornak::services

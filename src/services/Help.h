@@ -5,15 +5,17 @@
 #include <string>
 
 namespace vornak::platform {
+class Dialogs;
 class Shell;
-}
+}  // namespace vornak::platform
 
 namespace vornak::services {
 
 inline constexpr int kHelpContents = 1;
 
-// Hjaelp_hjaelpClick and btnHelpClick: context 1 of `helpFile`.
-void showHelp(platform::Shell* shell, const std::string& helpFile);
+// Hjaelp_hjaelpClick and btnHelpClick: context 1 of `helpFile`. When nothing
+// on this desktop can show it, a message names the page to open by hand.
+void showHelp(platform::Shell* shell, platform::Dialogs& dialogs, const std::string& helpFile);
 
 // The HTML page that stands in for `helpFile`: its extension replaced by
 // ".html", beside the program (`programHostFolder`) when it names no folder.

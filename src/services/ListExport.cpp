@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "language/MessageCatalogue.h"
 #include "platform/Dialogs.h"
 #include "platform/FileSystem.h"
 
@@ -25,7 +26,8 @@ void exportList(const EntryList& rows, const std::string& filter, platform::Dial
         return;
     std::string why;
     if (!fs.writeFile(*path, text, &why))
-        throw std::runtime_error("Cannot create file " + *path + (why.empty() ? "" : ": " + why));
+        throw std::runtime_error(why.empty() ? messageText(Msg::fmtCannotCreateFile, {*path})
+                                             : messageText(Msg::fmtCannotWrite, {*path, why}));
 }
 
 }  // namespace vornak::services

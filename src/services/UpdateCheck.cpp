@@ -5,6 +5,7 @@
 #include "language/MessageCatalogue.h"
 #include "platform/Dialogs.h"
 #include "platform/Shell.h"
+#include "registry/CommandDispatch.h"
 #include "registry/SilentAbort.h"
 #include "services/HttpGet.h"
 #include "services/MakerServer.h"
@@ -43,8 +44,9 @@ std::optional<int32_t> readVersionAnswer(std::string_view body) {
     return static_cast<int32_t>(value);
 }
 
-UpdateCheck::UpdateCheck(platform::Dialogs& dialogs, std::shared_ptr<platform::Shell> shell)
-    : dialogs_(dialogs), shell_(std::move(shell)) {}
+UpdateCheck::UpdateCheck(platform::Dialogs& dialogs, std::shared_ptr<platform::Shell> shell,
+                         WaitingHook onWaiting)
+    : dialogs_(dialogs), shell_(std::move(shell)), onWaiting_(std::move(onWaiting)) {}
 
 platform::Shell& UpdateCheck::shell() const {
     if (!shell_)
@@ -53,40 +55,58 @@ platform::Shell& UpdateCheck::shell() const {
 }
 
 void UpdateCheck::SoegEfterOpdateringerClick() {
-    if (waiting_)
+    if (job_.running())
         throw SilentAbort();
-    std::optional<int32_t> newest;
-    try {
-        struct Waiting {
-            bool& flag;
-            explicit Waiting(bool& f) : flag(f) { flag = true; }
-            ~Waiting() { flag = false; }
-        } guard(waiting_);
-        // A version number is a few bytes; a longer answer is no number.
-        newest =
-            readVersionAnswer(httpGet({updateScriptAddress(),
-                                       {{"Accept", "text/html, */*"},
-                                        {"User-Agent", "Mozilla/3.0 (compatible; Indy Library)"}},
-                                       timeLimit_,
-                                       kMaxAnswerBytes}));
-    } catch (const HttpAnswerTooLong&) {
-        newest.reset();
+    if (!makerServerConfigured()) {
+        dialogs_.messageDialog(messages().get(Msg::msgNoUpdateServer),
+                               platform::DialogKind::Information, platform::kButtonOk);
+        return;
     }
-    if (!newest) {
-        dialogs_.messageDialog(messages().get(Msg::msgUpdateCheckFailed),
-                               platform::DialogKind::Error, platform::kButtonOk);
-    } else if (*newest <= kThisVersion) {
-        dialogs_.messageDialog(messages().get(Msg::msgNoUpdate), platform::DialogKind::Information,
-                               platform::kButtonOk);
-    } else if (dialogs_.messageDialog(
-                   messages().get(Msg::msgUpdateAvailable), platform::DialogKind::Confirmation,
-                   platform::kButtonYes | platform::kButtonNo) == platform::kButtonYes) {
-        WebsiteClick();
-    }
+    // A version number is a few bytes; a longer answer is no number.
+    job_.start(
+        {updateScriptAddress(),
+         {{"Accept", "text/html, */*"}, {"User-Agent", "Mozilla/3.0 (compatible; Indy Library)"}},
+         timeLimit_,
+         kMaxAnswerBytes},
+        [this](const HttpResult& result) { answered(result); });
+    if (onWaiting_)
+        onWaiting_(true);
+}
+
+void UpdateCheck::answered(const HttpResult& result) {
+    if (onWaiting_)
+        onWaiting_(false);
+    // The command has long returned: what goes wrong now is shown here, as the
+    // command dispatch would have.
+    runCommand(dialogs_, [&] {
+        if (!result.error.empty())
+            throw std::runtime_error(result.error);
+        const std::optional<int32_t> newest =
+            result.tooLong ? std::nullopt : readVersionAnswer(result.body);
+        if (!newest) {
+            dialogs_.messageDialog(messages().get(Msg::msgUpdateCheckFailed),
+                                   platform::DialogKind::Error, platform::kButtonOk);
+        } else if (*newest <= kThisVersion) {
+            dialogs_.messageDialog(messages().get(Msg::msgNoUpdate),
+                                   platform::DialogKind::Information, platform::kButtonOk);
+        } else if (dialogs_.messageDialog(
+                       messages().get(Msg::msgUpdateAvailable), platform::DialogKind::Confirmation,
+                       platform::kButtonYes | platform::kButtonNo) == platform::kButtonYes) {
+            WebsiteClick();
+        }
+    });
 }
 
 void UpdateCheck::WebsiteClick() {
-    shell().openWebAddress(websiteAddress());
+    if (!makerServerConfigured()) {
+        dialogs_.messageDialog(messages().get(Msg::msgNoWebsite), platform::DialogKind::Information,
+                               platform::kButtonOk);
+        return;
+    }
+    const std::string address = websiteAddress();
+    if (!shell().openWebAddress(address))
+        dialogs_.messageDialog(messageText(Msg::fmtWebsiteNotOpened, {address}),
+                               platform::DialogKind::Error, platform::kButtonOk);
 }
 
 }  // namespace vornak::services

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 
+#include "analysis/SnapshotSeal.h"
 #include "language/MessageCatalogue.h"
 
 namespace vornak::test {
@@ -65,13 +67,38 @@ std::string AnalysisFixture::readLog(const std::string& name) const {
     return s.str();
 }
 
+namespace {
+
+// files_1.txt, HKLM_2.txt, run_1.txt: files the snapshot runs write sealed.
+bool isSnapshotName(const std::string& name) {
+    static const std::regex pattern("(files|HKCR|HKCU|HKLM|HKCC|run)_[12]\\.txt");
+    return std::regex_match(name, pattern);
+}
+
+}  // namespace
+
 void AnalysisFixture::writeLog(const std::string& name, const std::string& bytes) const {
+    if (isSnapshotName(name)) {
+        writeSnapshot(name, bytes, "run " + name.substr(name.size() - 5, 1));
+        return;
+    }
     std::ofstream out(logsHost() + "/" + name, std::ios::binary | std::ios::trunc);
     out << bytes;
 }
 
+void AnalysisFixture::writeSnapshot(const std::string& name, const std::string& body,
+                                    const std::string& runId) const {
+    std::ofstream out(logsHost() + "/" + name, std::ios::binary | std::ios::trunc);
+    out << analysis::sealed(body, runId);
+}
+
 std::vector<std::string> AnalysisFixture::logLines(const std::string& name) const {
-    const std::string text = readLog(name);
+    std::string text = readLog(name);
+    if (isSnapshotName(name)) {
+        const auto seal = analysis::checkSeal(text);
+        EXPECT_EQ(seal.state, analysis::SealState::Whole) << name;
+        text = std::string(seal.body);
+    }
     std::vector<std::string> lines;
     size_t start = 0;
     while (start < text.size()) {

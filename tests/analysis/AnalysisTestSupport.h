@@ -26,8 +26,13 @@ class AnalysisFixture : public RegistryFixture {
     std::string logsHost() const { return programHost + "/logs"; }
     bool logExists(const std::string& name) const;
     std::string readLog(const std::string& name) const;
+    // Snapshot files and run records ("HKLM_2.txt", "run_1.txt") are
+    // written sealed as by run "run 1" or "run 2", as a snapshot run would.
     void writeLog(const std::string& name, const std::string& bytes) const;
-    // The lines of a file in the logs folder, CR LF checked and removed.
+    void writeSnapshot(const std::string& name, const std::string& body,
+                       const std::string& runId) const;
+    // The lines of a file in the logs folder, CR LF checked and removed; of
+    // a snapshot file, without its seal, which must prove it whole.
     std::vector<std::string> logLines(const std::string& name) const;
 
     std::string programFolder;  // "C:\Program Files\Vornak\"
@@ -47,6 +52,8 @@ class FaultyFileSystem : public platform::FileSystem {
 
     std::vector<std::string> unlistable;
     std::vector<std::string> unreadable;
+    // Runs before each file is written: what another program does meanwhile.
+    std::function<void(const std::string&)> beforeWrite;
 
     bool findFiles(const std::string& pattern, uint32_t wanted,
                    const std::function<void(const platform::DirEntry&)>& onEntry) const override;
@@ -58,6 +65,8 @@ class FaultyFileSystem : public platform::FileSystem {
     std::optional<std::string> readFile(const std::string& p) const override;
     bool writeFile(const std::string& p, const std::string& bytes,
                    std::string* error) const override {
+        if (beforeWrite)
+            beforeWrite(p);
         return inner_->writeFile(p, bytes, error);
     }
     bool canWriteDirectory(const std::string& p) const override {

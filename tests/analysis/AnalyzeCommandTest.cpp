@@ -7,8 +7,10 @@
 #include "support/WineTestSupport.h"
 #endif
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 
 #include "analysis/AnalysisTestSupport.h"
@@ -204,6 +206,12 @@ TEST_F(AnalyzeCommandTest, AfterIsTiedToWhatBeforeWalked) {
         EXPECT_FALSE(logExists("files_2.txt")) << args;
     }
 
+    // A name the file system would refuse is refused before anything is walked.
+    const auto tooLong = runWith(twoDrives, "after " + std::string(300, 'n'));
+    EXPECT_EQ(tooLong.exitCode, 1);
+    EXPECT_NE(tooLong.err.find("too long"), std::string::npos) << tooLong.err;
+    EXPECT_FALSE(logExists("files_2.txt"));
+
     // Every snapshot from before is needed.
     std::filesystem::remove(logsHost() + "/HKCC_1.txt");
     EXPECT_EQ(runWith(twoDrives, "after X").exitCode, 1);
@@ -212,6 +220,43 @@ TEST_F(AnalyzeCommandTest, AfterIsTiedToWhatBeforeWalked) {
     // The default drive C must be there like a named one.
     const auto unmapped = runWith({{"VORNAK_DRIVES", "D=" + driveD}}, "before");
     EXPECT_EQ(unmapped.exitCode, 1) << unmapped.err;
+}
+
+// A snapshot from before that was cut short or changed would show what it
+// lost as installed: after refuses it, names it, and keeps every file.
+TEST_F(AnalyzeCommandTest, AfterRefusesADamagedSnapshotAndKeepsIt) {
+    for (int i = 0; i < 40; ++i)
+        file("Data/file " + std::to_string(i) + ".txt");
+    const std::string files = logsHost() + "/files_1.txt", hklm = logsHost() + "/HKLM_1.txt";
+    const struct {
+        std::string file;
+        std::function<void()> damage;
+        std::string said;
+    } cases[] = {
+        {"files_1.txt",
+         [&] { std::filesystem::resize_file(files, std::filesystem::file_size(files) / 2); },
+         "is incomplete"},
+        {"HKLM_1.txt",
+         [&] {
+             std::string bytes = readLog("HKLM_1.txt");
+             bytes[bytes.size() / 2] ^= 1;
+             std::ofstream(hklm, std::ios::binary) << bytes;
+         },
+         "has been changed"},
+    };
+    for (const auto& c : cases) {
+        ASSERT_EQ(run("before").exitCode, 0);
+        c.damage();
+        const std::string damaged = readLog(c.file);
+        const auto r = run("after Acme");
+        EXPECT_EQ(r.exitCode, 1) << c.file;
+        EXPECT_NE(r.err.find(c.file), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find(c.said), std::string::npos) << r.err;
+        EXPECT_FALSE(logExists("Acme.anlog")) << c.file;
+        EXPECT_FALSE(logExists("files_2.txt")) << c.file;
+        EXPECT_EQ(readLog(c.file), damaged);
+        EXPECT_TRUE(logExists("HKCU_1.txt") && logExists("run_1.txt")) << c.file;
+    }
 }
 
 TEST_F(AnalyzeCommandTest, RemoveTakesOnlyALogNameAndFindsWhatListShows) {
@@ -260,6 +305,47 @@ TEST_F(AnalyzeCommandTest, ProgramFolderOutsideTheMappedDrives) {
 }
 
 #ifndef _WIN32
+// A log names the links its walk went through, but only the walk's own rule
+// decides where a removal may act behind one: a hand-made log that claims a
+// link led to the home, to "/" or to a folder it does not lead to deletes
+// nothing there. The log that tells the truth still removes its file.
+TEST_F(AnalyzeCommandTest, ALogCannotWidenWhereTheRemovalActsBehindALink) {
+    namespace fsys = std::filesystem;
+    const std::string home = tmp.str() + "/home";
+    const std::string outside = tmp.str() + "/outside";
+    for (const std::string& f : {home + "/secret.txt", home + "/Desktop/a.txt",
+                                 home + "/Desktop/mine.txt", outside + "/victim.txt"}) {
+        fsys::create_directories(fsys::path(f).parent_path());
+        std::ofstream(f) << "x";
+    }
+    folder("users/me");
+    fsys::create_directory_symlink(home + "/Desktop", hostC("users/me/Desktop"));
+    fsys::create_directory_symlink(home, hostC("users/me/Documents"));
+    fsys::create_directory_symlink(outside, hostC("users/me/Other"));
+    const std::string realHome = fsys::canonical(home).string();
+    const std::string desktop = fsys::canonical(home + "/Desktop").string();
+    const std::map<std::string, std::string> withHome{{"HOME", home}};
+
+    const struct {
+        std::string link, target, file, host;
+        bool removed;
+    } cases[] = {
+        {"Documents", realHome, "secret.txt", home + "/secret.txt", false},
+        {"Desktop", "/", "a.txt", home + "/Desktop/a.txt", false},
+        {"Desktop", realHome, "a.txt", home + "/Desktop/a.txt", false},
+        {"Other", "/", "victim.txt", outside + "/victim.txt", false},
+        {"Other", fsys::canonical(outside).string(), "victim.txt", outside + "/victim.txt", false},
+        {"Desktop", desktop, "mine.txt", home + "/Desktop/mine.txt", true},
+    };
+    for (const auto& c : cases) {
+        const std::string link = "C:\\users\\me\\" + c.link;
+        writeLog("hand.anlog", "FILE ADDED!\t" + link + "\\" + c.file + "\r\nLINK WALKED!\t" + link +
+                                   "\t" + c.target + "\r\n");
+        const auto r = runWith(withHome, "remove hand --yes");
+        EXPECT_EQ(fsys::exists(c.host), !c.removed) << c.link << " -> " << c.target << ": " << r.out;
+    }
+}
+
 // Every file and folder below the folder, as relative paths, sorted.
 std::vector<std::string> treeOf(const std::string& root) {
     std::vector<std::string> out;
@@ -293,7 +379,8 @@ TEST_F(AnalyzeCommandTest, AnInstallationInAWinePrefixIsRecordedAndRemovedThere)
     const std::vector<std::vector<std::string>> touched{
         {"query", "HKLM\\Software\\Vornak Test"},
         {"query", "HKCU\\Software\\Vornak Test"},
-        {"query", "HKLM\\Software\\Classes\\.vornaktest"}};
+        {"query", "HKLM\\Software\\Classes\\.vornaktest"},
+        {"query", "HKCU\\Software\\UserPref"}};
     auto wineQueries = [&] {
         std::string out;
         for (const auto& args : touched) {
@@ -303,12 +390,36 @@ TEST_F(AnalyzeCommandTest, AnInstallationInAWinePrefixIsRecordedAndRemovedThere)
         }
         return out;
     };
+    // The user changes a setting while Wine runs: it is in Wine's memory, not
+    // yet in the prefix's files, so a snapshot now would count it as the
+    // installation's and the removal would delete it.
+    const auto wineEnv = test::wineEnv(prefix);
+    ASSERT_EQ(std::system(("WINEPREFIX='" + prefix + "' '" + test::onPath("wineserver") +
+                           "' -p >/dev/null 2>&1")
+                              .c_str()),
+              0);
+    ASSERT_EQ(
+        test::runProgram(test::onPath("wine"),
+                         {"reg", "add", "HKCU\\Software\\UserPref", "/v", "keep", "/d", "x", "/f"},
+                         wineEnv)
+            .exitCode,
+        0);
+    const auto refused = runWith(inPrefix, "before");
+    test::runWine(prefix, "wineserver", {"-k"});
+    test::runWine(prefix, "wineserver", {"-w"});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.err.find("no snapshot was taken"), std::string::npos) << refused.err;
+    EXPECT_NE(refused.err.find("wineserver -w"), std::string::npos) << refused.err;
+
     const auto filesBefore = treeOf(prefix + "/drive_c");
     const std::string keysBefore = wineQueries();
     const auto homeBefore = treeOf(prefix + ".home");
 
     const auto before = runWith(inPrefix, "before");
     ASSERT_EQ(before.exitCode, 0) << before.err;
+    // The prefix's own folders as the host names them, not through drive Z.
+    const std::string logsFolder = platform::prefixDataFolder(prefix) + "logs";
+    EXPECT_NE(before.out.find(" in " + logsFolder + ";"), std::string::npos) << before.out;
     const auto installed = test::runWine(prefix, "wine", {installer, "/S"});
     ASSERT_EQ(installed.exitCode, 0) << installed.err;
     ASSERT_TRUE(std::filesystem::exists(prefix + "/drive_c/Program Files/Vornak Test/payload.txt"));
@@ -339,6 +450,7 @@ TEST_F(AnalyzeCommandTest, AnInstallationInAWinePrefixIsRecordedAndRemovedThere)
     for (const auto& line : log) {
         EXPECT_EQ(line.find("NetworkCards"), std::string::npos) << line;
         EXPECT_EQ(line.find("Software\\Classes"), std::string::npos) << line;
+        EXPECT_EQ(line.find("UserPref"), std::string::npos) << line;
     }
 
     const auto removed = runWith(inPrefix, "remove vt --yes");

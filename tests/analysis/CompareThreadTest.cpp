@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <functional>
 
-#include "analysis/AnalysisTestSupport.h"
 #include "analysis/AnalysisFiles.h"
+#include "analysis/AnalysisTestSupport.h"
 #include "analysis/CompareThread.h"
 #include "analysis/FileDumpThread.h"
+#include "language/MessageCatalogue.h"
 
 using namespace vornak;
 using namespace vornak::analysis;
@@ -125,9 +128,10 @@ TEST_F(CompareThreadTest, MissingFilesOfAPair) {
     std::filesystem::remove(logsHost() + "/HKLM_2.txt");
     compare();
     EXPECT_EQ(readLog("acme.anlog"), "");
-    // The file pair is left as it is; registry pairs go whatever they held.
+    // Only what was compared goes: the half of a pair is left as it is.
     EXPECT_TRUE(logExists("files_2.txt"));
-    EXPECT_FALSE(logExists("HKLM_1.txt"));
+    EXPECT_TRUE(logExists("HKLM_1.txt"));
+    EXPECT_FALSE(logExists("HKCU_1.txt"));
 }
 
 TEST_F(CompareThreadTest, BothFileSnapshotsEmptyAreStillDeleted) {
@@ -212,7 +216,7 @@ TEST_F(CompareThreadTest, NothingBelowAFolderEitherWalkCouldNotListIsLogged) {
     auto walk = [&](int32_t number, std::vector<std::string> unlistable) {
         faulty->unlistable = std::move(unlistable);
         auto shared = std::make_shared<AnalysisShared>();
-        FileDumpThread(shared, {faulty, {{"C:", true}}, number, programFolder, ""}).Execute();
+        FileDumpThread(shared, {faulty, {{"C:", true}}, number, programFolder, "", ""}).Execute();
         return shared->takeProblems();
     };
     const auto problems = walk(1, {"C:\\Secret"});
@@ -247,6 +251,64 @@ TEST_F(CompareThreadTest, RunsOverDifferentGroundAreNotCompared) {
     writeLog("run_2.txt", "drive\tC:\t/c\r\nstore\t/r\r\n");
     std::filesystem::remove(logsHost() + "/run_1.txt");
     EXPECT_EQ(compare().outcome, LogOutcome::DifferentGround);
+}
+
+}  // namespace
+
+namespace {
+
+// Only whole snapshots are compared: one cut short or changed after it was
+// written is named, and every snapshot is kept for another try.
+TEST_F(CompareThreadTest, ADamagedSnapshotIsNamedAndKept) {
+    const auto cut = [&](const std::string& name, uintmax_t keep) {
+        std::filesystem::resize_file(logsHost() + "/" + name, keep);
+    };
+    const auto change = [&](const std::string& name) {
+        std::string bytes = readLog(name);
+        bytes[1] = bytes[1] == 'x' ? 'y' : 'x';
+        std::ofstream(logsHost() + "/" + name, std::ios::binary) << bytes;
+    };
+    const struct {
+        std::string file;
+        std::function<void()> damage;
+        Msg said;
+    } cases[] = {
+        {"files_1.txt", [&] { cut("files_1.txt", 20); }, Msg::fmtSnapshotIncomplete},
+        {"files_1.txt", [&] { cut("files_1.txt", readLog("files_1.txt").size() - 3); },
+         Msg::fmtSnapshotIncomplete},
+        {"HKLM_2.txt", [&] { change("HKLM_2.txt"); }, Msg::fmtSnapshotAltered},
+        {"run_2.txt", [&] { change("run_2.txt"); }, Msg::fmtSnapshotAltered},
+    };
+    for (const auto& c : cases) {
+        plainSnapshots();
+        writeLog("files_1.txt", "C:\\a.txt\r\nC:\\b.txt\r\nC:\\c.txt\r\n");
+        c.damage();
+        const auto result = compare();
+        EXPECT_EQ(result.outcome, LogOutcome::SnapshotUnreadable) << c.file;
+        EXPECT_EQ(result.error, formatMessage(c.said, {programFolder + "logs\\" + c.file}));
+        EXPECT_FALSE(logExists("acme.anlog")) << c.file;
+        for (const char* kept :
+             {"files_1.txt", "files_2.txt", "HKLM_1.txt", "HKLM_2.txt", "run_1.txt"})
+            EXPECT_TRUE(logExists(kept)) << c.file << ": " << kept;
+    }
+}
+
+// Another program may begin a new analysis while the log is written: its
+// new snapshot is not the one compared, and stays.
+TEST_F(CompareThreadTest, OnlyTheFilesItComparedAreDeleted) {
+    plainSnapshots();
+    auto faulty = std::make_shared<test::FaultyFileSystem>(fs);
+    faulty->beforeWrite = [&](const std::string&) {
+        writeSnapshot("files_1.txt", "C:\\next.txt\r\n", "next run");
+        writeSnapshot("run_1.txt", "drive\tC:\t/c\r\nstore\t/r\r\n", "next run");
+    };
+    EXPECT_EQ(compareSnapshots(*faulty, programFolder, "acme").outcome, LogOutcome::Written);
+    EXPECT_TRUE(logExists("acme.anlog"));
+    EXPECT_EQ(logLines("files_1.txt"), std::vector<std::string>{"C:\\next.txt"});
+    EXPECT_TRUE(logExists("run_1.txt"));
+    EXPECT_FALSE(logExists("files_2.txt"));
+    EXPECT_FALSE(logExists("HKLM_1.txt"));
+    EXPECT_FALSE(logExists("run_2.txt"));
 }
 
 }  // namespace

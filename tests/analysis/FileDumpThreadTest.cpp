@@ -8,6 +8,8 @@
 
 #include "analysis/AnalysisTestSupport.h"
 #include "analysis/FileDumpThread.h"
+#include "analysis/SnapshotRecord.h"
+#include "language/MessageCatalogue.h"
 
 using namespace vornak;
 using namespace vornak::analysis;
@@ -18,7 +20,7 @@ class FileDumpThreadTest : public test::AnalysisFixture {
   protected:
     // Runs the worker on this thread, as the wizard's thread would run it.
     std::vector<std::string> snapshot(std::vector<DriveItem> drives, int32_t number = 1) {
-        FileDumpInputs inputs{fs, std::move(drives), number, programFolder, ""};
+        FileDumpInputs inputs{fs, std::move(drives), number, programFolder, "", ""};
         FileDumpThread(shared, inputs).Execute();
         EXPECT_EQ(shared->completed.load(), 1);
         shared->completed = 0;
@@ -107,14 +109,14 @@ TEST_F(FileDumpThreadTest, NoDriveTickedGivesAnEmptyFile) {
     file("a.txt");
     EXPECT_TRUE(snapshot({{"C:", false}}).empty());
     EXPECT_TRUE(logExists("files_1.txt"));
-    EXPECT_EQ(readLog("files_1.txt"), "");
+    EXPECT_TRUE(logLines("files_1.txt").empty());  // nothing but its seal
 }
 
 TEST_F(FileDumpThreadTest, SecondSnapshotLeavesTheFirstAlone) {
     writeLog("files_1.txt", "before\r\n");
     file("a.txt");
     snapshot({{"C:", true}}, 2);
-    EXPECT_EQ(readLog("files_1.txt"), "before\r\n");
+    EXPECT_EQ(logLines("files_1.txt"), std::vector<std::string>{"before"});
     EXPECT_TRUE(logExists("files_2.txt"));
 }
 
@@ -125,7 +127,7 @@ TEST_F(FileDumpThreadTest, UnwritableLogsFolderStillCompletesOnceAndSaysWhy) {
     file("a.txt");
     std::filesystem::permissions(
         logsHost(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-    FileDumpThread(shared, {fs, {{"C:", true}}, 1, programFolder, ""}).Execute();
+    FileDumpThread(shared, {fs, {{"C:", true}}, 1, programFolder, "", ""}).Execute();
     EXPECT_EQ(shared->completed.load(), 1);
     const auto problems = shared->takeProblems();
     ASSERT_EQ(problems.size(), 1u);
@@ -155,7 +157,7 @@ TEST_F(FileDumpThreadTest, StartedThreadOwnsItsInputs) {
     file("a.txt");
     std::thread worker;
     {
-        FileDumpInputs inputs{fs, {{"C:", true}}, 1, programFolder, ""};
+        FileDumpInputs inputs{fs, {{"C:", true}}, 1, programFolder, "", ""};
         worker = FileDumpThread::start(shared, std::move(inputs));
     }
     worker.join();
@@ -211,3 +213,24 @@ TEST_F(FileDumpThreadTest, FoldersThatCannotBeListedAreReported) {
 }
 
 }  // namespace
+
+// The note about folders that could not be read counts them as a reader does:
+// "1 folder", "2 folders", in the words of the language in force.
+TEST(UnreadFoldersNoteTest, SaysOneFolderAndManyFolders) {
+    test::useTestMessages();
+    EXPECT_EQ(unreadFoldersNote({}), "");
+    const std::string one = unreadFoldersNote({"C:\\Secret"});
+    EXPECT_EQ(one.rfind("1 folder could not be read; nothing below it", 0), 0u) << one;
+    EXPECT_NE(one.find("C:\\Secret"), std::string::npos) << one;
+    const std::string two = unreadFoldersNote({"C:\\A", "C:\\B"});
+    EXPECT_EQ(two.rfind("2 folders could not be read; nothing below them", 0), 0u) << two;
+
+    messages().set(Msg::fmtFolderNotReadOne, "%d mappe kunne ikke læses: %s");
+    messages().set(Msg::fmtFoldersNotRead, "%d mapper kunne ikke læses: %s");
+    EXPECT_EQ(unreadFoldersNote({"C:\\A"}), "1 mappe kunne ikke læses: C:\\A");
+    EXPECT_EQ(unreadFoldersNote({"C:\\A", "C:\\B"}), "2 mapper kunne ikke læses: C:\\A, C:\\B");
+    // A language text that does not fit its arguments still tells them.
+    messages().set(Msg::fmtFolderNotReadOne, "%d %d");
+    EXPECT_EQ(unreadFoldersNote({"C:\\A"}), "%d %d 1 C:\\A");
+    test::useTestMessages();
+}

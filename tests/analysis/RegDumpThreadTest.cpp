@@ -194,7 +194,7 @@ TEST_F(RegDumpThreadTest, WorkerWritesItsFileCompletesThenReportsTheCount) {
     RegDumpInputs inputs{store, fs, 3, 2, programFolder, [&](int32_t count) {
                              shown = count;
                              completedWhenShown = shared->completed.load();
-                         }};
+                         }, ""};
     RegDumpThread::start(shared, std::move(inputs)).join();
     EXPECT_EQ(shared->completed.load(), 1);
     EXPECT_EQ(completedWhenShown, 1);
@@ -211,7 +211,7 @@ TEST_F(RegDumpThreadTest, UnwritableFileStillCompletesOnce) {
     std::filesystem::permissions(
         logsHost(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
     auto shared = std::make_shared<AnalysisShared>();
-    RegDumpThread(shared, {store, fs, 1, 1, programFolder, nullptr}).Execute();
+    RegDumpThread(shared, {store, fs, 1, 1, programFolder, nullptr, ""}).Execute();
     EXPECT_EQ(shared->completed.load(), 1);
     EXPECT_EQ(shared->takeProblems().size(), 1u);
 #endif
@@ -236,7 +236,7 @@ TEST_F(RegDumpThreadTest, DamagedStoreIsAFailureNotAnEmptyRoot) {
     }
     auto shared = std::make_shared<AnalysisShared>();
     auto damagedStore = platform::openRegistryStore(damagedDir);
-    RegDumpThread(shared, {damagedStore, fs, kHKLM, 1, programFolder, nullptr}).Execute();
+    RegDumpThread(shared, {damagedStore, fs, kHKLM, 1, programFolder, nullptr, ""}).Execute();
     EXPECT_EQ(shared->completed.load(), 1);
     const auto problems = shared->takeProblems();
     EXPECT_TRUE(std::any_of(problems.begin(), problems.end(),

@@ -15,8 +15,10 @@
 #include <QTreeWidget>
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 
 #include "QtTestMain.h"
 #include "WindowTestSupport.h"
@@ -34,6 +36,74 @@ using vornak::app::TForm1;
 using vornak::platform::RegRoot;
 using vornak::test::ScriptedDialogs;
 using Kind = ScriptedDialogs::Kind;
+
+namespace {
+
+// The program's file system, with the writing of analysis logs held back
+// until the test lets it go (a comparison that is still running), or failing
+// as on a full disk.
+class LogWrites : public platform::FileSystem {
+  public:
+    explicit LogWrites(std::shared_ptr<platform::FileSystem> inner) : inner_(std::move(inner)) {}
+    ~LogWrites() override { release(); }
+
+    mutable std::atomic<bool> holding{false};
+    mutable std::atomic<int> failing{0};  // so many log writes fail
+    void hold() {
+        std::lock_guard lock(mutex_);
+        released_ = false;
+    }
+    void release() {
+        std::lock_guard lock(mutex_);
+        released_ = true;
+        changed_.notify_all();
+    }
+
+    bool writeFile(const std::string& p, const std::string& bytes,
+                   std::string* error) const override {
+        if (p.ends_with(".anlog")) {
+            std::unique_lock lock(mutex_);
+            holding.store(true);
+            changed_.wait(lock, [&] { return released_; });
+            if (failing.fetch_sub(1) > 0) {
+                if (error)
+                    *error = "No space left on device";
+                return false;
+            }
+        }
+        return inner_->writeFile(p, bytes, error);
+    }
+    bool findFiles(const std::string& pattern, uint32_t wanted,
+                   const std::function<void(const platform::DirEntry&)>& onEntry) const override {
+        return inner_->findFiles(pattern, wanted, onEntry);
+    }
+    bool fileExists(const std::string& p) const override { return inner_->fileExists(p); }
+    bool directoryExists(const std::string& p) const override { return inner_->directoryExists(p); }
+    bool createDirectory(const std::string& p) const override { return inner_->createDirectory(p); }
+    bool removeDirectory(const std::string& p) const override { return inner_->removeDirectory(p); }
+    bool deleteFile(const std::string& p) const override { return inner_->deleteFile(p); }
+    std::optional<std::string> readFile(const std::string& p) const override {
+        return inner_->readFile(p);
+    }
+    bool canWriteDirectory(const std::string& p) const override {
+        return inner_->canWriteDirectory(p);
+    }
+    std::vector<char> fixedDrives() const override { return inner_->fixedDrives(); }
+    std::string programFolder() const override { return inner_->programFolder(); }
+    std::string userDataFolder() const override { return inner_->userDataFolder(); }
+    std::string toHostPath(const std::string& p) const override { return inner_->toHostPath(p); }
+    std::string fromHostPath(const std::string& h) const override {
+        return inner_->fromHostPath(h);
+    }
+
+  private:
+    std::shared_ptr<platform::FileSystem> inner_;
+    mutable std::mutex mutex_;
+    mutable std::condition_variable changed_;
+    bool released_ = true;
+};
+
+}  // namespace
 
 class AnalyzeFormTest : public QObject {
     Q_OBJECT
@@ -238,18 +308,27 @@ class AnalyzeFormTest : public QObject {
         setString(RegRoot::CurrentUser, "SOFTWARE\\Shared", "Mode", "b");
         deleteValue(RegRoot::CurrentUser, "SOFTWARE\\Shared", "Old");
 
-        // Names that are no file of the logs folder are asked again like a taken one.
-        dialogs.inputAnswers = {"..\\Evil", "C:Evil", "a|b", "..", "NUL", "Taken", "Acme"};
+        // Names that are no file of the logs folder are asked again, saying
+        // what is wrong with them; a taken one as taken. Nothing is compared
+        // before the name is one the file system takes.
+        const auto said = [&](Msg role) { return english.at(static_cast<size_t>(role)); };
+        dialogs.inputAnswers = {"..\\Evil", "C:Evil", "a|b", "..", "NUL", std::string(300, 'n'),
+                                "Taken",    "Acme"};
         click("btnGo2");
         QTRY_VERIFY_WITH_TIMEOUT(!wizard->isVisible(), 60000);
-        QCOMPARE(dialogs.count(Kind::Input), size_t(7));
-        QCOMPARE(QString::fromStdString(dialogs.calls.front().title), line(71));
-        QCOMPARE(QString::fromStdString(dialogs.calls.front().text), line(72));
-        for (size_t i = 1; i < 7; ++i) {
-            QCOMPARE(QString::fromStdString(dialogs.calls[i].title), line(73));
-            QCOMPARE(QString::fromStdString(dialogs.calls[i].text), line(74));
+        QCOMPARE(dialogs.count(Kind::Input), size_t(8));
+        for (size_t i = 0, input = 0; i < dialogs.calls.size(); ++i) {
+            if (dialogs.calls[i].kind != Kind::Input)
+                continue;
+            const bool taken = ++input == 8;
+            QCOMPARE(QString::fromStdString(dialogs.calls[i].title), line(taken ? 73 : 71));
+            QCOMPARE(QString::fromStdString(dialogs.calls[i].text), line(taken ? 74 : 72));
         }
-        QCOMPARE(dialogs.texts(Kind::Message), std::vector<std::string>{english.at(75)});
+        QCOMPARE(dialogs.texts(Kind::Message),
+                 (std::vector<std::string>{
+                     said(Msg::msgLogNameBadCharacter), said(Msg::msgLogNameBadCharacter),
+                     said(Msg::msgLogNameBadCharacter), said(Msg::msgLogNameTwoDots),
+                     said(Msg::msgLogNameDevice), said(Msg::msgLogNameTooLong), english.at(75)}));
         QVERIFY(!std::filesystem::exists(fx->tmp.path() / "drive c/Program Files/Evil.anlog"));
         QVERIFY(!std::filesystem::exists(fx->tmp.path() / "drive c/Evil.anlog"));
         const std::string log = readLog("Acme");
@@ -297,7 +376,9 @@ class AnalyzeFormTest : public QObject {
         QVERIFY(!wizard->isVisible());
         open();  // opening again sets the completion counter to 0; the end still comes
         QTRY_COMPARE(dialogs.texts(Kind::Message), std::vector<std::string>{english.at(75)});
-        QVERIFY(!wizard->isVisible());
+        // It ends the analysis it belongs to, not the wizard opened since.
+        QVERIFY(wizard->isVisible());
+        wizard->close();
         QVERIFY(std::filesystem::exists(logsHost() + "/.anlog"));
         openRemovalPage();
         QCOMPARE(logNames(), QStringList({""}));
@@ -355,6 +436,11 @@ class AnalyzeFormTest : public QObject {
     }
 
     void aSnapshotThatCannotBeWrittenIsTakenAgain() {
+        // In Danish, what the workers report is Danish too.
+        form->ChangeLang("Danish");
+        const std::string cannotWrite = messages().get(Msg::fmtCannotWrite);
+        const std::string middle = cannotWrite.substr(2, cannotWrite.rfind("%s") - 2);
+        QVERIFY2(middle.find("skrives") != std::string::npos, middle.c_str());
         // A folder where a snapshot file belongs: the file worker cannot write it.
         std::filesystem::create_directories(logsHost() + "/files_1.txt");
         open();
@@ -364,6 +450,8 @@ class AnalyzeFormTest : public QObject {
         QVERIFY(!w<QPushButton>("btnGo2")->isEnabled());
         QCOMPARE(dialogs.count(Kind::Error), size_t(1));
         QVERIFY(dialogs.calls.back().text.find("files_1.txt") != std::string::npos);
+        QVERIFY2(dialogs.calls.back().text.find(middle) != std::string::npos,
+                 dialogs.calls.back().text.c_str());
 
         std::filesystem::remove(logsHost() + "/files_1.txt");
         std::filesystem::create_directories(logsHost() + "/files_2.txt");
@@ -378,13 +466,118 @@ class AnalyzeFormTest : public QObject {
     }
 
     void anAfterRunOverOtherDrivesIsRefusedBeforeItStarts() {
+        form->ChangeLang("Danish");
         takeBeforeSnapshot();
         auto* drives = w<QTreeWidget>("lsvDrives");
         drives->topLevelItem(0)->setCheckState(0, Qt::Unchecked);
         click("btnGo2");
         QCOMPARE(dialogs.count(Kind::Error), size_t(1));
+        // Said in the language of the window, from the language file.
+        const std::string otherDrives = messages().get(Msg::fmtOtherDrives);
+        const std::string head = otherDrives.substr(0, otherDrives.find("%s"));
+        QVERIFY2(dialogs.calls.back().text.rfind(head, 0) == 0, dialogs.calls.back().text.c_str());
+        QVERIFY(head.find("installationen") != std::string::npos);
         QVERIFY(w<QPushButton>("btnGo2")->isEnabled());
         QVERIFY(!w<QTimer>("Timer1")->isActive());
+    }
+
+    // A comparison still running owns the snapshot files: a new run waits
+    // for it, and its end does not close the wizard opened since.
+    void aNewRunWaitsForTheComparisonStillRunning() {
+        auto held = std::make_shared<LogWrites>(platform::defaultFileSystem());
+        held->hold();
+        // Let go on every way out, or the comparison would wait for ever.
+        struct Release {
+            LogWrites& writes;
+            ~Release() { writes.release(); }
+        } release{*held};
+        platform::setDefaultFileSystem(held);
+        takeBeforeSnapshot();
+        dialogs.inputAnswers = {"First"};
+        click("btnGo2");
+        QTRY_VERIFY_WITH_TIMEOUT(held->holding.load(), 60000);
+        wizard->close();
+        open();
+        click("btnNext_01");
+        click("btnGo1");
+        QCOMPARE(
+            dialogs.texts(Kind::Message),
+            std::vector<std::string>{english.at(static_cast<size_t>(Msg::msgComparisonRunning))});
+        QVERIFY(!w<QTimer>("Timer1")->isActive());
+        QVERIFY(w<QPushButton>("btnGo1")->isEnabled());
+
+        held->release();
+        QTRY_COMPARE_WITH_TIMEOUT(dialogs.texts(Kind::Message).back(), english.at(75), 60000);
+        QVERIFY(wizard->isVisible());
+        QVERIFY(std::filesystem::exists(logsHost() + "/First.anlog"));
+        click("btnGo1");
+        QTRY_VERIFY_WITH_TIMEOUT(w<QPushButton>("btnGo2")->isEnabled(), 60000);
+        QVERIFY(std::filesystem::exists(logsHost() + "/files_1.txt"));
+        QVERIFY(std::filesystem::exists(logsHost() + "/HKCC_1.txt"));
+        QCOMPARE(dialogs.count(Kind::Error), size_t(0));
+    }
+
+    // A log that cannot be written loses nothing: both snapshots stay, and
+    // the log is named again.
+    void aLogThatCannotBeWrittenIsNamedAgain() {
+        auto full = std::make_shared<LogWrites>(platform::defaultFileSystem());
+        full->failing = 1;
+        platform::setDefaultFileSystem(full);
+        takeBeforeSnapshot();
+        writeFile("Acme/acme.exe");
+        dialogs.inputAnswers = {"Acme", "Acme 2"};
+        click("btnGo2");
+        QTRY_VERIFY_WITH_TIMEOUT(!wizard->isVisible(), 60000);
+        QCOMPARE(dialogs.count(Kind::Input), size_t(2));
+        QCOMPARE(dialogs.calls.back().kind, Kind::Message);
+        QCOMPARE(dialogs.texts(Kind::Message).back(), english.at(75));
+        const auto errors = dialogs.texts(Kind::Error);
+        QCOMPARE(errors.size(), size_t(1));
+        QVERIFY(errors.front().find("Acme.anlog") != std::string::npos);
+        QVERIFY(errors.front().find("No space left on device") != std::string::npos);
+        QVERIFY(!std::filesystem::exists(logsHost() + "/Acme.anlog"));
+        QVERIFY(readLog("Acme 2").find("FILE ADDED!\tC:\\Acme\\acme.exe\r\n") != std::string::npos);
+        QVERIFY(!std::filesystem::exists(logsHost() + "/files_1.txt"));
+    }
+
+    // A snapshot cut short or changed is refused, named, and kept: by After
+    // for the one from before, by the comparison for both.
+    void aDamagedSnapshotIsRefusedAndKept() {
+        namespace fsys = std::filesystem;
+        const auto said = [&](Msg role, const char* file) {
+            return formatMessage(
+                english.at(static_cast<size_t>(role)),
+                {"C:\\Program Files\\Vornak Uninstaller\\logs\\" + std::string(file)});
+        };
+        takeBeforeSnapshot();
+        const std::string files1 = logsHost() + "/files_1.txt";
+        fsys::copy_file(files1, files1 + ".whole");
+        fsys::resize_file(files1, fsys::file_size(files1) - 10);
+        click("btnGo2");
+        QCOMPARE(dialogs.texts(Kind::Error),
+                 std::vector<std::string>{said(Msg::fmtSnapshotIncomplete, "files_1.txt")});
+        QVERIFY(w<QPushButton>("btnGo2")->isEnabled());
+        QVERIFY(!w<QTimer>("Timer1")->isActive());
+        QVERIFY(fsys::exists(files1));
+
+        fsys::rename(files1 + ".whole", files1);
+        // Changed while the name is typed: the comparison refuses it.
+        dialogs.onInput = [&] {
+            const std::string path = logsHost() + "/HKLM_2.txt";
+            std::ifstream in(path, std::ios::binary);
+            std::string bytes(std::istreambuf_iterator<char>(in), {});
+            in.close();
+            std::ofstream(path, std::ios::binary) << bytes.replace(0, 1, "*");
+        };
+        dialogs.inputAnswers = {"Acme"};
+        click("btnGo2");
+        QTRY_COMPARE_WITH_TIMEOUT(dialogs.count(Kind::Error), size_t(2), 60000);
+        QVERIFY(
+            dialogs.texts(Kind::Error).back().find(said(Msg::fmtSnapshotAltered, "HKLM_2.txt")) !=
+            std::string::npos);
+        QVERIFY(!fsys::exists(logsHost() + "/Acme.anlog"));
+        for (const char* kept : {"files_1.txt", "files_2.txt", "HKLM_1.txt", "HKLM_2.txt"})
+            QVERIFY2(fsys::exists(logsHost() + "/" + kept), kept);
     }
 
     void countsOfAWizardThatIsGoneAreDropped() {

@@ -1,15 +1,23 @@
 // The update check, help, web site and list export, driven through the main
 // window: its menus, keys and buttons in both languages, the real save dialog,
-// and a window that goes on taking input while the update answer is awaited.
+// a window that goes on taking input while the update answer is awaited and
+// shows that it waits, an answer shown above the window open when it comes,
+// a desktop without a browser, and a build without an update server.
 #include <QAction>
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QFontDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTableView>
 #include <QTimer>
 #include <QToolButton>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -19,7 +27,9 @@
 #include "app/MainWindow.h"
 #include "app/ProgramWindows.h"
 #include "app/QtDialogs.h"
+#include "app/QtTranslation.h"
 #include "language/MessageCatalogue.h"
+#include "services/DesktopShell.h"
 #include "support/HttpTestServer.h"
 #include "support/RecordingShell.h"
 #include "support/ScriptedDialogs.h"
@@ -49,6 +59,14 @@ void whenModal(std::function<void(T*)> inside) {
         }
     });
     poll->start();
+}
+
+// The English text a build carries for an added line.
+std::string addedLineEnglish(Msg role) {
+    for (const AddedLine& added : addedLines())
+        if (added.role == role)
+            return std::string(added.english);
+    return {};
 }
 
 }  // namespace
@@ -129,7 +147,9 @@ class MainWindowServicesTest : public QObject {
 
             server->answer("21300");
             QTest::keyClick(form.get(), Qt::Key_F6);
+            QTRY_COMPARE(dialogs.count(ScriptedDialogs::Kind::Dialog), size_t{1});
             test::triggerAction(form.get(), "SoegEfterOpdateringer");
+            QTRY_COMPARE(dialogs.count(ScriptedDialogs::Kind::Dialog), size_t{2});
             QCOMPARE(server->requests() % 2, 0);
             QCOMPARE(dialogs.texts(ScriptedDialogs::Kind::Dialog),
                      std::vector<std::string>(2, lines.at(2)));
@@ -199,24 +219,176 @@ class MainWindowServicesTest : public QObject {
         QVERIFY(!std::filesystem::exists(folder + "/list"));
     }
 
-    void theWindowTakesInputWhileTheAnswerIsAwaited() {
+    void theWindowTakesInputAndShowsThatTheCheckRunsMeanwhile() {
         start(dialogs);
+        form->ChangeLang("Danish");
         server->answer("21301");
         server->hold();
-        QStringList shownMeanwhile;
-        QTimer::singleShot(100, form.get(), [&] {
-            QTest::keyClicks(box(), "zip");
-            shownMeanwhile = rows();
-            QTest::keyClick(form.get(), Qt::Key_F6);  // a second check does not start
-            server->release();
-        });
         dialogs.buttonAnswers = {platform::kButtonNo};
         test::triggerAction(form.get(), "SoegEfterOpdateringer");
-        QCOMPARE(shownMeanwhile, QStringList({"Zip Tool"}));
+        QTRY_COMPARE(server->requests(), 1);
+        // The command has returned; the window says that a check runs.
+        const QString running = QString::fromStdString(messages().get(Msg::msgCheckingForUpdates));
+        QVERIFY(running != QString::fromStdString(addedLineEnglish(Msg::msgCheckingForUpdates)));
+        QCOMPARE(form->statusBar()->currentMessage(), running);
+        QVERIFY(form->testAttribute(Qt::WA_SetCursor));
+        QCOMPARE(form->cursor().shape(), Qt::BusyCursor);
+
+        QTest::keyClicks(box(), "zip");
+        QCOMPARE(rows(), QStringList({"Zip Tool"}));
+        QTest::keyClick(form.get(), Qt::Key_F6);  // a second check does not start
+        QTest::qWait(50);
+        server->release();
+        QTRY_COMPARE(dialogs.calls.size(), size_t{1});
         QCOMPARE(server->requests(), 1);
-        QCOMPARE(dialogs.calls.size(), size_t{1});
         QCOMPARE(dialogs.calls[0].dialogKind, platform::DialogKind::Confirmation);
         QVERIFY(shell->webAddresses.empty());
+        QCOMPARE(form->statusBar()->currentMessage(), QString());
+        QCOMPARE(form->cursor().shape(), Qt::ArrowCursor);
+    }
+
+    // F6, then the About window while the answer is awaited: the answer is
+    // shown when it comes, above the About window, not once it has closed.
+    void theAnswerShowsAboveTheWindowOpenWhenItComes() {
+        app::QtDialogs qtDialogs;
+        start(qtDialogs);
+        server->answer("21300");
+        server->hold();
+        test::triggerAction(form.get(), "SoegEfterOpdateringer");
+        QTRY_COMPARE(server->requests(), 1);
+
+        QWidget* shownOver = nullptr;
+        QString shownText;
+        bool aboutOpenWhenShown = false;
+        QPointer<QDialog> about;
+        whenModal<QDialog>([&](QDialog* opened) {
+            about = opened;
+            // Should the answer never come while it is open, it is closed.
+            QTimer::singleShot(20000, opened, [opened] { opened->reject(); });
+            whenModal<QMessageBox>([&](QMessageBox* box) {
+                shownOver = box->parentWidget();
+                shownText = box->text();
+                aboutOpenWhenShown = about && about->isVisible();
+                box->button(QMessageBox::Ok)->click();
+                if (about)
+                    about->reject();
+            });
+            server->release();
+        });
+        test::triggerAction(form.get(), "Om");
+        QVERIFY(about);
+        QCOMPARE(about->objectName(), QStringLiteral("OmForm"));
+        QVERIFY(aboutOpenWhenShown);
+        QCOMPARE(shownOver, static_cast<QWidget*>(about.data()));
+        QCOMPARE(shownText, QString::fromStdString(messages().get(Msg::msgNoUpdate)));
+    }
+
+    // Qt's own texts (the message boxes' buttons, the save and font dialogs)
+    // follow the language chosen from the Language menu.
+    void qtsOwnTextsFollowTheLanguage() {
+        app::QtDialogs qtDialogs;
+        start(qtDialogs);
+        // A newer version: the Yes/No question.
+        server->answer("21301");
+        struct Seen {
+            QString yes, fileName, fontLabel;
+        };
+        auto look = [&](Seen& seen) {
+            whenModal<QMessageBox>([&](QMessageBox* box) {
+                seen.yes = box->button(QMessageBox::Yes)->text();
+                box->button(QMessageBox::No)->click();
+            });
+            test::triggerAction(form.get(), "SoegEfterOpdateringer");
+            QTRY_VERIFY(!seen.yes.isEmpty());
+            whenModal<QFileDialog>([&](QFileDialog* dialog) {
+                if (auto* label = dialog->findChild<QLabel*>(QStringLiteral("fileNameLabel")))
+                    seen.fileName = label->text();
+                dialog->reject();
+            });
+            test::triggerAction(form.get(), "EksporterListe");
+            whenModal<QFontDialog>([&](QFontDialog* dialog) {
+                QStringList labels;
+                for (auto* label : dialog->findChildren<QLabel*>())
+                    labels << label->text();
+                labels.sort();
+                seen.fontLabel = labels.join(u'|');
+                dialog->reject();
+            });
+            test::triggerAction(form.get(), "Font");
+        };
+        test::triggerAction(form.get(), "langMenuEnglish");
+        Seen english;
+        look(english);
+        QCOMPARE(english.yes, QStringLiteral("&Yes"));
+        QVERIFY(!english.fileName.isEmpty() && !english.fontLabel.isEmpty());
+
+        const QStringList folders = app::qtTranslationFolders();
+        if (std::none_of(folders.begin(), folders.end(), [](const QString& folder) {
+                return QFileInfo::exists(folder + QStringLiteral("/qtbase_da.qm"));
+            }))
+            QSKIP("Qt's Danish translation is not installed (qt6-translations-l10n)");
+        test::triggerAction(form.get(), "langMenuDanish");
+        Seen danish;
+        look(danish);
+        QVERIFY2(danish.yes != english.yes, qPrintable(danish.yes));
+        QVERIFY2(danish.fileName != english.fileName, qPrintable(danish.fileName));
+        QVERIFY2(danish.fontLabel != english.fontLabel, qPrintable(danish.fontLabel));
+
+        // And back: English again, Qt's own.
+        test::triggerAction(form.get(), "langMenuEnglish");
+        Seen again;
+        look(again);
+        QCOMPARE(again.yes, english.yes);
+        QCOMPARE(again.fileName, english.fileName);
+        QCOMPARE(again.fontLabel, english.fontLabel);
+    }
+
+    // No browser on this desktop: the desktop's own shell cannot open the help
+    // page or the web site, and the user is told where they are.
+    void withoutABrowserHelpAndTheWebSiteSayWhereTheyAre() {
+        platform::setDefaultShell(std::make_shared<services::DesktopShell>());
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", QByteArray::fromStdString(fx->tmp.str() + "/no programs"));
+        for (const char* name :
+             {"BROWSER", "DEFAULT_BROWSER", "DESKTOP_SESSION", "XDG_CURRENT_DESKTOP",
+              "KDE_FULL_SESSION", "GNOME_DESKTOP_SESSION_ID"})
+            qunsetenv(name);
+        start(dialogs);
+        form->ChangeLang("Danish");
+        QTest::keyClick(form.get(), Qt::Key_F1);
+        QTest::mouseClick(form->findChild<QToolButton*>("btnHelp"), Qt::LeftButton);
+        QTest::keyClick(form.get(), Qt::Key_F8);
+        server->answer("21301");
+        dialogs.buttonAnswers = {platform::kButtonYes};
+        test::triggerAction(form.get(), "SoegEfterOpdateringer");
+        QTRY_COMPARE(dialogs.calls.size(), size_t{5});
+        qputenv("PATH", path);
+
+        const std::string page = fx->programHost + "/Uninstaller.html";
+        const std::string help = formatMessage(Msg::fmtHelpNotOpened, {page});
+        const std::string site = formatMessage(Msg::fmtWebsiteNotOpened, {server->address() + "/"});
+        QVERIFY(help !=
+                formatMessage(std::string(addedLineEnglish(Msg::fmtHelpNotOpened)), {page}));
+        const std::vector<std::string> expected{help, help, site,
+                                                messages().get(Msg::msgUpdateAvailable), site};
+        QCOMPARE(dialogs.texts(ScriptedDialogs::Kind::Dialog), expected);
+    }
+
+    // The placeholder server of a build that names none: the update check and
+    // the web site say so, and ask the network nothing.
+    void aBuildWithoutAServerSaysSo() {
+        setenv("VORNAK_UPDATE_SERVER", "www.vornak-software.example", 1);
+        start(dialogs);
+        form->ChangeLang("Danish");
+        QTest::keyClick(form.get(), Qt::Key_F6);
+        QTest::keyClick(form.get(), Qt::Key_F8);
+        QCOMPARE(dialogs.texts(ScriptedDialogs::Kind::Dialog),
+                 (std::vector<std::string>{messages().get(Msg::msgNoUpdateServer),
+                                           messages().get(Msg::msgNoWebsite)}));
+        QVERIFY(messages().get(Msg::msgNoUpdateServer) != addedLineEnglish(Msg::msgNoUpdateServer));
+        QCOMPARE(server->requests(), 0);
+        QVERIFY(shell->webAddresses.empty());
+        QCOMPARE(dialogs.count(ScriptedDialogs::Kind::Error), size_t{0});
     }
 };
 

@@ -4,6 +4,8 @@
 // `uninstaller --list` asked what is left.
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -174,7 +176,10 @@ class WinePrefixUninstallTest : public QObject {
         install();
         const auto listed = tool({"list"});
         QCOMPARE(listed.exitCode, 0);
-        const std::string row = std::string("ok\tLM\tVornakWineProbe\t") + kProbe +
+        const std::string row = std::string(
+                                    "ok\tLM\t\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninst"
+                                    "all\\VornakWineProbe\t") +
+                                kProbe +
                                 "\t\"C:\\Program Files\\Vornak Wine Probe\\uninstall.exe\" /S\n";
         QVERIFY2(listed.out.find(row) != std::string::npos, listed.out.c_str());
 
@@ -229,7 +234,10 @@ class WinePrefixUninstallTest : public QObject {
                "\"UninstallString\"=\"msiexec /x{9}\"\r\n\r\n"
             << "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
                "VornakDeleteProbe]\r\n\"DisplayName\"=\"Delete Probe\"\r\n"
-               "\"UninstallString\"=\"msiexec /x{9}\"\r\n";
+               "\"UninstallString\"=\"msiexec /x{9}\"\r\n\r\n"
+            << "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
+               "VornakHeldProbe]\r\n\"DisplayName\"=\"Held Probe\"\r\n"
+               "\"UninstallString\"=\"C:\\\\vornak-held\\\\un.exe\"\r\n";
         QCOMPARE(wine({"reg", "import", "C:\\vornak-probes.reg"}).exitCode, 0);
         startInThePrefix();
         QVERIFY(!QTest::currentTestFailed());
@@ -265,6 +273,47 @@ class WinePrefixUninstallTest : public QObject {
         QVERIFY(!wineHasKey("VornakDeleteProbe"));
     }
 
+    void aHeldEnterStartsARunningUninstallerOnce() {
+        // A host program of the prefix's drive C that counts its starts and
+        // runs until it is let go.
+        const std::string folder = prefix + "/drive_c/vornak-held";
+        std::filesystem::create_directories(folder);
+        std::filesystem::remove(folder + "/release");
+        std::filesystem::remove(folder + "/starts");
+        std::ofstream(folder + "/un.exe")
+            << "#!/bin/sh\necho x >> '" << folder << "/starts'\nwhile [ ! -e '" << folder
+            << "/release' ]; do sleep 0.1; done\n";
+        std::filesystem::permissions(folder + "/un.exe", std::filesystem::perms::owner_all);
+        fx->addRegistration(platform::RegRoot::LocalMachine, "Machine", "Machine Only",
+                            "msiexec /x{1}");
+        startInThePrefix();
+        QVERIFY(!QTest::currentTestFailed());
+        select("Held Probe");
+        auto* info = form->findChild<QLabel*>("lblInfoBody");
+        const auto running =
+            app::toDisplayText(actions::runStatusText(Msg::fmtUninstallRunning, "Held Probe"));
+        QTest::keyClick(list(), Qt::Key_Return);
+        QTRY_COMPARE(info->text(), app::toDisplayText(actions::runStatusText(
+                                       Msg::fmtUninstallStarted, "Held Probe")));
+        // The key held down: the first press, then the keyboard's repeats.
+        for (int i = 0; i < 20; ++i) {
+            QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QString(), true);
+            QApplication::sendEvent(list(), &repeat);
+        }
+        QTRY_COMPARE(info->text(), running);
+        QCOMPARE(readAll(folder + "/starts"), std::string("x\n"));
+
+        std::ofstream(folder + "/release") << "";
+        const auto finished =
+            app::toDisplayText(actions::runStatusText(Msg::fmtUninstallFinished, "Held Probe"));
+        QTRY_COMPARE_WITH_TIMEOUT(info->text(), finished, 30000);
+        // Ended, it may be started again.
+        select("Held Probe");
+        QTest::keyClick(list(), Qt::Key_Return);
+        QTRY_COMPARE(readAll(folder + "/starts"), std::string("x\nx\n"));
+        QTRY_COMPARE_WITH_TIMEOUT(info->text(), finished, 30000);
+    }
+
     void whileWineRunsThereTheWindowSaysSoAndDeletesNothing() {
         const std::string server = test::onPath("wineserver");
         // Through the shell: the server keeps its inherited output open while it runs.
@@ -278,8 +327,24 @@ class WinePrefixUninstallTest : public QObject {
         dialogs.yesNoAnswers = {true};
         select("Edit Probe 2");
         QTest::keyClick(list(), Qt::Key_Delete);
-        QCOMPARE(dialogs.count(ScriptedDialogs::Kind::Error), size_t{1});
+        // Said before any question, which would only end in a failure.
+        QCOMPARE(dialogs.texts(ScriptedDialogs::Kind::Error),
+                 std::vector<std::string>{formatMessage(Msg::fmtPrefixNoChange, {prefix, prefix})});
+        QCOMPARE(dialogs.count(ScriptedDialogs::Kind::YesNo), size_t{0});
+        QCOMPARE(dialogs.count(ScriptedDialogs::Kind::Message), size_t{1});
         QVERIFY(rows().contains("Edit Probe 2"));
+
+        // No snapshot of registry files that lag behind what Wine holds.
+        auto* wizard = form->findChild<QDialog*>("AnalyzeForm");
+        QVERIFY(wizard);
+        wizard->show();
+        wizard->findChild<QPushButton*>("btnNext_01")->click();
+        wizard->findChild<QPushButton*>("btnGo1")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(wizard->findChild<QPushButton*>("btnGo1")->isEnabled(), 10000);
+        QCOMPARE(dialogs.texts(ScriptedDialogs::Kind::Error).back(),
+                 formatMessage(Msg::fmtPrefixBusySnapshot, {prefix, prefix}));
+        QVERIFY(!wizard->findChild<QPushButton*>("btnGo2")->isEnabled());
+        wizard->close();
         test::runWine(prefix, "wineserver", {"-k"});
         test::runWine(prefix, "wineserver", {"-w"});
         QVERIFY(wineHasKey("VornakEditProbe"));

@@ -49,11 +49,10 @@ class ListCommandTest : public test::InventoryFixture {
     // What the logic shows, in the tool's line format.
     static std::string lines(const EntryList& rows) {
         std::ostringstream out;
-        const size_t prefix = std::string(kUninstallKeyPath).size() + 1;
         for (const auto& r : rows)
-            out << (r.statusImage ? "dead" : "ok") << '\t' << r.rootCode << '\t'
-                << r.keyPath.substr(prefix) << '\t' << registry::lineSafe(r.caption, true) << '\t'
-                << r.uninstallCommand << '\n';
+            out << (r.statusImage ? "dead" : "ok") << '\t' << r.rootCode << '\t' << r.keyPath
+                << '\t' << registry::lineSafe(r.caption, true) << '\t' << r.uninstallCommand
+                << '\n';
         return out.str();
     }
 
@@ -69,8 +68,10 @@ TEST_F(ListCommandTest, AgreesWithTheInventory) {
     const RunResult r = run("");
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out, lines(inv.visible()));
-    EXPECT_NE(r.out.find("dead\tLM\tGone\tGone Player\t"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("ok\tCU\t{5A1E-0001}\t{5A1E-0001} ***\tMsiExec.exe"), std::string::npos);
+    const std::string key = std::string(kUninstallKeyPath) + "\\";
+    EXPECT_NE(r.out.find("dead\tLM\t" + key + "Gone\tGone Player\t"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("ok\tCU\t" + key + "{5A1E-0001}\t{5A1E-0001} ***\tMsiExec.exe"),
+              std::string::npos);
     // One row per entry, five fields each, whatever the names hold.
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 6) << r.out;
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\t'), 6 * 4) << r.out;
@@ -86,7 +87,8 @@ TEST_F(ListCommandTest, FiltersLikeTheWindow) {
     inv.kundoedelinksClick();
     EXPECT_EQ(run("--filter o --dead").out, lines(inv.visible()));
     EXPECT_EQ(run("--crap").out.substr(0, 5), "dead\t");
-    EXPECT_EQ(run("--dead --crap").out, "dead\tCU\tBonzi\tBonziBuddy 4\tC:\\bonzi\\remove.exe\n");
+    EXPECT_EQ(run("--dead --crap").out, "dead\tCU\t" + std::string(kUninstallKeyPath) +
+                                            "\\Bonzi\tBonziBuddy 4\tC:\\bonzi\\remove.exe\n");
     EXPECT_EQ(run("--filter nothing-matches --dead").out, "");
     const RunResult bad = run("--bogus");
     EXPECT_EQ(bad.exitCode, 1);

@@ -67,8 +67,10 @@ TEST_F(PrefixesCommandTest, FindsPrefixesOnceWithTheirProgramsAndListsOne) {
     const auto listed = run({"list", "--prefix", tmp.str() + "/home/.wine"});
     ASSERT_EQ(listed.exitCode, 0) << listed.err;
     EXPECT_EQ(listed.out,
-              "ok\tLM\tLive\tLive\tC:\\Live\\uninst.exe\n"
-              "dead\tLM\t\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Old\tOld\t"
+              "ok\tLM\t\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Live\tLive\t"
+              "C:\\Live\\uninst.exe\n"
+              "dead\tLM\t\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Ol"
+              "d\tOld\t"
               "C:\\Gone\\uninst.exe\n");
     // The same with the prefix as the program's registry and drives.
     EXPECT_EQ(run({"list"}, tmp.str() + "/home/.wine").out, listed.out);
@@ -82,3 +84,18 @@ TEST_F(PrefixesCommandTest, FindsPrefixesOnceWithTheirProgramsAndListsOne) {
 }
 
 }  // namespace
+
+TEST_F(PrefixesCommandTest, FindsPrefixesInTheOtherSteamLibraries) {
+    const std::string library = tmp.str() + "/mnt/Steam Library";
+    tmp.write("home/.local/share/Steam/steamapps/libraryfolders.vdf",
+              "\"libraryfolders\"\n{\n\t\"0\"\n\t{\n\t\t\"path\"\t\t\"" + tmp.str() +
+                  "/home/.local/share/Steam\"\n\t}\n\t\"1\"\n\t{\n\t\t\"path\"\t\t\"" + library +
+                  "\"\n\t\t\"apps\"\n\t\t{\n\t\t\t\"430\"\t\t\"1\"\n\t\t}\n\t}\n}\n");
+    makePrefix(tmp, "home/.local/share/Steam/steamapps/compatdata/420/pfx", "");
+    makePrefix(tmp, "mnt/Steam Library/steamapps/compatdata/430/pfx", "");
+    const auto found = run({"prefixes"});
+    ASSERT_EQ(found.exitCode, 0) << found.err;
+    EXPECT_EQ(found.out, "0\t" + tmp.str() +
+                             "/home/.local/share/Steam/steamapps/compatdata/420/pfx\n0\t" +
+                             library + "/steamapps/compatdata/430/pfx\n");
+}

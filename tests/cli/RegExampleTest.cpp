@@ -31,19 +31,26 @@ TEST(RegExample, ImportedExampleListsEveryKindOfRow) {
         rows.insert(line);
 
     const std::string guid = "{A1B2C3D4-E5F6-4711-8899-AABBCCDDEEFF}";
+    const std::string key = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
     const std::set<std::string> expected = {
-        "ok\tLM\tAcme Editor\tAcme Editor 3.2\t\"C:\\Program Files\\Acme Editor\\uninstall.exe\" "
-        "/S",
-        "dead\tLM\tOldGame_is1\tOld Game Deluxe\t\"C:\\Program Files\\Old Game\\unins000.exe\"",
-        "ok\tLM\t{6F1E2D3C-4B5A-4968-8776-A5B4C3D2E1F0}\tContoso Runtime 2.0 (x64)\t"
-        "MsiExec.exe /X{6F1E2D3C-4B5A-4968-8776-A5B4C3D2E1F0}",
-        "ok\tLM\t" + guid + "\t" + guid + " ***\t\"C:\\Program Files\\Orphan Tool\\remove.exe\"",
-        "ok\tLM\tHotBar\tHotBar Toolbar 4.1\tC:\\Program Files\\HotBar\\hbuninst.exe",
-        "ok\tCU\tPortable Notes\tPortable Notes\t\"C:\\Users\\Public\\Portable "
-        "Notes\\uninstall.exe\"",
-        "dead\tCU\tGator\tGator eWallet\tC:\\Program Files\\Gator\\uninstall.exe",
-        "dead\tCU\tQuick Viewer\tQuick Viewer (per user)\tmsiexec /x "
-        "{0F9E8D7C-6B5A-4321-9876-543210FEDCBA}",
+        "ok\tLM\t" + key +
+            "Acme Editor\tAcme Editor 3.2\t\"C:\\Program Files\\Acme Editor\\uninstall.exe\" "
+            "/S",
+        "dead\tLM\t" + key +
+            "OldGame_is1\tOld Game Deluxe\t\"C:\\Program Files\\Old Game\\unins000.exe\"",
+        "ok\tLM\t" + key +
+            "{6F1E2D3C-4B5A-4968-8776-A5B4C3D2E1F0}\tContoso Runtime 2.0 (x64)\t"
+            "MsiExec.exe /X{6F1E2D3C-4B5A-4968-8776-A5B4C3D2E1F0}",
+        "ok\tLM\t" + key + "" + guid + "\t" + guid +
+            " ***\t\"C:\\Program Files\\Orphan Tool\\remove.exe\"",
+        "ok\tLM\t" + key + "HotBar\tHotBar Toolbar 4.1\tC:\\Program Files\\HotBar\\hbuninst.exe",
+        "ok\tCU\t" + key +
+            "Portable Notes\tPortable Notes\t\"C:\\Users\\Public\\Portable "
+            "Notes\\uninstall.exe\"",
+        "dead\tCU\t" + key + "Gator\tGator eWallet\tC:\\Program Files\\Gator\\uninstall.exe",
+        "dead\tCU\t" + key +
+            "Quick Viewer\tQuick Viewer (per user)\tmsiexec /x "
+            "{0F9E8D7C-6B5A-4321-9876-543210FEDCBA}",
     };
     EXPECT_EQ(rows, expected);
 

@@ -70,6 +70,22 @@ TEST_F(UninstallCommandTest, RunsTheCommandOfTheRegistrationAndWaits) {
     EXPECT_EQ(ran("CU side"), "/user\n");
     EXPECT_EQ(run({"Mine"}).exitCode, 0) << "found below CU when LM has none";
     EXPECT_EQ(ran("Mine"), "a\"b\n");
+    // The row the list shows: LM's registration has no command, CU's has.
+    setString(RegRoot::LocalMachine, kUninstall + "Dup", "DisplayName", "Dup");
+    setString(RegRoot::CurrentUser, kUninstall + "Dup", "UninstallString", script("Dup") + " cu");
+    const auto dup = run({"Dup"});
+    EXPECT_EQ(dup.exitCode, 0) << dup.err;
+    EXPECT_EQ(ran("Dup"), "cu\n");
+}
+
+TEST_F(UninstallCommandTest, HelpPrintsTheUsage) {
+    for (const char* word : {"--help", "-h", "/?"}) {
+        const auto r = run({word});
+        EXPECT_EQ(r.exitCode, 0) << word;
+        EXPECT_EQ(r.out.rfind("usage: vornak uninstall KEY [--root LM|CU]\n", 0), 0u)
+            << word << r.out;
+        EXPECT_EQ(r.err, "") << word;
+    }
 }
 
 TEST_F(UninstallCommandTest, FailuresEndWithOneLine) {

@@ -4,6 +4,7 @@
 
 #include "LanguageTestSupport.h"
 #include "language/LanguageEngine.h"
+#include "language/LanguageLocale.h"
 
 namespace vornak {
 namespace {
@@ -158,6 +159,27 @@ TEST_F(LanguageEngineTest, MissingFileSetsNothingButTheCurrentLanguage) {
     EXPECT_EQ(catalogue.get(Msg::fmtStatusCount), "");
     ASSERT_EQ(sink.shownMessages.size(), 1u);
     EXPECT_NE(sink.shownMessages[0].find("(Klingon)"), std::string::npos);
+}
+
+// Qt's own texts follow the locale of each file read; a file that cannot be
+// read changes nothing, a language no one mapped leaves them English.
+TEST_F(LanguageEngineTest, TheLocaleOfEachFileReadIsHandedOn) {
+    fs->put("Danish", languageFile(102, {{35, "%d"}}));
+    fs->put("Klingon", languageFile(102, {{35, "%d"}}));
+    engine.ChangeLang("Danish");
+    engine.ChangeLang("Missing");
+    engine.ChangeLang("Klingon");
+    EXPECT_EQ(sink.locales, (std::vector<std::string>{"da", ""}));
+
+    for (const auto& [name, locale] :
+         std::vector<std::pair<std::string, std::string>>{{"Danish", "da"},
+                                                          {"DANISH", "da"},
+                                                          {"English", "en"},
+                                                          {"Brazilian", "pt_BR"},
+                                                          {"Dansk", ""},
+                                                          {"Danish2", ""},
+                                                          {"", ""}})
+        EXPECT_EQ(languageLocale(name), locale) << name;
 }
 
 TEST_F(LanguageEngineTest, FailedApplyKeepsThePreviousLanguage) {

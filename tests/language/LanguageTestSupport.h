@@ -37,6 +37,7 @@ class RecordingSink : public LanguageSink {
         calls.push_back("status");
     }
     void showMessage(const std::string& text) override { shownMessages.push_back(text); }
+    void setLocale(const std::string& locale) override { locales.push_back(locale); }
     int visibleRowCount() const override { return rows; }
     void addLanguageMenuItem(const LanguageMenuItem& item) override {
         if (item.label == failOnLabel) {
@@ -51,6 +52,7 @@ class RecordingSink : public LanguageSink {
     std::vector<std::string> scrollingLines;
     std::string status = "(untouched)";
     std::vector<std::string> shownMessages;
+    std::vector<std::string> locales;
     std::vector<std::string> calls;
     std::vector<LanguageMenuItem> menu;
 };

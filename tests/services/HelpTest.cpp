@@ -4,16 +4,27 @@
 
 #include <stdexcept>
 
+#include "language/MessageCatalogue.h"
 #include "services/Help.h"
 #include "support/RecordingShell.h"
+#include "support/ScriptedDialogs.h"
 
 using namespace vornak;
 
-TEST(HelpTest, ShowsContextOneOfTheHelpFile) {
+TEST(HelpTest, ShowsContextOneOfTheHelpFileOrSaysWhereItIs) {
     test::RecordingShell shell;
-    services::showHelp(&shell, "Uninstaller.HLP");
+    test::ScriptedDialogs dialogs;
+    services::showHelp(&shell, dialogs, "Uninstaller.HLP");
     EXPECT_EQ(shell.helpShown, (std::vector<test::RecordingShell::Help>{{"Uninstaller.HLP", 1}}));
-    EXPECT_THROW(services::showHelp(nullptr, "Uninstaller.HLP"), std::runtime_error);
+    EXPECT_TRUE(dialogs.calls.empty());
+    EXPECT_THROW(services::showHelp(nullptr, dialogs, "Uninstaller.HLP"), std::runtime_error);
+
+    // Nothing on this desktop shows it: the user is told which page to open.
+    shell.browser = false;
+    services::showHelp(&shell, dialogs, "Uninstaller.HLP");
+    ASSERT_EQ(dialogs.calls.size(), 1u);
+    EXPECT_EQ(dialogs.calls[0].text,
+              formatMessage(Msg::fmtHelpNotOpened, {std::string("/help/Uninstaller.HLP")}));
 }
 
 TEST(HelpTest, TheHtmlPageLiesBesideTheProgramUnlessTheFileNamesAFolder) {

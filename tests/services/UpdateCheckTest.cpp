@@ -1,8 +1,10 @@
 // The update check against a web server inside the test: what it asks, how it
-// reads the answer, and how a failed or missing answer ends.
+// reads the answer, how a failed or missing answer ends, and what a build
+// without a server says instead.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QTimer>
 #include <cstdlib>
 #include <memory>
@@ -43,20 +45,33 @@ class UpdateCheckTest : public ::testing::Test {
         unsetenv("VORNAK_UPDATE_SERVER");
         messages().clear();
     }
-    // Runs the command as the window does: through the dispatch.
-    bool check() {
+    // Runs the command as the window does, through the dispatch; it returns at
+    // once, and the answer comes through the event loop.
+    bool start() {
         return runCommand(dialogs, [&] { update.SoegEfterOpdateringerClick(); });
+    }
+    // Starts a check and waits for its answer to be shown.
+    bool check() {
+        const bool started = start();
+        QDeadlineTimer bound(30000);
+        while (update.waiting() && !bound.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        EXPECT_FALSE(update.waiting());
+        return started;
     }
 
     test::HttpTestServer server;
     ScriptedDialogs dialogs;
     std::shared_ptr<test::RecordingShell> shell = std::make_shared<test::RecordingShell>();
-    services::UpdateCheck update{dialogs, shell};
+    std::vector<bool> waitingTold;
+    services::UpdateCheck update{dialogs, shell, [this](bool on) { waitingTold.push_back(on); }};
 };
 
 TEST_F(UpdateCheckTest, AsksTheUpdateScriptWithBothHeaders) {
     server.answer("21300");
     ASSERT_TRUE(check());
+    // The window was told that a check ran, and that it ended.
+    EXPECT_EQ(waitingTold, (std::vector<bool>{true, false}));
     ASSERT_EQ(server.requests(), 1);
     const std::string& head = server.lastRequest();
     EXPECT_EQ(head.rfind("GET /update.php?appid=4 HTTP/1.1\r\n", 0), 0u) << head;
@@ -125,7 +140,7 @@ TEST_F(UpdateCheckTest, ReadsTheWholeRangeOfWholeNumbers) {
 
 TEST_F(UpdateCheckTest, AFailedRequestReachesTheErrorBoxWithTheClientsText) {
     server.answer("Internal Server Error", 500, "Internal Server Error");
-    EXPECT_FALSE(check());
+    EXPECT_TRUE(check());
     ASSERT_EQ(dialogs.count(ScriptedDialogs::Kind::Error), 1u);
     EXPECT_NE(dialogs.calls.back().text.find("Internal Server Error"), std::string::npos)
         << dialogs.calls.back().text;
@@ -138,7 +153,7 @@ TEST_F(UpdateCheckTest, AFailedRequestReachesTheErrorBoxWithTheClientsText) {
         refused = gone.address();
     }
     setenv("VORNAK_UPDATE_SERVER", refused.c_str(), 1);
-    EXPECT_FALSE(check());
+    EXPECT_TRUE(check());
     ASSERT_EQ(dialogs.calls.size(), 1u);
     EXPECT_EQ(dialogs.calls[0].kind, ScriptedDialogs::Kind::Error);
     EXPECT_NE(dialogs.calls[0].text.find("refused"), std::string::npos) << dialogs.calls[0].text;
@@ -148,7 +163,7 @@ TEST_F(UpdateCheckTest, AFailedRequestReachesTheErrorBoxWithTheClientsText) {
 TEST_F(UpdateCheckTest, AServerThatNeverAnswersIsGivenUp) {
     server.stall();
     update.setTimeLimitForTesting(std::chrono::milliseconds(300));
-    EXPECT_FALSE(check());
+    EXPECT_TRUE(check());
     EXPECT_EQ(server.requests(), 1);
     ASSERT_EQ(dialogs.calls.size(), 1u);
     EXPECT_EQ(dialogs.calls[0].kind, ScriptedDialogs::Kind::Error);
@@ -170,7 +185,7 @@ TEST_F(UpdateCheckTest, NoSecondCheckStartsWhileTheFirstWaits) {
     server.hold();
     bool secondRan = true;
     QTimer::singleShot(50, [&] {
-        secondRan = check();
+        secondRan = start();
         server.release();
     });
     ASSERT_TRUE(check());
@@ -183,10 +198,62 @@ TEST_F(UpdateCheckTest, NoSecondCheckStartsWhileTheFirstWaits) {
     EXPECT_EQ(server.requests(), 2);
 }
 
+TEST_F(UpdateCheckTest, ABuildWithoutAServerSaysSoAndAsksNoOne) {
+    messages().clear();  // the built-in English texts
+    // The placeholder that stood in for the maker's server, and no server at all.
+    for (const char* setting : {"www.vornak-software.example", ""}) {
+        SCOPED_TRACE(setting);
+        if (*setting)
+            setenv("VORNAK_UPDATE_SERVER", setting, 1);
+        else
+            unsetenv("VORNAK_UPDATE_SERVER");
+        if (!*setting && services::makerServerConfigured())
+            GTEST_SKIP() << "this build names a server of its own";
+        dialogs = ScriptedDialogs();
+        EXPECT_TRUE(check());
+        update.WebsiteClick();
+        ASSERT_EQ(dialogs.calls.size(), 2u);
+        EXPECT_EQ(dialogs.calls[0].text, messages().get(Msg::msgNoUpdateServer));
+        EXPECT_NE(dialogs.calls[0].text.find("VORNAK_UPDATE_SERVER"), std::string::npos);
+        EXPECT_EQ(dialogs.calls[1].text, messages().get(Msg::msgNoWebsite));
+    }
+    EXPECT_EQ(server.requests(), 0);
+    EXPECT_TRUE(shell->webAddresses.empty());
+    EXPECT_TRUE(waitingTold.empty());
+}
+
+TEST_F(UpdateCheckTest, WithoutABrowserTheWebSitesAddressIsShown) {
+    shell->browser = false;
+    server.answer("21301");
+    dialogs.buttonAnswers = {platform::kButtonYes};
+    ASSERT_TRUE(check());
+    update.WebsiteClick();
+    const std::string told = formatMessage(Msg::fmtWebsiteNotOpened, {server.address() + "/"});
+    ASSERT_EQ(dialogs.calls.size(), 3u);
+    EXPECT_EQ(dialogs.calls[1].text, told);
+    EXPECT_EQ(dialogs.calls[2].text, told);
+    EXPECT_EQ(shell->webAddresses.size(), 2u);
+}
+
+TEST(MakerServerTest, PlaceholdersAreNoServer) {
+    for (const auto& [setting, configured] : std::vector<std::pair<std::string, bool>>{
+             {"www.vornak-software.example", false},
+             {"http://WWW.Vornak-Software.EXAMPLE:8080/", false},
+             {"updates.invalid", false},
+             {"example", false},
+             {"host.test.", false},
+             {"127.0.0.1:8080", true},
+             {"updates.example.org", true},
+             {"examples.com", true},
+             {"http://[::1]:80", true},
+         }) {
+        EXPECT_EQ(services::makerServerConfigured(setting), configured) << setting;
+    }
+}
+
 TEST(MakerServerTest, TheEnvironmentNamesTheServer) {
     EXPECT_EQ(services::makerServer("127.0.0.1:8080"), "http://127.0.0.1:8080");
     EXPECT_EQ(services::makerServer("http://updates.example.org/"), "http://updates.example.org");
-    EXPECT_EQ(services::makerServer("").rfind("http://", 0), 0u);
     setenv("VORNAK_UPDATE_SERVER", "localhost:1234", 1);
     EXPECT_EQ(services::updateScriptAddress(), "http://localhost:1234/update.php?appid=4");
     EXPECT_EQ(services::websiteAddress(), "http://localhost:1234/");

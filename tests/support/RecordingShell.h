@@ -1,4 +1,5 @@
-// A shell for tests: records what it was asked to open, opens nothing.
+// A shell for tests: records what it was asked to open, opens nothing, and
+// says it did unless told that no browser is there.
 #pragma once
 
 #include <string>
@@ -16,10 +17,18 @@ struct RecordingShell : platform::Shell {
     };
     std::vector<std::string> webAddresses;
     std::vector<Help> helpShown;
+    bool browser = true;
 
-    void openWebAddress(const std::string& address) override { webAddresses.push_back(address); }
-    void showHelpContext(const std::string& helpFile, int context) override {
+    bool openWebAddress(const std::string& address) override {
+        webAddresses.push_back(address);
+        return browser;
+    }
+    bool showHelpContext(const std::string& helpFile, int context) override {
         helpShown.push_back({helpFile, context});
+        return browser;
+    }
+    std::string helpLocation(const std::string& helpFile) const override {
+        return "/help/" + helpFile;
     }
 };
 

@@ -66,7 +66,7 @@ HANDLE inheritable(const std::string& path, bool write) {
 
 ProgramResult runProgram(const std::string& program, const std::vector<std::string>& args,
                          const std::map<std::string, std::string>& env,
-                         const std::string& stdinFile) {
+                         const std::string& stdinFile, int patienceSeconds) {
     TempDir outputs;
     const std::string outFile = outputs.str() + "/out", errFile = outputs.str() + "/err";
 
@@ -120,7 +120,8 @@ ProgramResult runProgram(const std::string& program, const std::vector<std::stri
                                  std::to_string(startError));
     ProgramResult result;
     // A program that waits for input it will never get must not hang the tests.
-    if (WaitForSingleObject(pi.hProcess, 60000) != WAIT_OBJECT_0) {
+    if (WaitForSingleObject(pi.hProcess, static_cast<DWORD>(patienceSeconds) * 1000) !=
+        WAIT_OBJECT_0) {
         TerminateProcess(pi.hProcess, 128 + 9);
         WaitForSingleObject(pi.hProcess, INFINITE);
     }
@@ -145,7 +146,7 @@ extern "C" char** environ;
 
 ProgramResult runProgram(const std::string& program, const std::vector<std::string>& args,
                          const std::map<std::string, std::string>& env,
-                         const std::string& stdinFile) {
+                         const std::string& stdinFile, int patienceSeconds) {
     TempDir outputs;
     const std::string outFile = outputs.str() + "/out", errFile = outputs.str() + "/err";
 
@@ -186,7 +187,7 @@ ProgramResult runProgram(const std::string& program, const std::vector<std::stri
 
     // A program that waits for input it will never get must not hang the tests.
     int status = 0;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(patienceSeconds);
     for (;;) {
         const pid_t done = waitpid(pid, &status, WNOHANG);
         if (done == pid || (done < 0 && errno != EINTR))

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -29,6 +30,9 @@ class ScriptedDialogs : public platform::Dialogs {
     std::deque<std::optional<std::string>> inputAnswers;
     std::deque<std::optional<platform::FontChoice>> fontAnswers;
     std::deque<std::optional<std::string>> saveAnswers;
+    // Runs when an input box is asked, before it is answered: what happens
+    // while the user is typing.
+    std::function<void()> onInput;
 
     // ---- Record ----
     std::vector<Call> calls;
@@ -70,6 +74,8 @@ class ScriptedDialogs : public platform::Dialogs {
     std::optional<std::string> inputBox(const std::string& title, const std::string& prompt,
                                         const std::string&) override {
         calls.push_back({Kind::Input, prompt, title});
+        if (onInput)
+            onInput();
         return inputAnswers.empty() ? std::nullopt : pop(inputAnswers);
     }
     std::optional<platform::FontChoice> chooseFont(const platform::FontChoice& current) override {

@@ -81,4 +81,47 @@ std::string buildNsisInstaller(const std::string& script, const std::string& out
     return exe.string();
 }
 
+std::string buildMsi(const std::string& productCode, const std::string& name,
+                     const std::string& outDir, std::string& error) {
+    fs::create_directories(outDir);
+    std::ofstream(fs::path(outDir) / "payload.txt", std::ios::binary) << "payload\r\n";
+    // The component's GUID differs from the product's in its last digits only.
+    std::string component = productCode;
+    component[component.size() - 2] = component[component.size() - 2] == '0' ? '1' : '0';
+    const fs::path wxs = fs::path(outDir) / "product.wxs";
+    std::ofstream(wxs, std::ios::binary)
+        << "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+           "<Wix xmlns=\"http://schemas.microsoft.com/wix/2006/wi\">\n"
+           " <Product Id=\""
+        << productCode << "\" Name=\"" << name
+        << "\" Language=\"1033\" Version=\"1.0.0\" Manufacturer=\"Vornak Tests\">\n"
+           "  <Package InstallerVersion=\"200\" Compressed=\"yes\" InstallScope=\"perMachine\"/>\n"
+           "  <Media Id=\"1\" Cabinet=\"product.cab\" EmbedCab=\"yes\"/>\n"
+           "  <Directory Id=\"TARGETDIR\" Name=\"SourceDir\">\n"
+           "   <Directory Id=\"ProgramFiles64Folder\">\n"
+           "    <Directory Id=\"INSTALLDIR\" Name=\""
+        << name
+        << "\">\n"
+           "     <Component Id=\"Payload\" Guid=\""
+        << component
+        << "\" Win64=\"yes\">\n"
+           "      <File Id=\"PayloadTxt\" Name=\"payload.txt\" Source=\"payload.txt\" "
+           "KeyPath=\"yes\"/>\n"
+           "     </Component>\n"
+           "    </Directory>\n"
+           "   </Directory>\n"
+           "  </Directory>\n"
+           "  <Feature Id=\"Main\" Level=\"1\"><ComponentRef Id=\"Payload\"/></Feature>\n"
+           " </Product>\n"
+           "</Wix>\n";
+    const fs::path msi = fs::path(outDir) / "product.msi";
+    const ProgramResult r = runProgram(
+        onPath("wixl"), {"-a", "x64", "-I", outDir, "-o", msi.string(), wxs.string()}, {});
+    if (r.exitCode != 0 || !fs::exists(msi)) {
+        error = "wixl failed (exit " + std::to_string(r.exitCode) + "): " + r.out + r.err;
+        return {};
+    }
+    return msi.string();
+}
+
 }  // namespace vornak::test

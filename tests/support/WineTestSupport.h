@@ -42,4 +42,10 @@ bool makeWinePrefix(const std::string& dir, std::string& error);
 std::string buildNsisInstaller(const std::string& script, const std::string& outDir,
                                std::string& error);
 
+// Builds with wixl a 64-bit per-machine MSI of product `productCode` ("{...}")
+// named `name`, installing "C:\Program Files\<name>\payload.txt", into `outDir`
+// and returns its path; empty (with wixl's words in `error`) when it does not build.
+std::string buildMsi(const std::string& productCode, const std::string& name,
+                     const std::string& outDir, std::string& error);
+
 }  // namespace vornak::test

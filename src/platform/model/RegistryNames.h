@@ -1,5 +1,5 @@
-// Key and value names of the SQLite registry store: the case folding that makes
-// them case-insensitive.
+// Key and value names of the stores of our own (SQLite, Wine prefix): the case
+// folding that makes them case-insensitive, as Windows compares them.
 #pragma once
 
 #include <string>

@@ -1,6 +1,8 @@
 // The 32-bit view of the registry (reg.exe's /reg:32, KEY_WOW64_32KEY): the
 // paths a 32-bit program on 64-bit Windows names, led to where Windows keeps
-// them below Wow6432Node.
+// them below Wow6432Node. Windows redirects a 32-bit program's own access by
+// itself; the view names those places as paths, which every store holds alike
+// (the real registry too), so `reg /reg:32` works the same on each.
 #pragma once
 
 #include <memory>

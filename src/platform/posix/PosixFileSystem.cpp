@@ -618,12 +618,6 @@ std::shared_ptr<FileSystem> makePrefixFileSystem(std::map<char, std::string> dri
     return fs;
 }
 
-std::shared_ptr<FileSystem> hostFileSystem() {
-    if (const std::string prefix = configuredWinePrefix(); !prefix.empty())
-        return prefixFileSystem(prefix);
-    return machineFileSystem();
-}
-
 std::shared_ptr<FileSystem> machineFileSystem() {
     std::map<char, std::string> drives;
     if (const char* env = std::getenv("VORNAK_DRIVES"); env && *env)

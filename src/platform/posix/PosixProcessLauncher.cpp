@@ -286,10 +286,6 @@ class PosixProcessLauncher final : public ProcessLauncher {
 
 }  // namespace
 
-std::shared_ptr<ProcessLauncher> hostProcessLauncher() {
-    return std::make_shared<PosixProcessLauncher>(configuredWinePrefix());
-}
-
 std::shared_ptr<ProcessLauncher> prefixProcessLauncher(const std::string& prefixDir) {
     return std::make_shared<PosixProcessLauncher>(prefixDir);
 }

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/KeyListing.h"
 #include "platform/model/RegistryNames.h"
 #include "platform/sqlite/SqliteDatabase.h"
 
@@ -183,7 +184,8 @@ void appendFolded(std::string& folded, const std::vector<std::string_view>& name
     }
 }
 
-class SqliteKey final : public RegKey {
+// Listings are read once and then served by index (KeyListing).
+class SqliteKey final : public RegKey, public KeyListing {
   public:
     SqliteKey(std::shared_ptr<RegistryStoreFile> storeFile, FileIndex index, RegRoot root,
               std::string path, std::string folded, int64_t keyId, RegAccess keyAccess)
@@ -204,16 +206,6 @@ class SqliteKey final : public RegKey {
     const std::string foldedPath;
     const int64_t id;
     const RegAccess access;
-
-    // Listings are read once and then served by index: a walk asks for every
-    // index of every key, and one query per index would dominate it. Index 0
-    // reads again, unless queryInfo has just read them.
-    mutable std::vector<std::string> subkeys;
-    mutable bool subkeysLoaded = false;
-    mutable bool subkeysFresh = false;
-    mutable std::vector<RegValue> values;
-    mutable bool valuesLoaded = false;
-    mutable bool valuesFresh = false;
 
   private:
     RegRoot root_;
@@ -325,63 +317,37 @@ class SqliteAccessor final : public RegistryAccessor {
         const SqliteKey* k = own(key);
         if (!k)
             return RegStatus::InvalidName;
-        RegStatus status;
-        Connection* c = connect(k->fileIndex, status);
-        if (!c)
-            return status;
-        if ((status = loadValues(*c, *k)) != RegStatus::Ok)
-            return status;
-        if ((status = loadSubkeys(*c, *k, false)) != RegStatus::Ok)
-            return status;
-        k->valuesFresh = k->subkeysFresh = true;
-
-        info.subkeyCount = static_cast<uint32_t>(k->subkeys.size());
-        for (const auto& name : k->subkeys)
-            info.maxSubkeyNameLength =
-                std::max(info.maxSubkeyNameLength, static_cast<uint32_t>(name.size()));
-        info.valueCount = static_cast<uint32_t>(k->values.size());
-        for (const auto& value : k->values)
-            info.maxValueNameLength =
-                std::max(info.maxValueNameLength, static_cast<uint32_t>(value.name.size()));
-        return RegStatus::Ok;
-    }
-
-    RegStatus enumKey(const RegKey& key, uint32_t index, std::string& name) override {
-        const SqliteKey* k = own(key);
-        if (!k)
-            return RegStatus::InvalidName;
-        if (!k->subkeysLoaded || (index == 0 && !k->subkeysFresh)) {
-            RegStatus status;
-            Connection* c = connect(k->fileIndex, status);
-            if (!c)
-                return status;
-            if ((status = loadSubkeys(*c, *k, true)) != RegStatus::Ok)
-                return status;
-        }
-        k->subkeysFresh = false;
-        if (index >= k->subkeys.size())
-            return RegStatus::NotFound;
-        name = k->subkeys[index];
-        return RegStatus::Ok;
-    }
-
-    RegStatus enumValue(const RegKey& key, uint32_t index, RegValue& value) override {
-        const SqliteKey* k = own(key);
-        if (!k)
-            return RegStatus::InvalidName;
-        if (!k->valuesLoaded || (index == 0 && !k->valuesFresh)) {
+        return k->info(info, [this, k] {
             RegStatus status;
             Connection* c = connect(k->fileIndex, status);
             if (!c)
                 return status;
             if ((status = loadValues(*c, *k)) != RegStatus::Ok)
                 return status;
-        }
-        k->valuesFresh = false;
-        if (index >= k->values.size())
-            return RegStatus::NotFound;
-        value = k->values[index];
-        return RegStatus::Ok;
+            return loadSubkeys(*c, *k, false);
+        });
+    }
+
+    RegStatus enumKey(const RegKey& key, uint32_t index, std::string& name) override {
+        const SqliteKey* k = own(key);
+        if (!k)
+            return RegStatus::InvalidName;
+        return k->subkey(index, name, [this, k] {
+            RegStatus status;
+            Connection* c = connect(k->fileIndex, status);
+            return c ? loadSubkeys(*c, *k, true) : status;
+        });
+    }
+
+    RegStatus enumValue(const RegKey& key, uint32_t index, RegValue& value) override {
+        const SqliteKey* k = own(key);
+        if (!k)
+            return RegStatus::InvalidName;
+        return k->value(index, value, [this, k] {
+            RegStatus status;
+            Connection* c = connect(k->fileIndex, status);
+            return c ? loadValues(*c, *k) : status;
+        });
     }
 
     RegStatus queryValue(const RegKey& key, const std::string& name, RegValue& value) override {

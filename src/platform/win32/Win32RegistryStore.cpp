@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/KeyListing.h"
 #include "platform/RegistryStore.h"
 #include "platform/win32/WideText.h"
 
@@ -177,7 +178,7 @@ class Roots {
     LSTATUS error_ = ERROR_SUCCESS;
 };
 
-class Win32Key final : public RegKey {
+class Win32Key final : public RegKey, public KeyListing {
   public:
     Win32Key(const Roots* roots, RegRoot root, std::string path, RegAccess keyAccess)
         : owner(roots), access(keyAccess), root_(root), path_(std::move(path)) {}
@@ -188,14 +189,6 @@ class Win32Key final : public RegKey {
     KeyHandle handle;
     const Roots* const owner;
     const RegAccess access;
-
-    // Listings are read whole at index 0 (or by queryInfo) and served by index.
-    mutable std::vector<std::string> subkeys;
-    mutable bool subkeysLoaded = false;
-    mutable bool subkeysFresh = false;
-    mutable std::vector<RegValue> values;
-    mutable bool valuesLoaded = false;
-    mutable bool valuesFresh = false;
 
   private:
     RegRoot root_;
@@ -364,50 +357,24 @@ class Win32Accessor final : public RegistryAccessor {
         const Win32Key* k = own(key);
         if (!k)
             return RegStatus::InvalidName;
-        RegStatus status = loadValues(*k);
-        if (status == RegStatus::Ok)
-            status = loadSubkeys(*k);
-        if (status != RegStatus::Ok)
-            return status;
-        k->valuesFresh = k->subkeysFresh = true;
-        // Lengths in bytes of the program's text, as the interface counts them.
-        info.subkeyCount = static_cast<uint32_t>(k->subkeys.size());
-        for (const auto& name : k->subkeys)
-            info.maxSubkeyNameLength =
-                std::max(info.maxSubkeyNameLength, static_cast<uint32_t>(name.size()));
-        info.valueCount = static_cast<uint32_t>(k->values.size());
-        for (const auto& value : k->values)
-            info.maxValueNameLength =
-                std::max(info.maxValueNameLength, static_cast<uint32_t>(value.name.size()));
-        return RegStatus::Ok;
+        return k->info(info, [k] {
+            const RegStatus status = loadValues(*k);
+            return status == RegStatus::Ok ? loadSubkeys(*k) : status;
+        });
     }
 
     RegStatus enumKey(const RegKey& key, uint32_t index, std::string& name) override {
         const Win32Key* k = own(key);
         if (!k)
             return RegStatus::InvalidName;
-        if (!k->subkeysLoaded || (index == 0 && !k->subkeysFresh))
-            if (RegStatus status = loadSubkeys(*k); status != RegStatus::Ok)
-                return status;
-        k->subkeysFresh = false;
-        if (index >= k->subkeys.size())
-            return RegStatus::NotFound;
-        name = k->subkeys[index];
-        return RegStatus::Ok;
+        return k->subkey(index, name, [k] { return loadSubkeys(*k); });
     }
 
     RegStatus enumValue(const RegKey& key, uint32_t index, RegValue& value) override {
         const Win32Key* k = own(key);
         if (!k)
             return RegStatus::InvalidName;
-        if (!k->valuesLoaded || (index == 0 && !k->valuesFresh))
-            if (RegStatus status = loadValues(*k); status != RegStatus::Ok)
-                return status;
-        k->valuesFresh = false;
-        if (index >= k->values.size())
-            return RegStatus::NotFound;
-        value = k->values[index];
-        return RegStatus::Ok;
+        return k->value(index, value, [k] { return loadValues(*k); });
     }
 
     RegStatus queryValue(const RegKey& key, const std::string& name, RegValue& value) override {

@@ -28,31 +28,39 @@ namespace {
 
 class Win32Shell final : public Shell {
   public:
-    explicit Win32Shell(std::string programHostFolder)
-        : programHost_(std::move(programHostFolder)) {}
+    Win32Shell(std::string programHostFolder, std::function<void*()> owner)
+        : programHost_(std::move(programHostFolder)), owner_(std::move(owner)) {}
 
-    void openWebAddress(const std::string& address) override { open(address); }
+    bool openWebAddress(const std::string& address) override { return open(address); }
 
-    void showHelpContext(const std::string& helpFile, int context) override {
+    bool showHelpContext(const std::string& helpFile, int context) override {
         if (helpFile.empty())
             throw std::runtime_error("This program has no help file.");
-        open(windowsHelpTarget(helpFile, context, programHost_));
+        return open(windowsHelpTarget(helpFile, context, programHost_));
+    }
+
+    std::string helpLocation(const std::string& helpFile) const override {
+        return helpPageFor(helpFile, programHost_, '\\');
     }
 
   private:
-    // Whether it opened is the shell's to report: it shows its own message.
-    static void open(const std::string& target) {
-        ShellExecuteW(nullptr, L"open", win32::widen(target).c_str(), nullptr, nullptr,
-                      SW_SHOWNORMAL);
+    bool open(const std::string& target) const {
+        const HWND owner = owner_ ? static_cast<HWND>(owner_()) : nullptr;
+        const HINSTANCE result = ShellExecuteW(owner, L"open", win32::widen(target).c_str(),
+                                               nullptr, nullptr, SW_SHOWNORMAL);
+        // Values up to 32 are error codes (no program for the address, for one).
+        return reinterpret_cast<INT_PTR>(result) > 32;
     }
 
     std::string programHost_;
+    std::function<void*()> owner_;
 };
 
 }  // namespace
 
-std::shared_ptr<Shell> makeWindowsShell(std::string programHostFolder) {
-    return std::make_shared<Win32Shell>(std::move(programHostFolder));
+std::shared_ptr<Shell> makeWindowsShell(std::string programHostFolder,
+                                        std::function<void*()> owner) {
+    return std::make_shared<Win32Shell>(std::move(programHostFolder), std::move(owner));
 }
 
 }  // namespace vornak::platform

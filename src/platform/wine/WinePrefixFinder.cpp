@@ -9,6 +9,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/WinePrefix.h"
+#include "platform/wine/SteamLibraries.h"
 
 namespace vornak::platform {
 namespace {
@@ -96,8 +97,12 @@ std::vector<std::string> findWinePrefixes() {
     const std::string data = dataHome();
     if (!h.empty()) candidates.push_back(h + "/.wine");
     for (const std::string& steam : {data + "/Steam", h + "/.steam/steam",
-                                     h + "/.var/app/com.valvesoftware.Steam/data/Steam"})
+                                     h + "/.var/app/com.valvesoftware.Steam/data/Steam"}) {
         eachBelow(steam + "/steamapps/compatdata", "/pfx", candidates);
+        // The other libraries Steam keeps games (and their prefixes) in.
+        for (const std::string& library : posix::steamLibraryFolders(steam))
+            eachBelow(library + "/steamapps/compatdata", "/pfx", candidates);
+    }
     eachBelow(data + "/bottles/bottles", "", candidates);
     eachBelow(h + "/.var/app/com.usebottles.bottles/data/bottles/bottles", "", candidates);
     eachBelow(h + "/Games", "", candidates);  // Lutris' default folder

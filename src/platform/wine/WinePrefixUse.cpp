@@ -23,6 +23,17 @@ std::optional<std::string> g_active;
 
 }  // namespace
 
+// Off Windows the host is the machine, or the prefix $VORNAK_WINEPREFIX names.
+std::shared_ptr<FileSystem> hostFileSystem() {
+    if (const std::string prefix = configuredWinePrefix(); !prefix.empty())
+        return prefixFileSystem(prefix);
+    return machineFileSystem();
+}
+
+std::shared_ptr<ProcessLauncher> hostProcessLauncher() {
+    return prefixProcessLauncher(configuredWinePrefix());
+}
+
 void useWinePrefix(const std::string& prefixDir) {
     std::lock_guard lock(g_mutex);
     if (!g_machine) {
