@@ -72,11 +72,16 @@ void EditInfoModel::remove(int index) {
 
 std::vector<std::string> EditInfoModel::save() const {
     std::vector<std::string> failed;
+    saveFailure_.clear();
     if (!modified_)
         return failed;
-    for (const InfoRow& row : rows_)
-        if (!WriteRegString(rootCode_, keyPath_, row.name, row.value))
+    for (const InfoRow& row : rows_) {
+        if (!WriteRegString(rootCode_, keyPath_, row.name, row.value)) {
             failed.push_back(row.name);
+            if (saveFailure_.empty())
+                saveFailure_ = LastRegWriteFailure();
+        }
+    }
     return failed;
 }
 

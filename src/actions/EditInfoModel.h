@@ -39,7 +39,9 @@ class EditInfoModel {
     void remove(int index);
     // btnSaveClick's writing: when modified, every row from top to bottom as a
     // string value. Returns the names of the values that could not be written.
+    // The store's reason for the first of them, when it gave one.
     std::vector<std::string> save() const;
+    const std::string& saveFailure() const { return saveFailure_; }
 
   private:
     void sort();
@@ -48,6 +50,7 @@ class EditInfoModel {
     std::string keyPath_;
     std::vector<InfoRow> rows_;
     bool modified_ = false;
+    mutable std::string saveFailure_;
 };
 
 }  // namespace vornak::actions

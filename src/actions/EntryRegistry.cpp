@@ -94,6 +94,10 @@ bool valueExists(const std::string& rootCode, const std::string& keyPath,
 }
 
 std::string changeRefusal(const std::string& rootCode, const std::string& keyPath) {
+    // The store's own words for what just failed (a full disk) say more than
+    // what opening the key now would.
+    if (std::string why = LastRegWriteFailure(); !why.empty())
+        return why;
     const auto root = rootFromCode(rootCode);
     if (!root)
         return describe(RegStatus::InvalidName);

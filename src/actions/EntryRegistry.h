@@ -20,7 +20,8 @@ long valueType(const std::string& rootCode, const std::string& keyPath,
 // The value when it is a REG_DWORD of four bytes; nothing is created.
 std::optional<uint32_t> dwordValue(const std::string& rootCode, const std::string& keyPath,
                                    const std::string& valueName);
-// Why the key cannot be changed, as the store tells it ("Access is denied.").
+// Why the key cannot be changed, as the store tells it ("Access is denied."):
+// the reason of this thread's last failed write when the store gave one.
 std::string changeRefusal(const std::string& rootCode, const std::string& keyPath);
 // A value's name as messages show it: the empty name is the default value.
 std::string shownValueName(const std::string& valueName);

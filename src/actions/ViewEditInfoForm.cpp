@@ -285,7 +285,9 @@ void TViewEditInfoForm::btnSaveClick() {
     std::string names;
     for (const std::string& name : failed)
         names += (names.empty() ? "" : ", ") + shownValueName(name);
-    const std::string reason = changeRefusal(model_.rootCode(), model_.keyPath());
+    const std::string reason = model_.saveFailure().empty()
+                                   ? changeRefusal(model_.rootCode(), model_.keyPath())
+                                   : model_.saveFailure();
     run([this] { model_.load(); });
     showRows();
     throw std::runtime_error(formatMessage(Msg::fmtValueNotWritten, {names, reason}));

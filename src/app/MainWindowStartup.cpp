@@ -164,6 +164,21 @@ void TForm1::closeEvent(QCloseEvent* e) {
     e->accept();
 }
 
+namespace {
+
+// A store that cannot be used at all has been reported when the program
+// started; its failure to save the settings says nothing new.
+bool storeUsable() {
+    try {
+        platform::settingsRegistryStore()->check();
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+}  // namespace
+
 void TForm1::saveSettings() {
     std::vector<SettingValue> values{
         {"lang", language_->currentLanguage()},
@@ -183,11 +198,18 @@ void TForm1::saveSettings() {
         values.push_back({"WindowHeight", std::to_string(placement.height())});
     }
     // One transaction, and a short wait: another program writing the store must
-    // not hold the close up. Other failures stay silent: a user who may not
-    // write the settings key can still close the program.
-    if (WriteRegValues(kWriteRoot, kSettingsKeyPath, values, kSettingsPatience) ==
-        platform::RegStatus::Busy)
+    // not hold the close up. A store that failed to write (a full disk) says
+    // why; a user who may not write the settings key is not told, and can
+    // still close.
+    std::string failure;
+    const auto status =
+        WriteRegValues(kWriteRoot, kSettingsKeyPath, values, kSettingsPatience, &failure);
+    if (status == platform::RegStatus::Busy)
         run([this] { dialogs_.showMessage(messages().get(Msg::msgSettingsNotSaved)); });
+    else if (status == platform::RegStatus::StoreFailure && !failure.empty() && storeUsable())
+        run([&] {
+            dialogs_.showMessage(formatMessage(Msg::fmtSettingsNotSavedReason, {failure}));
+        });
 }
 
 void TForm1::FontClick() {

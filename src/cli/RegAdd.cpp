@@ -202,11 +202,11 @@ int add(const Args& args) {
     std::unique_ptr<platform::RegKey> handle;
     RegStatus st = acc->createKey(key.root, key.path, platform::RegAccess::Full, handle);
     if (st != RegStatus::Ok)
-        return statusError(st);
+        return statusError(st, *acc);
     if (setsValue) {
         st = acc->setValue(*handle, name, type, *bytes);
         if (st != RegStatus::Ok)
-            return valueStatusError(st);
+            return valueStatusError(st, *acc);
     }
     handle.reset();
     transaction.commit();

@@ -134,6 +134,20 @@ int valueStatusError(platform::RegStatus status) {
                                                       : statusError(status);
 }
 
+int statusError(platform::RegStatus status, const platform::RegistryAccessor& accessor) {
+    // A store that could only be opened for reading denies access for the
+    // reason it gives.
+    if (status == platform::RegStatus::StoreFailure || status == platform::RegStatus::AccessDenied)
+        if (const std::string why = accessor.failureReason(); !why.empty())
+            return fail("ERROR: " + why);
+    return statusError(status);
+}
+
+int valueStatusError(platform::RegStatus status, const platform::RegistryAccessor& accessor) {
+    return status == platform::RegStatus::InvalidName ? fail(kInvalidValueName)
+                                                      : statusError(status, accessor);
+}
+
 bool isValidKeyPath(const std::string& path) {
     size_t start = 0;
     while (start <= path.size()) {

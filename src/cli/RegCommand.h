@@ -32,10 +32,13 @@ bool parseKeyName(const std::string& text, KeyName& out);
 // "ERROR: Invalid syntax." with a pointer to the operation's usage, as one line.
 int syntaxError(const std::string& operation);
 
-// The failure message for a store status; kNotFound for NotFound.
+// The failure message for a store status; kNotFound for NotFound. A store
+// failure says why when the accessor that met it knows.
 int statusError(platform::RegStatus status);
+int statusError(platform::RegStatus status, const platform::RegistryAccessor& accessor);
 // The same for an operation on a value, whose InvalidName is the value's name.
 int valueStatusError(platform::RegStatus status);
+int valueStatusError(platform::RegStatus status, const platform::RegistryAccessor& accessor);
 
 // Whether the store can hold a key path (below the root) or a value name; the
 // checks come before anything is written, so a refused command changes nothing.

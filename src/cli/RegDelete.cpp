@@ -46,7 +46,7 @@ int remove(const Args& args) {
     std::unique_ptr<platform::RegKey> handle;
     RegStatus st = acc->openKey(key.root, key.path, platform::RegAccess::Read, handle);
     if (st != RegStatus::Ok)
-        return statusError(st);
+        return statusError(st, *acc);
 
     if (valueName || defaultValue) {
         const std::string name = valueName.value_or("");
@@ -54,17 +54,17 @@ int remove(const Args& args) {
         platform::RegValue old;
         st = acc->queryValue(*handle, name, old);
         if (st != RegStatus::Ok)
-            return valueStatusError(st);
+            return valueStatusError(st, *acc);
         if (!force && !confirm("Delete the registry value " + shown + " (Yes/No)?",
                                "ERROR: The value " + shown + " is not deleted" + kNoTerminal))
             return 1;
         handle.reset();
         st = acc->openKey(key.root, key.path, platform::RegAccess::Full, handle);
         if (st != RegStatus::Ok)
-            return statusError(st);
+            return statusError(st, *acc);
         st = acc->deleteValue(*handle, name);
         if (st != RegStatus::Ok)
-            return valueStatusError(st);
+            return valueStatusError(st, *acc);
     } else if (allValues) {
         if (!force &&
             !confirm("Delete all values under the registry key " + key.full() + " (Yes/No)?",
@@ -73,7 +73,7 @@ int remove(const Args& args) {
         handle.reset();
         st = acc->openKey(key.root, key.path, platform::RegAccess::Full, handle);
         if (st != RegStatus::Ok)
-            return statusError(st);
+            return statusError(st, *acc);
         std::vector<std::string> names;
         for (uint32_t i = 0;; ++i) {
             platform::RegValue v;
@@ -81,14 +81,14 @@ int remove(const Args& args) {
             if (st == RegStatus::NotFound)
                 break;
             if (st != RegStatus::Ok)
-                return statusError(st);
+                return statusError(st, *acc);
             names.push_back(v.name);
         }
         registry::TransactionGuard transaction(*acc, {key.root});
         for (const auto& name : names) {
             st = acc->deleteValue(*handle, name);
             if (st != RegStatus::Ok)
-                return statusError(st);
+                return statusError(st, *acc);
         }
         transaction.commit();
     } else {
@@ -99,7 +99,7 @@ int remove(const Args& args) {
         registry::TransactionGuard transaction(*acc, {key.root});
         st = registry::deleteKeyTree(*acc, key.root, key.path);
         if (st != RegStatus::Ok)
-            return statusError(st);
+            return statusError(st, *acc);
         transaction.commit();
     }
     std::cout << kSuccess << std::endl;

@@ -39,7 +39,7 @@ int exportFile(const Args& args) {
     const platform::RegStatus st =
         acc->openKey(key.root, key.path, platform::RegAccess::Read, handle);
     if (st != platform::RegStatus::Ok)
-        return statusError(st);
+        return statusError(st, *acc);
     handle.reset();
 
     std::error_code ec;
@@ -54,7 +54,7 @@ int exportFile(const Args& args) {
         const platform::RegStatus written =
             registry::exportRegFile(*acc, key.root, key.path, file, &leftOut, &unreachable);
         if (written != platform::RegStatus::Ok)
-            return statusError(written);
+            return statusError(written, *acc);
     } catch (const registry::RegFileError& e) {
         return fail("ERROR: " + registry::lineSafe(e.message()));
     }

@@ -221,12 +221,12 @@ int query(const Args& args) {
     if (!haveValue && !defaultValue) {
         const RegStatus st = listKey(*acc, name, recurse, out, unreachable);
         if (st != RegStatus::Ok)
-            return statusError(st);
+            return statusError(st, *acc);
     } else if (recurse) {
         int matches = 0;
         const RegStatus st = searchValue(*acc, name, valueName, out, matches, unreachable);
         if (st != RegStatus::Ok)
-            return valueStatusError(st);
+            return valueStatusError(st, *acc);
         if (matches == 0)
             return fail(kNotFound);
         out += "\nEnd of search: " + std::to_string(matches) + " match(es) found.\n";
@@ -234,14 +234,14 @@ int query(const Args& args) {
         std::unique_ptr<platform::RegKey> key;
         RegStatus st = acc->openKey(name.root, name.path, platform::RegAccess::Read, key);
         if (st != RegStatus::Ok)
-            return statusError(st);
+            return statusError(st, *acc);
         RegValue value;
         st = acc->queryValue(*key, valueName, value);
         if (st == RegStatus::NotFound && defaultValue) {
             out = "\n" + registry::lineSafe(name.full()) +
                   "\n    (Default)    REG_SZ    (value not set)\n\n";
         } else if (st != RegStatus::Ok) {
-            return valueStatusError(st);
+            return valueStatusError(st, *acc);
         } else {
             if (defaultValue)
                 value.name.clear();

@@ -188,6 +188,8 @@ const char* messageName(Msg role) {
             return "fmtLanguageLineCut";
         case Msg::fmtHiddenListNotRead:
             return "fmtHiddenListNotRead";
+        case Msg::fmtSettingsNotSavedReason:
+            return "fmtSettingsNotSavedReason";
     }
     return "?";
 }
@@ -324,8 +326,10 @@ constexpr std::array kAddedLines = {
                   "is kept as it is: %s",
                   "s"},
     };
+AddedLine{Msg::fmtSettingsNotSavedReason, "The settings were not saved: %s", "s"},
+};  // namespace
 
-}  // namespace
+}  // namespace vornak
 
 std::span<const AddedLine> addedLines() {
     return kAddedLines;

@@ -112,9 +112,10 @@ enum class Msg : int {
     fmtWineMenuNotRecorded = 162,
     fmtLanguageLineCut = 163,
     fmtHiddenListNotRead = 164,
+    fmtSettingsNotSavedReason = 165,
 };
 
-constexpr std::array<Msg, 90> kAllMessages = {
+constexpr std::array<Msg, 91> kAllMessages = {
     Msg::msgDeleteEntryQuestion,
     Msg::msgUpdateAvailable,
     Msg::msgNoUpdate,
@@ -205,6 +206,7 @@ constexpr std::array<Msg, 90> kAllMessages = {
     Msg::fmtWineMenuNotRecorded,
     Msg::fmtLanguageLineCut,
     Msg::fmtHiddenListNotRead,
+    Msg::fmtSettingsNotSavedReason,
 };
 
 // A text the translation table has no line for, read from the line `role`

@@ -165,6 +165,11 @@ public:
     // lock before it gives Busy. The default suits a command; a window that must
     // not freeze asks for less.
     virtual void setPatience(std::chrono::milliseconds patience) = 0;
+
+    // Why the last operation that gave StoreFailure (or the last commit that
+    // threw) failed: the file and the system's reason, such as "No space left
+    // on device". Empty when the store does not know more than the status.
+    virtual std::string failureReason() const { return {}; }
 };
 
 // A registry store: where the five roots live. Thread-safe; every thread asks

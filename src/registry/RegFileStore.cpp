@@ -109,11 +109,15 @@ void applyRegFile(platform::RegistryAccessor& accessor, const RegFileContent& co
             roots.push_back(op.root);
     TransactionGuard transaction(accessor, roots);
     std::unique_ptr<RegKey> key;  // the key of the last [key] line, kept open
-    auto fail = [](const RegFileOp& op, const std::string& what, RegStatus st) {
+    auto fail = [&accessor](const RegFileOp& op, const std::string& what, RegStatus st) {
         // A store in use says nothing about the line that met it.
         if (st == RegStatus::Busy)
             throw platform::RegistryBusyError();
-        throw RegFileError(op.line, what + ": " + statusText(st));
+        std::string why = statusText(st);
+        if (st == RegStatus::StoreFailure || st == RegStatus::AccessDenied)
+            if (std::string reason = accessor.failureReason(); !reason.empty())
+                why = std::move(reason);
+        throw RegFileError(op.line, what + ": " + why);
     };
     auto openCurrent = [&](const RegFileOp& op) {
         if (key && key->root() == op.root && key->path() == op.path)

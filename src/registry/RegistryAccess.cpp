@@ -79,10 +79,23 @@ auto readGuarded(Fn fn) -> decltype(fn()) {
     }
 }
 
+thread_local std::string g_writeFailure;
+
+// Keeps why the store failed the call, for a caller that reports it.
+bool noteFailure(const Frame& frame, bool ok) {
+    if (!ok && frame.accessor)
+        g_writeFailure = frame.accessor->failureReason();
+    return ok;
+}
+
 template <typename Fn>
 bool writeGuarded(Fn fn) noexcept {
+    g_writeFailure.clear();
     try {
         return fn();
+    } catch (const std::exception& e) {
+        g_writeFailure = e.what();
+        return false;
     } catch (...) {
         return false;
     }
@@ -135,6 +148,10 @@ void deleteTree(RegistryAccessor& accessor, RegRoot root, const RegKey& rootKey,
 }
 
 }  // namespace
+
+std::string LastRegWriteFailure() {
+    return g_writeFailure;
+}
 
 std::optional<platform::RegRoot> rootFromCode(const std::string& rootCode) {
     static const struct {
@@ -202,11 +219,12 @@ bool WriteRegString(const std::string& rootCode, const std::string& keyPath,
     return writeGuarded([&] {
         Frame frame(rootCode, keyPath, Kind::Write);
         if (!frame.ok)
-            return false;
+            return noteFailure(frame, false);
         std::string data = value;
         data.push_back('\0');
-        return frame.accessor->setValue(*frame.key, valueName, platform::kRegSz, data) ==
-               RegStatus::Ok;
+        return noteFailure(frame, frame.accessor->setValue(*frame.key, valueName,
+                                                           platform::kRegSz,
+                                                           data) == RegStatus::Ok);
     });
 }
 
@@ -215,12 +233,13 @@ bool WriteRegBool(const std::string& rootCode, const std::string& keyPath,
     return writeGuarded([&] {
         Frame frame(rootCode, keyPath, Kind::Write);
         if (!frame.ok)
-            return false;
+            return noteFailure(frame, false);
         const uint32_t number = value ? 1 : 0;
         std::string data(4, '\0');
         std::memcpy(data.data(), &number, 4);
-        return frame.accessor->setValue(*frame.key, valueName, platform::kRegDword, data) ==
-               RegStatus::Ok;
+        return noteFailure(frame, frame.accessor->setValue(*frame.key, valueName,
+                                                           platform::kRegDword,
+                                                           data) == RegStatus::Ok);
     });
 }
 
@@ -229,8 +248,10 @@ bool DeleteRegValue(const std::string& rootCode, const std::string& keyPath,
     return writeGuarded([&] {
         Frame frame(rootCode, keyPath, Kind::Write);
         if (!frame.ok)
-            return false;
-        frame.accessor->deleteValue(*frame.key, valueName);
+            return noteFailure(frame, false);
+        // Its outcome is not the result; why it failed is still worth keeping.
+        if (frame.accessor->deleteValue(*frame.key, valueName) == RegStatus::StoreFailure)
+            noteFailure(frame, false);
         return true;
     });
 }
@@ -239,7 +260,7 @@ bool DeleteRegKey(const std::string& rootCode, const std::string& keyPath) {
     return writeGuarded([&] {
         Frame frame(rootCode, keyPath, Kind::Write);
         if (!frame.ok)
-            return false;
+            return noteFailure(frame, false);
         frame.key.reset();
         std::unique_ptr<RegKey> rootKey;
         if (frame.accessor->openKey(frame.root, "", RegAccess::Full, rootKey) != RegStatus::Ok)
@@ -247,6 +268,7 @@ bool DeleteRegKey(const std::string& rootCode, const std::string& keyPath) {
         const std::string path = storePath(keyPath);
         if (!path.empty())
             deleteTree(*frame.accessor, frame.root, *rootKey, path);
+        noteFailure(frame, false);
         return true;
     });
 }

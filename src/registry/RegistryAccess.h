@@ -40,6 +40,12 @@ bool DeleteRegValue(const std::string& rootCode, const std::string& keyPath,
                     const std::string& valueName);
 bool DeleteRegKey(const std::string& rootCode, const std::string& keyPath);
 
+// Why the last write-kind call of this thread failed in the store itself: the
+// file and the system's reason ("No space left on device"). Empty when it did
+// not fail so. The calls themselves answer only true or false, as their
+// callers expect; a window that reports a failure asks this for its reason.
+std::string LastRegWriteFailure();
+
 // The root a root code selects, compared case-insensitively; nullopt when unknown.
 std::optional<platform::RegRoot> rootFromCode(const std::string& rootCode);
 

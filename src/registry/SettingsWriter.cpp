@@ -10,7 +10,8 @@ using platform::RegStatus;
 
 platform::RegStatus WriteRegValues(const std::string& rootCode, const std::string& keyPath,
                                    const std::vector<SettingValue>& values,
-                                   std::chrono::milliseconds patience) {
+                                   std::chrono::milliseconds patience,
+                                   std::string* failure) {
     const auto root = rootFromCode(rootCode);
     if (!root)
         return RegStatus::InvalidName;
@@ -38,6 +39,8 @@ platform::RegStatus WriteRegValues(const std::string& rootCode, const std::strin
             }
         }
         if (status != RegStatus::Ok) {
+            if (failure && status == RegStatus::StoreFailure)
+                *failure = accessor->failureReason();
             accessor->rollback();
             return status;
         }
@@ -46,7 +49,9 @@ platform::RegStatus WriteRegValues(const std::string& rootCode, const std::strin
         return RegStatus::Ok;
     } catch (const platform::RegistryBusyError&) {
         return RegStatus::Busy;
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        if (failure)
+            *failure = e.what();
         return RegStatus::StoreFailure;
     }
 }

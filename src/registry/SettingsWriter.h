@@ -21,9 +21,11 @@ struct SettingValue {
 
 // Writes every value below `keyPath` (as the registry access functions take
 // it) of the root named by `rootCode`, creating the key, all or none of them.
-// Ok, Busy when the store stayed in use for `patience`, or why it failed.
+// Ok, Busy when the store stayed in use for `patience`, or why it failed; for
+// a failure of the store itself (a full disk) its reason goes to `failure`.
 platform::RegStatus WriteRegValues(const std::string& rootCode, const std::string& keyPath,
                                    const std::vector<SettingValue>& values,
-                                   std::chrono::milliseconds patience);
+                                   std::chrono::milliseconds patience,
+                                   std::string* failure = nullptr);
 
 }  // namespace vornak

@@ -2,6 +2,17 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <cstring>
+
+#ifndef _WIN32
+#include <signal.h>
+#include <sys/resource.h>
+
+#include "platform/WinePrefix.h"
+#include "registry/SettingsWriter.h"
+#endif
+
 #include "actions/EditInfoModel.h"
 #include "language/MessageCatalogue.h"
 #include "support/RegistryFixture.h"
@@ -120,4 +131,52 @@ TEST_F(EditInfoModelTest, FailedWritesAndRemovalsAreReportedAndTheRowsStayTrue) 
     model.add("", "x");
     EXPECT_EQ(model.save(), (std::vector<std::string>{"", "Keep"}));
     EXPECT_EQ(text(RegRoot::LocalMachine, "Keep"), "me");
+}
+
+TEST_F(EditInfoModelTest, AStoreThatCannotWriteItsFileSaysWhy) {
+#ifdef _WIN32
+    GTEST_SKIP() << "POSIX only: a Wine prefix's files, and a limit on the size of files written";
+#else
+    messages().clear();
+    std::string text = "WINE REGISTRY Version 2\n\n#arch=win64\n\n[" + kKey + "] 1796702855\n";
+    for (size_t at = 0; (at = text.find('\\', at + 2)) != std::string::npos;)
+        text.insert(at, 1, '\\');
+    text += "\"Keep\"=\"me\"\n\n[Filler] 1796702855\n\"F\"=\"" + std::string(4096, 'x') + "\"\n";
+    for (const char* f : {"system.reg", "user.reg", "userdef.reg"})
+        tmp.write(std::string("pfx/") + f, text);
+    store = platform::openPrefixRegistryStore(tmp.str() + "/pfx");
+    platform::setDefaultRegistryStore(store);
+    EditInfoModel model = open("LM");
+    ASSERT_EQ(model.rows(), (std::vector<InfoRow>{{"Keep", "me"}}));
+
+    // Files may not grow past 1 KB now: every write fails as on a full disk,
+    // with the system's own reason.
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+    const rlimit small{1024, old.rlim_max};
+    setrlimit(RLIMIT_FSIZE, &small);
+    std::string removal;
+    try {
+        model.remove(0);
+    } catch (const std::runtime_error& e) {
+        removal = e.what();
+    }
+    model.add("New", "x");
+    const auto failed = model.save();
+    std::string settings;
+    const auto status = WriteRegValues("LM", "\\SOFTWARE\\Vornak", {{"lang", "English"}},
+                                       std::chrono::seconds(1), &settings);
+    setrlimit(RLIMIT_FSIZE, &old);
+    signal(SIGXFSZ, oldHandler);
+
+    const std::string why = std::strerror(EFBIG);
+    EXPECT_NE(removal.find("The value Keep could not be removed: "), std::string::npos) << removal;
+    EXPECT_NE(removal.find(why), std::string::npos) << removal;
+    EXPECT_EQ(failed, (std::vector<std::string>{"Keep", "New"}));
+    EXPECT_NE(model.saveFailure().find(why), std::string::npos) << model.saveFailure();
+    EXPECT_EQ(status, platform::RegStatus::StoreFailure);
+    EXPECT_NE(settings.find(why), std::string::npos) << settings;
+    EXPECT_EQ(tmp.read("pfx/system.reg"), text);
+#endif
 }

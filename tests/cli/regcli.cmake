@@ -17,3 +17,18 @@ if(NOT WIN32)
   target_compile_definitions(cli_reg_crash_test PRIVATE VORNAK_EXE="$<TARGET_FILE:vornak>")
   add_dependencies(cli_reg_crash_test vornak)
 endif()
+
+# Several processes writing one Wine prefix's files, and writers killed half-way.
+if(NOT WIN32)
+  vornak_add_gtest(cli_prefix_write_test ${CMAKE_CURRENT_LIST_DIR}/PrefixWriteTest.cpp
+    LIBS vornak_platform)
+  target_compile_definitions(cli_prefix_write_test PRIVATE VORNAK_EXE="$<TARGET_FILE:vornak>")
+  add_dependencies(cli_prefix_write_test vornak)
+endif()
+
+# The stores on a full file system (a small tmpfs; skipped where it cannot be mounted).
+if(NOT WIN32)
+  vornak_add_gtest(cli_full_disk_test ${CMAKE_CURRENT_LIST_DIR}/FullDiskTest.cpp)
+  target_compile_definitions(cli_full_disk_test PRIVATE VORNAK_EXE="$<TARGET_FILE:vornak>")
+  add_dependencies(cli_full_disk_test vornak)
+endif()

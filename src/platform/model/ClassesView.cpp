@@ -216,6 +216,7 @@ public:
     void commit() override { inner_->commit(); }
     void rollback() override { inner_->rollback(); }
     void setPatience(std::chrono::milliseconds patience) override { inner_->setPatience(patience); }
+    std::string failureReason() const override { return inner_->failureReason(); }
 
 private:
     ClassesKey* mine(const RegKey& key) const {

@@ -146,9 +146,8 @@ int initialise(sqlite::Connection& connection, Header& header,
     return rc;
 }
 
-// A read-only file whose -shm cannot be opened (none left behind and the folder
-// not writable) can still be read as an immutable file.
-std::string immutableUri(const std::string& path) {
+// The file as a URI, for opening it with `query` ("immutable=1").
+std::string fileUri(const std::string& path, const char* query) {
     static const char kHex[] = "0123456789ABCDEF";
     std::string uri = "file:";
     for (unsigned char c : path) {
@@ -161,7 +160,14 @@ std::string immutableUri(const std::string& path) {
             uri += kHex[c & 15];
         }
     }
-    return uri + "?immutable=1";
+    return uri + "?" + query;
+}
+
+// Errors of the file system underneath (a full disk, an I/O error), as opposed
+// to a busy or damaged store.
+bool isStorageError(int rc) {
+    const int kind = rc & 0xFF;
+    return kind == SQLITE_IOERR || kind == SQLITE_FULL || kind == SQLITE_CANTOPEN;
 }
 
 bool isDamageError(int rc) {
@@ -396,6 +402,8 @@ void RegistryStoreFile::release(std::unique_ptr<sqlite::Connection> connection) 
         connection->readSnapshot.open = false;
     if (connection->inTransaction() && !connection->readSnapshot.open)
         return;  // cannot be made clean: close it
+    if (!connection->writeFailure().empty())
+        return;  // the next accessor tries to open the file for writing again
     const bool holdsSnapshot = connection->readSnapshot.open;
     bool wake = false;
     {
@@ -463,7 +471,7 @@ std::unique_ptr<sqlite::Connection> RegistryStoreFile::open(std::string* error) 
     // as one the user may not write: a store made read-only stays read-only.
     struct stat st {};
     const bool exists = ::stat(path_.c_str(), &st) == 0;
-    const bool writable =
+    bool writable =
         !exists || (::access(path_.c_str(), W_OK) == 0 && (st.st_mode & 0222) != 0);
 
     PendingHandle handle;
@@ -478,9 +486,30 @@ std::unique_ptr<sqlite::Connection> RegistryStoreFile::open(std::string* error) 
 
     Header header;
     rc = readHeader(handle.db, header);
+    std::string writeFailure;
+    if (rc != SQLITE_OK && writable && exists && isStorageError(rc)) {
+        // On a full disk the first reader cannot grow the -shm index (every
+        // reader of a WAL file needs it): read without it, from a private
+        // copy of the index, and say why nothing can be changed.
+        writeFailure = sqlite::Connection::failureText(handle.db, rc);
+        // Closed first: connections of one process share the file's -shm.
+        { PendingHandle failed{handle.release()}; }
+        if (sqlite3_open_v2(fileUri(path_, "readonly_shm=1").c_str(), &handle.db,
+                            SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_READONLY | SQLITE_OPEN_URI,
+                            nullptr) == SQLITE_OK) {
+            sqlite3_extended_result_codes(handle.db, 1);
+            sqlite3_busy_timeout(handle.db, kDefaultPatienceMs);
+            if (readHeader(handle.db, header) == SQLITE_OK) {
+                writable = false;
+                rc = SQLITE_OK;
+            }
+        }
+        if (rc != SQLITE_OK)
+            return unreadable(writeFailure);
+    }
     if (rc != SQLITE_OK && !writable && !isDamageError(rc)) {
         PendingHandle fallback;
-        if (sqlite3_open_v2(immutableUri(path_).c_str(), &fallback.db,
+        if (sqlite3_open_v2(fileUri(path_, "immutable=1").c_str(), &fallback.db,
                             SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_READONLY | SQLITE_OPEN_URI,
                             nullptr) == SQLITE_OK) {
             sqlite3_extended_result_codes(fallback.db, 1);
@@ -494,6 +523,9 @@ std::unique_ptr<sqlite::Connection> RegistryStoreFile::open(std::string* error) 
         return isDamageError(rc) ? invalid(sqlite3_errstr(rc)) : unreadable(sqlite3_errstr(rc));
 
     auto connection = std::make_unique<sqlite::Connection>(handle.db, writable);
+    if (!writeFailure.empty())
+        connection->setWriteFailure("The registry store file '" + path_ +
+                                    "' cannot be changed now (" + writeFailure + ")");
     auto discard = [&](std::unique_ptr<sqlite::Connection>& c) {
         sqlite3_db_config(c->handle(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
         c.reset();

@@ -1,5 +1,7 @@
 #include "platform/sqlite/SqliteDatabase.h"
 
+#include <cstring>
+
 namespace vornak::platform::sqlite {
 namespace {
 
@@ -16,6 +18,17 @@ static_assert(kRollbackTo < Connection::kFirstFreeSlot);
 }  // namespace
 
 Connection::Connection(sqlite3* db, bool writable) : db_(db), writable_(writable) {}
+
+std::string Connection::failureText(sqlite3* db, int rc) {
+    std::string text = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+    // The system's error only where a file operation failed: after a lock
+    // that was refused it would be a stale EAGAIN.
+    const int kind = rc & 0xFF;
+    const int system = db ? sqlite3_system_errno(db) : 0;
+    if (system != 0 && (kind == SQLITE_IOERR || kind == SQLITE_FULL || kind == SQLITE_CANTOPEN))
+        text += std::string(": ") + std::strerror(system);
+    return text;
+}
 
 Connection::~Connection() {
     for (sqlite3_stmt* stmt : statements_)

@@ -24,9 +24,16 @@ class Connection {
 
     sqlite3* handle() const { return db_; }
     bool writable() const { return writable_; }
+    // Why a file the user may write was opened for reading only (it could not
+    // be opened otherwise, as on a full disk); empty for a read-only file.
+    const std::string& writeFailure() const { return writeFailure_; }
+    void setWriteFailure(std::string reason) { writeFailure_ = std::move(reason); }
     bool inTransaction() const { return sqlite3_get_autocommit(db_) == 0; }
     int64_t changes() const { return sqlite3_changes64(db_); }
-    std::string lastError() const { return sqlite3_errmsg(db_); }
+    // SQLite's words for the last failure, with the system's when a file
+    // operation failed ("disk I/O error: No space left on device").
+    std::string lastError() const { return failureText(db_, sqlite3_extended_errcode(db_)); }
+    static std::string failureText(sqlite3* db, int rc);
 
     // The statement cached in `slot`, prepared from `sql` on first use; nullptr
     // when it cannot be prepared. Slots below kFirstFreeSlot belong to this class.
@@ -49,6 +56,7 @@ class Connection {
     friend class Transaction;
     sqlite3* db_;
     bool writable_;
+    std::string writeFailure_;
     std::vector<sqlite3_stmt*> statements_;
 };
 

@@ -257,7 +257,7 @@ class SqliteAccessor final : public RegistryAccessor {
         if (!c)
             return status;
         if (!c->writable())
-            return RegStatus::AccessDenied;
+            return readOnly(*c);
         std::optional<Transaction> transaction;
         if ((status = beginChange(place.file, *c, transaction)) != RegStatus::Ok)
             return status;
@@ -284,11 +284,11 @@ class SqliteAccessor final : public RegistryAccessor {
             insert.bindText(4, prefixes[level]);
             const int rc = insert.step();
             if (rc != SQLITE_DONE)
-                return statusOf(rc);
+                return writeFailed(place.file, *c, rc);
             parent = sqlite3_last_insert_rowid(c->handle());
         }
         if (const int rc = transaction->commit(); rc != SQLITE_OK)
-            return statusOf(rc);
+            return writeFailed(place.file, *c, rc);
         changed();
         if (created)
             *created = existing + 1 < prefixes.size();
@@ -389,7 +389,7 @@ class SqliteAccessor final : public RegistryAccessor {
         }
         Connection* c = connect(k->fileIndex, status, Use::Write);
         if (c && !c->writable()) {
-            status = RegStatus::AccessDenied;
+            status = readOnly(*c);
             return nullptr;
         }
         return c;
@@ -414,9 +414,9 @@ class SqliteAccessor final : public RegistryAccessor {
         q.bind(4, type);
         q.bindBlob(5, data);
         if (const int rc = q.step(); rc != SQLITE_DONE)
-            return statusOf(rc);
+            return writeFailed(k->fileIndex, *c, rc);
         if (const int rc = transaction->commit(); rc != SQLITE_OK)
-            return statusOf(rc);
+            return writeFailed(k->fileIndex, *c, rc);
         changed();
         k->valuesFresh = false;
         return RegStatus::Ok;
@@ -436,13 +436,13 @@ class SqliteAccessor final : public RegistryAccessor {
             q.bind(1, k->id);
             q.bindText(2, foldName(name));
             if (const int rc = q.step(); rc != SQLITE_DONE)
-                return statusOf(rc);
+                return writeFailed(k->fileIndex, *c, rc);
         }
         k->valuesFresh = false;
         if (c->changes() == 0)
             return RegStatus::NotFound;
         if (const int rc = transaction->commit(); rc != SQLITE_OK)
-            return statusOf(rc);
+            return writeFailed(k->fileIndex, *c, rc);
         changed();
         return RegStatus::Ok;
     }
@@ -463,7 +463,7 @@ class SqliteAccessor final : public RegistryAccessor {
         if (!c)
             return status;
         if (!c->writable())
-            return RegStatus::AccessDenied;
+            return readOnly(*c);
         std::optional<Transaction> transaction;
         if ((status = beginChange(k->fileIndex, *c, transaction)) != RegStatus::Ok)
             return status;
@@ -477,17 +477,17 @@ class SqliteAccessor final : public RegistryAccessor {
             if (rc == SQLITE_ROW)
                 return RegStatus::HasSubkeys;
             if (rc != SQLITE_DONE)
-                return statusOf(rc);
+                return writeFailed(k->fileIndex, *c, rc);
         }
         for (auto [slot, sql] :
              {std::pair{kDeleteValues, kDeleteValuesSql}, std::pair{kDeleteKey, kDeleteKeySql}}) {
             Query q(*c, slot, sql);
             q.bind(1, id);
             if (const int rc = q.step(); rc != SQLITE_DONE)
-                return statusOf(rc);
+                return writeFailed(k->fileIndex, *c, rc);
         }
         if (const int rc = transaction->commit(); rc != SQLITE_OK)
-            return statusOf(rc);
+            return writeFailed(k->fileIndex, *c, rc);
         changed();
         k->subkeysFresh = false;
         return RegStatus::Ok;
@@ -523,6 +523,8 @@ class SqliteAccessor final : public RegistryAccessor {
             rollback();
             if (status == RegStatus::Busy)
                 throw RegistryBusyError();
+            if (!failure_.empty())
+                throw RegistryStoreError(failure_);
             throw saveError(kMachineFile, "an earlier change failed");
         }
         Link& machine = links_[kMachineFile];
@@ -580,6 +582,8 @@ class SqliteAccessor final : public RegistryAccessor {
         }
         endGroup();
     }
+
+    std::string failureReason() const override { return failure_; }
 
     void setPatience(std::chrono::milliseconds patience) override {
         patience_ = static_cast<int>(std::clamp<int64_t>(patience.count(), 0, INT32_MAX));
@@ -725,7 +729,7 @@ class SqliteAccessor final : public RegistryAccessor {
         for (int attempt = 0;; ++attempt) {
             transaction.emplace(c);
             if (transaction->beginResult() != SQLITE_OK)
-                return statusOf(transaction->beginResult());
+                return writeFailed(file, c, transaction->beginResult());
             if (grouped_ || file != kMachineFile || attempt > 0 || !hasPendingChange(c))
                 return RegStatus::Ok;
             transaction.reset();
@@ -819,10 +823,31 @@ class SqliteAccessor final : public RegistryAccessor {
                                   files_[file]->path() + "' could not be saved (" + reason + ")");
     }
 
-    [[noreturn]] void throwSaveError(FileIndex file, int rc, const std::string& reason) const {
+    [[noreturn]] void throwSaveError(FileIndex file, int rc, const std::string& reason) {
         if (statusOf(rc) == RegStatus::Busy)
             throw RegistryBusyError();
-        throw saveError(file, reason);
+        RegistryStoreError error = saveError(file, reason);
+        failure_ = error.what();
+        throw error;
+    }
+
+    // The status of a change that failed with `rc`; a failure of the store
+    // keeps its reason for failureReason().
+    RegStatus writeFailed(FileIndex file, Connection& c, int rc) {
+        const RegStatus status = statusOf(rc);
+        if (status == RegStatus::StoreFailure)
+            failure_ = "The registry store file '" + files_[file]->path() +
+                       "' could not be changed (" + Connection::failureText(c.handle(), rc) + ")";
+        return status;
+    }
+
+    // A file the user may not write denies the change; one that could only be
+    // opened for reading (a full disk) fails it, saying why.
+    RegStatus readOnly(const Connection& c) {
+        if (c.writeFailure().empty())
+            return RegStatus::AccessDenied;
+        failure_ = c.writeFailure();
+        return RegStatus::StoreFailure;
     }
 
     // The file's connection as it is, out of any snapshot; nullptr when the
@@ -830,7 +855,7 @@ class SqliteAccessor final : public RegistryAccessor {
     Connection* rawConnection(FileIndex file) {
         Link& link = links_[file];
         if (!link.connection) {
-            link.connection = files_[file]->acquire(nullptr);
+            link.connection = files_[file]->acquire(&failure_);
             if (!link.connection)
                 return nullptr;
             if (patience_ != RegistryStoreFile::kDefaultPatienceMs)
@@ -861,8 +886,12 @@ class SqliteAccessor final : public RegistryAccessor {
         int64_t id = 0;
         if ((status = lookup(*c, folded, id)) != RegStatus::Ok)
             return status;
-        if (access == RegAccess::Full && !c->writable())
+        // Denied, so that a reader asking for full access reads on; a writer
+        // finds out why in failureReason().
+        if (access == RegAccess::Full && !c->writable()) {
+            readOnly(*c);
             return RegStatus::AccessDenied;
+        }
         out = std::make_unique<SqliteKey>(files_[file], file, root, std::move(path),
                                           std::move(folded), id, access);
         return RegStatus::Ok;
@@ -937,6 +966,7 @@ class SqliteAccessor final : public RegistryAccessor {
     std::array<bool, kFileCount> wanted_{};  // the files of the group's roots
     RegStatus groupStatus_ = RegStatus::Ok;  // why the group can take no more changes
     int64_t changeId_ = 0;
+    std::string failure_;  // why the last change that failed in the store failed
     int patience_ = RegistryStoreFile::kDefaultPatienceMs;
 };
 

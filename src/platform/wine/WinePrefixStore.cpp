@@ -4,19 +4,23 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <mutex>
 #include <sstream>
+#include <thread>
 
 #include "platform/BoundedRead.h"
 #include "platform/Utf8.h"
 #include "platform/WinePrefix.h"
 #include "platform/model/ClassesView.h"
 #include "platform/model/RegistryNames.h"
+#include "platform/wine/PrefixCommit.h"
 #include "platform/wine/WineRegistryFile.h"
 
 namespace vornak::platform {
@@ -37,28 +41,30 @@ struct PrefixFile {
 
 bool sameFile(const struct stat& a, const struct stat& b) {
     return a.st_ino == b.st_ino && a.st_dev == b.st_dev && a.st_size == b.st_size &&
-           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
+           a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
 }
 
 class PrefixState {
 public:
-    explicit PrefixState(std::string prefix) : prefix_(std::move(prefix)) {
+    explicit PrefixState(std::string prefix) : prefix_(std::move(prefix)), lock_(prefix_) {
         for (int i = 0; i < 3; ++i) files_[i].path = prefix_ + "/" + kFileNames[i];
     }
 
     std::mutex mutex;
     const std::string& prefix() const { return prefix_; }
 
-    // The file's model, read again when Wine has replaced the file; null when
-    // it cannot be used.
+    // The file's model, read again when another program has replaced the
+    // file; null when it cannot be used.
     WineRegistryFile* model(int index) {
         PrefixFile& f = files_[index];
         if (f.pending) return f.model.get();
+        finishInterruptedCommit();
         struct stat st {};
         if (::stat(f.path.c_str(), &st) != 0) {
             f.model.reset();
             f.loaded = false;
-            f.error = f.path + ": cannot be read";
+            f.error = f.path + ": cannot be read (" + std::strerror(errno) + ")";
             return nullptr;
         }
         if (f.loaded && sameFile(st, f.seen)) return f.model.get();
@@ -75,21 +81,58 @@ public:
 
     const std::string& error(int index) const { return files_[index].error; }
 
+    // The lock of the prefix's writers, taken without waiting. Whoever takes
+    // it first finishes what a writer killed half-way left, so every change
+    // starts from whole files.
+    bool tryLockWriters() {
+        if (lock_.held()) return true;
+        if (!lock_.tryLock()) return false;
+        if (prefixWriteRefusal(prefix_).empty()) {
+            std::string ignored;  // the files as they are are still whole ones
+            recoverPrefixFiles(prefix_, ignored);
+        }
+        return true;
+    }
+    void unlockWriters() { lock_.unlock(); }
+
     // After a change: written at once, or at commit inside a transaction.
-    RegStatus changed(int index) {
+    // StoreFailure with the reason in `error` when it could not be written.
+    RegStatus changed(int index, std::string& error) {
         files_[index].pending = true;
         if (transactionOwner) return RegStatus::Ok;
-        std::string error;
-        if (!write(index, error)) {
+        if (!writePending(error)) {
             discard(index);
             return RegStatus::StoreFailure;
         }
         return RegStatus::Ok;
     }
 
-    bool writeAll(std::string& error) {
-        for (int i = 0; i < 3; ++i)
-            if (files_[i].pending && !write(i, error)) return false;
+    // Every file with changes, all or none of them.
+    bool writePending(std::string& error) {
+        const std::string refusal = prefixWriteRefusal(prefix_);
+        if (!refusal.empty()) {
+            error = refusal;
+            return false;
+        }
+        std::vector<NewPrefixFile> out;
+        std::vector<int> written;
+        for (int i = 0; i < 3; ++i) {
+            PrefixFile& f = files_[i];
+            if (!f.pending) continue;
+            // Wine does not take our lock.
+            struct stat now {};
+            if (::stat(f.path.c_str(), &now) != 0 || !sameFile(now, f.seen)) {
+                error = f.path + ": changed by another program meanwhile; nothing was changed";
+                return false;
+            }
+            out.push_back({kFileNames[i], f.model->serialize(), now.st_mode, now.st_uid, now.st_gid});
+            written.push_back(i);
+        }
+        if (!commitPrefixFiles(prefix_, out, error)) return false;
+        for (int i : written) {
+            ::stat(files_[i].path.c_str(), &files_[i].seen);
+            files_[i].pending = false;
+        }
         return true;
     }
 
@@ -110,49 +153,19 @@ private:
         files_[index].model.reset();
     }
 
-    // A new file beside the old, renamed over it once complete.
-    bool write(int index, std::string& error) {
-        PrefixFile& f = files_[index];
-        const std::string refusal = prefixWriteRefusal(prefix_);
-        if (!refusal.empty()) {
-            error = refusal;
-            return false;
+    // A reader too finishes a commit that a crash cut short, so it never
+    // shows half of it; one under way in another process is left to it.
+    void finishInterruptedCommit() {
+        if (lock_.held() || !prefixCommitPending(prefix_) || !lock_.tryLock()) return;
+        if (prefixWriteRefusal(prefix_).empty()) {
+            std::string ignored;
+            recoverPrefixFiles(prefix_, ignored);
         }
-        struct stat now {};
-        if (::stat(f.path.c_str(), &now) != 0 || !sameFile(now, f.seen)) {
-            error = f.path + ": changed by another program meanwhile; nothing was written";
-            return false;
-        }
-        const std::string text = f.model->serialize();
-        const std::string tmp = f.path + ".vornak-new";
-        ::unlink(tmp.c_str());
-        const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, now.st_mode & 07777);
-        bool ok = fd >= 0;
-        for (size_t done = 0; ok && done < text.size();) {
-            const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-            if (n <= 0) ok = false;
-            else done += static_cast<size_t>(n);
-        }
-        if (fd >= 0) {
-            if (ok && ::fsync(fd) != 0) ok = false;
-            if (::close(fd) != 0) ok = false;
-        }
-        if (!ok || ::rename(tmp.c_str(), f.path.c_str()) != 0) {
-            ::unlink(tmp.c_str());
-            error = f.path + ": cannot be written";
-            return false;
-        }
-        // The rename itself must survive a crash too.
-        if (const int dir = ::open(prefix_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dir >= 0) {
-            ::fsync(dir);
-            ::close(dir);
-        }
-        ::stat(f.path.c_str(), &f.seen);
-        f.pending = false;
-        return true;
+        lock_.unlock();
     }
 
     std::string prefix_;
+    PrefixWriteLock lock_;
     PrefixFile files_[3];
 };
 
@@ -303,7 +316,6 @@ public:
     RegStatus createKey(RegRoot root, const std::string& path, RegAccess access,
                         std::unique_ptr<RegKey>& out, bool* created) override {
         std::unique_lock lock(state_->mutex);
-        if (!awaitTurn(lock)) return RegStatus::Busy;
         Place place;
         if (!locate(root, path, place)) return RegStatus::InvalidName;
         if (place.file == -1 || place.file == -2) {
@@ -315,7 +327,14 @@ public:
             return RegStatus::Ok;
         }
         Walked w;
-        const RegStatus found = walk(place, w);
+        RegStatus found = walk(place, w);
+        // A key that is there needs no writer's turn; one that is not is
+        // looked for again once no other writer can make it meanwhile.
+        WriteTurn turn(*state_);
+        if (found == RegStatus::NotFound) {
+            if (!takeWriteTurn(lock, turn)) return RegStatus::Busy;
+            found = walk(place, w);
+        }
         if (found == RegStatus::StoreFailure) return found;
         bool made = false;
         if (found == RegStatus::NotFound) {
@@ -323,7 +342,7 @@ public:
             // Made where the path leads, the part behind a link in the link's target.
             if (writesRefused(w.file)) return RegStatus::AccessDenied;
             w.model->create(w.names, &made);
-            if (const RegStatus s = state_->changed(w.file); s != RegStatus::Ok) return s;
+            if (const RegStatus s = state_->changed(w.file, failure_); s != RegStatus::Ok) return s;
         }
         if (created) *created = made;
         out = std::make_unique<PrefixKey>(state_.get(), root, trimmed(path), access == RegAccess::Full,
@@ -384,8 +403,9 @@ public:
     RegStatus setValue(const RegKey& key, const std::string& name, uint32_t type,
                        const std::string& data) override {
         std::unique_lock lock(state_->mutex);
-        if (!awaitTurn(lock)) return RegStatus::Busy;
         if (!isValidValueName(name)) return RegStatus::InvalidName;
+        WriteTurn turn(*state_);
+        if (!takeWriteTurn(lock, turn)) return RegStatus::Busy;
         int file = -1;
         WineKey* k = nullptr;
         WineRegistryFile* model = nullptr;
@@ -402,12 +422,13 @@ public:
         target->data = data;
         target->raw.clear();
         model->touch(*k);
-        return state_->changed(file);
+        return state_->changed(file, failure_);
     }
 
     RegStatus deleteValue(const RegKey& key, const std::string& name) override {
         std::unique_lock lock(state_->mutex);
-        if (!awaitTurn(lock)) return RegStatus::Busy;
+        WriteTurn turn(*state_);
+        if (!takeWriteTurn(lock, turn)) return RegStatus::Busy;
         int file = -1;
         WineKey* k = nullptr;
         WineRegistryFile* model = nullptr;
@@ -417,14 +438,15 @@ public:
             if (foldName(it->name) == folded) {
                 k->values.erase(it);
                 model->touch(*k);
-                return state_->changed(file);
+                return state_->changed(file, failure_);
             }
         return RegStatus::NotFound;
     }
 
     RegStatus deleteKey(const RegKey& key, const std::string& subPath) override {
         std::unique_lock lock(state_->mutex);
-        if (!awaitTurn(lock)) return RegStatus::Busy;
+        WriteTurn turn(*state_);
+        if (!takeWriteTurn(lock, turn)) return RegStatus::Busy;
         const PrefixKey* k = ours(key);
         if (!k) return RegStatus::InvalidName;
         std::vector<std::string_view> parts;
@@ -440,15 +462,18 @@ public:
         if (!w.key->children.empty()) return RegStatus::HasSubkeys;
         if (writesRefused(w.file)) return RegStatus::AccessDenied;
         w.model->remove(*w.key);
-        return state_->changed(w.file);
+        return state_->changed(w.file, failure_);
     }
 
     // The prefix's files are written together at commit, so the roots a group
-    // names need no locks of their own.
+    // names need no locks of their own. The writers' lock is held from here to
+    // the end of the group, and every file the group changes is read under it.
     void beginTransaction(const std::vector<RegRoot>& /*roots*/) override {
         std::unique_lock lock(state_->mutex);
         if (ownsTransaction_) return;
-        if (!awaitTurn(lock)) throw RegistryBusyError();
+        WriteTurn turn(*state_);
+        if (!takeWriteTurn(lock, turn)) throw RegistryBusyError();
+        turn.release = false;  // kept until commit or rollback
         state_->transactionOwner = this;
         ownsTransaction_ = true;
     }
@@ -456,12 +481,12 @@ public:
     void commit() override {
         std::lock_guard lock(state_->mutex);
         if (!ownsTransaction_) return;
-        ownsTransaction_ = false;
-        state_->transactionOwner = nullptr;
-        state_->turn.notify_all();
         std::string error;
-        if (!state_->writeAll(error)) {
-            state_->discardAll();
+        const bool written = state_->writePending(error);
+        if (!written) state_->discardAll();
+        endTransaction();
+        if (!written) {
+            failure_ = error;
             throw RegistryStoreError(error);
         }
     }
@@ -469,11 +494,11 @@ public:
     void rollback() override {
         std::lock_guard lock(state_->mutex);
         if (!ownsTransaction_) return;
-        ownsTransaction_ = false;
-        state_->transactionOwner = nullptr;
-        state_->turn.notify_all();
         state_->discardAll();
+        endTransaction();
     }
+
+    std::string failureReason() const override { return failure_; }
 
     void setPatience(std::chrono::milliseconds patience) override { patience_ = patience; }
 
@@ -487,12 +512,47 @@ private:
         return k && k->owner() == state_.get() ? k : nullptr;
     }
 
-    // Waits while another accessor's transaction is open (as long as a store
-    // file's busy timeout would).
-    bool awaitTurn(std::unique_lock<std::mutex>& lock) {
-        return state_->turn.wait_for(lock, patience_, [&] {
-            return !state_->transactionOwner || state_->transactionOwner == this;
-        });
+    // Gives the writers' lock back at the end of a change made outside a group.
+    struct WriteTurn {
+        explicit WriteTurn(PrefixState& s) : state(s) {}
+        ~WriteTurn() {
+            if (release) state.unlockWriters();
+        }
+        PrefixState& state;
+        bool release = false;
+    };
+
+    // This accessor's turn to change the files: no other accessor's group open
+    // in this process and the prefix's writers' lock held, which another
+    // process may hold for a while. False when that takes longer than the
+    // patience (as long as a store file's busy timeout would).
+    bool takeWriteTurn(std::unique_lock<std::mutex>& lock, WriteTurn& turn) {
+        if (ownsTransaction_) return true;
+        const auto deadline = std::chrono::steady_clock::now() + patience_;
+        auto pause = std::chrono::milliseconds(1);
+        for (;;) {
+            if (!state_->turn.wait_until(lock, deadline, [&] {
+                    return !state_->transactionOwner || state_->transactionOwner == this;
+                }))
+                return false;
+            if (state_->tryLockWriters()) {
+                turn.release = true;
+                return true;
+            }
+            if (std::chrono::steady_clock::now() >= deadline) return false;
+            // Without the mutex, so this process's readers go on meanwhile.
+            lock.unlock();
+            std::this_thread::sleep_for(pause);
+            pause = std::min(pause * 2, std::chrono::milliseconds(20));
+            lock.lock();
+        }
+    }
+
+    void endTransaction() {
+        ownsTransaction_ = false;
+        state_->transactionOwner = nullptr;
+        state_->unlockWriters();
+        state_->turn.notify_all();
     }
 
     // While Wine runs in the prefix, and for a file the user may not replace
@@ -513,7 +573,10 @@ private:
         w.names = place.names;
         for (int hops = 0;;) {
             w.model = state_->model(w.file);
-            if (!w.model) return RegStatus::StoreFailure;
+            if (!w.model) {
+                failure_ = state_->error(w.file);
+                return RegStatus::StoreFailure;
+            }
             WineKey* k = &w.model->root();
             bool jumped = false;
             for (size_t i = 0; i < w.names.size(); ++i) {
@@ -615,6 +678,7 @@ private:
     Listing listing_;
     bool fresh_ = false;  // queryInfo has just read the listing
     bool ownsTransaction_ = false;
+    std::string failure_;  // why the last operation that gave StoreFailure failed
     std::chrono::milliseconds patience_{std::chrono::seconds(10)};
 };
 
