@@ -313,23 +313,21 @@ constexpr std::array kAddedLines = {
     AddedLine{Msg::msgRegistryBusy,
               "The registry is in use by another program and nothing was changed.", ""},
     AddedLine{Msg::msgValueNameNeeded, "The new item needs a name.", ""},
-    AddedLine{
-        Msg::fmtWineMenuNotRecorded,
-        "Wine's menu entries in %s are not recorded: no drive of the prefix leads there.",
-        AddedLine{
-            Msg::fmtLanguageLineCut,
-            "Line %d of the language file %s is longer than %d characters; only its beginning "
-            "is shown.",
-            "dsd"},
-        AddedLine{Msg::fmtHiddenListNotRead,
-                  "The list of hidden entries could not be read, so nothing is hidden and the file "
-                  "is kept as it is: %s",
-                  "s"},
-    };
-AddedLine{Msg::fmtSettingsNotSavedReason, "The settings were not saved: %s", "s"},
-};  // namespace
+    AddedLine{Msg::fmtWineMenuNotRecorded,
+              "Wine's menu entries in %s are not recorded: no drive of the prefix leads there.",
+              "s"},
+    AddedLine{Msg::fmtLanguageLineCut,
+              "Line %d of the language file %s is longer than %d characters; only its beginning "
+              "is shown.",
+              "dsd"},
+    AddedLine{Msg::fmtHiddenListNotRead,
+              "The list of hidden entries could not be read, so nothing is hidden and the file "
+              "is kept as it is: %s",
+              "s"},
+    AddedLine{Msg::fmtSettingsNotSavedReason, "The settings were not saved: %s", "s"},
+};
 
-}  // namespace vornak
+}  // namespace
 
 std::span<const AddedLine> addedLines() {
     return kAddedLines;
