@@ -22,6 +22,7 @@ constexpr uint32_t kEverything = platform::kAttrReadOnly | platform::kAttrHidden
                                  platform::kAttrDirectory | platform::kAttrArchive;
 // A menu entry is a few hundred bytes; anything near this is not Wine's.
 constexpr uintmax_t kMaxEntrySize = 64 * 1024;
+constexpr platform::ReadLimit kMenuEntryLimit{kMaxEntrySize, "menu entry"};
 
 bool startsWith(std::string_view text, std::string_view head) {
     return text.substr(0, head.size()) == head;
@@ -148,7 +149,7 @@ class Walker {
         if (ec || !std::filesystem::is_regular_file(status) ||
             std::filesystem::file_size(host, ec) > kMaxEntrySize || ec)
             return {};
-        const auto text = fs_.readFile(path);
+        const auto text = fs_.readFile(path, kMenuEntryLimit);
         return text ? iconName(*text) : std::string();
     }
 

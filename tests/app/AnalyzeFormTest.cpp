@@ -84,8 +84,13 @@ class LogWrites : public platform::FileSystem {
     bool createDirectory(const std::string& p) const override { return inner_->createDirectory(p); }
     bool removeDirectory(const std::string& p) const override { return inner_->removeDirectory(p); }
     bool deleteFile(const std::string& p) const override { return inner_->deleteFile(p); }
-    std::optional<std::string> readFile(const std::string& p) const override {
-        return inner_->readFile(p);
+    std::optional<std::string> readFile(const std::string& p, const platform::ReadLimit& limit,
+                                        std::string* error) const override {
+        return inner_->readFile(p, limit, error);
+    }
+    bool writeFileThrough(const std::string& p, const std::string& bytes,
+                          std::string* error) const override {
+        return inner_->writeFileThrough(p, bytes, error);
     }
     bool canWriteDirectory(const std::string& p) const override {
         return inner_->canWriteDirectory(p);
