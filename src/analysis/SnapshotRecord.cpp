@@ -208,19 +208,18 @@ std::string secondRunRefusal(const platform::FileSystem& fs, const std::string& 
     for (const auto& file : needed)
         if (!fs.fileExists(joinPath(logsFolderPath, file)))
             missing += (missing.empty() ? "" : ", ") + file;
+    // The record first: read within its own bound, and checked whole.
+    std::string unreadable;
+    const auto before = readRecord(fs, logsFolderPath, 1, &unreadable);
     if (missing.empty()) {
+        if (!before && !unreadable.empty())
+            return unreadable;
         // A snapshot cut short or changed would show what it lost as changes.
-        if (fs.fileExists(joinPath(logsFolderPath, runRecordName(1))))
-            needed.push_back(runRecordName(1));
         for (const auto& file : needed)
             if (std::string why = snapshotFileProblem(fs, joinPath(logsFolderPath, file));
                 !why.empty())
                 return why;
     }
-    std::string unreadable;
-    const auto before = readRecord(fs, logsFolderPath, 1, &unreadable);
-    if (missing.empty() && !before && !unreadable.empty())
-        return unreadable;
     if (!missing.empty() || !before)
         return messageText(Msg::fmtNoBeforeSnapshot,
                            {missing.empty() ? runRecordName(1) : missing});

@@ -382,8 +382,9 @@ void Inventory::startHiddenFilter() {
 void Inventory::saveHiddenFilter() const {
     const platform::FileSystem& fs = fileSystem();
     // What could not be read is not ours to replace: it may be a list too
-    // large for us, and all of it would be lost. The start said so.
-    if (!hiddenListError_.empty())
+    // large for us, and all of it would be lost. The start said so. A folder
+    // in its place holds no list: the write is tried, and its failure shown.
+    if (!hiddenListError_.empty() && !fs.directoryExists(hiddenFilePath()))
         return;
     const std::string bytes = serializeHiddenList(hiddenList_);
     std::string folder = platform::ownFilesFolder(fs, kHiddenFileName);
