@@ -599,6 +599,9 @@ class AnalyzeFormTest : public QObject {
     // A program folder that cannot be written sends the logs to the per-user
     // data folder, which need not be there yet, nor the folder above it.
     void theLogsFolderIsMadeWithEveryLevelAboveIt() {
+#ifdef _WIN32
+        QSKIP("a folder's permission bits do not keep Windows from writing into it");
+#endif
         QVERIFY(!std::filesystem::exists(std::filesystem::path(fx->userDataHost).parent_path()));
         QCOMPARE(::chmod(fx->programHost.c_str(), 0555), 0);
         open();
