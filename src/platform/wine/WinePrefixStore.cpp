@@ -10,9 +10,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <mutex>
-#include <sstream>
 #include <thread>
 
 #include "platform/BoundedRead.h"
