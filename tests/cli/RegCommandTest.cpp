@@ -477,6 +477,9 @@ TEST_F(RegCommandTest, ImportTakesAndRefusesFilesAsRegExeDoes) {
          "\"V\"=hex(7):4c,00,69,00,6e,00,65,00,00,00"},
         {v5 + utf16("\"V\"=hex(2):41,00,\\"), 0, "\"V\"=hex(2):41,00,00,00"},
         {v4 + "\t\"V\"\t=\tdword:\t00000008\t\r\n", 0, "\"V\"=dword:00000008"},
+        // A REG_SZ exports as regedit writes it: empty as "", cut at a NUL.
+        {v5 + utf16("\"V\"=hex(1):\r\n"), 0, "\"V\"=\"\""},
+        {v5 + utf16("\"V\"=hex(1):61,00,00,00,62,00,00,00\r\n"), 0, "\"V\"=\"a\""},
         // What reg.exe refuses: changes nothing here.
         {v4 + "\"V\"=hex:01,0\\\r\n2\r\n", 1, ""},
         {v4 + "\"V\"=hex:01,\\\r\n\\\r\n02\r\n", 1, ""},

@@ -168,11 +168,13 @@ TEST_F(RegFileImportTest, RoundTripGivesIdenticalFilesAndStores) {
     auto fresh = platform::openRegistryStore(tmp.str() + "/fresh registry");
     import(tmp.str() + "/first.reg", fresh.get());
     const std::string second = exportTo(RegRoot::CurrentUser, kTest, "second.reg", fresh.get());
-    // The import ends the text that had no NUL with one, as reg.exe does;
-    // everything else arrives as it was.
+    // REG_SZ goes as regedit writes it, up to its first NUL, and the import ends
+    // text with a NUL, as reg.exe does; everything else arrives as it was.
     setValue(RegRoot::CurrentUser, base, "no NUL", platform::kRegSz, "abc\0"s);
+    setValue(RegRoot::CurrentUser, base, "empty data", platform::kRegSz, "\0"s);
+    setValue(RegRoot::CurrentUser, base, "inner NUL", platform::kRegSz, "a\0"s);
     EXPECT_EQ(exportTo(RegRoot::CurrentUser, kTest, "third.reg"), second);
-    EXPECT_NE(first, second);
+    EXPECT_EQ(first, second);
     expectSameKeys(tree(RegRoot::CurrentUser, kTest, fresh.get()),
                    tree(RegRoot::CurrentUser, kTest));
     const auto keys = tree(RegRoot::CurrentUser, kTest, fresh.get());
