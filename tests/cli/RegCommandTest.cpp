@@ -302,6 +302,21 @@ TEST_F(RegCommandTest, AtATerminalTheQuestionIsAskedAndAnswered) {
         r.out,
         "Permanently delete the registry key HKEY_CURRENT_USER\\Software\\T (Yes/No)? " + kOk);
     failsWith({"query", k}, kNotFound);
+
+    // reg copy asks for each value the destination has: No keeps it, All
+    // overwrites the rest without asking.
+    const std::string src = "HKCU\\Software\\Src", dst = "HKCU\\Software\\Dst";
+    for (const char* v : {"A", "B", "C"}) {
+        ok({"add", src, "/v", v, "/d", "new"});
+        ok({"add", dst, "/v", v, "/d", "old"});
+    }
+    r = atTerminal({"copy", src, dst}, "n\nall\n");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(
+        r.out,
+        "Value A exists, overwrite(Yes/No/All)? Value B exists, overwrite(Yes/No/All)? " + kOk);
+    EXPECT_EQ(exported(dst, "\"A\""), "\"A\"=\"old\"");
+    EXPECT_EQ(exported(dst, "\"C\""), "\"C\"=\"new\"");
 #endif
 }
 
