@@ -173,6 +173,12 @@ TEST_F(RegFileImportTest, RoundTripGivesIdenticalFilesAndStores) {
     setValue(RegRoot::CurrentUser, base, "no NUL", platform::kRegSz, "abc\0"s);
     setValue(RegRoot::CurrentUser, base, "empty data", platform::kRegSz, "\0"s);
     setValue(RegRoot::CurrentUser, base, "inner NUL", platform::kRegSz, "a\0"s);
+#ifdef _WIN32
+    // Windows' store keeps bytes that are not UTF-8 as U+FFFD and reads that text
+    // back without its NUL; quoted in the file, it comes back with one.
+    setValue(RegRoot::CurrentUser, base, "not UTF-8", platform::kRegSz,
+             "\xEF\xBF\xBDt\xEF\xBF\xBD\0"s);
+#endif
     EXPECT_EQ(exportTo(RegRoot::CurrentUser, kTest, "third.reg"), second);
     EXPECT_EQ(first, second);
     expectSameKeys(tree(RegRoot::CurrentUser, kTest, fresh.get()),
