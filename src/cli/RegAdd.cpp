@@ -51,9 +51,11 @@ const char* nameOfType(uint32_t type) {
 // takes "REG_QWORD /d -1".
 std::optional<uint64_t> parseNumber(const std::string& text, uint64_t max, bool negative = false) {
     if (negative && text.size() > 1 && text[0] == '-') {
+        // Decimal only: reg.exe refuses "-0x1".
+        if (text.find_first_not_of("0123456789", 1) != std::string::npos)
+            return std::nullopt;
         const auto magnitude = parseNumber(text.substr(1), max);
-        if (!magnitude || text[1] < '0' || text[1] > '9' || (text.size() > 2 && text[2] == 'x') ||
-            (text.size() > 2 && text[2] == 'X'))
+        if (!magnitude)
             return std::nullopt;
         return 0 - *magnitude;
     }

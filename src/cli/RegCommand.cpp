@@ -103,14 +103,15 @@ int run(const Args& args) {
     bool view32 = false, view64 = false;
     for (auto it = args.begin() + 1; it != args.end(); ++it) {
         const std::string word = lowerAscii(*it);
-        bool& seen = (word == "/reg:32" || word == "-reg:32") ? view32 : view64;
-        if (word == "/reg:32" || word == "-reg:32" || word == "/reg:64" || word == "-reg:64") {
-            if (seen)
-                return syntaxError(op);
-            seen = true;
-        } else {
+        const bool is32 = word == "/reg:32" || word == "-reg:32";
+        if (!is32 && word != "/reg:64" && word != "-reg:64") {
             rest.push_back(*it);
+            continue;
         }
+        bool& seen = is32 ? view32 : view64;
+        if (seen)
+            return syntaxError(op);  // each view once, as for reg.exe
+        seen = true;
     }
     if (view32 && view64)
         return syntaxError(op);
