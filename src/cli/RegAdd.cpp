@@ -22,6 +22,8 @@ constexpr TypeName kTypes[] = {
     {"REG_MULTI_SZ", platform::kRegMultiSz},
     {"REG_BINARY", platform::kRegBinary},
     {"REG_DWORD", platform::kRegDword},
+    {"REG_DWORD_LITTLE_ENDIAN", platform::kRegDword},
+    {"REG_DWORD_BIG_ENDIAN", kRegDwordBigEndian},
     {"REG_QWORD", platform::kRegQword},
     {"REG_NONE", platform::kRegNone},
 };
@@ -44,8 +46,19 @@ const char* nameOfType(uint32_t type) {
     return "?";
 }
 
-// Decimal, or hexadecimal after 0x, no sign, no more than `max`.
-std::optional<uint64_t> parseNumber(const std::string& text, uint64_t max) {
+// Decimal, or hexadecimal after 0x, no more than `max`. With `negative`, a
+// decimal number may have a minus sign and counts down from 2^64, as reg.exe
+// takes "REG_QWORD /d -1".
+std::optional<uint64_t> parseNumber(const std::string& text, uint64_t max, bool negative = false) {
+    if (negative && text.size() > 1 && text[0] == '-') {
+        // Decimal only: reg.exe refuses "-0x1".
+        if (text.find_first_not_of("0123456789", 1) != std::string::npos)
+            return std::nullopt;
+        const auto magnitude = parseNumber(text.substr(1), max);
+        if (!magnitude)
+            return std::nullopt;
+        return 0 - *magnitude;
+    }
     const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
     const std::string digits = hex ? text.substr(2) : text;
     if (digits.empty())
@@ -79,6 +92,9 @@ std::optional<std::string> dataFor(uint32_t type, const std::optional<std::strin
         case platform::kRegExpandSz:
             return text + '\0';
         case platform::kRegMultiSz: {
+            // One separator alone is the empty list, as reg.exe takes it.
+            if (text == separator)
+                return std::string(2, '\0');
             std::string out;
             size_t start = 0;
             while (start <= text.size() && !text.empty()) {
@@ -98,20 +114,28 @@ std::optional<std::string> dataFor(uint32_t type, const std::optional<std::strin
             return out + '\0';
         }
         case platform::kRegDword:
+        case kRegDwordBigEndian:
         case platform::kRegQword: {
-            const bool dword = type == platform::kRegDword;
+            // A DWORD needs its /d; a QWORD without one is 0, as reg.exe has it.
+            const bool dword = type != platform::kRegQword;
+            if (!given && dword)
+                return std::nullopt;
             if (!given)
-                return littleEndianBytes(0, dword ? 4 : 8);
-            const auto v = parseNumber(text, dword ? 0xFFFFFFFFull : ~0ull);
+                return littleEndianBytes(0, 8);
+            const auto v = parseNumber(text, dword ? 0xFFFFFFFFull : ~0ull, !dword);
             if (!v)
                 return std::nullopt;
             return littleEndianBytes(*v, dword ? 4 : 8);
         }
-        default: {  // REG_BINARY, REG_NONE: hex digits, an odd count gets a leading zero
+        case platform::kRegNone:
+            // reg.exe keeps the text of a REG_NONE as a UTF-16 string with its NUL.
+            return registry::utf16ToLeBytes(registry::bytesToUtf16(text)) + std::string(2, '\0');
+        default: {  // REG_BINARY: hex digits, an odd count gets a leading zero
             const std::string digits = text.size() % 2 ? "0" + text : text;
             std::string out;
             for (size_t i = 0; i < digits.size(); i += 2) {
-                const int hi = registry::hexValue(digits[i]), lo = registry::hexValue(digits[i + 1]);
+                const int hi = registry::hexValue(digits[i]),
+                          lo = registry::hexValue(digits[i + 1]);
                 if (hi < 0 || lo < 0)
                     return std::nullopt;
                 out += static_cast<char>(hi * 16 + lo);
@@ -176,12 +200,12 @@ int add(const Args& args) {
         return fail(std::string("ERROR: Invalid data for ") + nameOfType(type) + ": \"" +
                     data.value_or("") + "\".");
 
-    // Without /v or /ve, /t and /d address the default value, as reg.exe does.
-    const bool setsValue = valueName || defaultValue || typeText || data;
+    // Without /v the default value is set, an empty REG_SZ when nothing else is
+    // given, as reg.exe does.
     const std::string name = valueName.value_or("");
     auto acc = openAccessor();
 
-    if (setsValue && !force) {
+    if (!force) {
         std::unique_ptr<platform::RegKey> existing;
         if (acc->openKey(key.root, key.path, platform::RegAccess::Read, existing) ==
             RegStatus::Ok) {
@@ -203,11 +227,9 @@ int add(const Args& args) {
     RegStatus st = acc->createKey(key.root, key.path, platform::RegAccess::Full, handle);
     if (st != RegStatus::Ok)
         return statusError(st, *acc);
-    if (setsValue) {
-        st = acc->setValue(*handle, name, type, *bytes);
-        if (st != RegStatus::Ok)
-            return valueStatusError(st, *acc);
-    }
+    st = acc->setValue(*handle, name, type, *bytes);
+    if (st != RegStatus::Ok)
+        return valueStatusError(st, *acc);
     handle.reset();
     transaction.commit();
     std::cout << kSuccess << std::endl;

@@ -1,4 +1,4 @@
-// vornak reg QUERY|ADD|DELETE|IMPORT|EXPORT: dispatch and the pieces the
+// vornak reg QUERY|ADD|DELETE|COPY|IMPORT|EXPORT: dispatch and the pieces the
 // operations share.
 #include "cli/RegCommand.h"
 
@@ -25,61 +25,102 @@ std::string lowerAscii(std::string s) {
     return s;
 }
 
-const char* const kUsage =
-    "usage:\n"
-    "  vornak reg query KEY [/v NAME | /ve] [/s]\n"
-    "  vornak reg add KEY [/v NAME | /ve] [/t TYPE] [/s SEPARATOR] [/d DATA] [/f]\n"
-    "  vornak reg delete KEY [/v NAME | /ve | /va] [/f]\n"
-    "  vornak reg import FILE\n"
-    "  vornak reg export KEY FILE [/y]\n"
+struct Operation {
+    const char* name;
+    const char* synopsis;
+    const char* details;
+    int (*run)(const Args&);
+};
+
+const Operation kOperations[] = {
+    {"query", "  vornak reg query KEY [/v NAME | /ve] [/s]\n",
+     "Lists the values and subkeys of KEY, with /s those of every key below it; /v and /ve\n"
+     "name one value (with /s: in every key below KEY that has it).\n",
+     query},
+    {"add", "  vornak reg add KEY [/v NAME | /ve] [/t TYPE] [/s SEPARATOR] [/d DATA] [/f]\n",
+     "Creates KEY and sets a value: /v NAME, or the default value (/ve, or neither).\n"
+     "TYPE is REG_SZ (the default), REG_EXPAND_SZ, REG_MULTI_SZ, REG_BINARY, REG_DWORD,\n"
+     "REG_DWORD_LITTLE_ENDIAN, REG_DWORD_BIG_ENDIAN, REG_QWORD or REG_NONE. /f overwrites\n"
+     "without asking.\n",
+     add},
+    {"delete", "  vornak reg delete KEY [/v NAME | /ve | /va] [/f]\n",
+     "Deletes KEY with everything below it, or one value (/v, /ve) or all its values (/va).\n"
+     "/f deletes without asking.\n",
+     remove},
+    {"copy", "  vornak reg copy KEY1 KEY2 [/s] [/f]\n",
+     "Copies the values of KEY1 into KEY2 (made if missing), with /s its subkeys too, all or\n"
+     "nothing. /f overwrites values KEY2 already has without asking.\n",
+     copy},
+    {"import", "  vornak reg import FILE\n",
+     "Imports a registry file (REGEDIT4 or Windows Registry Editor Version 5.00), all or\n"
+     "nothing.\n",
+     importFile},
+    {"export", "  vornak reg export KEY FILE [/y]\n",
+     "Writes KEY with everything below it into FILE; /y replaces FILE without asking.\n",
+     exportFile},
+};
+
+const char* const kCommonUsage =
     "Each takes /reg:32 (keys as 32-bit programs see them, below Wow6432Node) or\n"
     "/reg:64 (the default).\n"
     "KEY is ROOT\\Subkey, ROOT one of HKLM, HKCU, HKCR, HKU, HKCC (or their HKEY_ names).\n"
-    "TYPE is REG_SZ (the default), REG_EXPAND_SZ, REG_MULTI_SZ, REG_BINARY, REG_DWORD,\n"
-    "REG_QWORD or REG_NONE. Works on the store in $VORNAK_REGISTRY_DIR.\n";
+    "Works on the store in $VORNAK_REGISTRY_DIR.\n";
+
+// /?, -?, /h and -h in any case.
+bool isHelpSwitch(const std::string& arg) {
+    const std::string word = lowerAscii(arg);
+    return word == "/?" || word == "-?" || word == "/h" || word == "-h" || word == "--help";
+}
 
 int run(const Args& args) {
     if (args.empty())
         return syntaxError("");
     const std::string op = lowerAscii(args[0]);
-    Args rest;
-    g_view32 = false;
-    for (auto it = args.begin() + 1; it != args.end(); ++it) {
-        const std::string word = lowerAscii(*it);
-        if (word == "/reg:32" || word == "-reg:32")
-            g_view32 = true;
-        else if (word == "/reg:64" || word == "-reg:64")
-            g_view32 = false;
-        else
-            rest.push_back(*it);
-    }
-    if (op == "/?" || op == "-?" || op == "/h" || op == "--help") {
-        std::cout << kUsage;
+    if (isHelpSwitch(op)) {
+        if (args.size() > 1)
+            return syntaxError("");
+        std::cout << "usage:\n";
+        for (const auto& o : kOperations)
+            std::cout << o.synopsis;
+        std::cout << kCommonUsage;
         return 0;
     }
-    for (const auto& a : rest) {
-        if (a == "/?" || a == "-?") {
-            std::cout << kUsage;
-            return 0;
-        }
+    const Operation* operation = nullptr;
+    for (const auto& o : kOperations)
+        if (op == o.name)
+            operation = &o;
+    if (!operation)
+        return fail("ERROR: Invalid syntax. Unknown operation \"" + args[0] +
+                    "\"; type \"vornak reg /?\" for usage.");
+    if (args.size() > 1 && isHelpSwitch(args[1])) {
+        // Help stands alone, as for reg.exe.
+        if (args.size() > 2)
+            return syntaxError(op);
+        std::cout << "usage:\n" << operation->synopsis << operation->details << kCommonUsage;
+        return 0;
     }
-    if (op == "query")
-        return query(rest);
-    if (op == "add")
-        return add(rest);
-    if (op == "delete")
-        return remove(rest);
-    if (op == "import")
-        return importFile(rest);
-    if (op == "export")
-        return exportFile(rest);
-    return fail("ERROR: Invalid syntax. Unknown operation \"" + args[0] +
-                "\"; type \"vornak reg /?\" for usage.");
+    Args rest;
+    bool view32 = false, view64 = false;
+    for (auto it = args.begin() + 1; it != args.end(); ++it) {
+        const std::string word = lowerAscii(*it);
+        const bool is32 = word == "/reg:32" || word == "-reg:32";
+        if (!is32 && word != "/reg:64" && word != "-reg:64") {
+            rest.push_back(*it);
+            continue;
+        }
+        bool& seen = is32 ? view32 : view64;
+        if (seen)
+            return syntaxError(op);  // each view once, as for reg.exe
+        seen = true;
+    }
+    if (view32 && view64)
+        return syntaxError(op);
+    g_view32 = view32;
+    return operation->run(rest);
 }
 
-const Command regCommand("reg",
-                         "reg query|add|delete|import|export ... (as reg.exe; reg /? for more)",
-                         run);
+const Command regCommand(
+    "reg", "reg query|add|delete|copy|import|export ... (as reg.exe; reg /? for more)", run);
 
 }  // namespace
 
@@ -95,9 +136,11 @@ bool parseKeyName(const std::string& text, KeyName& out) {
     if (!root)
         return false;
     std::string path = bs == std::string::npos ? "" : text.substr(bs + 1);
-    while (!path.empty() && path.back() == '\\')
+    // One trailing backslash is taken, as reg.exe takes it; two name an empty key.
+    if (!path.empty() && path.back() == '\\')
         path.pop_back();
-    if (!path.empty() && (path.front() == '\\' || path.find("\\\\") != std::string::npos))
+    if (!path.empty() &&
+        (path.front() == '\\' || path.back() == '\\' || path.find("\\\\") != std::string::npos))
         return false;
     out.root = *root;
     out.path = std::move(path);

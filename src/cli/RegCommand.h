@@ -20,6 +20,9 @@ inline constexpr const char* kInvalidKey = "ERROR: Invalid key name.";
 inline constexpr const char* kInvalidValueName =
     "ERROR: Invalid value name (it may be at most 16383 bytes long).";
 
+// REG_DWORD_BIG_ENDIAN, which reg.exe takes and keeps in the machine's order.
+inline constexpr uint32_t kRegDwordBigEndian = 5;
+
 struct KeyName {
     platform::RegRoot root = platform::RegRoot::LocalMachine;
     std::string path;          // below the root, no leading or trailing backslash
@@ -64,6 +67,7 @@ void warnUnreachable(const std::vector<std::string>& keys);
 int query(const Args& args);
 int add(const Args& args);
 int remove(const Args& args);
+int copy(const Args& args);
 int importFile(const Args& args);
 int exportFile(const Args& args);
 

@@ -15,7 +15,15 @@ int importFile(const Args& args) {
         return syntaxError("import");
     auto acc = openAccessor();
     try {
-        registry::importRegFile(*acc, args[0]);
+        const std::string skipped = registry::importRegFile(*acc, args[0]);
+        // reg.exe takes such a file and succeeds without importing anything; so
+        // do we, but say so.
+        if (!skipped.empty())
+            std::cerr << "WARNING: nothing was imported from " << args[0] << ": its first line \""
+                      << registry::lineSafe(skipped)
+                      << "\" names no version of the format that reg.exe reads (REGEDIT4, "
+                         "Windows Registry Editor Version 5.00)."
+                      << std::endl;
     } catch (const registry::RegFileError& e) {
         return fail("ERROR: " + args[0] + " was not imported: " + registry::lineSafe(e.message()));
     }

@@ -73,11 +73,11 @@ std::string formatData(const RegValue& value) {
                 break;
             std::snprintf(buf, sizeof buf, "0x%x", static_cast<unsigned>(littleEndian(d)));
             return buf;
-        case 5:  // REG_DWORD_BIG_ENDIAN
+        case kRegDwordBigEndian:
+            // reg.exe stores and shows it in the machine's order, as REG_DWORD.
             if (d.size() != 4)
                 break;
-            std::snprintf(buf, sizeof buf, "0x%x",
-                          static_cast<unsigned>(littleEndian(std::string(d.rbegin(), d.rend()))));
+            std::snprintf(buf, sizeof buf, "0x%x", static_cast<unsigned>(littleEndian(d)));
             return buf;
         case platform::kRegQword:
             if (d.size() != 8)
@@ -94,8 +94,7 @@ std::string formatData(const RegValue& value) {
 std::string valueLine(const RegValue& value) {
     const std::string name =
         value.name.empty() ? std::string("(Default)") : registry::lineSafe(value.name);
-    return "    " + name + "    " +
-           typeName(value.type) + "    " + formatData(value) + "\n";
+    return "    " + name + "    " + typeName(value.type) + "    " + formatData(value) + "\n";
 }
 
 std::string join(const std::string& path, const std::string& name) {
@@ -115,9 +114,12 @@ RegStatus subkeyNames(platform::RegistryAccessor& acc, const platform::RegKey& k
     }
 }
 
-// A subkey that is listed but cannot be opened (a link whose target is gone, as
+// A key as reg.exe lists it: its name and values, then a blank line, and its
+// subkeys by name (or, with /s, each listed the same way). The key queried
+// itself is named only when it has values; every key below it always is. A
+// subkey that is listed but cannot be opened (a link whose target is gone, as
 // Wine leaves some) goes into `unreachable` and the walk goes on.
-RegStatus listKey(platform::RegistryAccessor& acc, const KeyName& name, bool recurse,
+RegStatus listKey(platform::RegistryAccessor& acc, const KeyName& name, bool recurse, bool below,
                   std::string& out, std::vector<std::string>& unreachable) {
     std::vector<std::string> names;
     {
@@ -125,7 +127,7 @@ RegStatus listKey(platform::RegistryAccessor& acc, const KeyName& name, bool rec
         RegStatus st = acc.openKey(name.root, name.path, platform::RegAccess::Read, key);
         if (st != RegStatus::Ok)
             return st;
-        out += "\n" + registry::lineSafe(name.full()) + "\n";
+        std::string values;
         for (uint32_t i = 0;; ++i) {
             RegValue value;
             st = acc.enumValue(*key, i, value);
@@ -133,22 +135,22 @@ RegStatus listKey(platform::RegistryAccessor& acc, const KeyName& name, bool rec
                 break;
             if (st != RegStatus::Ok)
                 return st;
-            out += valueLine(value);
+            values += valueLine(value);
         }
+        if (!values.empty() || below)
+            out += registry::lineSafe(name.full()) + "\n" + values + "\n";
         st = subkeyNames(acc, *key, names);
         if (st != RegStatus::Ok)
             return st;
     }
     if (!recurse) {
-        if (!names.empty())
-            out += "\n";
         for (const auto& n : names)
             out += registry::lineSafe(name.full() + "\\" + n) + "\n";
         return RegStatus::Ok;
     }
     for (const auto& n : names) {
         const KeyName child{name.root, join(name.path, n)};
-        const RegStatus st = listKey(acc, child, true, out, unreachable);
+        const RegStatus st = listKey(acc, child, true, true, out, unreachable);
         if (st == RegStatus::NotFound)
             unreachable.push_back(child.full());
         else if (st != RegStatus::Ok)
@@ -219,7 +221,8 @@ int query(const Args& args) {
     std::string out;
     std::vector<std::string> unreachable;
     if (!haveValue && !defaultValue) {
-        const RegStatus st = listKey(*acc, name, recurse, out, unreachable);
+        out = "\n";
+        const RegStatus st = listKey(*acc, name, recurse, false, out, unreachable);
         if (st != RegStatus::Ok)
             return statusError(st, *acc);
     } else if (recurse) {
@@ -250,7 +253,9 @@ int query(const Args& args) {
     }
     std::cout << out << std::flush;
     warnUnreachable(unreachable);
-    return std::cout ? 0 : 1;
+    // The query itself succeeded; output that could not be written (a closed or
+    // full standard output) is no failed query, as for reg.exe.
+    return 0;
 }
 
 }  // namespace vornak::cli::reg

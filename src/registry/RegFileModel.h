@@ -31,6 +31,10 @@ struct RegFileOp {
 struct RegFileContent {
     RegFileFormat format = RegFileFormat::Regedit5;
     std::vector<RegFileOp> ops;
+    // A first line that begins with REGEDIT but names no version reg.exe reads
+    // ("REGEDIT5", "REGEDIT 4"): reg.exe takes such a file and imports nothing
+    // from it, and so do we. The line as it stands; empty for every other file.
+    std::string skippedHeader;
 };
 
 // One key of an export with its values in enumeration order. Keys come parent

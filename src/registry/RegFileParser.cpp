@@ -12,6 +12,7 @@ using platform::RegRoot;
 
 constexpr std::string_view kHeader5 = "Windows Registry Editor Version 5.00";
 constexpr std::string_view kHeader4 = "REGEDIT4";
+constexpr std::string_view kHeader16 = "REGEDIT";
 constexpr std::string_view kHeaderWine = "WINE REGISTRY Version 2";
 constexpr std::string_view kWineBasePrefix = ";; All keys relative to ";
 
@@ -89,8 +90,8 @@ class Parser {
                     setWineBase(t.substr(kWineBasePrefix.size()), number);
                 continue;
             }
-            if (t.front() == '#' && format_ == RegFileFormat::Wine2)
-                continue;  // #arch, #time, #link, #class
+            if (t.front() == '#')
+                continue;  // regedit's comment too; Wine's #arch, #time, #link, #class
             if (t.front() == '[') {
                 keyLine(t, number);
                 continue;
@@ -244,6 +245,8 @@ class Parser {
             op.data = std::move(text) + '\0';
         } else if (startsWithNoCase(rest, "dword:")) {
             std::string_view digits = rest.substr(6);
+            while (!digits.empty() && isBlank(digits.front()))
+                digits.remove_prefix(1);  // reg.exe reads "dword:  00000008" too
             uint32_t value = 0;
             size_t n = 0;
             while (n < digits.size() && hexValue(digits[n]) >= 0) {
@@ -259,12 +262,17 @@ class Parser {
         } else if (startsWithNoCase(rest, "hex")) {
             size_t p = 3;
             op.type = typeSuffix(rest, p, line, "hex");
-            op.data = hexList(continued(rest.substr(p)), line);
+            op.data = hexBytes(rest.substr(p));
             if (isStringType(op.type) && format_ != RegFileFormat::Regedit4) {
                 if (op.data.size() % 2)
                     fail(line, "text data in hex(" + std::to_string(op.type) +
                                    ") must be UTF-16LE, an even number of bytes");
-                op.data = utf16ToBytes(leBytesToUtf16(op.data));
+                std::u16string text = leBytesToUtf16(op.data);
+                if (format_ == RegFileFormat::Regedit5 && !text.empty() && text.back() != 0)
+                    text += u'\0';
+                op.data = utf16ToBytes(text);
+            } else if (isStringType(op.type) && !op.data.empty() && op.data.back() != '\0') {
+                op.data += '\0';
             }
         } else if (format_ == RegFileFormat::Wine2 && startsWithNoCase(rest, "str")) {
             size_t p = 3;
@@ -311,33 +319,42 @@ class Parser {
         return type;
     }
 
-    // Joins the lines that a trailing backslash continues.
-    std::string continued(std::string_view first) {
-        std::string joined(trim(first));
-        while (!joined.empty() && joined.back() == '\\') {
-            joined.pop_back();
-            if (index_ + 1 >= lines_.size())
-                fail(static_cast<int>(index_) + 1, "the file ends inside a continued line");
-            ++index_;
-            const std::string_view next = trim(lines_[index_]);
-            if (next.empty())
-                fail(static_cast<int>(index_) + 1, "a blank line where a continued value goes on");
-            joined += next;
-        }
-        return joined;
-    }
-
-    static std::string hexList(std::string_view s, int line) {
+    // Hex bytes after "hex:" or "hex(N):", over as many lines as a trailing
+    // backslash continues them, read as reg.exe reads them: the backslash may
+    // follow only a comma (or the colon) and only a ;comment may follow it; blank
+    // lines and ;comment lines in between are passed over; the line that goes on
+    // must begin with a byte; the end of the file ends the data. A value that
+    // Windows stores as written also reads alike here (a trailing comma, a
+    // ;comment after the data); a byte split over two lines, a lone backslash or
+    // a line that goes on with a comma are faults, as for reg.exe.
+    std::string hexBytes(std::string_view s) {
         std::string out;
         size_t p = 0;
-        auto skip = [&] {
+        auto line = [this] { return static_cast<int>(index_) + 1; };
+        auto skipBlanks = [&] {
             while (p < s.size() && isBlank(s[p]))
                 ++p;
         };
         for (;;) {
-            skip();
+            skipBlanks();
             if (p >= s.size() || s[p] == ';')
-                break;
+                return out;
+            if (s[p] == '\\') {
+                ++p;
+                skipBlanks();
+                if (p < s.size() && s[p] != ';')
+                    fail(line(),
+                         "only a ;comment may follow the backslash that continues hex data");
+                const std::optional<std::string_view> next = nextContinuedLine();
+                if (!next)
+                    return out;  // reg.exe keeps what came before the end of the file
+                s = *next;
+                p = 0;
+                if (hexValue(s.front()) < 0)
+                    fail(line(), "a continued line must go on with a hexadecimal byte, not " +
+                                     quoteForMessage(s));
+                continue;
+            }
             int value = 0;
             size_t n = 0;
             while (p < s.size() && hexValue(s[p]) >= 0 && n < 3) {
@@ -346,18 +363,33 @@ class Parser {
                 ++n;
             }
             if (n == 0)
-                fail(line, "a hexadecimal byte expected at " + quoteForMessage(s.substr(p)));
+                fail(line(), "a hexadecimal byte expected at " + quoteForMessage(s.substr(p)));
             if (n > 2)
-                fail(line, "hex bytes are two digits each, separated by commas");
+                fail(line(), "hex bytes are two digits each, separated by commas");
             out += static_cast<char>(value);
-            skip();
+            if (p < s.size() && s[p] == ',') {
+                ++p;
+                continue;
+            }
+            skipBlanks();
             if (p >= s.size() || s[p] == ';')
-                break;
-            if (s[p] != ',')
-                fail(line, "hex bytes must be separated by commas");
-            ++p;
+                return out;
+            if (s[p] == '\\')
+                fail(line(), "the backslash that continues hex data must follow a comma");
+            fail(line(), "hex bytes must be separated by commas");
         }
-        return out;
+    }
+
+    // The next line of continued hex data, blank and ;comment lines passed over;
+    // nothing at the end of the file.
+    std::optional<std::string_view> nextContinuedLine() {
+        while (index_ + 1 < lines_.size()) {
+            ++index_;
+            const std::string_view next = trim(lines_[index_]);
+            if (!next.empty() && next.front() != ';')
+                return next;
+        }
+        return std::nullopt;
     }
 
     static void expectEnd(std::string_view rest, int line) {
@@ -515,6 +547,12 @@ RegFileContent parseRegFileText(const DecodedText& decoded, const std::string& f
     std::string_view text = decoded.text;
     const size_t end = text.find('\n');
     const std::string_view header = trim(text.substr(0, end));
+    // Windows knows UTF-16 only by its byte-order mark: without one it reads the
+    // file as 8-bit text and finds no header.
+    if (decoded.encoding == FileEncoding::Utf16Le && !decoded.byteOrderMark)
+        throw RegFileError(1,
+                           "UTF-16 text without the byte-order mark that marks it so (regedit "
+                           "writes one; reg.exe refuses such a file)");
     RegFileFormat format;
     if (header == kHeader5) {
         format = RegFileFormat::Regedit5;
@@ -522,6 +560,12 @@ RegFileContent parseRegFileText(const DecodedText& decoded, const std::string& f
         format = RegFileFormat::Regedit4;
     } else if (header == kHeaderWine) {
         format = RegFileFormat::Wine2;
+    } else if (header == kHeader16) {
+        throw RegFileError(1, "the 16-bit REGEDIT format (Windows 3.1) is not read");
+    } else if (header.substr(0, kHeader16.size()) == kHeader16) {
+        RegFileContent skipped;
+        skipped.skippedHeader = std::string(header);
+        return skipped;
     } else {
         throw RegFileError(1, "not a registry file: the first line must be \"" +
                                   std::string(kHeader5) + "\", \"" + std::string(kHeader4) +

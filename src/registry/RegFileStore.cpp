@@ -175,10 +175,14 @@ std::string readRegFileBytes(const std::string& filePath) {
     return std::move(*bytes);
 }
 
-void importRegFile(platform::RegistryAccessor& accessor, const std::string& filePath) {
+std::string importRegFile(platform::RegistryAccessor& accessor, const std::string& filePath) {
     std::string bytes = readRegFileBytes(filePath);
     const std::string name = platform::pathText(platform::hostPath(filePath).filename());
-    applyRegFile(accessor, parseRegFileTaking(std::move(bytes), name));
+    RegFileContent content = parseRegFileTaking(std::move(bytes), name);
+    if (!content.skippedHeader.empty())
+        return content.skippedHeader;
+    applyRegFile(accessor, content);
+    return {};
 }
 
 namespace {

@@ -54,8 +54,10 @@ inline constexpr uint64_t kMaxRegFileBytes = platform::readLimits::kRegistryFile
 // file, or is larger than kMaxRegFileBytes, before reading any of it.
 std::string readRegFileBytes(const std::string& filePath);
 
-// Reads, parses and applies the file at `filePath`. Throws RegFileError.
-void importRegFile(platform::RegistryAccessor& accessor, const std::string& filePath);
+// Reads, parses and applies the file at `filePath`. Throws RegFileError. Returns
+// the header of a file reg.exe takes but imports nothing from (see
+// RegFileContent::skippedHeader), empty when the file was imported.
+std::string importRegFile(platform::RegistryAccessor& accessor, const std::string& filePath);
 
 // The key and all its subkeys, parent first. Returns NotFound when the key does not
 // exist; other failures of the store come back as their status. A subkey that is

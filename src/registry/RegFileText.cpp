@@ -165,16 +165,17 @@ std::string lineSafe(std::string_view text, bool escapeTabs) {
 
 DecodedText decodeTextFileTaking(std::string&& bytes) {
     const bool bom = bytes.size() >= 3 && std::string_view(bytes).substr(0, 3) == "\xEF\xBB\xBF";
-    const bool utf16 = bytes.size() >= 2 && (std::string_view(bytes).substr(0, 2) == "\xFF\xFE" ||
-                                             (bytes[0] != '\0' &&
-                                              static_cast<unsigned char>(bytes[0]) < 0x80 &&
-                                              bytes[1] == '\0'));
+    const bool utf16 =
+        bytes.size() >= 2 &&
+        (std::string_view(bytes).substr(0, 2) == "\xFF\xFE" ||
+         (bytes[0] != '\0' && static_cast<unsigned char>(bytes[0]) < 0x80 && bytes[1] == '\0'));
     if (!utf16 && isValidUtf8(std::string_view(bytes).substr(bom ? 3 : 0))) {
         DecodedText result;
         if (bom)
             bytes.erase(0, 3);
         result.text = std::move(bytes);
         result.encoding = FileEncoding::Utf8;
+        result.byteOrderMark = bom;
         return result;
     }
     DecodedText result = decodeTextFile(std::string_view(bytes));
@@ -212,11 +213,13 @@ DecodedText decodeTextFile(std::string_view bytes) {
             result.text += utf16ToBytes(std::u16string_view(&stray, 1));
         }
         result.encoding = FileEncoding::Utf16Le;
+        result.byteOrderMark = utf16Bom;
         return result;
     }
     if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") {
         result.text = std::string(bytes.substr(3));
         result.encoding = FileEncoding::Utf8;
+        result.byteOrderMark = true;
         return result;
     }
     if (isValidUtf8(bytes)) {

@@ -47,6 +47,7 @@ enum class FileEncoding { Utf16Le, Utf8, Cp1252 };
 struct DecodedText {
     std::string text;  // UTF-8 (lossless mapping above for UTF-16 input)
     FileEncoding encoding = FileEncoding::Utf8;
+    bool byteOrderMark = false;  // the file began with one (dropped from `text`)
 };
 
 // A text file as regedit may have written it: UTF-16LE with or without BOM,

@@ -1,5 +1,6 @@
 #include "registry/RegFileWriter.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "registry/RegFileText.h"
@@ -10,13 +11,10 @@ namespace {
 // regedit breaks hex data once a line reaches 77 characters, before the backslash.
 constexpr size_t kWrapColumn = 77;
 
-bool isPlainText(const std::string& data) {
-    if (data.empty() || data.back() != '\0')
-        return false;
-    const std::string_view text(data.data(), data.size() - 1);
-    if (text.find_first_of(std::string_view("\0\r\n", 3)) != std::string_view::npos)
-        return false;
-    return isValidUtf8(text);
+// Whether "..." can hold the text so that reading it back gives the same text.
+bool isQuotable(std::string_view text) {
+    return text.find_first_of(std::string_view("\0\r\n", 3)) == std::string_view::npos &&
+           isValidUtf8(text);
 }
 
 std::string quote(std::string_view text) {
@@ -74,10 +72,14 @@ std::string typePrefix(uint32_t type) {
 
 std::string formatRegFileData(uint32_t type, const std::string& data, size_t firstColumn) {
     switch (type) {
-        case platform::kRegSz:
-            if (isPlainText(data))
-                return quote(std::string_view(data.data(), data.size() - 1));
+        case platform::kRegSz: {
+            // As regedit and reg.exe write it: the text up to its first NUL, which is
+            // all that anything reading the value as text sees.
+            const std::string_view text(data.data(), std::min(data.find('\0'), data.size()));
+            if (isQuotable(text))
+                return quote(text);
             [[fallthrough]];
+        }
         case platform::kRegExpandSz:
         case platform::kRegMultiSz:
             return hexData(typePrefix(type), utf16ToLeBytes(bytesToUtf16(data)), firstColumn);

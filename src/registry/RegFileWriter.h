@@ -1,10 +1,13 @@
 // Writes keys and values as a regedit version 5 file: UTF-16LE with BOM, CR LF
 // line ends, long hex data wrapped as regedit wraps it.
 //
-// How our bytes map to the file (parseRegFile maps them back exactly):
-//  - REG_SZ whose data is UTF-8 text ending in its one NUL, with no CR or LF:
-//    "text" with \\ and \" escaped. Any other REG_SZ data (no NUL, inner NULs,
-//    bytes that are not UTF-8, line breaks): hex(1): of its UTF-16LE form.
+// How our bytes map to the file (parseRegFile maps them back, text data with
+// the NUL it ends in):
+//  - REG_SZ as regedit writes it: the text up to its first NUL (all of it when
+//    it has none) as "text" with \\ and \" escaped; what follows a NUL is not
+//    written. Text that "..." cannot hold (bytes that are not UTF-8, line breaks):
+//    hex(1): of the whole data's UTF-16LE form, which reads back to every byte.
+//    An empty REG_SZ is "".
 //  - REG_EXPAND_SZ and REG_MULTI_SZ: hex(2): / hex(7): of the UTF-16LE form of
 //    their UTF-8 bytes, NULs included, as regedit writes them.
 //  - REG_DWORD of exactly four bytes: dword:; every other type and size: hex(N):

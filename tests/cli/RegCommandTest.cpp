@@ -46,6 +46,20 @@ class RegCommandTest : public ::testing::Test {
         return r.out;
     }
 
+    // The line an export of `key` writes for the value `label` ("\"Name\"" or
+    // "@"), as ASCII; empty when the export has no such value.
+    std::string exported(const std::string& key, const std::string& label) {
+        const auto r = reg({"export", key, tmp.str() + "/exported.reg", "/y"});
+        if (r.exitCode != 0)
+            return "";
+        const std::string bytes = tmp.read("exported.reg");
+        std::string text;
+        for (size_t i = 2; i < bytes.size(); i += 2)
+            text += bytes[i];
+        const size_t at = text.find("\n" + label + "=");
+        return at == std::string::npos ? "" : text.substr(at + 1, text.find('\r', at) - at - 1);
+    }
+
     TempDir tmp;
     std::string registryDir = tmp.str() + "/registry";
 };
@@ -75,7 +89,7 @@ TEST_F(RegCommandTest, AddsEveryTypeAndQueriesLikeRegExe) {
               "    Exp    REG_EXPAND_SZ    %PATH%\n"
               "    Hex    REG_DWORD    0x1f\n"
               "    Multi    REG_MULTI_SZ    a\\0b\\0c\n"
-              "    N    REG_NONE    \n"
+              "    N    REG_NONE    0000\n"
               "    Piped    REG_MULTI_SZ    x\\0y\n"
               "    Q    REG_QWORD    0x123456789abcdef0\n"
               "    Text    REG_SZ    caf\xC3\xA9 \"q\"\n"
@@ -92,13 +106,12 @@ TEST_F(RegCommandTest, AddsEveryTypeAndQueriesLikeRegExe) {
               "    Dec    REG_DWORD    0xffffffff\n"
               "    Hex    REG_DWORD    0x1f\n"
               "    Q    REG_QWORD    0x123456789abcdef0\n"
-              "    N    REG_NONE    \n"
+              "    N    REG_NONE    0000\n"
               "\nHKEY_CURRENT_USER\\Software\\T\\Sub\n");
 #endif
     EXPECT_EQ(query({"HKEY_CURRENT_USER\\Software\\T\\Sub", "/s"}),
-              "\nHKEY_CURRENT_USER\\Software\\T\\Sub\n"
               "\nHKEY_CURRENT_USER\\Software\\T\\Sub\\Deeper\n"
-              "    V    REG_DWORD    0x7\n");
+              "    V    REG_DWORD    0x7\n\n");
     EXPECT_EQ(query({k, "/v", "Text"}),
               "\nHKEY_CURRENT_USER\\Software\\T\n    Text    REG_SZ    caf\xC3\xA9 \"q\"\n\n");
     EXPECT_EQ(query({k, "/ve"}),
@@ -184,19 +197,19 @@ TEST_F(RegCommandTest, DeleteRemovesValuesOrTheWholeKey) {
               "\nHKEY_CURRENT_USER\\Software\\T\n    B    REG_SZ    b\n"
               "\nHKEY_CURRENT_USER\\Software\\T\\Sub\n");
     ok({"delete", k, "/va", "/f"});
-    EXPECT_EQ(query({k}),
-              "\nHKEY_CURRENT_USER\\Software\\T\n\nHKEY_CURRENT_USER\\Software\\T\\Sub\n");
+    EXPECT_EQ(query({k}), "\nHKEY_CURRENT_USER\\Software\\T\\Sub\n");
     EXPECT_EQ(query({k + "\\Sub\\Deep", "/v", "C"}),
               "\nHKEY_CURRENT_USER\\Software\\T\\Sub\\Deep\n    C    REG_SZ    c\n\n");
     ok({"delete", k, "/f"});
     failsWith({"query", k}, kNotFound);
-    EXPECT_EQ(query({"HKCU\\Software"}), "\nHKEY_CURRENT_USER\\Software\n");
+    EXPECT_EQ(query({"HKCU\\Software"}), "\n");
 }
 
 TEST_F(RegCommandTest, TheThirtyTwoBitViewNamesWhatLivesBelowWow6432Node) {
 #ifdef _WIN32
-    GTEST_SKIP() << "Our own stores only: the tests' private Win32 keys stand in for each root apart, "
-                    "so Windows' merge of the two Classes keys into HKCR is not there";
+    GTEST_SKIP()
+        << "Our own stores only: the tests' private Win32 keys stand in for each root apart, "
+           "so Windows' merge of the two Classes keys into HKCR is not there";
 #endif
     ok({"add", "HKLM\\Software\\Acme", "/v", "Bits", "/d", "32", "/reg:32"});
     EXPECT_EQ(query({"HKLM\\Software\\Wow6432Node\\Acme", "/v", "Bits"}),
@@ -206,8 +219,9 @@ TEST_F(RegCommandTest, TheThirtyTwoBitViewNamesWhatLivesBelowWow6432Node) {
     failsWith({"query", "HKLM\\Software\\Acme", "/reg:64"}, kNotFound);
     // A class written through HKCR is the machine's.
     ok({"add", "HKCR\\.acme", "/ve", "/d", "AcmeFile"});
-    EXPECT_EQ(query({"HKLM\\Software\\Classes\\.acme", "/ve"}),
-              "\nHKEY_LOCAL_MACHINE\\Software\\Classes\\.acme\n    (Default)    REG_SZ    AcmeFile\n\n");
+    EXPECT_EQ(
+        query({"HKLM\\Software\\Classes\\.acme", "/ve"}),
+        "\nHKEY_LOCAL_MACHINE\\Software\\Classes\\.acme\n    (Default)    REG_SZ    AcmeFile\n\n");
     ok({"delete", "HKLM\\Software\\Acme", "/f", "/reg:32"});
     failsWith({"query", "HKLM\\Software\\Wow6432Node\\Acme"}, kNotFound);
 }
@@ -288,6 +302,21 @@ TEST_F(RegCommandTest, AtATerminalTheQuestionIsAskedAndAnswered) {
         r.out,
         "Permanently delete the registry key HKEY_CURRENT_USER\\Software\\T (Yes/No)? " + kOk);
     failsWith({"query", k}, kNotFound);
+
+    // reg copy asks for each value the destination has: No keeps it, All
+    // overwrites the rest without asking.
+    const std::string src = "HKCU\\Software\\Src", dst = "HKCU\\Software\\Dst";
+    for (const char* v : {"A", "B", "C"}) {
+        ok({"add", src, "/v", v, "/d", "new"});
+        ok({"add", dst, "/v", v, "/d", "old"});
+    }
+    r = atTerminal({"copy", src, dst}, "n\nall\n");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(
+        r.out,
+        "Value A exists, overwrite(Yes/No/All)? Value B exists, overwrite(Yes/No/All)? " + kOk);
+    EXPECT_EQ(exported(dst, "\"A\""), "\"A\"=\"old\"");
+    EXPECT_EQ(exported(dst, "\"C\""), "\"C\"=\"new\"");
 #endif
 }
 
@@ -304,7 +333,7 @@ TEST_F(RegCommandTest, AReadOnlyMachineStoreRefusesWritesAndWholeImports) {
     failsWith({"add", "HKLM\\Software\\T", "/v", "W", "/d", "y", "/f"}, "ERROR: Access is denied.");
     failsWith({"delete", "HKLM\\Software\\T", "/f"}, "ERROR: Access is denied.");
     EXPECT_EQ(query({"HKLM\\Software\\T"}),
-              "\nHKEY_LOCAL_MACHINE\\Software\\T\n    V    REG_SZ    x\n");
+              "\nHKEY_LOCAL_MACHINE\\Software\\T\n    V    REG_SZ    x\n\n");
 
     // The HKEY_CURRENT_USER part of the file comes first and must not stay behind.
     tmp.write("both.reg",
@@ -354,8 +383,7 @@ TEST_F(RegCommandTest, ARefusedNameChangesNothingAndIsNamedRightly) {
     ok({"add", "HKCU\\Software\\Kept", "/f"});
     failsWith({"delete", "HKCU\\Software\\Kept", "/v", longValue, "/f"}, valueFault);
     failsWith({"query", "HKCU\\Software\\New"}, kNotFound);
-    EXPECT_EQ(query({"HKCU\\Software"}), "\nHKEY_CURRENT_USER\\Software\n\n"
-                                         "HKEY_CURRENT_USER\\Software\\Kept\n");
+    EXPECT_EQ(query({"HKCU\\Software"}), "\nHKEY_CURRENT_USER\\Software\\Kept\n");
 }
 
 }  // namespace
@@ -395,12 +423,11 @@ TEST_F(RegCommandTest, LineBreaksAndNulsInNamesKeepTheOutputLineTrue) {
     ok({"add", "HKCU\\Software\\Bad\nName\\Below", "/v", "line\nbreak", "/d", "a\r\nb", "/f"});
     ok({"add", "HKCU\\Software\\Good", "/v", "v", "/d", "kept", "/f"});
     EXPECT_EQ(query({"HKCU\\Software", "/s"}),
-              "\nHKEY_CURRENT_USER\\Software\n"
               "\nHKEY_CURRENT_USER\\Software\\Bad^JName\n"
               "\nHKEY_CURRENT_USER\\Software\\Bad^JName\\Below\n"
               "    line^Jbreak    REG_SZ    a^M^Jb\n"
               "\nHKEY_CURRENT_USER\\Software\\Good\n"
-              "    v    REG_SZ    kept\n");
+              "    v    REG_SZ    kept\n\n");
 
     // The export carries every key it can and names the one it cannot.
     const std::string file = tmp.str() + "/hkcu.reg";
@@ -430,6 +457,206 @@ TEST_F(RegCommandTest, LineBreaksAndNulsInNamesKeepTheOutputLineTrue) {
     failsWith({"import", named}, "ERROR: ");
     EXPECT_NE(reg({"import", named}).err.find("HKEY_CURRENT_USER\\A^@B: invalid"),
               std::string::npos);
+}
+
+}  // namespace
+}  // namespace vornak::test
+
+namespace vornak::test {
+namespace {
+
+std::string utf16(const std::string& ascii) {
+    std::string out;
+    for (char c : ascii) {
+        out += c;
+        out += '\0';
+    }
+    return out;
+}
+
+// reg.exe's reading of a file: what it takes, what it refuses, and what it
+// takes without importing anything. Every file sets "V" below HKCU\Software\T.
+TEST_F(RegCommandTest, ImportTakesAndRefusesFilesAsRegExeDoes) {
+    const std::string key = "[HKEY_CURRENT_USER\\Software\\T]\r\n";
+    const std::string v4 = "REGEDIT4\r\n\r\n" + key,
+                      v5 = "\xFF\xFE" + utf16("Windows Registry Editor Version 5.00\r\n\r\n" + key);
+    struct Case {
+        std::string file;
+        int exitCode;
+        std::string exported;  // the value's line in an export, or "" for no value
+    };
+    const Case cases[] = {
+        // Comments, blank lines and the end of the file around continued data;
+        // text data ends with its NUL.
+        {v4 + "# comment\r\n\"V\"=hex(7):4c,69,\\;comment\r\n\r\n  ;comment\r\n  6e,65\r\n", 0,
+         "\"V\"=hex(7):4c,00,69,00,6e,00,65,00,00,00"},
+        {v5 + utf16("\"V\"=hex(2):41,00,\\"), 0, "\"V\"=hex(2):41,00,00,00"},
+        {v4 + "\t\"V\"\t=\tdword:\t00000008\t\r\n", 0, "\"V\"=dword:00000008"},
+        // A REG_SZ exports as regedit writes it: empty as "", cut at a NUL.
+        {v5 + utf16("\"V\"=hex(1):\r\n"), 0, "\"V\"=\"\""},
+        {v5 + utf16("\"V\"=hex(1):61,00,00,00,62,00,00,00\r\n"), 0, "\"V\"=\"a\""},
+        // What reg.exe refuses: changes nothing here.
+        {v4 + "\"V\"=hex:01,0\\\r\n2\r\n", 1, ""},
+        {v4 + "\"V\"=hex:01,\\\r\n\\\r\n02\r\n", 1, ""},
+        {v4 + "\"V\"=hex:01,\\\r\n,02\r\n", 1, ""},
+        {utf16("REGEDIT4\r\n" + key + "\"V\"=\"x\"\r\n"), 1, ""},
+        {"regedit4\r\n" + key + "\"V\"=\"x\"\r\n", 1, ""},
+        // A header that names no version reg.exe reads: nothing, successfully.
+        {"REGEDIT5\r\n" + key + "\"V\"=\"x\"\r\n", 0, ""},
+        {"REGEDIT 4\r\n" + key + "\"V\"=\"x\"\r\n", 0, ""},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        const std::string name = "case " + std::to_string(++n) + ".reg";
+        tmp.write(name, c.file);
+        const auto r = reg({"import", tmp.str() + "/" + name});
+        EXPECT_EQ(r.exitCode, c.exitCode) << n << ": " << r.err;
+        if (c.exitCode == 0 && c.exported.empty()) {
+            EXPECT_NE(r.err.find("WARNING: nothing was imported"), std::string::npos) << n;
+        }
+        EXPECT_EQ(exported("HKCU\\Software\\T", "\"V\""), c.exported) << n;
+        reg({"delete", "HKCU\\Software\\T", "/f"});
+    }
+}
+
+}  // namespace
+}  // namespace vornak::test
+
+namespace vornak::test {
+namespace {
+
+// reg add as reg.exe stores: the default value without /v, REG_NONE text, the
+// DWORD spellings, empty lists, negative QWORDs; and the arguments it refuses.
+TEST_F(RegCommandTest, AddStoresWhatRegExeStores) {
+    const std::string k = "HKCU\\Software\\T";
+    struct Case {
+        std::vector<std::string> args;  // after "add KEY"
+        std::string label;              // the value's name in an export
+        std::string line;               // its line there; "" when refused
+    };
+    const Case cases[] = {
+        {{"/ve", "/t", "REG_DWORD", "/d", "5", "/f"}, "@", "@=dword:00000005"},
+        {{"/f"}, "@", "@=\"\""},  // replaces a default of another type
+        {{"/v", "N", "/t", "REG_NONE", "/d", "Te", "/f"},
+         "\"N\"",
+         "\"N\"=hex(0):54,00,65,00,00,00"},
+        {{"/v", "N0", "/t", "REG_NONE", "/f"}, "\"N0\"", "\"N0\"=hex(0):00,00"},
+        {{"/v", "LE", "/t", "REG_DWORD_LITTLE_ENDIAN", "/d", "456", "/f"},
+         "\"LE\"",
+         "\"LE\"=dword:000001c8"},
+        {{"/v", "BE", "/t", "reg_dword_big_endian", "/d", "0x456", "/f"},
+         "\"BE\"",
+         "\"BE\"=hex(5):56,04,00,00"},
+        {{"/v", "M", "/t", "REG_MULTI_SZ", "/d", "\\0", "/f"}, "\"M\"", "\"M\"=hex(7):00,00,00,00"},
+        {{"/v", "M#", "/t", "REG_MULTI_SZ", "/s", "#", "/d", "#", "/f"},
+         "\"M#\"",
+         "\"M#\"=hex(7):00,00,00,00"},
+        {{"/v", "Q", "/t", "REG_QWORD", "/d", "-1", "/f"},
+         "\"Q\"",
+         "\"Q\"=hex(b):ff,ff,ff,ff,ff,ff,ff,ff"},
+        {{"/v", "Q0", "/t", "REG_QWORD", "/f"}, "\"Q0\"", "\"Q0\"=hex(b):00,00,00,00,00,00,00,00"},
+        {{"/v", "Qx", "/t", "REG_QWORD", "/d", "-0x1", "/f"}, "\"Qx\"", ""},
+        {{"/v", "D", "/t", "REG_DWORD", "/d", "-1", "/f"}, "\"D\"", ""},
+        {{"/v", "D", "/t", "REG_DWORD", "/f"}, "\"D\"", ""},
+        {{"/v", "D", "/t", "REG_DWORD_BIG_ENDIAN", "/f"}, "\"D\"", ""},
+        {{"/v", "R", "/d", "x", "/f", "/reg:32", "/reg:32"}, "\"R\"", ""},
+        {{"/v", "R", "/d", "x", "/f", "/reg:64", "/REG:32"}, "\"R\"", ""},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = {"add", k};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const auto r = reg(args);
+        EXPECT_EQ(r.exitCode, c.line.empty() ? 1 : 0) << c.line << r.err;
+        EXPECT_EQ(exported(k, c.label), c.line) << c.label;
+    }
+    EXPECT_NE(query({k, "/v", "BE"}).find("REG_DWORD_BIG_ENDIAN    0x456"), std::string::npos);
+
+    // Without /f a key that has no default value gets an empty one; one ending
+    // in two backslashes is no key.
+    ok({"add", "HKCU\\Software\\U", "/v", "x", "/d", "y"});
+    ok({"add", "HKCU\\Software\\U\\"});
+    EXPECT_EQ(exported("HKCU\\Software\\U", "@"), "@=\"\"");
+    failsWith({"add", "HKCU\\Software\\U\\\\", "/f"}, "ERROR: Invalid key name.");
+}
+
+// /?, -?, /h, -h in any case give the operation's usage, alone.
+TEST_F(RegCommandTest, HelpSwitchesGiveEachOperationsUsage) {
+    for (const char* op : {"query", "add", "delete", "copy", "import", "export"}) {
+        for (const char* help : {"/?", "-?", "/h", "-H", "/H"}) {
+            const auto r = reg({op, help});
+            EXPECT_EQ(r.exitCode, 0) << op << help;
+            EXPECT_NE(r.out.find("vornak reg " + std::string(op)), std::string::npos) << op;
+            EXPECT_EQ(r.out.find("vornak reg " +
+                                 std::string(op == std::string("query") ? "add" : "query")),
+                      std::string::npos)
+                << op;
+        }
+        failsWith({op, "/?", "/f"}, "ERROR: Invalid syntax.");
+    }
+    for (const char* help : {"/?", "-h", "/H"}) {
+        const auto r = reg({help});
+        EXPECT_EQ(r.exitCode, 0);
+        EXPECT_NE(r.out.find("vornak reg copy KEY1 KEY2"), std::string::npos);
+    }
+}
+
+// reg query names a key only when it has values (or lies below the one
+// queried), ends every listed key with a blank line, and its exit code is the
+// query's, whatever became of its output.
+TEST_F(RegCommandTest, QueryPrintsAsRegExePrints) {
+    ok({"add", "HKCU\\Software\\Q\\Only\\A", "/v", "v", "/d", "1"});
+    ok({"add", "HKCU\\Software\\Q\\Only\\B\\C", "/f"});
+    const std::string only = "HKEY_CURRENT_USER\\Software\\Q\\Only";
+    EXPECT_EQ(query({"HKCU\\Software\\Q\\Only"}), "\n" + only + "\\A\n" + only + "\\B\n");
+    EXPECT_EQ(query({"HKCU\\Software\\Q\\Only", "/s"}),
+              "\n" + only + "\\A\n    v    REG_SZ    1\n\n" + only + "\\B\n\n" + only +
+                  "\\B\\C\n    (Default)    REG_SZ    \n\n");
+    EXPECT_EQ(query({"HKCU\\Software\\Q\\Only\\A"}), "\n" + only + "\\A\n    v    REG_SZ    1\n\n");
+#ifdef _WIN32
+    GTEST_SKIP() << "POSIX only: a full device as standard output";
+#else
+    const auto full = runProgram(
+        "/bin/sh", {"-c", "exec \"$0\" reg query 'HKCU\\Software\\Q\\Only' >/dev/full", VORNAK_EXE},
+        {{"VORNAK_REGISTRY_DIR", registryDir}});
+    EXPECT_EQ(full.exitCode, 0) << full.err;
+#endif
+}
+
+// reg copy: values, with /s subkeys, into a key made when missing; what the
+// destination has already is overwritten only when told, and all or nothing.
+TEST_F(RegCommandTest, CopyCopiesAllOrNothing) {
+    const std::string src = "HKCU\\Software\\Src", dst = "HKCU\\Software\\Dst";
+    ok({"add", src, "/v", "A", "/d", "new"});
+    ok({"add", src, "/v", "B", "/t", "REG_DWORD", "/d", "2"});
+    ok({"add", src + "\\Sub", "/v", "C", "/d", "c"});
+    ok({"add", dst, "/v", "A", "/d", "old"});
+    ok({"add", dst, "/v", "Mine", "/d", "kept"});
+
+    // A value the destination has stops an unforced copy without a terminal, whole.
+    failsWith({"copy", src, dst}, "ERROR: Value A exists in the destination");
+    EXPECT_EQ(exported(dst, "\"A\""), "\"A\"=\"old\"");
+    EXPECT_EQ(exported(dst, "\"B\""), "");
+
+    ok({"copy", src, dst, "/f"});
+    EXPECT_EQ(exported(dst, "\"A\""), "\"A\"=\"new\"");
+    EXPECT_EQ(exported(dst, "\"B\""), "\"B\"=dword:00000002");
+    EXPECT_EQ(exported(dst, "\"Mine\""), "\"Mine\"=\"kept\"");
+    failsWith({"query", dst + "\\Sub"}, kNotFound);
+    ok({"copy", src + "\\", "HKCU\\Software\\Fresh\\", "/s"});
+    EXPECT_EQ(exported("HKCU\\Software\\Fresh\\Sub", "\"C\""), "\"C\"=\"c\"");
+
+    // Into a key below the source: the source as it was, once.
+    ok({"copy", src, src + "\\Sub\\Inner", "/s", "/f"});
+    EXPECT_EQ(exported(src + "\\Sub\\Inner\\Sub", "\"C\""), "\"C\"=\"c\"");
+    failsWith({"query", src + "\\Sub\\Inner\\Sub\\Inner"}, kNotFound);
+
+    failsWith({"copy", src, "hkey_current_user\\software\\SRC\\", "/f"},
+              "ERROR: The source and destination keys cannot be the same.");
+    failsWith({"copy", "HKCU\\Software\\Missing", dst, "/f"}, kNotFound);
+    failsWith({"copy", src, "HKCU\\", "/f"}, "ERROR: Invalid key name.");
+    failsWith({"copy", src, dst, "/a"}, "ERROR: Invalid syntax.");
+    failsWith({"copy", src, dst, "/s", "/s"}, "ERROR: Invalid syntax.");
+    failsWith({"copy", src}, "ERROR: Invalid syntax.");
 }
 
 }  // namespace

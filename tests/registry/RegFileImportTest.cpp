@@ -90,7 +90,8 @@ TEST_F(RegFileImportTest, HandWrittenVersion5FileSetsEveryKindAndDeletes) {
     expectValue(RegRoot::CurrentUser, all, "Qword", platform::kRegQword,
                 "\x88\x77\x66\x55\x44\x33\x22\x11"s);
     expectValue(RegRoot::CurrentUser, all, "None", platform::kRegNone, "");
-    expectValue(RegRoot::CurrentUser, all, "Raw text", platform::kRegSz, "AB");
+    // reg.exe ends text data that the file gives without its NUL.
+    expectValue(RegRoot::CurrentUser, all, "Raw text", platform::kRegSz, "AB\0"s);
     EXPECT_FALSE(value(RegRoot::CurrentUser, all + "\\Child", "Gone"));
     EXPECT_TRUE(keyExists(RegRoot::CurrentUser, all + "\\Child"));
     EXPECT_FALSE(keyExists(RegRoot::CurrentUser, kTest + "\\Removed"));
@@ -167,6 +168,18 @@ TEST_F(RegFileImportTest, RoundTripGivesIdenticalFilesAndStores) {
     auto fresh = platform::openRegistryStore(tmp.str() + "/fresh registry");
     import(tmp.str() + "/first.reg", fresh.get());
     const std::string second = exportTo(RegRoot::CurrentUser, kTest, "second.reg", fresh.get());
+    // REG_SZ goes as regedit writes it, up to its first NUL, and the import ends
+    // text with a NUL, as reg.exe does; everything else arrives as it was.
+    setValue(RegRoot::CurrentUser, base, "no NUL", platform::kRegSz, "abc\0"s);
+    setValue(RegRoot::CurrentUser, base, "empty data", platform::kRegSz, "\0"s);
+    setValue(RegRoot::CurrentUser, base, "inner NUL", platform::kRegSz, "a\0"s);
+#ifdef _WIN32
+    // Windows' store keeps bytes that are not UTF-8 as U+FFFD and reads that text
+    // back without its NUL; quoted in the file, it comes back with one.
+    setValue(RegRoot::CurrentUser, base, "not UTF-8", platform::kRegSz,
+             "\xEF\xBF\xBDt\xEF\xBF\xBD\0"s);
+#endif
+    EXPECT_EQ(exportTo(RegRoot::CurrentUser, kTest, "third.reg"), second);
     EXPECT_EQ(first, second);
     expectSameKeys(tree(RegRoot::CurrentUser, kTest, fresh.get()),
                    tree(RegRoot::CurrentUser, kTest));

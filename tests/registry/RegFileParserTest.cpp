@@ -87,7 +87,7 @@ TEST(RegFileParser, Version5ReadsEveryValueKindToTheBytesWeStore) {
     expectValue("Qword", platform::kRegQword, "\x01\x02\x03\x04\x05\x06\x07\x08"s);
     expectValue("None", platform::kRegNone, "");
     expectValue("Custom", 0xFFFF0007u, "\x01\x02"s);
-    expectValue("SzHex", platform::kRegSz, "ab");
+    expectValue("SzHex", platform::kRegSz, "ab\0"s);
 }
 
 TEST(RegFileParser, ContinuationCommentsDeletionsAndRootNames) {
@@ -148,7 +148,6 @@ TEST(RegFileParser, Regedit4KeepsHexTextBytesAsTheyAre) {
 
 TEST(RegFileParser, HeaderRules) {
     expectError("", 1, "not a registry file");
-    expectError("REGEDIT5\r\n", 1, "not a registry file");
     expectError("\r\nREGEDIT4\r\n", 1, "not a registry file");
     expectError("windows registry editor version 5.00\r\n", 1, "not a registry file");
     EXPECT_NO_THROW(parseRegFile("REGEDIT4   \r\n"));
@@ -178,8 +177,6 @@ TEST(RegFileParser, MalformedLinesAreReportedWithTheirNumber) {
     expectError(v5(key + "\"a\"=hex(z):00\n"), 4, "type number");
     expectError(v5(key + "\"a\"=string:\"x\"\n"), 4, "unknown value type \"string\"");
     expectError(v5(key + "\"a\"=\"b\" c\n"), 4, "unexpected text");
-    expectError(v5(key + "\n\"ok\"=dword:1\n\"a\"=hex:01,\\\n  02,\\\n"), 8, "blank line");
-    expectError(crlf("REGEDIT4\n[HKEY_CURRENT_USER\\X]\n\"a\"=hex:01,\\"), 3, "ends inside");
     expectError(v5("[-HKEY_CURRENT_USER\\X]\n\"a\"=\"b\"\n"), 4, "key deletion");
 }
 
@@ -262,6 +259,94 @@ TEST(RegFileParser, WineUserFilesAndTheirBranches) {
                 "unknown registry branch");
     expectError("WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n[A] 12x\n", 3,
                 "after the key name");
+}
+
+// reg.exe's reading of what may surround data: comments, continued hex data,
+// blanks, terminators. Each file holds one value "v" below [HKEY_CURRENT_USER\X];
+// `data` is what the value must hold, or empty with the line of the fault.
+TEST(RegFileParser, ReadsValuesAsRegExeReadsThem) {
+    struct Case {
+        const char* body;  // the lines after the key line
+        uint32_t type;
+        std::string data;
+        int faultLine;  // 0: accepted
+    };
+    const Case cases[] = {
+        // Whole-line # comments, and a ; comment after a continuing backslash.
+        {"# a comment\n\"v\"=dword:1\n", platform::kRegDword, "\x01\0\0\0"s, 0},
+        {"  #\"w\"=\"not a value\"\n\"v\"=dword:1\n", platform::kRegDword, "\x01\0\0\0"s, 0},
+        {"\"v\"=hex:01,02,\\;comment\n  03,\\ ;comment\n  04\n", platform::kRegBinary,
+         "\x01\x02\x03\x04"s, 0},
+        // Blank and ;comment lines within continued data, and the end of the file.
+        {"\"v\"=hex:01,\\\n\n  ;comment\n\t\n  02\n", platform::kRegBinary, "\x01\x02"s, 0},
+        {"\"v\"=hex:01,02,\\", platform::kRegBinary, "\x01\x02"s, 0},
+        {"\"v\"=hex:\\\n  01\n", platform::kRegBinary, "\x01"s, 0},
+        // Data that ends with a comma or a ;comment.
+        {"\"v\"=hex:01,02,\n", platform::kRegBinary, "\x01\x02"s, 0},
+        {"\"v\"=hex:01,;comment\n", platform::kRegBinary, "\x01"s, 0},
+        // Blanks inside and around dword:.
+        {"\"v\"=dword:  00000008\n", platform::kRegDword, "\x08\0\0\0"s, 0},
+        {"\t\"v\"\t=\tdword:\t00000008\t\n", platform::kRegDword, "\x08\0\0\0"s, 0},
+        // Text data gets its terminator; data that has one keeps it alone.
+        {"\"v\"=hex(7):4c,00,69,00\n", platform::kRegMultiSz, "Li\0"s, 0},
+        {"\"v\"=hex(7):4c,00,00,00,00,00\n", platform::kRegMultiSz, "L\0\0"s, 0},
+        {"\"v\"=hex(2):25,00,41,00\n", platform::kRegExpandSz, "%A\0"s, 0},
+        {"\"v\"=hex(1):61,00\n", platform::kRegSz, "a\0"s, 0},
+        {"\"v\"=hex(1):\n", platform::kRegSz, "", 0},
+        {"\"v\"=hex(0):61,00\n", platform::kRegNone, "a\0"s, 0},
+        // What reg.exe refuses: a byte split over two lines, a lone backslash, a
+        // continuation without its comma or going on with one, text after it, a
+        // # comment inside the data.
+        {"\"v\"=hex:01,0\\\n2\n", 0, "", 4},
+        {"\"v\"=hex:01,\\\n\\\n  02\n", 0, "", 5},
+        {"\"v\"=hex:01\\\n  02\n", 0, "", 4},
+        {"\"v\"=hex:01,\\\n  ,02\n", 0, "", 5},
+        {"\"v\"=hex:01,\\ 02\n", 0, "", 4},
+        {"\"v\"=hex:01,\\\n  #comment\n  02\n", 0, "", 5},
+        {"\"v\"=hex:01 ,02\n", 0, "", 4},
+        {"\"v\"=\"text\" #comment\n", 0, "", 4},
+        {"\"v\"=dword:1 #comment\n", 0, "", 4},
+    };
+    for (const auto& c : cases) {
+        const std::string body = "[HKEY_CURRENT_USER\\X]\n"s + c.body;
+        if (c.faultLine) {
+            expectError(v5(body), c.faultLine, "");
+            continue;
+        }
+        for (const auto& file :
+             {v5(body), crlf("Windows Registry Editor Version 5.00\n\n" + body)}) {
+            const auto content = parseRegFile(file);
+            const auto& o = op(content, RegFileOp::SetValue, "v");
+            EXPECT_EQ(o.type, c.type) << c.body;
+            EXPECT_EQ(o.data, c.data) << c.body;
+        }
+    }
+    // REGEDIT4 text is 8-bit: its terminator is one byte.
+    EXPECT_EQ(op(parseRegFile("REGEDIT4\n[HKEY_CURRENT_USER\\X]\n\"v\"=hex(7):4c,69\n"),
+                 RegFileOp::SetValue, "v")
+                  .data,
+              "Li\0"s);
+}
+
+// Headers reg.exe takes without importing anything, and files it refuses.
+TEST(RegFileParser, HeadersThatImportNothingAndFilesWindowsRefuses) {
+    for (const char* header :
+         {"REGEDIT3", "REGEDIT5", "REGEDIT 4", "REGEDIT4 FOO", "REGEDIT4FOO", "  REGEDIT9"}) {
+        const auto c = parseRegFile(std::string(header) +
+                                    "\r\n\r\n[HKEY_CURRENT_USER\\X]\r\n"
+                                    "\"v\"=\"1\"\r\n");
+        EXPECT_TRUE(c.ops.empty()) << header;
+        EXPECT_FALSE(c.skippedHeader.empty()) << header;
+    }
+    EXPECT_TRUE(parseRegFile("REGEDIT4\r\n").skippedHeader.empty());
+    expectError("REGEDIT\r\nHKEY_CLASSES_ROOT\\.x = y\r\n", 1, "16-bit");
+    expectError("regedit4\r\n", 1, "not a registry file");
+    // UTF-16 without its byte-order mark, whichever header it has.
+    for (const std::string header : {"REGEDIT4", "Windows Registry Editor Version 5.00"}) {
+        const std::string bare = utf16ToLeBytes(bytesToUtf16(header + "\r\n"));
+        expectError(bare, 1, "byte-order mark");
+        EXPECT_NO_THROW(parseRegFile("\xFF\xFE" + bare)) << header;
+    }
 }
 
 }  // namespace
