@@ -46,14 +46,45 @@ private:
     InventoryView* view_;
 };
 
-// A value of one registration; the empty text when it cannot be read as text.
-std::string readTextOrEmpty(const char* rootCode, const std::string& keyPath, const char* name) {
-    try {
-        return ReadRegString(rootCode, keyPath, name);
-    } catch (const SilentAbort&) {
-        return {};
+// The registrations below one uninstall key, read through one accessor for the
+// whole refresh: the list is rebuilt after every uninstall and edit, and a
+// connection and key look-up per value cost ten times the reading itself.
+class RegistrationReader {
+public:
+    RegistrationReader(platform::RegistryAccessor* accessor, platform::RegRoot root,
+                       const char* keyPath)
+        : accessor_(accessor) {
+        if (accessor_ &&
+            accessor_->openKey(root, keyPath + 1, platform::RegAccess::Read, parent_) !=
+                platform::RegStatus::Ok)
+            parent_.reset();
     }
-}
+
+    // Opens the registration `keyName`; false when it has gone meanwhile (it is
+    // not made again: listing must not write).
+    bool open(const std::string& keyName) {
+        key_.reset();
+        return parent_ && accessor_->openSubKey(*parent_, keyName, platform::RegAccess::Read,
+                                                key_) == platform::RegStatus::Ok;
+    }
+
+    // A value of the open registration, as ReadRegString gives it; the empty
+    // text when it is missing or cannot be read as text.
+    std::string text(const char* name) {
+        platform::RegValue value;
+        if (accessor_->queryValue(*key_, name, value) != platform::RegStatus::Ok ||
+            (value.type != platform::kRegSz && value.type != platform::kRegExpandSz))
+            return {};
+        const size_t nul = value.data.find('\0');
+        if (nul != std::string::npos) value.data.resize(nul);
+        return std::move(value.data);
+    }
+
+private:
+    platform::RegistryAccessor* accessor_;
+    std::unique_ptr<platform::RegKey> parent_;
+    std::unique_ptr<platform::RegKey> key_;
+};
 
 bool isMarker(const std::string& text) { return text == kDeadMarker || text == kCrapMarker; }
 
@@ -108,7 +139,7 @@ int CompareListRows(const UninstallEntry& a, const UninstallEntry& b, int column
 }
 
 int ClassifyUninstallCommand(const std::string& command, const std::string& rootCode,
-                             const platform::FileSystem& fs) {
+                             platform::FileLookup& files) {
     std::string unquoted;
     unquoted.reserve(command.size());
     for (char c : command)
@@ -117,7 +148,7 @@ int ClassifyUninstallCommand(const std::string& command, const std::string& root
     const size_t exe = asciiLower(unquoted).find(".exe");
     const std::string candidate =
         exe == std::string::npos ? unquoted.substr(0, 3) : unquoted.substr(0, exe + 4);
-    if (!candidate.empty() && fs.fileExists(candidate)) return 0;
+    if (!candidate.empty() && files.fileExists(candidate)) return 0;
 
     // System tools that carry the uninstall logic themselves need no file of their own.
     const std::string lower = asciiLower(command);
@@ -126,6 +157,11 @@ int ClassifyUninstallCommand(const std::string& command, const std::string& root
     if (startsWith(cu ? "msiexec.exe" : "msiexec")) return 0;
     if (startsWith("rundll32") || startsWith("regsvr32") || startsWith("rundll.exe")) return 0;
     return 1;
+}
+
+int ClassifyUninstallCommand(const std::string& command, const std::string& rootCode,
+                             const platform::FileSystem& fs) {
+    return ClassifyUninstallCommand(command, rootCode, *fs.fileLookup());
 }
 
 std::vector<std::string> parseHiddenList(const std::string& bytes) {
@@ -192,7 +228,13 @@ void Inventory::RefreshInventory() {
     if (!startupDone_ && view_)
         view_->setSplashMaximum(static_cast<int>(total));
 
-    const platform::FileSystem& fs = fileSystem();
+    const auto files = fileSystem().fileLookup();
+    std::unique_ptr<platform::RegistryAccessor> accessor;
+    try {
+        accessor = platform::defaultRegistryStore()->accessor();
+    } catch (const std::exception&) {
+        // Every registration then reads as unreadable: no rows, as before.
+    }
     master_.clear();
     master_.reserve(total);
     struct Source {
@@ -205,26 +247,31 @@ void Inventory::RefreshInventory() {
                                  Source{"CU", kUninstallKeyPath, cuNames}}) {
         const char* rootCode = source.rootCode;
         const std::string prefix = std::string(source.keyPath) + "\\";
+        if (source.names.empty()) continue;
+        RegistrationReader reader(accessor.get(), *rootFromCode(rootCode), source.keyPath);
         for (const std::string& keyName : source.names) {
-            const std::string keyPath = prefix + keyName;
             // One registration with a value that is not text must not cost the
             // user the rest of the list: without a readable command it gives no
             // row, without a readable name it is listed under its key name.
-            std::string command = readTextOrEmpty(rootCode, keyPath, "UninstallString");
+            if (!reader.open(keyName)) continue;
+            std::string command = reader.text("UninstallString");
             if (command.empty()) continue;
-            std::string caption = readTextOrEmpty(rootCode, keyPath, "DisplayName");
+            std::string caption = reader.text("DisplayName");
             // Only leading blanks go; tabs and trailing blanks stay.
             caption.erase(0, std::min(caption.find_first_not_of(' '), caption.size()));
             if (caption.empty()) caption = keyName + " ***";
             UninstallEntry& row = master_.emplace_back();
-            row.statusImage = ClassifyUninstallCommand(command, rootCode, fs);
+            row.statusImage = ClassifyUninstallCommand(command, rootCode, *files);
             row.caption = std::move(caption);
             row.uninstallCommand = std::move(command);
-            row.keyPath = keyPath;
+            row.keyPath = prefix + keyName;
             row.rootCode = rootCode;
             if (!startupDone_ && view_) view_->stepSplash();
         }
     }
+
+    // Its snapshot of the store is not kept past the reading.
+    accessor.reset();
 
     // Sort by caption through precomputed collation keys: one key per row
     // instead of two collations per comparison.

@@ -13,6 +13,7 @@ namespace vornak {
 
 namespace platform {
 class FileSystem;
+class FileLookup;
 }
 
 extern const char* const kUninstallKeyPath;  // "\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall"
@@ -46,6 +47,9 @@ int CompareListRows(const UninstallEntry& a, const UninstallEntry& b, int column
 // 0 when the uninstaller exists or the command starts a system tool, else 1.
 int ClassifyUninstallCommand(const std::string& command, const std::string& rootCode,
                              const platform::FileSystem& fs);
+// The same, for many commands in one pass, through one lookup.
+int ClassifyUninstallCommand(const std::string& command, const std::string& rootCode,
+                             platform::FileLookup& files);
 
 // What the window (or a test, or the command-line tool) provides to the logic.
 class InventoryView {

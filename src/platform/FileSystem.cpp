@@ -37,6 +37,23 @@ bool matchesWildcard(const std::string& name, const std::string& pattern) {
     return wildcardAt(name, 0, pattern, 0);
 }
 
+namespace {
+
+class DirectLookup final : public FileLookup {
+public:
+    explicit DirectLookup(const FileSystem& fs) : fs_(fs) {}
+    bool fileExists(const std::string& path) override { return fs_.fileExists(path); }
+
+private:
+    const FileSystem& fs_;
+};
+
+}  // namespace
+
+std::unique_ptr<FileLookup> FileSystem::fileLookup() const {
+    return std::make_unique<DirectLookup>(*this);
+}
+
 // A backend that cannot tell where a path really leads is never trusted with it.
 FileSystem::EntryKind FileSystem::entryKind(const std::string&) const {
     return EntryKind::Outside;

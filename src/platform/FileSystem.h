@@ -40,6 +40,16 @@ inline bool passesAttributeFilter(uint32_t attributes, uint32_t wanted) {
 // Windows wildcard match ('*' and '?'), case-insensitive for ASCII letters.
 bool matchesWildcard(const std::string& name, const std::string& pattern);
 
+// Many fileExists questions asked at once (the inventory's dead-entry check).
+// A backend may remember what it has seen of the folders for as long as the
+// lookup lives, so it answers as fileExists would have when it first looked
+// at each folder: keep one for one pass, never across passes.
+class FileLookup {
+public:
+    virtual ~FileLookup() = default;
+    virtual bool fileExists(const std::string& path) = 0;
+};
+
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
@@ -51,6 +61,9 @@ public:
                            const std::function<void(const DirEntry&)>& onEntry) const = 0;
 
     virtual bool fileExists(const std::string& path) const = 0;  // an existing non-folder
+    // For asking fileExists of many paths: one that asks this file system each time
+    // unless the backend can do better.
+    virtual std::unique_ptr<FileLookup> fileLookup() const;
     virtual bool directoryExists(const std::string& path) const = 0;
     virtual bool createDirectory(const std::string& path) const = 0;  // one level
     virtual bool removeDirectory(const std::string& path) const = 0;  // empty only

@@ -184,3 +184,30 @@ TEST_F(InventoryTest, ThirtyTwoBitRegistrationsAreListedWithTheirKeyOnlyWhenTheK
     EXPECT_EQ(inv.master()[1].rootCode, "LM");
     EXPECT_EQ(view.splashMaximum, 2);
 }
+
+// Listing must not write: a registration deleted while the list is read (by
+// its own uninstaller, say) is left out, and not made again as an empty key.
+TEST_F(InventoryTest, RegistrationDeletedWhileReadingIsNotMadeAgain) {
+    const std::string exe = uninstaller("u.exe");
+    registration("LM", "Alpha", "Alpha", exe);
+    registration("LM", "Beta", "Beta", exe);
+    const std::string beta = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Beta";
+    struct DeletingView : test::RecordingView {
+        platform::RegistryStore* store = nullptr;
+        void stepSplash() override {
+            RecordingView::stepSplash();
+            auto acc = store->accessor();
+            std::unique_ptr<platform::RegKey> parent;
+            acc->openKey(platform::RegRoot::LocalMachine,
+                         "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
+                         platform::RegAccess::Full, parent);
+            if (parent) acc->deleteKey(*parent, "Beta");
+        }
+    } deleting;
+    deleting.store = store.get();
+
+    Inventory inv(&deleting);  // before start-up: a splash step follows every row
+    inv.RefreshInventory();
+    EXPECT_EQ(captions(inv.master()), (std::vector<std::string>{"Alpha"}));
+    EXPECT_FALSE(keyExists(platform::RegRoot::LocalMachine, beta));
+}

@@ -284,6 +284,54 @@ TEST(DriveMap, WindowsPathsIgnoreLetterCaseExactNameFirst) {
     EXPECT_TRUE(std::filesystem::exists(c + "/Program Files/Acme Editor/hidden.dat"));
 }
 
+// A lookup for many paths remembers what it has seen of the folders; it must
+// answer every path as fileExists does, whatever was asked of it before (the
+// same folders in another letter case, a missing folder, a folder's listing
+// read for one name and then used for another).
+TEST(Files, LookupOfManyPathsAnswersAsFileExists) {
+#ifdef _WIN32
+    GTEST_SKIP() << "POSIX only: file names that differ only in case, links";
+#else
+    TempDir tmp;
+    tmp.write("c/Program Files/Acme/Uninstall.exe", "MZ");
+    tmp.write("c/Program Files/Acme/unins000.EXE", "MZ");
+    tmp.write("c/Program Files/Twins/a.exe", "upper");
+    tmp.write("c/Program Files/twins/b.exe", "lower");
+    tmp.write("c/Ærø/Øl.exe", "x");
+    tmp.write("c/Folder.exe/inside", "");
+    tmp.write("c/Locked/Listed/u.exe", "");
+    const std::string c = tmp.str() + "/c";
+    std::filesystem::create_symlink(c + "/Program Files/Acme/Uninstall.exe", c + "/Link.exe");
+    std::filesystem::create_symlink(c + "/Folder.exe", c + "/FolderLink.exe");
+    std::filesystem::create_symlink(c + "/gone", c + "/Dangling.exe");
+    // Searchable but not readable: names in it are found only by asking for them.
+    ::chmod((c + "/Locked").c_str(), 0111);
+    auto fs = makeFileSystem({{'C', c}});
+    const char* const paths[] = {
+        "C:\\Program Files\\Acme\\Uninstall.exe", "C:\\program files\\ACME\\uninstall.EXE",
+        "C:\\Program Files\\Acme\\unins000.exe", "C:\\Program Files\\Acme\\gone.exe",
+        "C:\\Program Files\\Gone\\uninstall.exe", "C:\\PROGRAM FILES\\gone\\uninstall.exe",
+        "C:\\Program Files\\Twins\\b.exe", "C:\\Program Files\\TWINS\\b.exe",
+        "C:\\Program Files\\twins\\a.exe", "C:\\ærØ\\øL.EXE", "C:\\Folder.exe",
+        "C:\\folder.exe\\inside", "C:\\Link.exe", "C:\\link.EXE", "C:\\FolderLink.exe",
+        "C:\\Dangling.exe", "C:\\Locked\\Listed\\u.exe", "C:\\Locked\\listed\\u.exe",
+        "C:\\Locked\\Listed\\U.EXE", "C:\\Program Files\\..\\Link.exe",
+        "C:\\PROGRAM FILES\\..\\Link.exe", "C:\\Prog",
+        "C:\\Program Files\\Acme\\", "C:\\", "Q:\\x.exe",
+        "C:\\Program Files\\Acme\\Uninstall.exe\\"};
+    // Twice through one lookup: the second time from what the first has seen.
+    const auto lookup = fs->fileLookup();
+    for (int round = 0; round < 2; ++round)
+        for (const char* path : paths)
+            EXPECT_EQ(lookup->fileExists(path), fs->fileExists(path)) << path << " round " << round;
+    EXPECT_TRUE(lookup->fileExists("C:\\program files\\acme\\UNINSTALL.exe"));
+    EXPECT_FALSE(lookup->fileExists("C:\\Program Files\\Twins\\b.exe")) << "the exact folder wins";
+    EXPECT_TRUE(fs->fileExists("C:\\PROGRAM FILES\\..\\Link.exe"))
+        << "a folder up after a folder in other letters";
+    ::chmod((c + "/Locked").c_str(), 0755);
+#endif
+}
+
 // Every kind of file read whole: within its limit it is read, past it or as
 // anything but a regular file it is refused before any of it is read, and the
 // refusal names the file.

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <memory>
 #include <random>
+#include <unordered_map>
 
 #include "platform/FileSystem.h"
 #include "platform/WinePrefix.h"
@@ -89,58 +90,168 @@ bool sameNameIgnoringCase(const std::string& a, const std::string& b) {
     return i == xn && j == yn;
 }
 
+// What resolving a path asks of the host: whether `name` is in `folder` as
+// written (`joined` is the two together), and which of its names differ from
+// `name` only in letter case (of several, always the same one: the first in
+// byte order; empty when none does).
+struct DirectProbe {
+    bool has(const std::string& /*folder*/, const std::string& /*name*/,
+             const std::string& joined) {
+        struct stat st {};
+        return ::lstat(joined.c_str(), &st) == 0;
+    }
+    std::string caseless(const std::string& folder, const std::string& name) {
+        std::string found;
+        if (DIR* raw = ::opendir(folder.empty() ? "." : folder.c_str())) {
+            DirHandle dir(raw);
+            while (dirent* de = ::readdir(dir.get())) {
+                const std::string candidate = de->d_name;
+                if (sameNameIgnoringCase(candidate, name) && (found.empty() || candidate < found))
+                    found = candidate;
+            }
+        }
+        return found;
+    }
+};
+
+struct Resolved {
+    std::string path;
+    // A component matched nothing in a folder that exists: nothing is there.
+    bool missing = false;
+};
+
 // Resolves `rest` ('/'-separated, below the host folder `root`) the way Windows
 // resolves a path: component by component, the exact name when it exists (so
 // names that differ only in case stay apart on a disk that tells them apart),
 // else a name that differs from it only in letter case. From the first
 // component that matches nothing on, the rest is kept as written.
-std::string resolveLetterCase(const std::string& root, const std::string& rest) {
-    const std::string whole = root.empty() ? rest : (root.back() == '/' ? root : root + "/") + rest;
-    struct stat st {};
-    if (::lstat(whole.c_str(), &st) == 0)
-        return whole;
-
+template <typename Probe>
+Resolved resolveLetterCase(const std::string& root, const std::string& rest, Probe& probe) {
     std::string current = root;
     size_t at = 0;
     while (at < rest.size()) {
         const size_t slash = rest.find('/', at);
         const size_t end = slash == std::string::npos ? rest.size() : slash;
         const std::string name = rest.substr(at, end - at);
-        const std::string tail = rest.substr(end);  // from the separator on
         if (name.empty() || name == "." || name == "..") {
+            if (!name.empty() && !current.empty() && current.back() != '/')
+                current += '/';
             current += name + (slash == std::string::npos ? "" : "/");
             at = end + 1;
             continue;
         }
         std::string exact =
             current.empty() || current.back() == '/' ? current + name : current + "/" + name;
-        if (::lstat(exact.c_str(), &st) == 0) {
+        if (probe.has(current, name, exact)) {
             current = std::move(exact);
         } else {
-            std::string found;
-            if (DIR* raw = ::opendir(current.empty() ? "." : current.c_str())) {
-                DirHandle dir(raw);
-                while (dirent* de = ::readdir(dir.get())) {
-                    const std::string candidate = de->d_name;
-                    // Of several, always the same one: the first in byte order.
-                    if (sameNameIgnoringCase(candidate, name) &&
-                        (found.empty() || candidate < found))
-                        found = candidate;
-                }
-            }
+            const std::string found = probe.caseless(current, name);
             if (found.empty())
-                return exact + tail;
+                return {exact + rest.substr(end), true};
             current =
                 current.empty() || current.back() == '/' ? current + found : current + "/" + found;
         }
         if (slash == std::string::npos)
-            return current;
+            return {current};
         at = end + 1;
         if (at == rest.size())
-            return current + "/";
+            return {current + "/"};
     }
-    return current;
+    return {current};
 }
+
+std::string resolveLetterCase(const std::string& root, const std::string& rest) {
+    const std::string whole = root.empty() ? rest : (root.back() == '/' ? root : root + "/") + rest;
+    struct stat st {};
+    if (::lstat(whole.c_str(), &st) == 0)
+        return whole;
+    DirectProbe probe;
+    return resolveLetterCase(root, rest, probe).path;
+}
+
+// The same questions, each asked of the host once: a thousand uninstallers
+// below one folder cost one look-up of that folder and, where a name is not
+// there as written, one listing of it, not a thousand failing look-ups.
+// A folder that cannot be listed (searchable but not readable) is asked
+// directly, as without the memory.
+class ListingProbe {
+  public:
+    bool has(const std::string& folder, const std::string& name, const std::string& joined) {
+        if (const Listing* listing = listed(folder))
+            return listing->types.count(name) != 0;
+        auto [it, fresh] = seen_.try_emplace(joined, DT_UNKNOWN);
+        if (fresh) {
+            struct stat st {};
+            if (::lstat(joined.c_str(), &st) != 0)
+                it->second = kMissing;
+            else if (S_ISREG(st.st_mode))
+                it->second = DT_REG;
+            else if (S_ISDIR(st.st_mode))
+                it->second = DT_DIR;
+        }
+        return it->second != kMissing;
+    }
+    std::string caseless(const std::string& folder, const std::string& name) {
+        const Listing& listing = listingOf(folder);
+        if (!listing.listed)
+            return direct_.caseless(folder, name);
+        const std::string* found = nullptr;
+        for (const auto& [candidate, type] : listing.types)
+            if (sameNameIgnoringCase(candidate, name) && (!found || candidate < *found))
+                found = &candidate;
+        return found ? *found : std::string();
+    }
+    // What is known of the last name of `path`: DT_REG, DT_DIR, or DT_UNKNOWN
+    // (a link, a device, a name never looked at) when it has to be asked.
+    unsigned char typeOf(const std::string& path) const {
+        if (const auto it = seen_.find(path); it != seen_.end() && it->second != kMissing)
+            return it->second;
+        const size_t slash = path.rfind('/');
+        if (slash == std::string::npos || slash + 1 == path.size())
+            return DT_UNKNOWN;
+        const auto folder = listings_.find(path.substr(0, slash == 0 ? 1 : slash));
+        if (folder == listings_.end() || !folder->second.listed)
+            return DT_UNKNOWN;
+        const auto entry = folder->second.types.find(path.substr(slash + 1));
+        if (entry == folder->second.types.end() ||
+            (entry->second != DT_REG && entry->second != DT_DIR))
+            return DT_UNKNOWN;
+        return entry->second;
+    }
+
+  private:
+    static constexpr unsigned char kMissing = 0xff;
+    struct Listing {
+        bool listed = false;
+        std::unordered_map<std::string, unsigned char> types;
+    };
+
+    static std::string keyOf(const std::string& folder) {
+        return folder.size() > 1 && folder.back() == '/' ? folder.substr(0, folder.size() - 1)
+                                                         : folder;
+    }
+    const Listing* listed(const std::string& folder) const {
+        const auto it = listings_.find(keyOf(folder));
+        return it != listings_.end() && it->second.listed ? &it->second : nullptr;
+    }
+    const Listing& listingOf(const std::string& folder) {
+        const std::string key = keyOf(folder);
+        auto [it, fresh] = listings_.try_emplace(key);
+        if (fresh) {
+            if (DIR* raw = ::opendir(key.empty() ? "." : key.c_str())) {
+                DirHandle dir(raw);
+                it->second.listed = true;
+                while (dirent* de = ::readdir(dir.get()))
+                    it->second.types.emplace(de->d_name, de->d_type);
+            }
+        }
+        return it->second;
+    }
+
+    DirectProbe direct_;
+    std::unordered_map<std::string, Listing> listings_;
+    std::unordered_map<std::string, unsigned char> seen_;  // lstat's answer by path
+};
 
 std::string executableFolder() {
     char buf[4096];
@@ -413,24 +524,20 @@ public:
     }
 
     std::string toHostPath(const std::string& path) const override {
-        std::string rest;
-        std::string host;
-        if (isDrivePath(path)) {
-            auto it = drives_.find(static_cast<char>(std::toupper(static_cast<unsigned char>(path[0]))));
-            if (it == drives_.end()) return {};
-            host = it->second;
-            rest = path.substr(2);
-        } else {
-            rest = path;
-        }
-        for (char& c : rest)
-            if (c == '\\') c = '/';
-        if (host.empty()) return rest;
-        if (rest.empty()) return host;
+        std::string host, rest;
+        if (!splitHostPath(path, host, rest))
+            return {};
+        if (host.empty())
+            return rest;
+        if (rest.empty())
+            return host;
         // Windows paths ignore letter case; the host's may not.
-        while (!rest.empty() && rest.front() == '/')
-            rest.erase(0, 1);
+        rest.erase(0, std::min(rest.find_first_not_of('/'), rest.size()));
         return resolveLetterCase(host, rest);
+    }
+
+    std::unique_ptr<FileLookup> fileLookup() const override {
+        return std::make_unique<ListedLookup>(*this);
     }
 
     std::string fromHostPath(const std::string& hostPath) const override {
@@ -453,6 +560,58 @@ public:
     }
 
 private:
+    // The drive's host folder and the rest of the path with '/' for '\\'; the
+    // host folder is empty for a path without a drive. False for a drive that
+    // is not mapped.
+    bool splitHostPath(const std::string& path, std::string& host, std::string& rest) const {
+        host.clear();
+        if (isDrivePath(path)) {
+            auto it =
+                drives_.find(static_cast<char>(std::toupper(static_cast<unsigned char>(path[0]))));
+            if (it == drives_.end())
+                return false;
+            host = it->second;
+            rest = path.substr(2);
+        } else {
+            rest = path;
+        }
+        for (char& c : rest)
+            if (c == '\\')
+                c = '/';
+        return true;
+    }
+
+    class ListedLookup final : public FileLookup {
+      public:
+        explicit ListedLookup(const PosixFileSystem& fs) : fs_(fs) {}
+        bool fileExists(const std::string& path) override {
+            std::string host, rest;
+            if (!fs_.splitHostPath(path, host, rest))
+                return false;
+            rest.erase(0, std::min(rest.find_first_not_of('/'), rest.size()));
+            if (host.empty() || rest.empty())
+                return fs_.fileExists(path);
+            const Resolved resolved = resolveLetterCase(host, rest, probe_);
+            if (resolved.missing)
+                return false;
+            switch (probe_.typeOf(resolved.path)) {
+                case DT_REG:
+                    return true;
+                case DT_DIR:
+                    return false;
+                default: {
+                    // A link, or a name the listing gave no type for.
+                    struct stat st {};
+                    return ::stat(resolved.path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+                }
+            }
+        }
+
+      private:
+        const PosixFileSystem& fs_;
+        ListingProbe probe_;
+    };
+
     static std::string realPath(const std::string& path) {
         std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr), &std::free);
         return real ? std::string(real.get()) : std::string();
