@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <string_view>
+#include <unordered_set>
 
 #include "platform/RegistryStore.h"
 #include "platform/Utf8.h"
@@ -345,11 +347,12 @@ std::string wineValueText(const WineValue& v) {
 
 std::unique_ptr<WineRegistryFile> WineRegistryFile::parse(const std::string& text, std::string& error) {
     auto file = std::make_unique<WineRegistryFile>();
-    std::vector<std::string> lines;
+    // Views into `text`: a big prefix's file is not copied line by line.
+    std::vector<std::string_view> lines;
     for (size_t pos = 0; pos < text.size();) {
         size_t end = text.find('\n', pos);
         end = end == std::string::npos ? text.size() : end + 1;
-        lines.push_back(text.substr(pos, end - pos));
+        lines.emplace_back(text.data() + pos, end - pos);
         pos = end;
     }
     if (lines.empty() || lines[0] != "WINE REGISTRY Version 2\n") {
@@ -363,7 +366,7 @@ std::unique_ptr<WineRegistryFile> WineRegistryFile::parse(const std::string& tex
         return nullptr;
     };
     while (i < lines.size()) {
-        const std::string& head = lines[i];
+        const std::string head(lines[i]);
         size_t pos = 1;
         Units path;
         if (!unescape(head, pos, ']', path)) return fail(i, "key name not closed");
@@ -389,9 +392,10 @@ std::unique_ptr<WineRegistryFile> WineRegistryFile::parse(const std::string& tex
         key->header = head;
         file->order_.push_back(key);
         ++i;
-        if (i < lines.size() && lines[i].rfind("#time=", 0) == 0) key->header += lines[i++];
+        if (i < lines.size() && lines[i].starts_with("#time=")) key->header += lines[i++];
+        std::unordered_set<std::string> seen;  // folded value names of this key
         while (i < lines.size() && (lines[i].empty() || lines[i][0] != '[')) {
-            const std::string& line = lines[i];
+            const std::string_view line = lines[i];
             if (line == "\n") {
                 key->trailer += line;
                 ++i;
@@ -399,14 +403,14 @@ std::unique_ptr<WineRegistryFile> WineRegistryFile::parse(const std::string& tex
             }
             if (!key->trailer.empty()) return fail(i, "text after a blank line inside a key");
             if (line[0] == '#') {
-                key->meta.push_back(line);
+                key->meta.emplace_back(line);
                 ++i;
                 continue;
             }
             if (line[0] != '"' && line[0] != '@') return fail(i, "not a value");
             WineValue v;
             v.raw = line;
-            std::string joined = line;
+            std::string joined(line);
             const size_t first = i++;
             while (joined.size() >= 2 && joined.compare(joined.size() - 2, 2, "\\\n") == 0 &&
                    joined.find("=hex") != std::string::npos && i < lines.size()) {
@@ -418,8 +422,7 @@ std::unique_ptr<WineRegistryFile> WineRegistryFile::parse(const std::string& tex
             }
             if (!joined.empty() && joined.back() == '\n') joined.pop_back();
             if (!parseValue(joined, v)) return fail(first, "value not understood");
-            for (const auto& other : key->values)
-                if (foldName(other.name) == foldName(v.name)) return fail(first, "value listed twice");
+            if (!seen.insert(foldName(v.name)).second) return fail(first, "value listed twice");
             key->values.push_back(std::move(v));
         }
     }
