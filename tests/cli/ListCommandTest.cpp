@@ -145,3 +145,50 @@ TEST(RunScript, WithoutADisplayItSaysWhatToDoInOneLine) {
     EXPECT_NE(r.err.find("DISPLAY"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("vornak list"), std::string::npos) << r.err;
 }
+
+// An empty registry is no failure: stdout stays empty for scripts, and the
+// person at the terminal reads on stderr what the list shows and how to fill it.
+TEST_F(ListCommandTest, EmptyRegistrySaysWhyOnStderrOnly) {
+    std::filesystem::copy(VORNAK_SOURCE_LANG_DIR, programHost + "/lang");
+    const std::string empty = tmp.str() + "/empty registry";
+    const std::string home = tmp.str() + "/home";
+    std::map<std::string, std::string> env{{"VORNAK_REGISTRY_DIR", empty},
+                                           {"VORNAK_DRIVES", "C=" + driveC},
+                                           {"HOME", home},
+                                           {"XDG_DATA_HOME", home + "/.local/share"},
+                                           {"WINEPREFIX", ""}};
+    auto run = [&] { return test::runProgram(tool, {"list"}, env); };
+#ifdef _WIN32
+    const auto r = run();
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err.rfind(messageText(Msg::msgEmptyRegistry), 0), 0u) << r.err;
+#else
+    // No prefix, then one, then two, where Wine users keep them.
+    const std::string prefixes[] = {home + "/.wine", home + "/Games/Game 2"};
+    const std::string choose = "vornak list --prefix FOLDER";
+    const std::vector<std::string> expected[] = {
+        {messageText(Msg::msgNoPrefixFound)},
+        {messageText(Msg::fmtPrefixFoundOne, {prefixes[0], choose})},
+        {messageText(Msg::fmtPrefixesFound, {int64_t{2}, choose})},
+    };
+    for (int found = 0; found <= 2; ++found) {
+        if (found > 0) tmp.write(prefixes[found - 1].substr(tmp.str().size() + 1) + "/system.reg", "");
+        const auto r = run();
+        EXPECT_EQ(r.exitCode, 0);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err.rfind(messageText(Msg::fmtEmptyOwnStore, {empty}), 0), 0u) << r.err;
+        for (const std::string& part : expected[found])
+            EXPECT_NE(r.err.find(part), std::string::npos) << found << ": " << r.err;
+        EXPECT_NE(r.err.find(messageText(Msg::fmtExampleHint,
+                                         {programHost + "/vornak-uninstaller --example"})),
+                  std::string::npos)
+            << r.err;
+    }
+    // A filter leaves the list empty, not the registry: nothing to explain.
+    env["VORNAK_REGISTRY_DIR"] = tmp.str() + "/registry";
+    const auto filtered = test::runProgram(tool, {"list", "--filter", "nothing-matches"}, env);
+    EXPECT_EQ(filtered.exitCode, 0);
+    EXPECT_EQ(filtered.out + filtered.err, "");
+#endif
+}
