@@ -39,9 +39,14 @@ class ListCommandTest : public test::InventoryFixture {
     RunResult run(const std::string& args) {
         std::vector<std::string> words;
         std::istringstream in(args);
-        for (std::string w; in >> w;) words.push_back(w);
+        for (std::string w; in >> w;)
+            words.push_back(w);
         const auto r = test::runProgram(
-            tool, [&] { words.insert(words.begin(), "list"); return words; }(),
+            tool,
+            [&] {
+                words.insert(words.begin(), "list");
+                return words;
+            }(),
             {{"VORNAK_REGISTRY_DIR", tmp.str() + "/registry"}, {"VORNAK_DRIVES", "C=" + driveC}});
         return RunResult{r.exitCode, r.out + r.err};
     }
@@ -151,19 +156,18 @@ TEST(RunScript, WithoutADisplayItSaysWhatToDoInOneLine) {
 TEST_F(ListCommandTest, EmptyRegistrySaysWhyOnStderrOnly) {
     std::filesystem::copy(VORNAK_SOURCE_LANG_DIR, programHost + "/lang");
     const std::string empty = tmp.str() + "/empty registry";
-    const std::string home = tmp.str() + "/home";
     std::map<std::string, std::string> env{{"VORNAK_REGISTRY_DIR", empty},
-                                           {"VORNAK_DRIVES", "C=" + driveC},
-                                           {"HOME", home},
-                                           {"XDG_DATA_HOME", home + "/.local/share"},
-                                           {"WINEPREFIX", ""}};
+                                           {"VORNAK_DRIVES", "C=" + driveC}};
     auto run = [&] { return test::runProgram(tool, {"list"}, env); };
 #ifdef _WIN32
+    // Under Wine, HOME and WINEPREFIX would lead the tool into another prefix.
     const auto r = run();
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err.rfind(messageText(Msg::msgEmptyRegistry), 0), 0u) << r.err;
 #else
+    const std::string home = tmp.str() + "/home";
+    env.insert({{"HOME", home}, {"XDG_DATA_HOME", home + "/.local/share"}, {"WINEPREFIX", ""}});
     // No prefix, then one, then two, where Wine users keep them.
     const std::string prefixes[] = {home + "/.wine", home + "/Games/Game 2"};
     const std::string choose = "vornak list --prefix FOLDER";
@@ -173,7 +177,8 @@ TEST_F(ListCommandTest, EmptyRegistrySaysWhyOnStderrOnly) {
         {messageText(Msg::fmtPrefixesFound, {int64_t{2}, choose})},
     };
     for (int found = 0; found <= 2; ++found) {
-        if (found > 0) tmp.write(prefixes[found - 1].substr(tmp.str().size() + 1) + "/system.reg", "");
+        if (found > 0)
+            tmp.write(prefixes[found - 1].substr(tmp.str().size() + 1) + "/system.reg", "");
         const auto r = run();
         EXPECT_EQ(r.exitCode, 0);
         EXPECT_EQ(r.out, "");
