@@ -17,10 +17,12 @@
 #include <QToolButton>
 
 #include "app/ApplicationInfo.h"
+#include "app/EmptyListHint.h"
 #include "app/Icons.h"
 #include "app/InventoryModel.h"
 #include "app/QtText.h"
 #include "app/WindowLanguage.h"
+#include "inventory/EmptyRegistryHint.h"
 #include "inventory/HiddenFilterEditor.h"
 #include "language/LanguageEngine.h"
 #include "platform/Dialogs.h"
@@ -312,6 +314,7 @@ void TForm1::buildList(QWidget* parent) {
     header->setStretchLastSection(false);
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     header->resizeSection(0, kColumnWidth);
+    emptyHint_ = new EmptyListHint(list_);
     applyListFont();
 }
 
@@ -407,6 +410,56 @@ QString TForm1::statusText() const {
 
 void TForm1::visibleListChanged() {
     model_->refresh();
+    updateEmptyListHint();
+}
+
+namespace {
+
+// A menu's or command's caption as the user reads it: without the access key's mark.
+QString shownCaption(QString caption) {
+    caption.replace(QStringLiteral("&&"), QStringLiteral("\x01"));
+    caption.remove(u'&');
+    caption.replace(QStringLiteral("\x01"), QStringLiteral("&"));
+    return caption;
+}
+
+}  // namespace
+
+QString TForm1::emptyListHintText() const {
+    if (!inventory_.registryEmpty())
+        return {};
+    EmptyRegistryContext context = currentEmptyRegistryContext(property("showsExample").toBool());
+    if (const auto* prefixes = findChild<QMenu*>(QStringLiteral("WinePrefix")))
+        context.prefixChoice = commandPath("Indstillinger", prefixes->title());
+    if (const auto* example = findChild<QAction*>(QStringLiteral("OpenExample")))
+        context.exampleCommand = commandPath("Hjaelp", example->text());
+    return toQt(emptyRegistryHint(context));
+}
+
+std::string TForm1::commandPath(const char* menuName, const QString& caption) const {
+    const auto* menu = findChild<QMenu*>(QString::fromLatin1(menuName));
+    if (!menu)
+        return {};
+    return fromQt(shownCaption(menu->title()) + QStringLiteral(" > ") + shownCaption(caption));
+}
+
+void TForm1::updateEmptyListHint() {
+    if (emptyHint_)
+        emptyHint_->say(emptyListHintText());
+}
+
+void TForm1::whenLanguageApplied(std::function<void()> hook) {
+    languageHooks_.push_back(std::move(hook));
+}
+
+void TForm1::whenStartedUp(std::function<void()> hook) {
+    startupHooks_.push_back(std::move(hook));
+}
+
+void TForm1::languageApplied() {
+    for (const auto& hook : languageHooks_)
+        hook();
+    updateEmptyListHint();
 }
 
 void TForm1::showFilterText(const std::string& text) {

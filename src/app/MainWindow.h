@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "inventory/Inventory.h"
 
@@ -31,6 +32,7 @@ class Dialogs;
 
 namespace vornak::app {
 
+class EmptyListHint;
 class InventoryModel;
 class WindowLanguage;
 
@@ -79,6 +81,20 @@ class TForm1 : public QMainWindow, public InventoryView {
     // Gives the list font to the windows whose lists follow it (the
     // hidden-filter editor); the main block calls it once they exist.
     void applyListFont();
+    // Runs `hook` each time a language has been applied to the window.
+    void whenLanguageApplied(std::function<void()> hook);
+    // Runs `hook` once the first activation's start-up is over, outside it.
+    void whenStartedUp(std::function<void()> hook);
+    // The language engine has applied a language to every window.
+    void languageApplied();
+    // The list says why it is empty when the registry holds no registration,
+    // naming the ways to fill it that the window has (the Wine prefix
+    // submenu, the example command); otherwise it says nothing.
+    void updateEmptyListHint();
+    QString emptyListHintText() const;
+    // "Menu > Command" as the user reads them in the menu bar now; empty when
+    // the window has no menu of that objectName.
+    std::string commandPath(const char* menuName, const QString& caption) const;
 
     // ---- InventoryView ----
     void visibleListChanged() override;
@@ -132,6 +148,9 @@ class TForm1 : public QMainWindow, public InventoryView {
     QAction* deadOnly_ = nullptr;
     QAction* crapOnly_ = nullptr;
     QAction* hideHidden_ = nullptr;
+    EmptyListHint* emptyHint_ = nullptr;
+    std::vector<std::function<void()>> languageHooks_;
+    std::vector<std::function<void()>> startupHooks_;
 
     int listCharset_ = 0;
     bool startupRunning_ = false;

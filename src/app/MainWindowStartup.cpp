@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QTableView>
 #include <QTimer>
+#include <utility>
 
 #include "app/FontCharset.h"
 #include "app/MainWindow.h"
@@ -95,6 +96,13 @@ void TForm1::FormActivate() {
         checkMarksChanged();
         inventory_.setStartupDone();
         startupRunning_ = false;
+        // What follows the start-up may ask a question: not from inside the
+        // activation that is still being handled.
+        if (!startupHooks_.empty())
+            QTimer::singleShot(0, this, [this] {
+                for (const auto& hook : std::exchange(startupHooks_, {}))
+                    hook();
+            });
     }
     writeStatusOnActivation();
 }

@@ -12,6 +12,7 @@
 #include "language/MessageCatalogue.h"
 #include "platform/Dialogs.h"
 #include "platform/FileSystem.h"
+#include "platform/RegistryStore.h"
 #include "platform/WinePrefix.h"
 #include "registry/RegistryAccess.h"
 
@@ -19,6 +20,19 @@ namespace vornak::app {
 namespace {
 
 constexpr const char* kPrefixSetting = "WinePrefix";
+
+// Whether the settings hold a choice at all; the machine's own store is the
+// empty one. Reading must not create the settings key.
+bool choiceRemembered() {
+    const auto store = platform::settingsRegistryStore();
+    const auto accessor = store->accessor();
+    std::unique_ptr<platform::RegKey> key;
+    if (accessor->openKey(platform::RegRoot::LocalMachine, "SOFTWARE\\Vornak\\Uninstaller",
+                          platform::RegAccess::Read, key) != platform::RegStatus::Ok)
+        return false;
+    platform::RegValue value;
+    return accessor->queryValue(*key, kPrefixSetting, value) == platform::RegStatus::Ok;
+}
 
 }  // namespace
 
@@ -34,7 +48,28 @@ PrefixChoice::PrefixChoice(TForm1& form) : QObject(&form), form_(form) {
     connect(settings, &QMenu::aboutToShow, this,
             [this] { menu_->setTitle(toQt(messages().get(Msg::msgWinePrefixMenu))); });
     connect(menu_, &QMenu::aboutToShow, this, [this] { fillMenu(); });
+    form.whenLanguageApplied(
+        [this] { menu_->setTitle(toQt(messages().get(Msg::msgWinePrefixMenu))); });
+    form.whenStartedUp([this] { offerTheOnePrefix(); });
     fillMenu();
+}
+
+void PrefixChoice::offerTheOnePrefix() {
+    if (!menu_ || !form_.inventory().registryEmpty() || !platform::activeWinePrefix().empty() ||
+        choiceRemembered())
+        return;
+    // With several the list's own text points at the submenu: which one is
+    // the user's to say.
+    const std::vector<std::string> found = platform::findWinePrefixes();
+    if (found.size() != 1)
+        return;
+    const std::string question =
+        messageText(Msg::fmtManageOnePrefix,
+                    {found.front(), form_.commandPath("Indstillinger", menu_->title())});
+    if (form_.dialogs().askYesNo(question, messages().get(Msg::msgWinePrefixMenu)))
+        choose(found.front());
+    else
+        WriteRegString("LM", kSettingsKeyPath, kPrefixSetting, std::string());
 }
 
 void PrefixChoice::fillMenu() {

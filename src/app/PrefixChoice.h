@@ -15,6 +15,8 @@ class TForm1;
 class PrefixChoice : public QObject {
   public:
     // Adds the submenu (objectName "WinePrefix") to the Indstillinger menu.
+    // Once the window has started, it offers the one prefix found when the
+    // machine's store holds no registration and no choice was made before.
     explicit PrefixChoice(TForm1& form);
 
     // Switches to the prefix in `dir` (empty: the machine's own): the hidden
@@ -27,6 +29,10 @@ class PrefixChoice : public QObject {
     // The submenu's items: the machine, then every prefix found (and the one
     // in use, should it not be found), the one in use checked.
     void fillMenu();
+
+    // The offer at the start: a question whose answer is remembered as the
+    // choice (the prefix, or the machine's own store).
+    void offerTheOnePrefix();
 
   private:
     TForm1& form_;

@@ -11,6 +11,8 @@
 #include "app/ApplicationInfo.h"
 #include "app/MainWindow.h"
 #ifndef _WIN32
+#include "app/ExampleCommand.h"
+#include "app/ExampleRegistry.h"
 #include "app/PrefixChoice.h"
 #endif
 #include "app/QtText.h"
@@ -92,7 +94,10 @@ void createProgramWindows(TForm1& form) {
     form.applyListFont();
     installServiceCommands(form);
 #ifndef _WIN32
-    new PrefixChoice(form);
+    // The example shows its own store only; a prefix is chosen in the user's.
+    if (!exampleInUse())
+        new PrefixChoice(form);
+    new ExampleCommand(form);
 #endif
 }
 

@@ -129,6 +129,8 @@ void WindowLanguage::setScrollingText(const Target& target, const std::vector<st
 
 void WindowLanguage::setStatusText(const std::string& text) {
     form_.showStatus(text);
+    // The engine ends every language it has applied with the status text.
+    form_.languageApplied();
 }
 
 void WindowLanguage::showMessage(const std::string& text) {

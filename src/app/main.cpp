@@ -11,12 +11,14 @@
 #include "app/FontSubstitutes.h"
 #include "app/MainWindow.h"
 #ifndef _WIN32
+#include "app/ExampleRegistry.h"
 #include "app/PrefixChoice.h"
 #endif
 #include "app/ProgramWindows.h"
 #include "app/QtDialogs.h"
 #include "app/QtText.h"
 #include "app/StoreCheck.h"
+#include "language/MessageCatalogue.h"
 #include "platform/FileSystem.h"
 #include "platform/Shell.h"
 #include "services/DesktopShell.h"
@@ -40,7 +42,18 @@ int main(int argc, char** argv) {
 
     app::QtDialogs dialogs;
 #ifndef _WIN32
-    app::restoreWinePrefix();
+    if (application.arguments().contains(QString::fromLatin1(app::kExampleArgument))) {
+        try {
+            app::openExampleRegistry();
+        } catch (const std::exception& e) {
+            // Asked for the example, the user must not take their own list for it.
+            splash->hide();
+            dialogs.showError(messageText(Msg::fmtExampleNotOpened, {std::string(e.what())}));
+            return 1;
+        }
+    } else {
+        app::restoreWinePrefix();
+    }
 #endif
     app::reportDamagedRegistryStore(dialogs);
 

@@ -14,9 +14,8 @@
 #include "analysis/LogReplay.h"
 #include "analysis/SnapshotRecord.h"
 #include "analysis/SnapshotRun.h"
+#include "cli/CliLanguage.h"
 #include "cli/Command.h"
-#include "language/LanguageEngine.h"
-#include "language/LanguageSettings.h"
 #include "language/MessageCatalogue.h"
 #include "platform/Console.h"
 #include "platform/Dialogs.h"
@@ -58,30 +57,6 @@ class TerminalDialogs : public platform::Dialogs {
     }
     void showError(const std::string& text) override { std::cerr << text << std::endl; }
 };
-
-// The language engine fills the message catalogue as it sets the window
-// texts; here there are no windows, so only its messages are kept.
-class MessagesOnly : public LanguageSink {
-  public:
-    void setText(const Target&, const std::string&) override {}
-    void setScrollingText(const Target&, const std::vector<std::string>&) override {}
-    void setStatusText(const std::string&) override {}
-    void showMessage(const std::string& text) override { std::cerr << text << std::endl; }
-    int visibleRowCount() const override { return 0; }
-    void addLanguageMenuItem(const LanguageMenuItem&) override {}
-};
-
-// The language the settings name, English when none (or when the settings
-// cannot be read), as the window applies it at start-up.
-void applyLanguage() {
-    std::string name = "English";
-    try {
-        name = storedLanguage();
-    } catch (const SilentAbort&) {
-    }
-    MessagesOnly sink;
-    LanguageEngine(sink).ChangeLang(name);
-}
 
 struct Setup {
     std::shared_ptr<platform::FileSystem> fs = platform::defaultFileSystem();

@@ -1,7 +1,9 @@
 // vornak list: the inventory exactly as the main window builds and filters it.
 #include <iostream>
 
+#include "cli/CliLanguage.h"
 #include "cli/Command.h"
+#include "inventory/EmptyRegistryHint.h"
 #include "inventory/Inventory.h"
 #include "language/MessageCatalogue.h"
 #include "platform/FileSystem.h"
@@ -97,6 +99,19 @@ int runList(const Args& args) {
                   << registry::lineSafe(row.uninstallCommand, true) << '\n';
     }
     std::cout.flush();
+    // An empty registry is no error, and scripts read stdout: the way to fill
+    // it goes to the person at the terminal.
+    if (inventory.registryEmpty()) {
+        applyLanguage();
+        EmptyRegistryContext context = currentEmptyRegistryContext(false);
+#ifndef _WIN32
+        const std::string programs = platform::defaultFileSystem()->toHostPath(
+            platform::defaultFileSystem()->programFolder());
+        context.prefixChoice = "vornak list --prefix FOLDER";
+        context.exampleCommand = programs + "vornak-uninstaller --example";
+#endif
+        std::cerr << emptyRegistryHint(context) << std::endl;
+    }
     return std::cout ? 0 : 1;
 }
 

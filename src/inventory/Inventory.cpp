@@ -208,6 +208,7 @@ void Inventory::RefreshInventory() {
     if (view_) view_->checkMarksChanged();
     RedrawOnExit redraw(view_);
     visible_.clear();
+    registered_ = -1;
 
     // The master list exists before anything is read, so a failed read leaves it
     // empty rather than missing.
@@ -287,6 +288,7 @@ void Inventory::RefreshInventory() {
     sorted.reserve(master_.size());
     for (size_t i : order) sorted.push_back(std::move(master_[i]));
     master_ = std::move(sorted);
+    registered_ = static_cast<long long>(master_.size());
 
     visible_ = master_;
 
@@ -483,7 +485,10 @@ void Inventory::removeEntry(const std::string& rootCode, const std::string& keyP
     };
     RedrawOnExit redraw(view_);
     std::erase_if(visible_, same);
-    std::erase_if(master_, same);
+    // The row was read as a registration; with the last one gone the registry
+    // is as empty as a new build would find it.
+    const auto removed = static_cast<long long>(std::erase_if(master_, same));
+    if (registered_ > 0) registered_ = std::max(0LL, registered_ - removed);
 }
 
 void Inventory::writeStatus() {

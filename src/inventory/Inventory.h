@@ -82,6 +82,10 @@ public:
     const EntryList& master() const { return master_; }
     const EntryList& visible() const { return visible_; }
     bool masterExists() const { return masterExists_; }
+    // Whether the last build read the uninstall keys whole and found no
+    // registration to list, before any filter or the hidden list took rows
+    // away. False while nothing has been read, or when reading failed.
+    bool registryEmpty() const { return registered_ == 0; }
     bool startupDone() const { return startupDone_; }
     void setStartupDone() { startupDone_ = true; }
     bool sortAscending() const { return sortAscending_; }
@@ -149,6 +153,8 @@ private:
     EntryList master_;
     EntryList visible_;
     bool masterExists_ = false;
+    // Rows the last complete build read; -1 before one, or after a failed one.
+    long long registered_ = -1;
     bool startupDone_ = false;
     bool sortAscending_ = true;
     std::string filterText_;

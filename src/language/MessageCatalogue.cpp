@@ -190,6 +190,32 @@ const char* messageName(Msg role) {
             return "fmtHiddenListNotRead";
         case Msg::fmtSettingsNotSavedReason:
             return "fmtSettingsNotSavedReason";
+        case Msg::msgEmptyRegistry:
+            return "msgEmptyRegistry";
+        case Msg::fmtEmptyOwnStore:
+            return "fmtEmptyOwnStore";
+        case Msg::fmtEmptyPrefix:
+            return "fmtEmptyPrefix";
+        case Msg::fmtEmptyExample:
+            return "fmtEmptyExample";
+        case Msg::msgNoPrefixFound:
+            return "msgNoPrefixFound";
+        case Msg::fmtPrefixFoundOne:
+            return "fmtPrefixFoundOne";
+        case Msg::fmtPrefixesFound:
+            return "fmtPrefixesFound";
+        case Msg::fmtExampleHint:
+            return "fmtExampleHint";
+        case Msg::msgOpenExample:
+            return "msgOpenExample";
+        case Msg::msgExampleTitle:
+            return "msgExampleTitle";
+        case Msg::msgExampleInfo:
+            return "msgExampleInfo";
+        case Msg::fmtExampleNotOpened:
+            return "fmtExampleNotOpened";
+        case Msg::fmtManageOnePrefix:
+            return "fmtManageOnePrefix";
     }
     return "?";
 }
@@ -325,6 +351,37 @@ constexpr std::array kAddedLines = {
               "is kept as it is: %s",
               "s"},
     AddedLine{Msg::fmtSettingsNotSavedReason, "The settings were not saved: %s", "s"},
+    AddedLine{Msg::msgEmptyRegistry,
+              "The list is empty: no program is registered for removal in this computer's "
+              "registry.",
+              ""},
+    AddedLine{Msg::fmtEmptyOwnStore,
+              "The list is empty: no program is registered in this computer's registry, which "
+              "here, off Windows, is the program's own store (%s).",
+              "s"},
+    AddedLine{Msg::fmtEmptyPrefix,
+              "The list is empty: no program is registered in the Wine prefix %s.", "s"},
+    AddedLine{Msg::fmtEmptyExample,
+              "The list is empty: nothing is left in the example registry (%s).", "s"},
+    AddedLine{Msg::msgNoPrefixFound,
+              "No Wine prefix was found ($WINEPREFIX, ~/.wine, Steam, Bottles, ~/Games).", ""},
+    AddedLine{Msg::fmtPrefixFoundOne, "One Wine prefix was found, %s. To manage it: %s.", "ss"},
+    AddedLine{Msg::fmtPrefixesFound, "%d Wine prefixes were found. To manage one of them: %s.",
+              "ds"},
+    AddedLine{Msg::fmtExampleHint, "To try the program on example registrations: %s.", "s"},
+    AddedLine{Msg::msgOpenExample, "Open the example registry", ""},
+    AddedLine{Msg::msgExampleTitle, "example registry", ""},
+    AddedLine{Msg::msgExampleInfo,
+              "This is the example registry: the registrations shipped with the program, in a "
+              "store of its own that is made afresh each time the example is opened. Your own "
+              "registry is not touched.",
+              ""},
+    AddedLine{Msg::fmtExampleNotOpened, "The example registry could not be opened: %s", "s"},
+    AddedLine{Msg::fmtManageOnePrefix,
+              "Nothing is registered in the program's own store yet, but one Wine prefix was "
+              "found:\n\n%s\n\nDo you want to manage the programs of that prefix? You can "
+              "change it at any time: %s.",
+              "ss"},
 };
 
 }  // namespace

@@ -113,9 +113,22 @@ enum class Msg : int {
     fmtLanguageLineCut = 163,
     fmtHiddenListNotRead = 164,
     fmtSettingsNotSavedReason = 165,
+    msgEmptyRegistry = 166,
+    fmtEmptyOwnStore = 167,
+    fmtEmptyPrefix = 168,
+    fmtEmptyExample = 169,
+    msgNoPrefixFound = 170,
+    fmtPrefixFoundOne = 171,
+    fmtPrefixesFound = 172,
+    fmtExampleHint = 173,
+    msgOpenExample = 174,
+    msgExampleTitle = 175,
+    msgExampleInfo = 176,
+    fmtExampleNotOpened = 177,
+    fmtManageOnePrefix = 178,
 };
 
-constexpr std::array<Msg, 91> kAllMessages = {
+constexpr std::array<Msg, 104> kAllMessages = {
     Msg::msgDeleteEntryQuestion,
     Msg::msgUpdateAvailable,
     Msg::msgNoUpdate,
@@ -207,6 +220,19 @@ constexpr std::array<Msg, 91> kAllMessages = {
     Msg::fmtLanguageLineCut,
     Msg::fmtHiddenListNotRead,
     Msg::fmtSettingsNotSavedReason,
+    Msg::msgEmptyRegistry,
+    Msg::fmtEmptyOwnStore,
+    Msg::fmtEmptyPrefix,
+    Msg::fmtEmptyExample,
+    Msg::msgNoPrefixFound,
+    Msg::fmtPrefixFoundOne,
+    Msg::fmtPrefixesFound,
+    Msg::fmtExampleHint,
+    Msg::msgOpenExample,
+    Msg::msgExampleTitle,
+    Msg::msgExampleInfo,
+    Msg::fmtExampleNotOpened,
+    Msg::fmtManageOnePrefix,
 };
 
 // A text the translation table has no line for, read from the line `role`

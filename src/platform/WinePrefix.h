@@ -44,9 +44,11 @@ std::map<char, std::string> prefixDriveMap(const std::string& prefixDir);
 std::string prefixDataFolder(const std::string& prefixDir);
 // The prefix's drives as the file system, its own files in prefixDataFolder.
 std::shared_ptr<FileSystem> prefixFileSystem(const std::string& prefixDir);
-// A file system on `drives` whose own files are in that host folder alone.
+// A file system on `drives` whose own files are in that host folder alone; the
+// program's folder is the running program's unless `programHostFolder` names one.
 std::shared_ptr<FileSystem> makePrefixFileSystem(std::map<char, std::string> drives,
-                                                 const std::string& ownFilesHostFolder);
+                                                 const std::string& ownFilesHostFolder,
+                                                 const std::string& programHostFolder = {});
 
 // The launcher for a program of the prefix: a Windows program (an MZ
 // executable, or msiexec, rundll32, regsvr32, rundll.exe) starts through

@@ -225,6 +225,43 @@ class MainWindowTest : public QObject {
         QVERIFY(std::filesystem::exists(fx->programHost + "/hidden.dat"));
     }
 
+    // Only a registry without registrations explains the empty list; a filter
+    // or the hidden list emptying it is the user's own doing.
+    void onlyAnEmptyRegistryExplainsTheEmptyList() {
+        TForm1 form(dialogs);
+        auto* label = form.findChild<QLabel*>("EmptyListHint");
+        QVERIFY(label);
+        auto hint = [&] { return label->isVisibleTo(&form) ? label->text() : QString(); };
+        test::startUp(form);
+#ifdef _WIN32
+        const std::string empty = messageText(Msg::msgEmptyRegistry);
+#else
+        const std::string empty = messageText(Msg::fmtEmptyOwnStore, {fx->store->location()});
+#endif
+        QCOMPARE(hint(), QString::fromStdString(empty));
+
+        addTwoPrograms();
+        test::triggerAction(&form, "OpdaterListen");
+        QCOMPARE(hint(), QString());
+        form.findChild<QLineEdit*>("FilterBox")->setText("no such program");
+        QCOMPARE(form.inventory().visible().size(), size_t{0});
+        QCOMPARE(hint(), QString());
+        form.findChild<QPushButton*>("FilterRyd")->click();
+        form.inventory().setHiddenList({"Editor 2", "Gone Tool"});
+        form.run([&] { form.inventory().reapplyHiddenFilter(); });
+        QCOMPARE(form.inventory().visible().size(), size_t{0});
+        QCOMPARE(hint(), QString());
+
+        // Deleting the last registration empties the registry itself.
+        test::triggerAction(&form, "VisIkkeSkjulte");
+        QCOMPARE(form.inventory().visible().size(), size_t{2});
+        const EntryList rows = form.inventory().visible();
+        form.inventory().removeEntry(rows[0].rootCode, rows[0].keyPath);
+        QCOMPARE(hint(), QString());
+        form.inventory().removeEntry(rows[1].rootCode, rows[1].keyPath);
+        QCOMPARE(hint(), QString::fromStdString(empty));
+    }
+
     void secondRunMaximised() {
         fx->setSetting("lang", "English");
         fx->setSettingFlag("grid", 1);

@@ -163,6 +163,9 @@ class WinePrefixUninstallTest : public QObject {
     }
     void init() {
         fx = std::make_unique<test::ProgramFixture>();
+        // The user has chosen the machine's own store before: the one prefix
+        // found is not offered at the start, the menu switches to it.
+        fx->setSetting("WinePrefix", "");
         dialogs = ScriptedDialogs();
         messages().clear();
     }

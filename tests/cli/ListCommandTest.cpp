@@ -39,9 +39,14 @@ class ListCommandTest : public test::InventoryFixture {
     RunResult run(const std::string& args) {
         std::vector<std::string> words;
         std::istringstream in(args);
-        for (std::string w; in >> w;) words.push_back(w);
+        for (std::string w; in >> w;)
+            words.push_back(w);
         const auto r = test::runProgram(
-            tool, [&] { words.insert(words.begin(), "list"); return words; }(),
+            tool,
+            [&] {
+                words.insert(words.begin(), "list");
+                return words;
+            }(),
             {{"VORNAK_REGISTRY_DIR", tmp.str() + "/registry"}, {"VORNAK_DRIVES", "C=" + driveC}});
         return RunResult{r.exitCode, r.out + r.err};
     }
@@ -144,4 +149,51 @@ TEST(RunScript, WithoutADisplayItSaysWhatToDoInOneLine) {
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
     EXPECT_NE(r.err.find("DISPLAY"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("vornak list"), std::string::npos) << r.err;
+}
+
+// An empty registry is no failure: stdout stays empty for scripts, and the
+// person at the terminal reads on stderr what the list shows and how to fill it.
+TEST_F(ListCommandTest, EmptyRegistrySaysWhyOnStderrOnly) {
+    std::filesystem::copy(VORNAK_SOURCE_LANG_DIR, programHost + "/lang");
+    const std::string empty = tmp.str() + "/empty registry";
+    std::map<std::string, std::string> env{{"VORNAK_REGISTRY_DIR", empty},
+                                           {"VORNAK_DRIVES", "C=" + driveC}};
+    auto run = [&] { return test::runProgram(tool, {"list"}, env); };
+#ifdef _WIN32
+    // Under Wine, HOME and WINEPREFIX would lead the tool into another prefix.
+    const auto r = run();
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err.rfind(messageText(Msg::msgEmptyRegistry), 0), 0u) << r.err;
+#else
+    const std::string home = tmp.str() + "/home";
+    env.insert({{"HOME", home}, {"XDG_DATA_HOME", home + "/.local/share"}, {"WINEPREFIX", ""}});
+    // No prefix, then one, then two, where Wine users keep them.
+    const std::string prefixes[] = {home + "/.wine", home + "/Games/Game 2"};
+    const std::string choose = "vornak list --prefix FOLDER";
+    const std::vector<std::string> expected[] = {
+        {messageText(Msg::msgNoPrefixFound)},
+        {messageText(Msg::fmtPrefixFoundOne, {prefixes[0], choose})},
+        {messageText(Msg::fmtPrefixesFound, {int64_t{2}, choose})},
+    };
+    for (int found = 0; found <= 2; ++found) {
+        if (found > 0)
+            tmp.write(prefixes[found - 1].substr(tmp.str().size() + 1) + "/system.reg", "");
+        const auto r = run();
+        EXPECT_EQ(r.exitCode, 0);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err.rfind(messageText(Msg::fmtEmptyOwnStore, {empty}), 0), 0u) << r.err;
+        for (const std::string& part : expected[found])
+            EXPECT_NE(r.err.find(part), std::string::npos) << found << ": " << r.err;
+        EXPECT_NE(r.err.find(messageText(Msg::fmtExampleHint,
+                                         {programHost + "/vornak-uninstaller --example"})),
+                  std::string::npos)
+            << r.err;
+    }
+    // A filter leaves the list empty, not the registry: nothing to explain.
+    env["VORNAK_REGISTRY_DIR"] = tmp.str() + "/registry";
+    const auto filtered = test::runProgram(tool, {"list", "--filter", "nothing-matches"}, env);
+    EXPECT_EQ(filtered.exitCode, 0);
+    EXPECT_EQ(filtered.out + filtered.err, "");
+#endif
 }

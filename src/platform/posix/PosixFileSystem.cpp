@@ -874,8 +874,9 @@ std::shared_ptr<FileSystem> makeFileSystem(std::map<char, std::string> drives,
 }
 
 std::shared_ptr<FileSystem> makePrefixFileSystem(std::map<char, std::string> drives,
-                                                 const std::string& ownFilesHostFolder) {
-    auto fs = std::make_shared<PosixFileSystem>(std::move(drives), std::string(), std::string());
+                                                 const std::string& ownFilesHostFolder,
+                                                 const std::string& programHostFolder) {
+    auto fs = std::make_shared<PosixFileSystem>(std::move(drives), programHostFolder, std::string());
     fs->setSeparateOwnFilesFolder(ownFilesHostFolder);
     return fs;
 }
