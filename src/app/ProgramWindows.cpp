@@ -9,6 +9,7 @@
 #include "actions/ViewEditInfoForm.h"
 #include "analysis/AnalyzeForm.h"
 #include "app/ApplicationInfo.h"
+#include "app/BackupCommands.h"
 #include "app/MainWindow.h"
 #ifndef _WIN32
 #include "app/PrefixChoice.h"
@@ -91,6 +92,7 @@ void createProgramWindows(TForm1& form) {
     });
     form.applyListFont();
     installServiceCommands(form);
+    new BackupCommands(form);
 #ifndef _WIN32
     new PrefixChoice(form);
 #endif

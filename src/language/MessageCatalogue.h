@@ -113,9 +113,24 @@ enum class Msg : int {
     fmtLanguageLineCut = 163,
     fmtHiddenListNotRead = 164,
     fmtSettingsNotSavedReason = 165,
+    fmtBackupNotWritten = 166,
+    msgBackupDeleted = 167,
+    msgBackupEdited = 168,
+    msgBackupRemoval = 169,
+    msgRestoreBackupMenu = 170,
+    msgRestoreBackupPrompt = 171,
+    fmtRestoreBackupQuestion = 172,
+    fmtBackupRestored = 173,
+    fmtBackupNotRestored = 174,
+    msgNoBackups = 175,
+    msgTrashMenu = 176,
+    msgBackupDaysMenu = 177,
+    msgBackupDaysPrompt = 178,
+    fmtFileMovedToTrash = 179,
+    fmtFileNotMovedToTrash = 180,
 };
 
-constexpr std::array<Msg, 91> kAllMessages = {
+constexpr std::array<Msg, 106> kAllMessages = {
     Msg::msgDeleteEntryQuestion,
     Msg::msgUpdateAvailable,
     Msg::msgNoUpdate,
@@ -207,6 +222,21 @@ constexpr std::array<Msg, 91> kAllMessages = {
     Msg::fmtLanguageLineCut,
     Msg::fmtHiddenListNotRead,
     Msg::fmtSettingsNotSavedReason,
+    Msg::fmtBackupNotWritten,
+    Msg::msgBackupDeleted,
+    Msg::msgBackupEdited,
+    Msg::msgBackupRemoval,
+    Msg::msgRestoreBackupMenu,
+    Msg::msgRestoreBackupPrompt,
+    Msg::fmtRestoreBackupQuestion,
+    Msg::fmtBackupRestored,
+    Msg::fmtBackupNotRestored,
+    Msg::msgNoBackups,
+    Msg::msgTrashMenu,
+    Msg::msgBackupDaysMenu,
+    Msg::msgBackupDaysPrompt,
+    Msg::fmtFileMovedToTrash,
+    Msg::fmtFileNotMovedToTrash,
 };
 
 // A text the translation table has no line for, read from the line `role`
