@@ -28,7 +28,8 @@ namespace {
 using namespace vornak::analysis;
 
 constexpr const char* kUsage =
-    "analyze before [DRIVE...] | after NAME [DRIVE...] | list | remove NAME [--yes] [--keep-log] [--trash]";
+    "analyze before [DRIVE...] | after NAME [DRIVE...] | list | remove NAME [--yes] [--keep-log] "
+    "[--trash]";
 
 // Questions of the log replay asked on the terminal.
 class TerminalDialogs : public platform::Dialogs {

@@ -136,8 +136,7 @@ std::string writeKeys(size_t count, KeyOf keyOf, RestoreOf restoreOf,
             text += formatRegFileData(value.type, value.data, bytesToUtf16(name).size() + 1);
             text += "\r\n";
         }
-        for (const auto& name :
-             restore ? restore->removedValues : std::vector<std::string>{}) {
+        for (const auto& name : restore ? restore->removedValues : std::vector<std::string>{}) {
             if (name.find('\0') != std::string::npos) {
                 if (leftOut)
                     leftOut->push_back(lineSafe(full) + "\\" + lineSafe(name));

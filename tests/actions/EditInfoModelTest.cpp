@@ -17,8 +17,8 @@
 #include <functional>
 
 #include "actions/EditInfoModel.h"
-#include "registry/RegistryBackup.h"
 #include "language/MessageCatalogue.h"
+#include "registry/RegistryBackup.h"
 #include "support/RegistryFixture.h"
 
 using namespace vornak;
@@ -195,12 +195,11 @@ TEST_F(EditInfoModelTest, RemovalAndSaveChangeNothingWithoutABackupAndTheBackupU
     const std::string backups = programHost + "/backups";
     std::filesystem::create_directories(backups);
     ASSERT_EQ(chmod(backups.c_str(), 0555), 0);
-    for (const auto& change : std::vector<std::function<void()>>{
-             [&] { model.remove(0); },
-             [&] {
-                 model.change(0, "changed");
-                 model.save();
-             }}) {
+    for (const auto& change : std::vector<std::function<void()> >{[&] { model.remove(0); },
+                                                                  [&] {
+                                                                      model.change(0, "changed");
+                                                                      model.save();
+                                                                  }}) {
         try {
             change();
             FAIL() << "a change went ahead without its backup";

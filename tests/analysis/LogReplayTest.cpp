@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <regex>
-#include <cerrno>
-#include <cstring>
 
 #include "analysis/AnalysisTestSupport.h"
 #include "analysis/LogReplay.h"
@@ -593,6 +593,7 @@ TEST_F(LogReplayTest, WithTheWastebasketFilesGoThereWithInfoAFileManagerReads) {
     replay("FILE ADDED!\tC:\\Acme\\setup.log\r\n", options);
     EXPECT_EQ(tmp.read("data home/Trash/files/setup.log.2"), "second");
     EXPECT_TRUE(std::filesystem::exists(trash + "/info/setup.log.2.trashinfo"));
-    EXPECT_EQ(removalLog[0], "Moved to the wastebasket: C:\\Acme\\setup.log (now in " + trash + ")");
+    EXPECT_EQ(removalLog[0],
+              "Moved to the wastebasket: C:\\Acme\\setup.log (now in " + trash + ")");
 #endif
 }

@@ -7,8 +7,8 @@
 #include <random>
 
 #include "platform/FileSystem.h"
-#include "platform/win32/Win32RecycleBin.h"
 #include "platform/win32/WideText.h"
+#include "platform/win32/Win32RecycleBin.h"
 
 namespace vornak::platform {
 namespace {
@@ -385,7 +385,8 @@ class Win32FileSystem final : public FileSystem {
     bool trashEntry(const std::string& path, EntryKind kind, std::string& where,
                     std::string& error) const override {
         std::string leafHost;
-        if ((kind != EntryKind::File && kind != EntryKind::Link) || inspect(path, leafHost) != kind) {
+        if ((kind != EntryKind::File && kind != EntryKind::Link) ||
+            inspect(path, leafHost) != kind) {
             error = win32::errorText(ERROR_ACCESS_DENIED);
             return false;
         }
