@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -516,6 +518,14 @@ TEST_F(LogReplayTest, ABackupThatCannotBeWrittenStopsTheRemovalBeforeAnyChange) 
 #ifndef _WIN32
 namespace {
 
+// A path as a .trashinfo file writes it, for the paths of these tests
+// (letters, digits, "/", ".", "-" and spaces).
+std::string urlEncodedForTest(std::string path) {
+    for (size_t at = 0; (at = path.find(' ', at)) != std::string::npos;)
+        path.replace(at, 1, "%20");
+    return path;
+}
+
 std::string urlDecoded(const std::string& text) {
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
@@ -595,5 +605,41 @@ TEST_F(LogReplayTest, WithTheWastebasketFilesGoThereWithInfoAFileManagerReads) {
     EXPECT_TRUE(std::filesystem::exists(trash + "/info/setup.log.2.trashinfo"));
     EXPECT_EQ(removalLog[0],
               "Moved to the wastebasket: C:\\Acme\\setup.log (now in " + trash + ")");
+
+    // A file on another file system goes to the trash of its own mount.
+    struct stat tmpStat {}, shmStat {};
+    if (stat(tmp.str().c_str(), &tmpStat) != 0 || stat("/dev/shm", &shmStat) != 0 ||
+        tmpStat.st_dev == shmStat.st_dev)
+        GTEST_SKIP() << "no second file system at /dev/shm";
+    const std::string other = "/dev/shm/" + tmp.path().filename().string();
+    std::filesystem::create_directories(other + "/Acme");
+    std::ofstream(other + "/Acme/other.txt") << "elsewhere";
+    const auto both = platform::makeFileSystem({{'C', driveC}, {'D', other}}, programHost);
+    writeLog("d.anlog", "FILE ADDED!\tD:\\Acme\\other.txt\r\n");
+    LogReplay(*both, *store, dialogs, [](const std::string&) {}).run(programFolder, "d", options);
+    const bool moved = !std::filesystem::exists(other + "/Acme/other.txt");
+    // Our entries of that trash are found by their path, and taken out again.
+    const std::string mountTrash = "/dev/shm/.Trash-" + std::to_string(geteuid());
+    const std::string path = urlEncodedForTest(other) + "/Acme/other.txt";
+    std::string info, kept;
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(mountTrash + "/info", ec)) {
+        std::ifstream in(e.path());
+        const std::string text((std::istreambuf_iterator<char>(in)), {});
+        if (text.find("Path=" + path + "\n") == std::string::npos)
+            continue;
+        info = text;
+        const std::string name = e.path().stem().string();
+        std::ifstream file(mountTrash + "/files/" + name);
+        kept.assign(std::istreambuf_iterator<char>(file), {});
+        std::filesystem::remove(e.path());
+        std::filesystem::remove(mountTrash + "/files/" + name);
+    }
+    std::filesystem::remove_all(other);
+    for (const char* sub : {"/files", "/info", ""})
+        std::filesystem::remove(mountTrash + sub, ec);  // only when nothing else is in it
+    EXPECT_TRUE(moved);
+    EXPECT_EQ(kept, "elsewhere");
+    EXPECT_EQ(info.rfind("[Trash Info]\nPath=" + path + "\nDeletionDate=", 0), 0u) << info;
 #endif
 }

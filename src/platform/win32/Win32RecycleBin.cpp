@@ -1,8 +1,9 @@
 #include "platform/win32/Win32RecycleBin.h"
 
-#include <shellapi.h>
-
 #include "platform/win32/WideText.h"
+
+// After windows.h, which WideText.h brings.
+#include <shellapi.h>
 
 namespace vornak::platform::win32 {
 
