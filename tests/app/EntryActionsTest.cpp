@@ -22,6 +22,7 @@
 #include "app/ProgramWindows.h"
 #include "app/QtText.h"
 #include "language/MessageCatalogue.h"
+#include "registry/RegistryBackup.h"
 #include "support/ScriptedDialogs.h"
 
 using namespace vornak;
@@ -375,6 +376,14 @@ class EntryActionsTest : public QObject {
         QVERIFY(keyExists(RegRoot::LocalMachine, "R\\Sub"));
         QVERIFY(!keyExists(RegRoot::LocalMachine, "Old"));
         QCOMPARE(rows(), QStringList({"Restored Thing"}));
+
+        // The settings beside it are remembered as they are set.
+        QVERIFY(!registry::trashSettingOn());
+        test::triggerAction(form.get(), "Papirkurv");
+        QVERIFY(registry::trashSettingOn());
+        dialogs.inputAnswers = {std::string("30")};
+        test::triggerAction(form.get(), "BackupDage");
+        QCOMPARE(registry::backupRetentionDays(), 30);
     }
 };
 
