@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "actions/ChangeBackup.h"
 #include "actions/EntryRegistry.h"
 #include "inventory/Inventory.h"
 #include "language/MessageCatalogue.h"
@@ -27,6 +28,13 @@ void EditInfoModel::load() {
     }
     modified_ = false;
     sort();
+}
+
+std::string EditInfoModel::keyName() const {
+    std::string path = keyPath_;
+    while (!path.empty() && path.back() == '\\')
+        path.pop_back();
+    return path.substr(path.rfind('\\') + 1);
 }
 
 void EditInfoModel::sort() {
@@ -62,6 +70,7 @@ void EditInfoModel::remove(int index) {
     if (index < 0 || static_cast<size_t>(index) >= rows_.size())
         return;
     const std::string name = rows_[static_cast<size_t>(index)].name;
+    backUpKey(rootCode_, keyPath_, Msg::msgBackupEdited, keyName());
     DeleteRegValue(rootCode_, keyPath_, name);
     if (valueExists(rootCode_, keyPath_, name)) {
         throw std::runtime_error(formatMessage(
@@ -75,6 +84,7 @@ std::vector<std::string> EditInfoModel::save() const {
     saveFailure_.clear();
     if (!modified_)
         return failed;
+    backUpKey(rootCode_, keyPath_, Msg::msgBackupEdited, keyName());
     for (const InfoRow& row : rows_) {
         if (!WriteRegString(rootCode_, keyPath_, row.name, row.value)) {
             failed.push_back(row.name);

@@ -36,6 +36,8 @@ class EditInfoModel {
     // Remove1Click after the user's Yes: the value is deleted from the registry
     // at once and its row goes. When the value is still there afterwards the
     // row stays and std::runtime_error (fmtValueNotRemoved) is raised.
+    // Removing and saving back the key up first; a backup that cannot be
+    // written raises std::runtime_error (fmtBackupNotWritten) before any change.
     void remove(int index);
     // btnSaveClick's writing: when modified, every row from top to bottom as a
     // string value. Returns the names of the values that could not be written.
@@ -45,6 +47,7 @@ class EditInfoModel {
 
   private:
     void sort();
+    std::string keyName() const;
 
     std::string rootCode_;
     std::string keyPath_;

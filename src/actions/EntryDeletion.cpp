@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "actions/ChangeBackup.h"
 #include "actions/EntryRegistry.h"
 #include "inventory/Inventory.h"
 #include "language/MessageCatalogue.h"
@@ -32,6 +33,8 @@ void SletClick(Inventory& inventory, int selectedRow, platform::Dialogs& dialogs
         return;
     dialogs.showMessage(entry.rootCode);
 
+    // The way back first: without it the key stays.
+    backUpKey(entry.rootCode, entry.keyPath, Msg::msgBackupDeleted, entry.caption);
     DeleteRegKey(entry.rootCode, entry.keyPath);
     if (keyExists(entry.rootCode, entry.keyPath)) {
         throw std::runtime_error(

@@ -1,6 +1,7 @@
 // Entry deletion: after the user's Yes, the registration's key goes with
 // everything below it, and its row leaves the lists. A key that is still there
-// afterwards is reported, and its row stays. While Wine runs in the prefix
+// afterwards is reported, and its row stays. The key is saved as a backup
+// first; when that cannot be written nothing is deleted. While Wine runs in the prefix
 // managed, nothing is asked: the user is told the prefix cannot be changed now.
 #pragma once
 

@@ -28,6 +28,7 @@
 #include "platform/Dialogs.h"
 #include "platform/FileSystem.h"
 #include "platform/RegistryStore.h"
+#include "registry/RegistryBackup.h"
 
 namespace vornak::analysis {
 namespace {
@@ -405,6 +406,7 @@ void TAnalyzeForm::btnUninstallClick() {
                      [this](const std::string& line) { memLog_->appendPlainText(qt(line)); });
     RemovalOptions options;
     options.confirmEachFile = !noQuestions_->isChecked();
+    options.toTrash = registry::trashSettingOn();
     const RemovalResult result =
         replay.run(platform::ownFilesFolder(*fs, "logs"), *selected, options);
     // Only a log that is really gone leaves the list. No other log is then

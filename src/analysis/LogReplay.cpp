@@ -7,10 +7,13 @@
 #include <memory>
 
 #include "analysis/AnalysisFiles.h"
+#include "analysis/LogRegistryEntry.h"
+#include "analysis/RemovalBackup.h"
 #include "analysis/SnapshotDifference.h"
 #include "analysis/TextLines.h"
 #include "analysis/WineMenuFiles.h"
 #include "language/MessageCatalogue.h"
+#include "registry/RegistryBackup.h"
 
 namespace vornak::analysis {
 namespace {
@@ -32,66 +35,6 @@ using platform::RegStatus;
 // are then shown after it as they are.
 std::string message(Msg role, const std::vector<FormatArg>& args = {}) {
     return messageText(role, args);
-}
-
-std::optional<platform::RegRoot> snapshotRoot(std::string_view name) {
-    for (const auto& root : kSnapshotRoots)
-        if (name == root.name)
-            return root.root;
-    return std::nullopt;
-}
-
-// A registry entry of the log, taken apart. Key entries begin with a tab.
-struct RegistryEntry {
-    bool isKey = false;
-    platform::RegRoot root{};
-    std::string keyPath;  // with the leading backslash, as messages show it
-    std::string apiPath;  // without it, as the registry takes it ("" is the root)
-    std::string rest;     // value entries: name, and TAB data when it has data
-};
-
-bool isUsableKeyPath(std::string_view apiPath) {
-    if (apiPath.empty())
-        return true;
-    size_t start = 0;
-    while (true) {
-        const size_t end = apiPath.find('\\', start);
-        if (end == start || start == apiPath.size())
-            return false;  // empty component
-        if (end == std::string_view::npos)
-            return true;
-        start = end + 1;
-    }
-}
-
-std::optional<RegistryEntry> parseRegistryEntry(std::string_view text) {
-    RegistryEntry entry;
-    if (!text.empty() && text.front() == '\t') {
-        entry.isKey = true;
-        text.remove_prefix(1);
-    }
-    const size_t tab = text.find('\t');
-    if (tab == std::string_view::npos)
-        return std::nullopt;
-    const auto root = snapshotRoot(text.substr(0, tab));
-    if (!root)
-        return std::nullopt;
-    entry.root = *root;
-    std::string_view path = text.substr(tab + 1);
-    if (!entry.isKey) {
-        const size_t nameTab = path.find('\t');
-        if (nameTab == std::string_view::npos)
-            return std::nullopt;
-        entry.rest = std::string(path.substr(nameTab + 1));
-        path = path.substr(0, nameTab);
-    }
-    if (!path.empty() && path.front() == '\\')
-        path.remove_prefix(1);
-    if (!isUsableKeyPath(path))
-        return std::nullopt;
-    entry.apiPath = std::string(path);
-    entry.keyPath = "\\" + entry.apiPath;
-    return entry;
 }
 
 size_t componentCount(std::string_view apiPath) {
@@ -207,12 +150,25 @@ RemovalResult LogReplay::run(const std::string& programFolder, const std::string
         return result;
     }
 
-    removeAddedFiles(entries.addedFiles, entries.walkedLinks, options.confirmEachFile);
+    // The way back for the registry, before anything at all is changed: a
+    // removal that cannot keep one does nothing.
+    auto registry = store_.accessor();
+    if (const auto image = removalImage(entries, *registry); !image.empty()) {
+        std::string why;
+        const auto backup =
+            registry::writeBackup(fs_, registry::backupsFolderIn(programFolder), image,
+                                  messages().get(Msg::msgBackupRemoval) + " " + logName, why);
+        if (!backup) {
+            dialogs_.showError(messageText(Msg::fmtBackupNotWritten, {why}));
+            return result;
+        }
+    }
+
+    removeAddedFiles(entries.addedFiles, entries.walkedLinks, options);
     if (!entries.deletedFiles.empty())
         append_(formatCountMessage(Msg::fmtDeletedFileOne, Msg::fmtDeletedFilesCount,
                                    static_cast<int64_t>(entries.deletedFiles.size())));
 
-    auto registry = store_.accessor();
     removeAddedRegistry(entries.addedRegistry, *registry);
     if (!restoreDeletedRegistry(entries.deletedRegistry, *registry))
         return result;
@@ -233,7 +189,7 @@ RemovalResult LogReplay::run(const std::string& programFolder, const std::string
 
 void LogReplay::removeAddedFiles(const std::vector<std::string>& entries,
                                  const std::vector<std::pair<std::string, std::string>>& links,
-                                 bool confirmEachFile) {
+                                 const RemovalOptions& options) {
     using Kind = platform::FileSystem::EntryKind;
     // Wine's menu files of the prefix lie in the user's folders, which a
     // drive of the prefix reaches whole: the removal keeps to the folder
@@ -278,6 +234,11 @@ void LogReplay::removeAddedFiles(const std::vector<std::string>& entries,
         auto remove = [&](Kind k) {
             return behind ? fs_.removeEntryWithin(path, k, *behind) : fs_.removeEntry(path, k);
         };
+        // Into the wastebasket, on the same checks as a deletion.
+        auto trash = [&](Kind k, std::string& where, std::string& why) {
+            return behind ? fs_.trashEntryWithin(path, k, *behind, where, why)
+                          : fs_.trashEntry(path, k, where, why);
+        };
         if (kind == Kind::Outside) {
             append_(message(Msg::msgEntrySkipped) + " " + path);
             continue;
@@ -290,9 +251,18 @@ void LogReplay::removeAddedFiles(const std::vector<std::string>& entries,
         // A link is a file of its own here, whatever it points to, if anything.
         if (kind != Kind::File && kind != Kind::Link)
             continue;
-        if (confirmEachFile && !dialogs_.askYesNo(message(Msg::fmtDeleteFileQuestion, {path}),
-                                                  message(Msg::msgDeleteFileCaption)))
+        if (options.confirmEachFile &&
+            !dialogs_.askYesNo(message(Msg::fmtDeleteFileQuestion, {path}),
+                               message(Msg::msgDeleteFileCaption)))
             continue;
+        if (options.toTrash) {
+            std::string where, why;
+            if (trash(kind, where, why))
+                append_(message(Msg::fmtFileMovedToTrash, {path, where}));
+            else
+                append_(message(Msg::fmtFileNotMovedToTrash, {path, why}));
+            continue;
+        }
         if (remove(kind))
             append_(messages().get(Msg::msgFileDeletedPrefix) + path);
         else

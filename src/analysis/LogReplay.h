@@ -47,6 +47,8 @@ struct RemovalOptions {
     bool confirmEachFile = true;
     // Set: what to do with the log at the end, without asking.
     std::optional<bool> deleteLog;
+    // Files go to the wastebasket instead of being deleted.
+    bool toTrash = false;
 };
 
 struct RemovalResult {
@@ -62,14 +64,16 @@ class LogReplay {
     LogReplay(const platform::FileSystem& fs, platform::RegistryStore& store,
               platform::Dialogs& dialogs, AppendLine appendLine);
 
-    // Replays logs\<logName>.anlog of the program folder.
+    // Replays logs\<logName>.anlog of the program folder. What it will change
+    // in the registry is first saved in the backups folder beside the logs;
+    // when that cannot be written nothing is done.
     RemovalResult run(const std::string& programFolder, const std::string& logName,
                       const RemovalOptions& options);
 
   private:
     void removeAddedFiles(const std::vector<std::string>& entries,
                           const std::vector<std::pair<std::string, std::string>>& links,
-                          bool confirmEachFile);
+                          const RemovalOptions& options);
     void removeAddedRegistry(const std::vector<std::string>& entries,
                              platform::RegistryAccessor& registry);
     bool restoreDeletedRegistry(const std::vector<std::string>& entries,

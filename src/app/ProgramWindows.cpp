@@ -9,6 +9,7 @@
 #include "actions/ViewEditInfoForm.h"
 #include "analysis/AnalyzeForm.h"
 #include "app/ApplicationInfo.h"
+#include "app/BackupCommands.h"
 #include "app/MainWindow.h"
 #ifndef _WIN32
 #include "app/ExampleCommand.h"
@@ -93,6 +94,7 @@ void createProgramWindows(TForm1& form) {
     });
     form.applyListFont();
     installServiceCommands(form);
+    new BackupCommands(form);
 #ifndef _WIN32
     // The example shows its own store only; a prefix is chosen in the user's.
     if (!exampleInUse())

@@ -122,6 +122,20 @@ std::optional<std::string> QtDialogs::inputBox(const std::string& title, const s
     return fromQt(answer);
 }
 
+std::optional<size_t> QtDialogs::chooseItem(const std::string& title, const std::string& prompt,
+                                            const std::vector<std::string>& items) {
+    QStringList texts;
+    for (const std::string& item : items)
+        texts << toDisplayText(item);
+    bool ok = false;
+    const QString answer = QInputDialog::getItem(owner(), toDisplayText(title),
+                                                 toDisplayText(prompt), texts, 0, false, &ok);
+    const qsizetype index = texts.indexOf(answer);
+    if (!ok || index < 0)
+        return std::nullopt;
+    return static_cast<size_t>(index);
+}
+
 std::optional<platform::FontChoice> QtDialogs::chooseFont(const platform::FontChoice& current) {
     QFont preset(toQt(current.name));
     if (current.pixelHeight > 0)

@@ -17,6 +17,8 @@ class QtDialogs : public platform::Dialogs {
     bool askYesNo(const std::string& text, const std::string& title) override;
     std::optional<std::string> inputBox(const std::string& title, const std::string& prompt,
                                         const std::string& text) override;
+    std::optional<size_t> chooseItem(const std::string& title, const std::string& prompt,
+                                     const std::vector<std::string>& items) override;
     std::optional<platform::FontChoice> chooseFont(const platform::FontChoice& current) override;
     std::optional<std::string> saveFileName(const platform::SaveFileOptions& options) override;
     void showError(const std::string& text) override;

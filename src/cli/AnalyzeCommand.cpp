@@ -27,7 +27,8 @@ namespace {
 using namespace vornak::analysis;
 
 constexpr const char* kUsage =
-    "analyze before [DRIVE...] | after NAME [DRIVE...] | list | remove NAME [--yes] [--keep-log]";
+    "analyze before [DRIVE...] | after NAME [DRIVE...] | list | remove NAME [--yes] [--keep-log] "
+    "[--trash]";
 
 // Questions of the log replay asked on the terminal.
 class TerminalDialogs : public platform::Dialogs {
@@ -236,10 +237,12 @@ int runListLogs(const Args& args) {
 
 int runRemove(const Args& args) {
     std::optional<std::string> name;
-    bool yes = false, keepLog = false;
+    bool yes = false, keepLog = false, trash = false;
     for (const std::string& word : args) {
         if (word == "--yes")
             yes = true;
+        else if (word == "--trash")
+            trash = true;
         else if (word == "--keep-log")
             keepLog = true;
         else if (!name)
@@ -260,6 +263,7 @@ int runRemove(const Args& args) {
     TerminalDialogs dialogs;
     RemovalOptions options;
     options.confirmEachFile = !yes;
+    options.toTrash = trash;
     if (yes || keepLog)
         options.deleteLog = !keepLog;
     LogReplay replay(*setup.fs, *platform::defaultRegistryStore(), dialogs,

@@ -216,6 +216,36 @@ const char* messageName(Msg role) {
             return "fmtExampleNotOpened";
         case Msg::fmtManageOnePrefix:
             return "fmtManageOnePrefix";
+        case Msg::fmtBackupNotWritten:
+            return "fmtBackupNotWritten";
+        case Msg::msgBackupDeleted:
+            return "msgBackupDeleted";
+        case Msg::msgBackupEdited:
+            return "msgBackupEdited";
+        case Msg::msgBackupRemoval:
+            return "msgBackupRemoval";
+        case Msg::msgRestoreBackupMenu:
+            return "msgRestoreBackupMenu";
+        case Msg::msgRestoreBackupPrompt:
+            return "msgRestoreBackupPrompt";
+        case Msg::fmtRestoreBackupQuestion:
+            return "fmtRestoreBackupQuestion";
+        case Msg::fmtBackupRestored:
+            return "fmtBackupRestored";
+        case Msg::fmtBackupNotRestored:
+            return "fmtBackupNotRestored";
+        case Msg::msgNoBackups:
+            return "msgNoBackups";
+        case Msg::msgTrashMenu:
+            return "msgTrashMenu";
+        case Msg::msgBackupDaysMenu:
+            return "msgBackupDaysMenu";
+        case Msg::msgBackupDaysPrompt:
+            return "msgBackupDaysPrompt";
+        case Msg::fmtFileMovedToTrash:
+            return "fmtFileMovedToTrash";
+        case Msg::fmtFileNotMovedToTrash:
+            return "fmtFileNotMovedToTrash";
     }
     return "?";
 }
@@ -382,6 +412,29 @@ constexpr std::array kAddedLines = {
               "found:\n\n%s\n\nDo you want to manage the programs of that prefix? You can "
               "change it at any time: %s.",
               "ss"},
+    AddedLine{Msg::fmtBackupNotWritten,
+              "No backup of the registry could be written, so nothing was changed: %s", "s"},
+    AddedLine{Msg::msgBackupDeleted, "deleted", ""},
+    AddedLine{Msg::msgBackupEdited, "edited", ""},
+    AddedLine{Msg::msgBackupRemoval, "removal of", ""},
+    AddedLine{Msg::msgRestoreBackupMenu, "Restore a backup...", ""},
+    AddedLine{Msg::msgRestoreBackupPrompt, "Choose the backup to restore (newest first):", ""},
+    AddedLine{
+        Msg::fmtRestoreBackupQuestion,
+        "Restore the backup %s? The keys it holds are put back as they were when it was made.",
+        "s"},
+    AddedLine{Msg::fmtBackupRestored, "The backup %s has been restored.", "s"},
+    AddedLine{Msg::fmtBackupNotRestored,
+              "The backup %s was not restored, and nothing was changed: %s", "ss"},
+    AddedLine{Msg::msgNoBackups, "There are no backups to restore.", ""},
+    AddedLine{Msg::msgTrashMenu, "Move removed files to the wastebasket", ""},
+    AddedLine{Msg::msgBackupDaysMenu, "Keep backups for...", ""},
+    AddedLine{
+        Msg::msgBackupDaysPrompt,
+        "Number of days a backup is kept (older ones are removed when the program starts):", ""},
+    AddedLine{Msg::fmtFileMovedToTrash, "Moved to the wastebasket: %s (now in %s)", "ss"},
+    AddedLine{Msg::fmtFileNotMovedToTrash,
+              "The file %s could not be moved to the wastebasket and was kept: %s", "ss"},
 };
 
 }  // namespace

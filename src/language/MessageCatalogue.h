@@ -126,9 +126,24 @@ enum class Msg : int {
     msgExampleInfo = 176,
     fmtExampleNotOpened = 177,
     fmtManageOnePrefix = 178,
+    fmtBackupNotWritten = 179,
+    msgBackupDeleted = 180,
+    msgBackupEdited = 181,
+    msgBackupRemoval = 182,
+    msgRestoreBackupMenu = 183,
+    msgRestoreBackupPrompt = 184,
+    fmtRestoreBackupQuestion = 185,
+    fmtBackupRestored = 186,
+    fmtBackupNotRestored = 187,
+    msgNoBackups = 188,
+    msgTrashMenu = 189,
+    msgBackupDaysMenu = 190,
+    msgBackupDaysPrompt = 191,
+    fmtFileMovedToTrash = 192,
+    fmtFileNotMovedToTrash = 193,
 };
 
-constexpr std::array<Msg, 104> kAllMessages = {
+constexpr std::array<Msg, 119> kAllMessages = {
     Msg::msgDeleteEntryQuestion,
     Msg::msgUpdateAvailable,
     Msg::msgNoUpdate,
@@ -233,6 +248,21 @@ constexpr std::array<Msg, 104> kAllMessages = {
     Msg::msgExampleInfo,
     Msg::fmtExampleNotOpened,
     Msg::fmtManageOnePrefix,
+    Msg::fmtBackupNotWritten,
+    Msg::msgBackupDeleted,
+    Msg::msgBackupEdited,
+    Msg::msgBackupRemoval,
+    Msg::msgRestoreBackupMenu,
+    Msg::msgRestoreBackupPrompt,
+    Msg::fmtRestoreBackupQuestion,
+    Msg::fmtBackupRestored,
+    Msg::fmtBackupNotRestored,
+    Msg::msgNoBackups,
+    Msg::msgTrashMenu,
+    Msg::msgBackupDaysMenu,
+    Msg::msgBackupDaysPrompt,
+    Msg::fmtFileMovedToTrash,
+    Msg::fmtFileNotMovedToTrash,
 };
 
 // A text the translation table has no line for, read from the line `role`

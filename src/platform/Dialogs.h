@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace vornak::platform {
 
@@ -49,6 +50,12 @@ public:
     virtual std::optional<std::string> inputBox(const std::string& title,
                                                 const std::string& prompt,
                                                 const std::string& text) = 0;
+    // A list to pick one item from, the first selected: its index, nullopt on Cancel.
+    virtual std::optional<size_t> chooseItem(const std::string& /*title*/,
+                                             const std::string& /*prompt*/,
+                                             const std::vector<std::string>& /*items*/) {
+        return std::nullopt;
+    }
     // Font dialog preset with `current`; nullopt on Cancel.
     virtual std::optional<FontChoice> chooseFont(const FontChoice& current) = 0;
     // Save-file dialog; nullopt on Cancel (declining to overwrite included).

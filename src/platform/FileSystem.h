@@ -118,6 +118,20 @@ public:
                                    const std::string& /*hostRoot*/) const {
         return false;
     }
+    // As removeEntry, for a file or a link, but into the system's wastebasket
+    // (the freedesktop.org trash, the Recycle Bin), from where the user can
+    // bring it back: `where` names the wastebasket it went to, `error` why not.
+    virtual bool trashEntry(const std::string& /*path*/, EntryKind /*kind*/, std::string& /*where*/,
+                            std::string& error) const {
+        error = "no wastebasket";
+        return false;
+    }
+    virtual bool trashEntryWithin(const std::string& /*path*/, EntryKind /*kind*/,
+                                  const std::string& /*hostRoot*/, std::string& /*where*/,
+                                  std::string& error) const {
+        error = "no wastebasket";
+        return false;
+    }
 
     // The folder of the running program, with a trailing separator.
     virtual std::string programFolder() const = 0;

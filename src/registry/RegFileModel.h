@@ -45,6 +45,17 @@ struct RegFileKey {
     std::vector<platform::RegValue> values;
 };
 
+// A key of a file that puts keys back as they were (a backup): a [-key] line
+// first when `removedFirst`, so the key and everything below it go before it
+// is written again; `removedOnly` writes that line alone. `removedValues` are
+// written as "name"=- lines after the key's values.
+struct RegFileRestoreKey {
+    RegFileKey key;
+    bool removedFirst = false;
+    bool removedOnly = false;
+    std::vector<std::string> removedValues;
+};
+
 // A file that cannot be read or written as a whole. `line` is 0 when the fault
 // is not tied to one line.
 class RegFileError : public std::runtime_error {

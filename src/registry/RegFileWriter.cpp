@@ -98,10 +98,17 @@ std::string formatRegFileData(uint32_t type, const std::string& data, size_t fir
     }
 }
 
-std::string writeRegFile(const std::vector<RegFileKey>& keys, std::vector<std::string>* leftOut) {
+namespace {
+
+// `restore(i)`: what else key i says, null for a plain key.
+template <class KeyOf, class RestoreOf>
+std::string writeKeys(size_t count, KeyOf keyOf, RestoreOf restoreOf,
+                      std::vector<std::string>* leftOut) {
     std::string text = "Windows Registry Editor Version 5.00\r\n\r\n";
     std::string skippedTree;  // the last key left out; its subkeys follow it
-    for (const auto& key : keys) {
+    for (size_t i = 0; i < count; ++i) {
+        const RegFileKey& key = keyOf(i);
+        const RegFileRestoreKey* restore = restoreOf(i);
         const std::string full = std::string(platform::rootLongName(key.root)) +
                                  (key.path.empty() ? "" : "\\" + key.path);
         if (full.find_first_of(std::string_view("\0\r\n", 3)) != std::string::npos) {
@@ -115,6 +122,10 @@ std::string writeRegFile(const std::vector<RegFileKey>& keys, std::vector<std::s
             }
             continue;
         }
+        if (restore && (restore->removedFirst || restore->removedOnly))
+            text += "[-" + full + "]\r\n\r\n";
+        if (restore && restore->removedOnly)
+            continue;
         text += "[" + full + "]\r\n";
         for (const auto& value : key.values) {
             if (value.name.find('\0') != std::string::npos) {
@@ -127,9 +138,32 @@ std::string writeRegFile(const std::vector<RegFileKey>& keys, std::vector<std::s
             text += formatRegFileData(value.type, value.data, bytesToUtf16(name).size() + 1);
             text += "\r\n";
         }
+        for (const auto& name : restore ? restore->removedValues : std::vector<std::string>{}) {
+            if (name.find('\0') != std::string::npos) {
+                if (leftOut)
+                    leftOut->push_back(lineSafe(full) + "\\" + lineSafe(name));
+                continue;
+            }
+            text += (name.empty() ? std::string("@") : quote(name)) + "=-\r\n";
+        }
         text += "\r\n";
     }
     return "\xFF\xFE" + utf16ToLeBytes(bytesToUtf16(text));
+}
+
+}  // namespace
+
+std::string writeRegFile(const std::vector<RegFileKey>& keys, std::vector<std::string>* leftOut) {
+    return writeKeys(
+        keys.size(), [&](size_t i) -> const RegFileKey& { return keys[i]; },
+        [](size_t) -> const RegFileRestoreKey* { return nullptr; }, leftOut);
+}
+
+std::string writeRestoringRegFile(const std::vector<RegFileRestoreKey>& keys,
+                                  std::vector<std::string>* leftOut) {
+    return writeKeys(
+        keys.size(), [&](size_t i) -> const RegFileKey& { return keys[i].key; },
+        [&](size_t i) { return &keys[i]; }, leftOut);
 }
 
 }  // namespace vornak::registry

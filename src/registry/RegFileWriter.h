@@ -29,6 +29,10 @@ namespace vornak::registry {
 std::string writeRegFile(const std::vector<RegFileKey>& keys,
                          std::vector<std::string>* leftOut = nullptr);
 
+// The same for keys that put what they name back as it was; see RegFileRestoreKey.
+std::string writeRestoringRegFile(const std::vector<RegFileRestoreKey>& keys,
+                                  std::vector<std::string>* leftOut = nullptr);
+
 // One value as its line(s) of text after the name and "=", without line end;
 // wrapped lines are joined by "\\\r\n  ". `firstColumn` is where the data starts.
 std::string formatRegFileData(uint32_t type, const std::string& data, size_t firstColumn);

@@ -13,8 +13,12 @@
 #include "registry/SettingsWriter.h"
 #endif
 
+#include <filesystem>
+#include <functional>
+
 #include "actions/EditInfoModel.h"
 #include "language/MessageCatalogue.h"
+#include "registry/RegistryBackup.h"
 #include "support/RegistryFixture.h"
 
 using namespace vornak;
@@ -178,5 +182,43 @@ TEST_F(EditInfoModelTest, AStoreThatCannotWriteItsFileSaysWhy) {
     EXPECT_EQ(status, platform::RegStatus::StoreFailure);
     EXPECT_NE(settings.find(why), std::string::npos) << settings;
     EXPECT_EQ(tmp.read("pfx/system.reg"), text);
+#endif
+}
+
+TEST_F(EditInfoModelTest, RemovalAndSaveChangeNothingWithoutABackupAndTheBackupUndoesThem) {
+#ifdef _WIN32
+    GTEST_SKIP() << "POSIX only: permission bits";
+#else
+    setString(RegRoot::LocalMachine, kKey, "Keep", "me");
+    setString(RegRoot::LocalMachine, kKey, "Other", "o");
+    EditInfoModel model = open("LM");
+    const std::string backups = programHost + "/backups";
+    std::filesystem::create_directories(backups);
+    ASSERT_EQ(chmod(backups.c_str(), 0555), 0);
+    for (const auto& change : std::vector<std::function<void()> >{[&] { model.remove(0); },
+                                                                  [&] {
+                                                                      model.change(0, "changed");
+                                                                      model.save();
+                                                                  }}) {
+        try {
+            change();
+            FAIL() << "a change went ahead without its backup";
+        } catch (const std::runtime_error& e) {
+            EXPECT_NE(std::string(e.what()).find(std::strerror(EACCES)), std::string::npos)
+                << e.what();
+        }
+        EXPECT_EQ(text(RegRoot::LocalMachine, "Keep"), "me");
+        EXPECT_EQ(text(RegRoot::LocalMachine, "Other"), "o");
+    }
+
+    ASSERT_EQ(chmod(backups.c_str(), 0755), 0);
+    model.remove(1);  // "Other"
+    ASSERT_EQ(text(RegRoot::LocalMachine, "Other"), "<none>");
+    const auto written = registry::listBackups(*fs, registry::backupsFolder(*fs));
+    ASSERT_EQ(written.size(), 1u);
+    auto accessor = store->accessor();
+    registry::restoreBackup(*fs, registry::backupsFolder(*fs), *accessor, written[0].name);
+    EXPECT_EQ(text(RegRoot::LocalMachine, "Other"), "o");
+    EXPECT_EQ(text(RegRoot::LocalMachine, "Keep"), "me");
 #endif
 }

@@ -68,9 +68,11 @@ class EndToEndTest : public test::AnalysisFixture {
     }
     std::vector<std::string> files() {
         std::vector<std::string> paths;
+        // The program's own files (the logs, and the backups beside them) aside.
         const std::string logs = normal(logsHost());
+        const std::string backups = normal(programHost + "/backups");
         for (const auto& e : std::filesystem::recursive_directory_iterator(driveC))
-            if (normal(e.path()).rfind(logs, 0) != 0)
+            if (normal(e.path()).rfind(logs, 0) != 0 && normal(e.path()).rfind(backups, 0) != 0)
                 paths.push_back(normal(e.path()));
         std::sort(paths.begin(), paths.end());
         return paths;

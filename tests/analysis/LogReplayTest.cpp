@@ -1,13 +1,19 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 
 #include "analysis/AnalysisTestSupport.h"
 #include "analysis/LogReplay.h"
 #include "analysis/RegDumpThread.h"
 #include "analysis/TextLines.h"
 #include "platform/HostPath.h"
+#include "registry/RegistryBackup.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -34,9 +40,13 @@ class LogReplayTest : public test::AnalysisFixture {
     // nothing the log does not name has changed.
     std::vector<std::string> state() {
         std::vector<std::string> lines;
+        // The program's own files (the logs, and the backups beside them) aside.
         const std::string logs = std::filesystem::path(logsHost()).lexically_normal().string();
+        const std::string backups =
+            std::filesystem::path(programHost + "/backups").lexically_normal().string();
         for (const auto& e : std::filesystem::recursive_directory_iterator(driveC))
-            if (e.path().lexically_normal().string().rfind(logs, 0) != 0)
+            if (const std::string path = e.path().lexically_normal().string();
+                path.rfind(logs, 0) != 0 && path.rfind(backups, 0) != 0)
                 lines.push_back(e.path().string());
         auto registry = store->accessor();
         std::atomic<int32_t> count{0};
@@ -450,3 +460,186 @@ TEST_F(LogReplayTest, FailedDeletionsAreReportedAsSuch) {
 }
 
 }  // namespace
+
+TEST_F(LogReplayTest, TheBackupTakenFirstPutsTheRegistryBackWhole) {
+    setString(RegRoot::CurrentUser, "Software\\Acme", "Path", "C:\\Acme");
+    setString(RegRoot::CurrentUser, "Software\\Acme\\Sub", "x", "1");
+    setString(RegRoot::CurrentUser, "Software\\Old", "Mode", "new");
+    setValue(RegRoot::CurrentUser, "Software\\Old", "All", platform::kRegBinary, "\x01");
+    const auto before = state();
+    const auto result = replay(
+        "REG ADDED!\t\tHKCU\t\\Software\\Acme\r\n"
+        "REG ADDED!\t\tHKCU\tSoftware\\Acme\\Sub\r\n"
+        "REG ADDED!\tHKCU\tSoftware\\Acme\tPath\t\"C:\\Acme\"\r\n"
+        "REG ADDED!\tHKCU\tSoftware\\Acme\\Sub\tx\t\"1\"\r\n"
+        "REG ADDED!\tHKCU\tSoftware\\Old\tMode\t\"new\"\r\n"
+        "REG DELETED!\t\tHKCU\tSoftware\\Removed\\Deep\r\n"
+        "REG DELETED!\tHKCU\tSoftware\\Old\tMode\t\"old\"\r\n"
+        "REG DELETED!\tHKCU\tSoftware\\Old\tAll\tint:-1\r\n"
+        "REG DELETED!\tHKCU\tSoftware\\Old\tSeven\tint:7\r\n"
+        "REG DELETED!\tHKCU\tNew\\Deeper\tV\t\"v\"\r\n",
+        noQuestions());
+    ASSERT_TRUE(result.finished);
+    ASSERT_FALSE(keyExists(RegRoot::CurrentUser, "Software\\Acme"));
+    ASSERT_TRUE(keyExists(RegRoot::CurrentUser, "New\\Deeper"));
+
+    const std::string folder = registry::backupsFolderIn(programFolder);
+    const auto backups = registry::listBackups(*fs, folder);
+    ASSERT_EQ(backups.size(), 1u);
+    EXPECT_NE(backups[0].name.find(" app.reg"), std::string::npos) << backups[0].name;
+    auto registry = store->accessor();
+    registry::restoreBackup(*fs, folder, *registry, backups[0].name);
+    EXPECT_EQ(state(), before);
+}
+
+TEST_F(LogReplayTest, ABackupThatCannotBeWrittenStopsTheRemovalBeforeAnyChange) {
+#ifdef _WIN32
+    GTEST_SKIP() << "POSIX only: permission bits";
+#else
+    file("Acme/setup.log");
+    setString(RegRoot::CurrentUser, "Software\\Acme", "Path", "C:\\Acme");
+    std::filesystem::create_directories(programHost + "/backups");
+    ASSERT_EQ(chmod((programHost + "/backups").c_str(), 0555), 0);
+    const auto before = state();
+    const auto result = replay(
+        "FILE ADDED!\tC:\\Acme\\setup.log\r\n"
+        "REG ADDED!\tHKCU\tSoftware\\Acme\tPath\t\"C:\\Acme\"\r\n",
+        noQuestions());
+    chmod((programHost + "/backups").c_str(), 0755);
+    EXPECT_FALSE(result.finished);
+    EXPECT_EQ(state(), before);
+    const auto errors = dialogs.texts(Kind::Error);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_NE(errors[0].find(std::strerror(EACCES)), std::string::npos) << errors[0];
+    EXPECT_TRUE(removalLog.empty());
+#endif
+}
+
+#ifndef _WIN32
+namespace {
+
+// A path as a .trashinfo file writes it, for the paths of these tests
+// (letters, digits, "/", ".", "-" and spaces).
+std::string urlEncodedForTest(std::string path) {
+    for (size_t at = 0; (at = path.find(' ', at)) != std::string::npos;)
+        path.replace(at, 1, "%20");
+    return path;
+}
+
+std::string urlDecoded(const std::string& text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size()) {
+            out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+// XDG_DATA_HOME for one test.
+class DataHome {
+  public:
+    explicit DataHome(const std::string& folder) {
+        if (const char* old = std::getenv("XDG_DATA_HOME"))
+            old_ = old;
+        setenv("XDG_DATA_HOME", folder.c_str(), 1);
+    }
+    ~DataHome() {
+        if (old_)
+            setenv("XDG_DATA_HOME", old_->c_str(), 1);
+        else
+            unsetenv("XDG_DATA_HOME");
+    }
+
+  private:
+    std::optional<std::string> old_;
+};
+
+}  // namespace
+#endif
+
+TEST_F(LogReplayTest, WithTheWastebasketFilesGoThereWithInfoAFileManagerReads) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the freedesktop.org trash is the POSIX host's";
+#else
+    const std::string dataHome = tmp.str() + "/data home";
+    DataHome use(dataHome);
+    file("Acme/setup.log", "log");
+    file("Acme/a b%.txt", "ab");
+    file("keep.txt");
+    std::vector<std::string> expected = state();
+    const std::string acme = std::filesystem::canonical(hostC("Acme")).string();
+    for (const char* gone : {"Acme", "Acme/setup.log", "Acme/a b%.txt"})
+        std::erase(expected, hostC(gone));
+
+    RemovalOptions options = noQuestions();
+    options.toTrash = true;
+    const auto result = replay(
+        "FILE ADDED!\tC:\\Acme\t<- dir\r\n"
+        "FILE ADDED!\tC:\\Acme\\a b%.txt\r\n"
+        "FILE ADDED!\tC:\\Acme\\setup.log\r\n",
+        options);
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(state(), expected);  // nothing else has changed
+    const std::string trash = dataHome + "/Trash";
+    const std::regex date("DeletionDate=[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}");
+    for (const std::string name : {"a b%.txt", "setup.log"}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(tmp.read("data home/Trash/files/" + name), name[0] == 'a' ? "ab" : "log");
+        const std::string info = tmp.read("data home/Trash/info/" + name + ".trashinfo");
+        const auto lines = splitLines(info);
+        ASSERT_EQ(lines.size(), 3u) << info;
+        EXPECT_EQ(lines[0], "[Trash Info]");
+        ASSERT_EQ(lines[1].substr(0, 6), "Path=/");
+        EXPECT_EQ(lines[1].find(' '), std::string::npos) << "a space is encoded";
+        EXPECT_EQ(urlDecoded(std::string(lines[1].substr(5))), acme + "/" + name);
+        EXPECT_TRUE(std::regex_match(std::string(lines[2]), date)) << lines[2];
+    }
+    // The same file name again takes the next free name in the trash.
+    file("Acme/setup.log", "second");
+    replay("FILE ADDED!\tC:\\Acme\\setup.log\r\n", options);
+    EXPECT_EQ(tmp.read("data home/Trash/files/setup.log.2"), "second");
+    EXPECT_TRUE(std::filesystem::exists(trash + "/info/setup.log.2.trashinfo"));
+    EXPECT_EQ(removalLog[0],
+              "Moved to the wastebasket: C:\\Acme\\setup.log (now in " + trash + ")");
+
+    // A file on another file system goes to the trash of its own mount.
+    struct stat tmpStat {}, shmStat {};
+    if (stat(tmp.str().c_str(), &tmpStat) != 0 || stat("/dev/shm", &shmStat) != 0 ||
+        tmpStat.st_dev == shmStat.st_dev)
+        GTEST_SKIP() << "no second file system at /dev/shm";
+    const std::string other = "/dev/shm/" + tmp.path().filename().string();
+    std::filesystem::create_directories(other + "/Acme");
+    std::ofstream(other + "/Acme/other.txt") << "elsewhere";
+    const auto both = platform::makeFileSystem({{'C', driveC}, {'D', other}}, programHost);
+    writeLog("d.anlog", "FILE ADDED!\tD:\\Acme\\other.txt\r\n");
+    LogReplay(*both, *store, dialogs, [](const std::string&) {}).run(programFolder, "d", options);
+    const bool moved = !std::filesystem::exists(other + "/Acme/other.txt");
+    // Our entries of that trash are found by their path, and taken out again.
+    const std::string mountTrash = "/dev/shm/.Trash-" + std::to_string(geteuid());
+    const std::string path = urlEncodedForTest(other) + "/Acme/other.txt";
+    std::string info, kept;
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(mountTrash + "/info", ec)) {
+        std::ifstream in(e.path());
+        const std::string text((std::istreambuf_iterator<char>(in)), {});
+        if (text.find("Path=" + path + "\n") == std::string::npos)
+            continue;
+        info = text;
+        const std::string name = e.path().stem().string();
+        std::ifstream file(mountTrash + "/files/" + name);
+        kept.assign(std::istreambuf_iterator<char>(file), {});
+        std::filesystem::remove(e.path());
+        std::filesystem::remove(mountTrash + "/files/" + name);
+    }
+    std::filesystem::remove_all(other);
+    for (const char* sub : {"/files", "/info", ""})
+        std::filesystem::remove(mountTrash + sub, ec);  // only when nothing else is in it
+    EXPECT_TRUE(moved);
+    EXPECT_EQ(kept, "elsewhere");
+    EXPECT_EQ(info.rfind("[Trash Info]\nPath=" + path + "\nDeletionDate=", 0), 0u) << info;
+#endif
+}

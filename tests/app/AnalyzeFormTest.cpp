@@ -204,8 +204,12 @@ class AnalyzeFormTest : public QObject {
     }
     std::vector<std::string> filesOnC() {
         std::vector<std::string> paths;
+        // The program's own files (the logs, and the backups beside them) aside.
+        const std::string backups =
+            std::filesystem::path(fx->programHost + "/backups").lexically_normal().string();
         for (const auto& e : std::filesystem::recursive_directory_iterator(fx->driveC))
-            if (e.path().string().rfind(logsHost(), 0) != 0)
+            if (e.path().string().rfind(logsHost(), 0) != 0 &&
+                e.path().lexically_normal().string().rfind(backups, 0) != 0)
                 paths.push_back(e.path().string());
         std::sort(paths.begin(), paths.end());
         return paths;

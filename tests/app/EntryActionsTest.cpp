@@ -22,6 +22,7 @@
 #include "app/ProgramWindows.h"
 #include "app/QtText.h"
 #include "language/MessageCatalogue.h"
+#include "registry/RegistryBackup.h"
 #include "support/ScriptedDialogs.h"
 
 using namespace vornak;
@@ -331,6 +332,58 @@ class EntryActionsTest : public QObject {
                                                               std::string("Access is denied.")})}));
         QCOMPARE(rows(), QStringList({"Protected Thing"}));
         QVERIFY(keyExists(RegRoot::LocalMachine, "P"));
+    }
+
+    void aDeletedEntryComesBackWholeFromItsBackupThroughTheFileMenu() {
+        fx->addRegistration(RegRoot::LocalMachine, "R", "Restored Thing", "msiexec /x{r}");
+        fx->addRegistration(RegRoot::LocalMachine, "Old", "Old Thing", "msiexec /x{o}");
+        {
+            auto acc = fx->store->accessor();
+            std::unique_ptr<platform::RegKey> key;
+            QCOMPARE(acc->createKey(RegRoot::LocalMachine, kUninstallPath + "R\\Sub",
+                                    platform::RegAccess::Full, key),
+                     platform::RegStatus::Ok);
+        }
+        start();
+#ifndef _WIN32
+        // Without a backup nothing is deleted.
+        const std::string backups = fx->programHost + "/backups";
+        std::filesystem::create_directories(backups);
+        chmod(backups.c_str(), 0555);
+        dialogs.yesNoAnswers = {true};
+        select("Restored Thing");
+        press(Qt::Key_Delete);
+        chmod(backups.c_str(), 0755);
+        QCOMPARE(dialogs.count(Kind::Error), size_t{1});
+        QVERIFY(keyExists(RegRoot::LocalMachine, "R\\Sub"));
+        QVERIFY(rows().contains("Restored Thing"));
+#endif
+        dialogs.yesNoAnswers = {true, true};
+        select("Old Thing");
+        press(Qt::Key_Delete);
+        // The next backup is a second later at least: the newest is listed first.
+        QTest::qWait(1100);
+        select("Restored Thing");
+        press(Qt::Key_Delete);
+        QVERIFY(!keyExists(RegRoot::LocalMachine, "R"));
+        QCOMPARE(rows(), QStringList());
+
+        dialogs.choiceAnswers = {0};
+        dialogs.yesNoAnswers = {true};
+        test::triggerAction(form.get(), "GendanBackup");
+        QCOMPARE(dialogs.lastChoiceItems.size(), size_t{2});
+        QVERIFY(dialogs.lastChoiceItems[0].find("Restored Thing") != std::string::npos);
+        QVERIFY(keyExists(RegRoot::LocalMachine, "R\\Sub"));
+        QVERIFY(!keyExists(RegRoot::LocalMachine, "Old"));
+        QCOMPARE(rows(), QStringList({"Restored Thing"}));
+
+        // The settings beside it are remembered as they are set.
+        QVERIFY(!registry::trashSettingOn());
+        test::triggerAction(form.get(), "Papirkurv");
+        QVERIFY(registry::trashSettingOn());
+        dialogs.inputAnswers = {std::string("30")};
+        test::triggerAction(form.get(), "BackupDage");
+        QCOMPARE(registry::backupRetentionDays(), 30);
     }
 };
 

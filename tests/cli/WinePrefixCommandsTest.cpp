@@ -216,3 +216,46 @@ TEST_F(WinePrefixCommandsTest, WhileWineRunsReadsWarnOnceAndChangesSayWhyOnce) {
     EXPECT_TRUE(fs::exists(ownLogs + "/old.anlog"));
     EXPECT_NE(wine({"reg", "query", "HKCU\\Software\\Vornak Added"}).exitCode, 0);
 }
+
+// The backup a log-driven removal takes first brings the prefix's keys back
+// whole, as Wine's own reg sees them.
+TEST_F(WinePrefixCommandsTest, ARemovedProgramComesBackWholeFromItsBackup) {
+    const std::string key = "Software\\Vornak Backup Test";
+    wineImport("REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\" + key +
+               "]\r\n\"Name\"=\"Acme \\\"1\\\"\"\r\n\"Size\"=dword:00000102\r\n"
+               "\"Path\"=hex(2):25,54,45,4d,50,25,00\r\n\r\n[HKEY_LOCAL_MACHINE\\" + key +
+               "\\Sub]\r\n@=\"default\"\r\n\r\n[HKEY_CURRENT_USER\\" + key +
+               "]\r\n\"Mode\"=\"new\"\r\n");
+    auto query = [&] {
+        return wine({"reg", "query", "HKLM\\" + key, "/s"}).out + "|" +
+               wine({"reg", "query", "HKCU\\" + key, "/s"}).out;
+    };
+    const std::string before = query();
+    ASSERT_NE(before.find("Acme \"1\""), std::string::npos) << before;
+
+    // Where the tool keeps its files for this prefix, with the data home it runs with.
+    const char* own = std::getenv("XDG_DATA_HOME");
+    const std::string saved = own ? own : "";
+    setenv("XDG_DATA_HOME", userData.str().c_str(), 1);
+    const std::string logs = platform::prefixDataFolder(prefix_) + "logs";
+    setenv("XDG_DATA_HOME", saved.c_str(), 1);
+    fs::create_directories(logs);
+    std::ofstream(logs + "/Backup Test.anlog", std::ios::binary)
+        << "REG ADDED!\t\tHKLM\t\\" + key + "\r\nREG ADDED!\t\tHKLM\t" + key +
+               "\\Sub\r\nREG ADDED!\tHKLM\t" + key + "\tName\t\"Acme\"\r\nREG ADDED!\tHKLM\t" +
+               key + "\tPath\r\nREG ADDED!\tHKLM\t" + key + "\tSize\tint:258\r\nREG ADDED!\tHKLM\t" +
+               key + "\\Sub\t\t\"default\"\r\nREG DELETED!\tHKCU\t" + key +
+               "\tMode\t\"old\"\r\nREG DELETED!\tHKCU\t" + key + "\\New\tV\t\"v\"\r\n";
+    const auto removal = tool({"analyze", "remove", "Backup Test", "--yes"});
+    ASSERT_EQ(removal.exitCode, 0) << removal.err;
+    EXPECT_NE(wine({"reg", "query", "HKLM\\" + key}).exitCode, 0);
+    ASSERT_NE(query(), before);
+
+    const auto listed = tool({"backups", "list"});
+    ASSERT_EQ(listed.exitCode, 0) << listed.err;
+    const std::string name = listed.out.substr(0, listed.out.find('\n'));
+    EXPECT_NE(name.find("Backup Test.reg"), std::string::npos) << listed.out;
+    const auto restored = tool({"backups", "restore", name});
+    ASSERT_EQ(restored.exitCode, 0) << restored.err;
+    EXPECT_EQ(query(), before);
+}

@@ -15,7 +15,7 @@ namespace vornak::test {
 
 class ScriptedDialogs : public platform::Dialogs {
   public:
-    enum class Kind { Message, Dialog, YesNo, Input, Font, SaveFile, Error };
+    enum class Kind { Message, Dialog, YesNo, Input, Font, SaveFile, Error, Choice };
     struct Call {
         Kind kind;
         std::string text;   // message, question, prompt or filter
@@ -30,6 +30,7 @@ class ScriptedDialogs : public platform::Dialogs {
     std::deque<std::optional<std::string>> inputAnswers;
     std::deque<std::optional<platform::FontChoice>> fontAnswers;
     std::deque<std::optional<std::string>> saveAnswers;
+    std::deque<std::optional<size_t>> choiceAnswers;
     // Runs when an input box is asked, before it is answered: what happens
     // while the user is typing.
     std::function<void()> onInput;
@@ -38,6 +39,7 @@ class ScriptedDialogs : public platform::Dialogs {
     std::vector<Call> calls;
     std::optional<platform::FontChoice> lastFontPreset;
     std::optional<platform::SaveFileOptions> lastSaveOptions;
+    std::vector<std::string> lastChoiceItems;
 
     size_t count(Kind kind) const {
         size_t n = 0;
@@ -77,6 +79,12 @@ class ScriptedDialogs : public platform::Dialogs {
         if (onInput)
             onInput();
         return inputAnswers.empty() ? std::nullopt : pop(inputAnswers);
+    }
+    std::optional<size_t> chooseItem(const std::string& title, const std::string& prompt,
+                                     const std::vector<std::string>& items) override {
+        calls.push_back({Kind::Choice, prompt, title});
+        lastChoiceItems = items;
+        return choiceAnswers.empty() ? std::nullopt : pop(choiceAnswers);
     }
     std::optional<platform::FontChoice> chooseFont(const platform::FontChoice& current) override {
         calls.push_back({Kind::Font, current.name, {}});

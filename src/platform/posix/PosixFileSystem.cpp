@@ -18,6 +18,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/WinePrefix.h"
+#include "platform/posix/FreedesktopTrash.h"
 
 namespace vornak::platform {
 namespace {
@@ -460,6 +461,19 @@ public:
         return !hostRoot.empty() && removeInside(path, kind, &hostRoot);
     }
 
+    bool trashEntry(const std::string& path, EntryKind kind, std::string& where,
+                    std::string& error) const override {
+        return trashInside(path, kind, nullptr, where, error);
+    }
+    bool trashEntryWithin(const std::string& path, EntryKind kind, const std::string& hostRoot,
+                          std::string& where, std::string& error) const override {
+        if (hostRoot.empty()) {
+            error = std::strerror(EACCES);
+            return false;
+        }
+        return trashInside(path, kind, &hostRoot, where, error);
+    }
+
     std::string walkableLinkTarget(const std::string& path) const override {
         const std::string host = toHostPath(path);
         struct stat st {};
@@ -642,6 +656,27 @@ private:
         if (::fstat(folder.get(), &st) != 0 || (st.st_mode & 0222) == 0) return false;
         return ::unlinkat(folder.get(), leaf.c_str(), kind == EntryKind::Folder ? AT_REMOVEDIR : 0) ==
                0;
+    }
+
+    bool trashInside(const std::string& path, EntryKind kind, const std::string* hostRoot,
+                     std::string& where, std::string& error) const {
+        if (kind != EntryKind::File && kind != EntryKind::Link) {
+            error = std::strerror(EINVAL);
+            return false;
+        }
+        std::string leaf;
+        bool missing = false;
+        FdGuard folder(openFolderInsideDrive(path, leaf, missing, hostRoot));
+        if (folder.get() < 0 || kindAt(folder.get(), leaf) != kind) {
+            error = std::strerror(missing ? ENOENT : EACCES);
+            return false;
+        }
+        struct stat st {};
+        if (::fstat(folder.get(), &st) != 0 || (st.st_mode & 0222) == 0) {
+            error = std::strerror(EACCES);
+            return false;
+        }
+        return moveToTrash(folder.get(), leaf, where, error);
     }
 
     static EntryKind kindAt(int folderFd, const std::string& leaf) {

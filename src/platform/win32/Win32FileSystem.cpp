@@ -8,6 +8,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/win32/WideText.h"
+#include "platform/win32/Win32RecycleBin.h"
 
 namespace vornak::platform {
 namespace {
@@ -379,6 +380,20 @@ class Win32FileSystem final : public FileSystem {
                                                    : DeleteFileW(wide.c_str()));
         }
         return kind == EntryKind::Folder ? RemoveDirectoryW(wide.c_str()) : DeleteFileW(wide.c_str());
+    }
+
+    bool trashEntry(const std::string& path, EntryKind kind, std::string& where,
+                    std::string& error) const override {
+        std::string leafHost;
+        if ((kind != EntryKind::File && kind != EntryKind::Link) ||
+            inspect(path, leafHost) != kind) {
+            error = win32::errorText(ERROR_ACCESS_DENIED);
+            return false;
+        }
+        if (!win32::moveToRecycleBin(leafHost, error))
+            return false;
+        where = "Recycle Bin";
+        return true;
     }
 
     std::string toHostPath(const std::string& path) const override {
