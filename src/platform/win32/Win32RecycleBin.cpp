@@ -14,7 +14,10 @@ bool moveToRecycleBin(const std::string& hostPath, std::string& error) {
     SHFILEOPSTRUCTW operation{};
     operation.wFunc = FO_DELETE;
     operation.pFrom = from.c_str();
-    operation.fFlags = FOF_ALLOWUNDO | FOF_NO_UI;
+    // Without the nuke warning, a file the Recycle Bin cannot take (too big, on
+    // a network share) would be deleted for good and reported as recycled. With
+    // it, Windows asks first; a No aborts, and the file is kept.
+    operation.fFlags = FOF_ALLOWUNDO | FOF_NO_UI | FOF_WANTNUKEWARNING;
     const int code = SHFileOperationW(&operation);
     if (code != 0 || operation.fAnyOperationsAborted) {
         error = code != 0 ? errorText(static_cast<DWORD>(code)) : "aborted";
