@@ -113,9 +113,20 @@ enum class Msg : int {
     fmtLanguageLineCut = 163,
     fmtHiddenListNotRead = 164,
     fmtSettingsNotSavedReason = 165,
+    fmtBatchProgress = 166,
+    fmtBatchEnded = 167,
+    fmtBatchStillListed = 168,
+    fmtBatchNotStarted = 169,
+    fmtBatchNoQuietCommand = 170,
+    fmtBatchNotRun = 171,
+    msgUninstallQuietly = 172,
+    msgStopBatch = 173,
+    msgBatchStopping = 174,
+    msgBatchBusy = 175,
+    msgQuietMark = 176,
 };
 
-constexpr std::array<Msg, 91> kAllMessages = {
+constexpr std::array<Msg, 102> kAllMessages = {
     Msg::msgDeleteEntryQuestion,
     Msg::msgUpdateAvailable,
     Msg::msgNoUpdate,
@@ -207,6 +218,17 @@ constexpr std::array<Msg, 91> kAllMessages = {
     Msg::fmtLanguageLineCut,
     Msg::fmtHiddenListNotRead,
     Msg::fmtSettingsNotSavedReason,
+    Msg::fmtBatchProgress,
+    Msg::fmtBatchEnded,
+    Msg::fmtBatchStillListed,
+    Msg::fmtBatchNotStarted,
+    Msg::fmtBatchNoQuietCommand,
+    Msg::fmtBatchNotRun,
+    Msg::msgUninstallQuietly,
+    Msg::msgStopBatch,
+    Msg::msgBatchStopping,
+    Msg::msgBatchBusy,
+    Msg::msgQuietMark,
 };
 
 // A text the translation table has no line for, read from the line `role`
