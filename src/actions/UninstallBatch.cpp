@@ -88,10 +88,13 @@ std::vector<BatchResult> UninstallBatch::run(BatchHost& host) {
         }
         host.runEnded(result);
     }
+    return results;
+}
+
+void markStillListed(std::vector<BatchResult>& results) {
     for (BatchResult& result : results)
         result.stillListed = result.outcome != BatchOutcome::NotRun &&
                              keyExists(result.item.rootCode, result.item.keyPath);
-    return results;
 }
 
 std::string batchProgressText(size_t index, size_t total, const std::string& caption) {

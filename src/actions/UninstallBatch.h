@@ -63,8 +63,7 @@ class UninstallBatch {
     UninstallBatch(std::vector<BatchItem> items,
                    std::shared_ptr<platform::ProcessLauncher> launcher);
 
-    // Runs the items in order, each to its end, then looks which registrations
-    // are still there. Returns one result per item.
+    // Runs the items in order, each to its end. Returns one result per item.
     std::vector<BatchResult> run(BatchHost& host);
 
     // No item starts after the one that runs now; callable from any thread.
@@ -76,6 +75,10 @@ class UninstallBatch {
     std::shared_ptr<platform::ProcessLauncher> launcher_;
     std::atomic<bool> stop_{false};
 };
+
+// Looks which registrations of the items that had their turn are still there
+// (on the thread that reads the registry for the window or the tool).
+void markStillListed(std::vector<BatchResult>& results);
 
 // The summary of a batch from the message catalogue: a line for each outcome
 // that happened, naming the programs; registrations still there get their own.

@@ -41,7 +41,9 @@ class UninstallQueue::Channel final : public actions::BatchHost {
     }
 
     void finished(std::vector<actions::BatchResult> results) {
-        post([results = std::move(results)](UninstallQueue& queue) { queue.finished(results); });
+        post([results = std::move(results)](UninstallQueue& queue) mutable {
+            queue.finished(std::move(results));
+        });
     }
 
   private:
@@ -52,7 +54,7 @@ class UninstallQueue::Channel final : public actions::BatchHost {
             return;
         UninstallQueue* target = target_;
         QMetaObject::invokeMethod(
-            target, [target, fn = std::move(fn)] { fn(*target); }, Qt::QueuedConnection);
+            target, [target, fn = std::move(fn)]() mutable { fn(*target); }, Qt::QueuedConnection);
     }
 
     std::mutex mutex_;
@@ -101,8 +103,9 @@ void UninstallQueue::stopAfterCurrent() {
     window_.stateChanged();
 }
 
-void UninstallQueue::finished(const std::vector<actions::BatchResult>& results) {
+void UninstallQueue::finished(std::vector<actions::BatchResult> results) {
     batch_.reset();
+    actions::markStillListed(results);
     window_.showProgress({});
     window_.refreshAndRefilter();
     window_.stateChanged();

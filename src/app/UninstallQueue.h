@@ -47,7 +47,7 @@ class UninstallQueue : public QObject {
 
   private:
     class Channel;
-    void finished(const std::vector<actions::BatchResult>& results);
+    void finished(std::vector<actions::BatchResult> results);
 
     platform::Dialogs& dialogs_;
     Window window_;

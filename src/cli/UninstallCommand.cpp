@@ -117,7 +117,8 @@ int runBatch(const Inventory& inventory, const std::vector<std::string>& keys,
     }
     ConsoleBatchHost host;
     actions::UninstallBatch batch(std::move(items), platform::defaultProcessLauncher());
-    const auto results = batch.run(host);
+    auto results = batch.run(host);
+    actions::markStillListed(results);
 
     std::vector<std::string> notStarted, noQuiet, stillListed;
     for (const auto& r : results) {
