@@ -137,8 +137,9 @@ class UninstallQueueTest : public QObject {
         QTRY_COMPARE(progress(), QStringLiteral("1 of 3: Alpha"));
         QCOMPARE(info(), progress());
         QTRY_VERIFY(action("StopBatch")->isEnabled());
-        QTest::qWait(300);
         // The next one waits for the running one.
+        QTRY_COMPARE(order(), std::string("start A \n"));
+        QTest::qWait(300);
         QCOMPARE(order(), std::string("start A \n"));
         std::ofstream(file("release A")) << "";
         QTRY_COMPARE(progress(), QStringLiteral("2 of 3: Beta"));
