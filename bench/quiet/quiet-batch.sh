@@ -58,6 +58,8 @@ VORNAK_WINEPREFIX="$WINEPREFIX" XDG_DATA_HOME="$work/data" "$tool" uninstall --q
 tool_s=$(echo "$(now) - $start" | bc)
 left=$(ls "$WINEPREFIX/drive_c/Program Files" | grep -c "Vornak Bench" || true)
 
+# What the tool's run left (a folder an uninstaller could not empty) goes first.
+rm -rf "$WINEPREFIX/drive_c/Program Files/Vornak Bench "*
 install_all
 start=$(now)
 for i in $(seq 1 "$count"); do
@@ -65,8 +67,9 @@ for i in $(seq 1 "$count"); do
     wineserver -w
 done
 ref_s=$(echo "$(now) - $start" | bc)
+ref_left=$(ls "$WINEPREFIX/drive_c/Program Files" | grep -c "Vornak Bench" || true)
 
-printf 'programs %d (left behind by the tool: %d)\n' "$count" "$left"
+printf 'programs %d; folders left behind: %d by the tool, %d by hand\n' "$count" "$left" "$ref_left"
 printf 'vornak uninstall --quiet: %.2f s, %.2f s per program\n' "$tool_s" "$(echo "$tool_s / $count" | bc -l)"
 printf 'by hand (wine uninst.exe /S; wineserver -w): %.2f s, %.2f s per program\n' "$ref_s" "$(echo "$ref_s / $count" | bc -l)"
 printf 'ratio: %.2f\n' "$(echo "$tool_s / $ref_s" | bc -l)"
