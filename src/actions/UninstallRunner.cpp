@@ -36,6 +36,14 @@ RunningRegistrations& runningRegistrations() {
 
 }  // namespace
 
+bool claimRegistration(const std::string& registration) {
+    return runningRegistrations().claim(registration);
+}
+
+void releaseRegistration(const std::string& registration) {
+    runningRegistrations().release(registration);
+}
+
 std::string runStatusText(Msg role, const std::string& displayName) {
     try {
         return formatMessage(role, {displayName});

@@ -36,6 +36,11 @@ class RunnerHost {
 // placeholders do not fit one text argument is shown as it stands.
 std::string runStatusText(Msg role, const std::string& displayName);
 
+// Every run of the process, single or in a batch, claims its registration
+// (root code and key path) while its program runs: false when another holds it.
+bool claimRegistration(const std::string& registration);
+void releaseRegistration(const std::string& registration);
+
 class RunUninstaller {
   public:
     RunUninstaller(std::string uninstallCommand, std::string displayName,

@@ -15,6 +15,7 @@
 #include <QStatusBar>
 #include <QTableView>
 #include <QToolButton>
+#include <algorithm>
 
 #include "app/ApplicationInfo.h"
 #include "app/EmptyListHint.h"
@@ -31,6 +32,22 @@
 
 namespace vornak::app {
 namespace {
+
+// The list takes several rows from the user's own clicks and keys; a row the
+// program selects (selectRow) is selected alone, whatever keys are held then,
+// as it was before the list took several.
+class ListView final : public QTableView {
+  public:
+    using QTableView::QTableView;
+
+  protected:
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                         const QEvent* event) const override {
+        if (!event)
+            return QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows;
+        return QTableView::selectionCommand(index, event);
+    }
+};
 
 constexpr int kDesignWidth = 564;
 constexpr int kDesignHeight = 444;
@@ -294,13 +311,13 @@ QWidget* TForm1::buildLeftPanel(QWidget* parent) {
 }
 
 void TForm1::buildList(QWidget* parent) {
-    list_ = new QTableView(parent);
+    list_ = new ListView(parent);
     list_->setObjectName(QStringLiteral("ListView1"));
     model_ = new InventoryModel(inventory_, list_);
     model_->setHeading(QStringLiteral("Program Navn"));
     list_->setModel(model_);
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    list_->setSelectionMode(QAbstractItemView::SingleSelection);
+    list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list_->setShowGrid(false);
     list_->setWordWrap(false);
@@ -402,6 +419,14 @@ QFont TForm1::listFont() const {
 int TForm1::selectedRow() const {
     const QModelIndexList rows = list_->selectionModel()->selectedRows();
     return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+std::vector<int> TForm1::selectedRows() const {
+    std::vector<int> rows;
+    for (const QModelIndex& index : list_->selectionModel()->selectedRows())
+        rows.push_back(index.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
 }
 
 QString TForm1::statusText() const {

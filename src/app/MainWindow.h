@@ -69,6 +69,8 @@ class TForm1 : public QMainWindow, public InventoryView {
     int listFontCharset() const { return listCharset_; }
     // Row of the visible list that is selected, -1 when none.
     int selectedRow() const;
+    // Every selected row of the visible list, in list order.
+    std::vector<int> selectedRows() const;
     QString statusText() const;
     // Runs `command` through the command dispatch (silent abort, error box).
     bool run(const std::function<void()>& command);

@@ -17,6 +17,7 @@
 #include "app/PrefixChoice.h"
 #endif
 #include "app/QtText.h"
+#include "app/UninstallQueue.h"
 #include "inventory/HiddenFilterEditor.h"
 #include "language/MessageCatalogue.h"
 #include "platform/FileSystem.h"
@@ -75,10 +76,7 @@ void createProgramWindows(TForm1& form) {
     auto* editor = new actions::TViewEditInfoForm(
         form.dialogs(), [entryCommands] { entryCommands->refreshAndRefilter(); }, &form);
     entryCommands->setEditor(editor);
-    form.installCommand(QStringLiteral("Uninstall"),
-                        [entryCommands] { entryCommands->UninstallClick(); });
-    form.installCommand(QStringLiteral("btnUninstall"),
-                        [entryCommands] { entryCommands->btnUninstallClick(); });
+    installUninstallQueue(form, [entryCommands] { entryCommands->UninstallClick(); });
     form.installCommand(QStringLiteral("Slet"), [entryCommands] { entryCommands->SletClick(); });
     form.installCommand(QStringLiteral("btnDelete"),
                         [entryCommands] { entryCommands->btnDeleteClick(); });

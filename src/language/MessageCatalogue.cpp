@@ -246,6 +246,28 @@ const char* messageName(Msg role) {
             return "fmtFileMovedToTrash";
         case Msg::fmtFileNotMovedToTrash:
             return "fmtFileNotMovedToTrash";
+        case Msg::fmtBatchProgress:
+            return "fmtBatchProgress";
+        case Msg::fmtBatchEnded:
+            return "fmtBatchEnded";
+        case Msg::fmtBatchStillListed:
+            return "fmtBatchStillListed";
+        case Msg::fmtBatchNotStarted:
+            return "fmtBatchNotStarted";
+        case Msg::fmtBatchNoQuietCommand:
+            return "fmtBatchNoQuietCommand";
+        case Msg::fmtBatchNotRun:
+            return "fmtBatchNotRun";
+        case Msg::msgUninstallQuietly:
+            return "msgUninstallQuietly";
+        case Msg::msgStopBatch:
+            return "msgStopBatch";
+        case Msg::msgBatchStopping:
+            return "msgBatchStopping";
+        case Msg::msgBatchBusy:
+            return "msgBatchBusy";
+        case Msg::msgQuietMark:
+            return "msgQuietMark";
     }
     return "?";
 }
@@ -435,6 +457,19 @@ constexpr std::array kAddedLines = {
     AddedLine{Msg::fmtFileMovedToTrash, "Moved to the wastebasket: %s (now in %s)", "ss"},
     AddedLine{Msg::fmtFileNotMovedToTrash,
               "The file %s could not be moved to the wastebasket and was kept: %s", "ss"},
+    AddedLine{Msg::fmtBatchProgress, "%d of %d: %s", "dds"},
+    AddedLine{Msg::fmtBatchEnded, "Ended: %s", "s"},
+    AddedLine{Msg::fmtBatchStillListed, "Still listed, its uninstaller left the registration: %s",
+              "s"},
+    AddedLine{Msg::fmtBatchNotStarted, "Could not be started: %s", "s"},
+    AddedLine{Msg::fmtBatchNoQuietCommand, "Not run, as there is no quiet command: %s", "s"},
+    AddedLine{Msg::fmtBatchNotRun, "Not run, as the queue was stopped: %s", "s"},
+    AddedLine{Msg::msgUninstallQuietly, "Uninstall quietly", ""},
+    AddedLine{Msg::msgStopBatch, "Stop after the current uninstall", ""},
+    AddedLine{Msg::msgBatchStopping, "The queue stops once the running uninstaller has ended.", ""},
+    AddedLine{Msg::msgBatchBusy,
+              "A queue of uninstalls is already running. Stop it, or wait until it has ended.", ""},
+    AddedLine{Msg::msgQuietMark, "quiet", ""},
 };
 
 }  // namespace

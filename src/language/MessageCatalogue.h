@@ -141,9 +141,20 @@ enum class Msg : int {
     msgBackupDaysPrompt = 191,
     fmtFileMovedToTrash = 192,
     fmtFileNotMovedToTrash = 193,
+    fmtBatchProgress = 194,
+    fmtBatchEnded = 195,
+    fmtBatchStillListed = 196,
+    fmtBatchNotStarted = 197,
+    fmtBatchNoQuietCommand = 198,
+    fmtBatchNotRun = 199,
+    msgUninstallQuietly = 200,
+    msgStopBatch = 201,
+    msgBatchStopping = 202,
+    msgBatchBusy = 203,
+    msgQuietMark = 204,
 };
 
-constexpr std::array<Msg, 119> kAllMessages = {
+constexpr std::array<Msg, 130> kAllMessages = {
     Msg::msgDeleteEntryQuestion,
     Msg::msgUpdateAvailable,
     Msg::msgNoUpdate,
@@ -263,6 +274,17 @@ constexpr std::array<Msg, 119> kAllMessages = {
     Msg::msgBackupDaysPrompt,
     Msg::fmtFileMovedToTrash,
     Msg::fmtFileNotMovedToTrash,
+    Msg::fmtBatchProgress,
+    Msg::fmtBatchEnded,
+    Msg::fmtBatchStillListed,
+    Msg::fmtBatchNotStarted,
+    Msg::fmtBatchNoQuietCommand,
+    Msg::fmtBatchNotRun,
+    Msg::msgUninstallQuietly,
+    Msg::msgStopBatch,
+    Msg::msgBatchStopping,
+    Msg::msgBatchBusy,
+    Msg::msgQuietMark,
 };
 
 // A text the translation table has no line for, read from the line `role`

@@ -37,6 +37,9 @@ inline constexpr ReadLimit kAnalysisLog{uint64_t{8} << 30, "analysis log"};
 // What a snapshot run notes beside its snapshots: drives, folders it could
 // not read, links it went through.
 inline constexpr ReadLimit kRunRecord{256 * kMiB, "snapshot record"};
+// An uninstaller whose beginning is looked at to tell its installer kind;
+// only its first bytes are read, so the bound is that of any program file.
+inline constexpr ReadLimit kProgram{uint64_t{16} << 30, "program"};
 // The splash screen's picture, a JPEG of 500 x 300 pixels.
 inline constexpr ReadLimit kPicture{64 * kMiB, "picture"};
 // A one-line note such as the name Wine gives its server's folder.
@@ -49,6 +52,10 @@ inline constexpr ReadLimit kNote{4096, "note"};
 // given) names the file and says why.
 std::optional<std::string> readBoundedFile(const std::string& hostPath, const ReadLimit& limit,
                                            std::string* error = nullptr);
+
+// Only the first `count` bytes (all of a shorter file), with the same checks.
+std::optional<std::string> readBoundedFileStart(const std::string& hostPath, const ReadLimit& limit,
+                                                uint64_t count, std::string* error = nullptr);
 
 // The sentences of a refusal, the same on every host.
 std::string refusedAsFolder(const std::string& hostPath, const ReadLimit& limit);

@@ -4,6 +4,7 @@
 // Wine runs there. Wine's own `reg` is asked what is left.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -258,4 +259,76 @@ TEST_F(WinePrefixCommandsTest, ARemovedProgramComesBackWholeFromItsBackup) {
     const auto restored = tool({"backups", "restore", name});
     ASSERT_EQ(restored.exitCode, 0) << restored.err;
     EXPECT_EQ(query(), before);
+}
+
+// Real NSIS uninstallers and a real MSI, quietly, in one batch, with no display
+// for a dialog to appear on: the quiet commands are derived (none of them
+// registers one), each run ends before the next, and nothing is left.
+TEST_F(WinePrefixCommandsTest, QuietBatchRemovesRealInstallersWithoutADisplay) {
+    if (const std::string why = test::wineMissing(true); !why.empty())
+        GTEST_SKIP() << why;
+    std::vector<std::string> keys;
+    for (const std::string name : {"Vornak Quiet A", "Vornak Quiet B"}) {
+        std::string key = name;
+        key.erase(std::remove(key.begin(), key.end(), ' '), key.end());
+        const std::string script =
+            "Name \"" + name + "\"\nOutFile \"" + key + ".exe\"\nInstallDir \"$PROGRAMFILES64\\" +
+            name + "\"\nRequestExecutionLevel admin\n!define KEY \"" + kUninstall.substr(1) + key +
+            "\"\nSection\n  SetOutPath \"$INSTDIR\"\n  FileOpen $0 \"$INSTDIR\\payload.txt\" w\n"
+            "  FileClose $0\n  WriteUninstaller \"$INSTDIR\\uninst.exe\"\n"
+            "  WriteRegStr HKLM \"${KEY}\" \"DisplayName\" \"" +
+            name +
+            "\"\n"
+            "  WriteRegStr HKLM \"${KEY}\" \"UninstallString\" '\"$INSTDIR\\uninst.exe\"'\n"
+            "SectionEnd\nSection \"Uninstall\"\n"
+            // Only a quiet run passes this question by.
+            "  MessageBox MB_OK \"Remove " +
+            name +
+            "?\" /SD IDOK\n"
+            "  Delete \"$INSTDIR\\payload.txt\"\n  Delete \"$INSTDIR\\uninst.exe\"\n"
+            "  RMDir \"$INSTDIR\"\n  DeleteRegKey HKLM \"${KEY}\"\nSectionEnd\n";
+        std::string error;
+        const std::string installer =
+            test::buildNsisInstaller(script, userData.str() + "/nsis", error);
+        ASSERT_FALSE(installer.empty()) << error;
+        ASSERT_EQ(wine({installer, "/S"}).exitCode, 0);
+        ASSERT_TRUE(fs::exists(prefix_ + "/drive_c/Program Files/" + name + "/payload.txt"));
+        keys.push_back(key);
+    }
+    std::string msiPayload;
+    if (!test::onPath("wixl").empty()) {
+        const std::string code = "{6C1B8F32-4D5E-4F60-9BAC-1D2E3F4A5B6C}";
+        std::string error;
+        const std::string msi =
+            test::buildMsi(code, "Vornak Quiet Msi", userData.str() + "/msi", error);
+        ASSERT_FALSE(msi.empty()) << error;
+        ASSERT_EQ(wine({"msiexec", "/i", msi, "/qn"}).exitCode, 0);
+        msiPayload = prefix_ + "/drive_c/Program Files/Vornak Quiet Msi/payload.txt";
+        ASSERT_TRUE(fs::exists(msiPayload));
+        keys.push_back(code);
+    }
+
+    auto env = test::wineEnv(prefix_);
+    env["VORNAK_WINEPREFIX"] = prefix_;
+    env["XDG_DATA_HOME"] = userData.str();
+    std::vector<std::string> args{"-u",        "DISPLAY",   "-u",     "WAYLAND_DISPLAY",
+                                  VORNAK_TOOL, "uninstall", "--quiet"};
+    args.insert(args.end(), keys.begin(), keys.end());
+    const auto run = test::runProgram("/usr/bin/env", args, env, "/dev/null", 600);
+    EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+    EXPECT_NE(
+        run.out.find("Vornak Quiet A (NSIS): \"C:\\Program Files\\Vornak Quiet A\\uninst.exe\" /S"),
+        std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("1 of " + std::to_string(keys.size()) + ": Vornak Quiet A\n2 of "),
+              std::string::npos)
+        << run.out;
+    for (const std::string name : {"Vornak Quiet A", "Vornak Quiet B"})
+        EXPECT_FALSE(fs::exists(prefix_ + "/drive_c/Program Files/" + name)) << name;
+    if (!msiPayload.empty()) {
+        EXPECT_FALSE(fs::exists(msiPayload));
+    }
+    const auto listed = tool({"list"});
+    for (const std::string name : {"Vornak Quiet A", "Vornak Quiet B", "Vornak Quiet Msi"})
+        EXPECT_EQ(listed.out.find(name), std::string::npos) << listed.out;
 }

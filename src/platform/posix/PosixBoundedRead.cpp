@@ -3,7 +3,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 #include "platform/BoundedRead.h"
@@ -51,6 +53,11 @@ int openBoundedFile(const std::string& hostPath, const ReadLimit& limit, uint64_
 
 std::optional<std::string> readBoundedFile(const std::string& hostPath, const ReadLimit& limit,
                                            std::string* error) {
+    return readBoundedFileStart(hostPath, limit, UINT64_MAX, error);
+}
+
+std::optional<std::string> readBoundedFileStart(const std::string& hostPath, const ReadLimit& limit,
+                                                uint64_t count, std::string* error) {
     uint64_t size = 0;
     const int fd = openBoundedFile(hostPath, limit, size, error);
     if (fd < 0)
@@ -59,7 +66,7 @@ std::optional<std::string> readBoundedFile(const std::string& hostPath, const Re
         int fd;
         ~Closer() { ::close(fd); }
     } closer{fd};
-    std::string bytes(static_cast<size_t>(size), '\0');
+    std::string bytes(static_cast<size_t>(std::min(size, count)), '\0');
     size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);

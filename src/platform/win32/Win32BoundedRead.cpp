@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdint>
 
 #include "platform/BoundedRead.h"
 #include "platform/win32/WideText.h"
@@ -10,6 +11,11 @@ namespace vornak::platform {
 
 std::optional<std::string> readBoundedFile(const std::string& hostPath, const ReadLimit& limit,
                                            std::string* error) {
+    return readBoundedFileStart(hostPath, limit, UINT64_MAX, error);
+}
+
+std::optional<std::string> readBoundedFileStart(const std::string& hostPath, const ReadLimit& limit,
+                                                uint64_t count, std::string* error) {
     auto fail = [&](std::string why) -> std::optional<std::string> {
         if (error)
             *error = std::move(why);
@@ -39,7 +45,7 @@ std::optional<std::string> readBoundedFile(const std::string& hostPath, const Re
     const uint64_t size = (uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
     if (size > limit.maxBytes)
         return fail(refusedAsTooLarge(hostPath, limit));
-    std::string bytes(static_cast<size_t>(size), '\0');
+    std::string bytes(static_cast<size_t>(std::min(size, count)), '\0');
     size_t done = 0;
     while (done < bytes.size()) {
         const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30));
