@@ -56,15 +56,8 @@ RegStatus readValues(platform::RegistryAccessor& acc, const KeyName& name,
     if (st != RegStatus::Ok)
         return st;
     registry::RegFileKey entry{name.root, name.path, {}};
-    for (uint32_t i = 0;; ++i) {
-        platform::RegValue value;
-        st = acc.enumValue(*key, i, value);
-        if (st == RegStatus::NotFound)
-            break;
-        if (st != RegStatus::Ok)
-            return st;
-        entry.values.push_back(std::move(value));
-    }
+    if ((st = registry::readKeyValues(acc, *key, entry.values)) != RegStatus::Ok)
+        return st;
     out.push_back(std::move(entry));
     return RegStatus::Ok;
 }

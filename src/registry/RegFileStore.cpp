@@ -185,6 +185,19 @@ std::string importRegFile(platform::RegistryAccessor& accessor, const std::strin
     return {};
 }
 
+RegStatus readKeyValues(platform::RegistryAccessor& accessor, const RegKey& key,
+                        std::vector<platform::RegValue>& out) {
+    for (uint32_t i = 0;; ++i) {
+        platform::RegValue value;
+        const RegStatus st = accessor.enumValue(key, i, value);
+        if (st == RegStatus::NotFound)
+            return RegStatus::Ok;
+        if (st != RegStatus::Ok)
+            return st;
+        out.push_back(std::move(value));
+    }
+}
+
 namespace {
 
 RegStatus readKeyTreeBelow(platform::RegistryAccessor& accessor, platform::RegRoot root,
@@ -204,15 +217,8 @@ RegStatus readKeyTreeBelow(platform::RegistryAccessor& accessor, platform::RegRo
         RegFileKey entry;
         entry.root = root;
         entry.path = path;
-        for (uint32_t i = 0;; ++i) {
-            platform::RegValue value;
-            st = accessor.enumValue(*key, i, value);
-            if (st == RegStatus::NotFound)
-                break;
-            if (st != RegStatus::Ok)
-                return st;
-            entry.values.push_back(std::move(value));
-        }
+        if ((st = readKeyValues(accessor, *key, entry.values)) != RegStatus::Ok)
+            return st;
         out.push_back(std::move(entry));
         if ((st = subkeyNames(accessor, *key, names)) != RegStatus::Ok)
             return st;

@@ -59,7 +59,7 @@ bool makeFoldersTo(const std::string& path) {
     return ::mkdir(path.c_str(), 0700) == 0 || errno == EEXIST;
 }
 
-// The user's own trash folder, as the specification places it.
+// The user's own trash folder: below the data home, which defaults to ~/.local/share.
 std::string homeTrash() {
     const char* data = std::getenv("XDG_DATA_HOME");
     if (data && data[0] == '/')
