@@ -76,8 +76,15 @@ class EntryActionsTest : public QObject {
         list()->selectRow(row);
         list()->setFocus();
     }
+    // The list's keys act only in the active window with the list focused; under
+    // Wine the activation can come back a moment after the test's last step.
     void press(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        if (!form->isActiveWindow()) {
+            form->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        }
         list()->setFocus();
+        QTRY_VERIFY(list()->hasFocus());
         QTest::keyClick(list(), key, mods);
     }
     // An executable script at C:\Program Files\<folder>\uninst.exe; returns that path.
