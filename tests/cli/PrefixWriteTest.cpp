@@ -61,8 +61,11 @@ class PrefixWriteTest : public ::testing::Test {
         std::string why;
         auto model = platform::posix::WineRegistryFile::parse(tmp.read("pfx/" + file), why);
         EXPECT_TRUE(model) << file << ": " << why;
-        if (auto* k = model ? model->find(key) : nullptr)
-            for (const auto& v : k->values)
+        platform::posix::WineSection scratch;
+        const platform::posix::WineSection* section = nullptr;
+        if (auto* k = model ? model->find(key) : nullptr) section = model->view(*k, scratch, why);
+        if (section)
+            for (const auto& v : section->values)
                 if (v.name == name)
                     return v.data.substr(0, v.data.find('\0'));
         return "-";
@@ -130,7 +133,11 @@ class PrefixWriteTest : public ::testing::Test {
         if (!key)
             return "-";
         std::map<std::string, std::string> values;
-        for (const auto& v : key->values)
+        platform::posix::WineSection scratch;
+        const auto* section = model->view(*key, scratch, why);
+        if (!section)
+            return "-";
+        for (const auto& v : section->values)
             values[v.name] = v.data.substr(0, v.data.find('\0'));
         EXPECT_EQ(values[values["round"]], marker) << file;
         return values["round"];

@@ -66,14 +66,15 @@ public:
             return nullptr;
         }
         if (f.loaded && sameFile(st, f.seen)) return f.model.get();
-        std::string refusal;
-        const std::optional<std::string> text =
-            readBoundedFile(f.path, readLimits::kRegistryFile, &refusal);
-        f.loaded = true;
-        f.seen = st;
+        // Only the tree of keys is built; sections are read from the file
+        // kept open when the program looks inside them.
         std::string why;
-        f.model = text ? WineRegistryFile::parse(*text, why) : nullptr;
-        f.error = f.model ? std::string() : text ? f.path + ": " + why : refusal;
+        struct stat opened {};
+        f.model.reset();
+        f.model = WineRegistryFile::open(f.path, why, &opened);
+        f.loaded = true;
+        f.seen = f.model ? opened : st;
+        f.error = why;
         return f.model.get();
     }
 
@@ -123,7 +124,9 @@ public:
                 error = f.path + ": changed by another program meanwhile; nothing was changed";
                 return false;
             }
-            out.push_back({kFileNames[i], f.model->serialize(), now.st_mode, now.st_uid, now.st_gid});
+            std::string text;
+            if (!f.model->serialize(text, error)) return false;
+            out.push_back({kFileNames[i], std::move(text), now.st_mode, now.st_uid, now.st_gid});
             written.push_back(i);
         }
         if (!commitPrefixFiles(prefix_, out, error)) return false;
@@ -230,14 +233,7 @@ bool locate(RegRoot root, const std::string& path, Place& place) {
 constexpr uint32_t kRegLink = 6;
 constexpr int kMaxLinkHops = 16;
 
-bool isLinkKey(const WineKey& key) {
-    for (const auto& line : key.meta)
-        if (line.rfind("#link", 0) == 0 && (line.size() == 5 || line[5] == '\n' || line[5] == '\r'))
-            return true;
-    return false;
-}
-
-bool linkTarget(const WineKey& key, int& file, std::vector<std::string>& names) {
+bool linkTarget(const WineSection& key, int& file, std::vector<std::string>& names) {
     const WineValue* link = nullptr;
     for (const auto& v : key.values)
         if (v.type == kRegLink && foldName(v.name) == "symboliclinkvalue") link = &v;
@@ -387,10 +383,14 @@ public:
     RegStatus queryValue(const RegKey& key, const std::string& name, RegValue& value) override {
         std::lock_guard lock(state_->mutex);
         WineKey* k = nullptr;
-        if (const RegStatus s = resolveKey(key, k); s != RegStatus::Ok) return s;
+        WineRegistryFile* model = nullptr;
+        if (const RegStatus s = resolveKey(key, k, nullptr, &model); s != RegStatus::Ok) return s;
         if (!k) return RegStatus::NotFound;
+        WineSection scratch;
+        const WineSection* section = model->view(*k, scratch, failure_);
+        if (!section) return RegStatus::StoreFailure;
         const std::string folded = foldName(name);
-        for (const auto& v : k->values)
+        for (const auto& v : section->values)
             if (foldName(v.name) == folded) {
                 value = {v.name, v.type, v.data};
                 return RegStatus::Ok;
@@ -408,18 +408,20 @@ public:
         WineKey* k = nullptr;
         WineRegistryFile* model = nullptr;
         if (const RegStatus s = writableKey(key, k, file, model); s != RegStatus::Ok) return s;
+        WineSection* section = model->edit(*k, failure_);
+        if (!section) return RegStatus::StoreFailure;
         const std::string folded = foldName(name);
         WineValue* target = nullptr;
-        for (auto& v : k->values)
+        for (auto& v : section->values)
             if (foldName(v.name) == folded) target = &v;
         if (!target) {
-            k->values.push_back({name, 0, {}, {}});
-            target = &k->values.back();
+            section->values.push_back({name, 0, {}, {}});
+            target = &section->values.back();
         }
         target->type = type;
         target->data = data;
         target->raw.clear();
-        model->touch(*k);
+        if (!model->touch(*k, failure_)) return RegStatus::StoreFailure;
         return state_->changed(file, failure_);
     }
 
@@ -431,11 +433,13 @@ public:
         WineKey* k = nullptr;
         WineRegistryFile* model = nullptr;
         if (const RegStatus s = writableKey(key, k, file, model); s != RegStatus::Ok) return s;
+        WineSection* section = model->edit(*k, failure_);
+        if (!section) return RegStatus::StoreFailure;
         const std::string folded = foldName(name);
-        for (auto it = k->values.begin(); it != k->values.end(); ++it)
+        for (auto it = section->values.begin(); it != section->values.end(); ++it)
             if (foldName(it->name) == folded) {
-                k->values.erase(it);
-                model->touch(*k);
+                section->values.erase(it);
+                if (!model->touch(*k, failure_)) return RegStatus::StoreFailure;
                 return state_->changed(file, failure_);
             }
         return RegStatus::NotFound;
@@ -578,17 +582,20 @@ private:
             WineKey* k = &w.model->root();
             bool jumped = false;
             for (size_t i = 0; i < w.names.size(); ++i) {
-                auto it = k->children.find(foldName(w.names[i]));
-                if (it == k->children.end()) {
+                WineKey* next = w.model->child(*k, w.names[i]);
+                if (!next) {
                     w.missing = i;
                     return RegStatus::NotFound;
                 }
-                k = it->second.get();
+                k = next;
                 const bool last = i + 1 == w.names.size();
-                if (!isLinkKey(*k) || (last && !followLast)) continue;
+                if (!k->link || (last && !followLast)) continue;
+                WineSection scratch;
+                const WineSection* section = w.model->view(*k, scratch, failure_);
+                if (!section) return RegStatus::StoreFailure;
                 int file = -1;
                 std::vector<std::string> target;
-                if (++hops > kMaxLinkHops || !linkTarget(*k, file, target)) {
+                if (++hops > kMaxLinkHops || !linkTarget(*section, file, target)) {
                     w.missing = i;
                     w.broken = true;
                     return RegStatus::NotFound;
@@ -657,7 +664,8 @@ private:
         std::lock_guard lock(state_->mutex);
         listing_.valid = false;
         WineKey* k = nullptr;
-        if (const RegStatus s = resolveKey(key, k); s != RegStatus::Ok) return s;
+        WineRegistryFile* model = nullptr;
+        if (const RegStatus s = resolveKey(key, k, nullptr, &model); s != RegStatus::Ok) return s;
         listing_.root = key.root();
         listing_.path = key.path();
         listing_.subkeys.clear();
@@ -665,8 +673,11 @@ private:
         if (!k) {
             listing_.subkeys.push_back(".Default");
         } else {
-            for (const auto& child : k->children) listing_.subkeys.push_back(child.second->name);
-            for (const auto& v : k->values) listing_.values.push_back({v.name, v.type, v.data});
+            WineSection scratch;
+            const WineSection* section = model->view(*k, scratch, failure_);
+            if (!section) return RegStatus::StoreFailure;
+            for (const WineKey* child : k->children) listing_.subkeys.push_back(child->name);
+            for (const auto& v : section->values) listing_.values.push_back({v.name, v.type, v.data});
         }
         listing_.valid = true;
         return RegStatus::Ok;

@@ -1,11 +1,17 @@
 #include "platform/wine/WineRegistryFile.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <string_view>
 #include <unordered_set>
 
+#include "platform/BoundedRead.h"
 #include "platform/RegistryStore.h"
 #include "platform/Utf8.h"
 #include "platform/model/RegistryNames.h"
@@ -272,6 +278,162 @@ bool parseValue(const std::string& joined, WineValue& v) {
     return parseData(joined, pos + 1, v);
 }
 
+// Whether escaped text runs from `pos` to an unescaped `end` as unescape()
+// reads it, without decoding it; `pos` is left after it.
+bool skipEscaped(std::string_view s, size_t& pos, char end) {
+    while (pos < s.size()) {
+        const char c = s[pos];
+        if (c == end) {
+            ++pos;
+            return true;
+        }
+        if (c == '\n') return false;
+        ++pos;
+        if (c != '\\') continue;
+        if (pos >= s.size()) return false;
+        if (s[pos++] == 'x' && (pos >= s.size() || hexDigit(s[pos]) < 0)) return false;
+    }
+    return false;
+}
+
+// The type in "hex(...):" and "str(...):", as parseData() reads it.
+bool skipType(std::string_view s, size_t& pos) {
+    int n = 0;
+    while (pos < s.size() && hexDigit(s[pos]) >= 0 && n < 8) {
+        ++pos;
+        ++n;
+    }
+    if (n == 0 || s.substr(pos, 2) != "):") return false;
+    pos += 2;
+    return true;
+}
+
+// Whether parseValue() reads the line (continuations joined, without its line
+// break), checked without decoding anything; `name` gets the name's escaped
+// text, and `named` is false for the default value.
+bool checkValue(std::string_view s, std::string_view& name, bool& named) {
+    size_t pos = 1;
+    named = s[0] != '@';
+    if (named) {
+        if (!skipEscaped(s, pos, '"')) return false;
+        name = s.substr(1, pos - 2);
+    }
+    if (pos >= s.size() || s[pos] != '=') return false;
+    ++pos;
+    auto rest = [&](std::string_view word) {
+        if (s.substr(pos, word.size()) != word) return false;
+        pos += word.size();
+        return true;
+    };
+    if (pos < s.size() && s[pos] == '"') {
+        ++pos;
+        return skipEscaped(s, pos, '"') && pos == s.size();
+    }
+    if (rest("str(")) {
+        if (!skipType(s, pos) || pos >= s.size() || s[pos] != '"') return false;
+        ++pos;
+        return skipEscaped(s, pos, '"') && pos == s.size();
+    }
+    if (rest("dword:")) {
+        if (s.size() - pos != 8) return false;
+        for (; pos < s.size(); ++pos)
+            if (hexDigit(s[pos]) < 0) return false;
+        return true;
+    }
+    if (!rest("hex:") && !(rest("hex(") && skipType(s, pos))) return false;
+    while (pos < s.size()) {
+        if (s[pos] == ',' || s[pos] == ' ' || s[pos] == '\t') {
+            ++pos;
+            continue;
+        }
+        if (pos + 1 >= s.size() || hexDigit(s[pos]) < 0 || hexDigit(s[pos + 1]) < 0) return false;
+        pos += 2;
+    }
+    return true;
+}
+
+// The folded name of a value from its escaped text.
+std::string foldedValueName(std::string_view escaped, bool named) {
+    if (!named) return {};
+    std::string out(escaped);
+    for (char& c : out) {
+        if (c == '\\' || static_cast<unsigned char>(c) >= 0x80) {
+            std::string quoted(escaped);
+            quoted += '"';
+            size_t pos = 0;
+            Units u;
+            unescape(quoted, pos, '"', u);
+            return foldName(fromUnits(u));
+        }
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return out;
+}
+
+// The order of folded names, as comparing foldName() of both gives it, without
+// folding names that are plain ASCII.
+int compareFolded(std::string_view a, std::string_view b) {
+    const size_t n = std::min(a.size(), b.size());
+    for (size_t i = 0; i < n; ++i) {
+        auto x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+        if (x >= 0x80 || y >= 0x80) return foldName(a).compare(foldName(b));
+        if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y - 'A' + 'a');
+        if (x != y) return x < y ? -1 : 1;
+    }
+    return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+}
+
+bool isLinkLine(std::string_view line) {
+    return line.starts_with("#link") && (line.size() == 5 || line[5] == '\n' || line[5] == '\r');
+}
+
+// The key names of a section header's path. Plain paths (ASCII, no escapes
+// but the doubled backslash between names) are cut where they stand; others
+// are decoded into `decoded` first. "key name not closed" or "empty key name"
+// in `why` when the header is not one.
+bool headerNames(std::string_view head, std::vector<std::string_view>& names, std::string& decoded,
+                 const char*& why) {
+    names.clear();
+    size_t pos = 1;
+    bool plain = true;
+    for (; pos < head.size() && head[pos] != ']'; ++pos) {
+        const auto c = static_cast<unsigned char>(head[pos]);
+        if (c == '\\' && pos + 1 < head.size() && head[pos + 1] == '\\') {
+            ++pos;
+        } else if (c == '\\' || c == '\n' || c >= 0x80) {
+            plain = false;
+            break;
+        }
+    }
+    std::string_view path;
+    std::string_view separator = "\\\\";
+    if (plain && pos < head.size()) {
+        path = head.substr(1, pos - 1);
+    } else {
+        Units units;
+        size_t at = 1;
+        if (!unescape(std::string(head), at, ']', units)) {
+            why = "key name not closed";
+            return false;
+        }
+        decoded = fromUnits(units);
+        path = decoded;
+        separator = "\\";
+    }
+    if (path.empty()) return true;
+    for (size_t start = 0;;) {
+        const size_t end = std::min(path.find(separator, start), path.size());
+        if (end == start) {
+            why = "empty key name";
+            return false;
+        }
+        names.push_back(path.substr(start, end - start));
+        if (end == path.size()) return true;
+        start = end + separator.size();
+    }
+}
+
 bool within(const WineKey* k, const WineKey* ancestor) {
     for (; k; k = k->parent)
         if (k == ancestor) return true;
@@ -345,131 +507,351 @@ std::string wineValueText(const WineValue& v) {
     return out + "\n";
 }
 
-std::unique_ptr<WineRegistryFile> WineRegistryFile::parse(const std::string& text, std::string& error) {
-    auto file = std::make_unique<WineRegistryFile>();
-    // Views into `text`: a big prefix's file is not copied line by line.
-    std::vector<std::string_view> lines;
-    for (size_t pos = 0; pos < text.size();) {
-        size_t end = text.find('\n', pos);
-        end = end == std::string::npos ? text.size() : end + 1;
-        lines.emplace_back(text.data() + pos, end - pos);
-        pos = end;
+
+// Lines of the text or of the file, each with its line break (the last may
+// have none) and where it starts. A line from the file stays valid until the
+// next one is asked for.
+class WineRegistryFile::Reader {
+public:
+    explicit Reader(std::string_view text) : text_(text) {}
+    explicit Reader(int fd) : fd_(fd), buffer_(size_t{1} << 20, '\0') {}
+
+    bool next(std::string_view& line, uint64_t& offset, std::string& error) {
+        if (fd_ < 0) {
+            if (pos_ >= text_.size()) return false;
+            size_t end = text_.find('\n', pos_);
+            end = end == std::string_view::npos ? text_.size() : end + 1;
+            line = text_.substr(pos_, end - pos_);
+            offset = pos_;
+            pos_ = end;
+            return true;
+        }
+        for (;;) {
+            const void* found = std::memchr(buffer_.data() + pos_, '\n', filled_ - pos_);
+            if (found || (eof_ && pos_ < filled_)) {
+                const size_t end =
+                    found ? static_cast<size_t>(static_cast<const char*>(found) - buffer_.data()) + 1 : filled_;
+                line = std::string_view(buffer_.data() + pos_, end - pos_);
+                offset = base_ + pos_;
+                pos_ = end;
+                return true;
+            }
+            if (eof_) return false;
+            // Keep the line begun and read on; a line longer than the buffer grows it.
+            std::memmove(buffer_.data(), buffer_.data() + pos_, filled_ - pos_);
+            base_ += pos_;
+            filled_ -= pos_;
+            pos_ = 0;
+            if (filled_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);
+            ssize_t n;
+            do {
+                n = ::pread(fd_, buffer_.data() + filled_, buffer_.size() - filled_,
+                            static_cast<off_t>(base_ + filled_));
+            } while (n < 0 && errno == EINTR);
+            if (n < 0) {
+                error = std::strerror(errno);
+                return false;
+            }
+            eof_ = n == 0;
+            filled_ += static_cast<size_t>(n);
+        }
     }
-    if (lines.empty() || lines[0] != "WINE REGISTRY Version 2\n") {
-        error = "not a Wine registry file (no \"WINE REGISTRY Version 2\" header)";
-        return nullptr;
-    }
-    size_t i = 0;
-    for (; i < lines.size() && (lines[i].empty() || lines[i][0] != '['); ++i) file->preamble_ += lines[i];
-    auto fail = [&](size_t line, const char* why) {
-        error = "line " + std::to_string(line + 1) + ": " + why;
-        return nullptr;
+
+    // Where the text read ends.
+    uint64_t end() const { return fd_ < 0 ? text_.size() : base_ + filled_; }
+
+private:
+    std::string_view text_;
+    int fd_ = -1;
+    std::string buffer_;
+    uint64_t base_ = 0;  // where the buffer's first byte lies in the file
+    size_t pos_ = 0, filled_ = 0;
+    bool eof_ = false;
+};
+
+WineRegistryFile::WineRegistryFile() {
+    keys_.emplace_back();
+    root_ = &keys_.front();
+}
+
+WineRegistryFile::~WineRegistryFile() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+bool WineRegistryFile::build(Reader& reader, std::string& error) {
+    std::string_view line;
+    uint64_t offset = 0;
+    size_t number = 0;  // of the line read last
+    auto fail = [&](size_t at, const char* why) {
+        error = "line " + std::to_string(at) + ": " + why;
+        return false;
     };
-    while (i < lines.size()) {
-        const std::string head(lines[i]);
-        size_t pos = 1;
-        Units path;
-        if (!unescape(head, pos, ']', path)) return fail(i, "key name not closed");
-        std::vector<std::string> names;
-        {
-            const std::string p = fromUnits(path);
-            size_t start = 0;
-            while (start <= p.size() && !p.empty()) {
-                size_t end = p.find('\\', start);
-                if (end == std::string::npos) end = p.size();
-                if (end == start) return fail(i, "empty key name");
-                names.push_back(p.substr(start, end - start));
-                start = end + 1;
+    if (!reader.next(line, offset, error) || line != "WINE REGISTRY Version 2\n") {
+        if (error.empty()) error = "not a Wine registry file (no \"WINE REGISTRY Version 2\" header)";
+        return false;
+    }
+    preamble_.assign(line);
+    number = 1;
+    WineKey* key = nullptr;  // whose section is being read
+    bool timeNext = false;
+    // A value line and those that continue it.
+    std::string joined;
+    bool continuing = false;
+    size_t valueLine = 0;
+    std::vector<std::string> seen;  // folded value names of the section
+    // The keys of the header before, so that a path that shares its beginning
+    // with it is not looked up again from the root.
+    std::vector<WineKey*> chain;
+    std::vector<std::string> chainNames;
+    std::vector<std::string_view> names;
+    std::string decoded;
+    auto endValue = [&] {
+        std::string_view v = joined;
+        if (!v.empty() && v.back() == '\n') v.remove_suffix(1);
+        std::string_view name;
+        bool named = false;
+        if (!checkValue(v, name, named)) return fail(valueLine, "value not understood");
+        std::string folded = foldedValueName(name, named);
+        if (std::find(seen.begin(), seen.end(), folded) != seen.end())
+            return fail(valueLine, "value listed twice");
+        seen.push_back(std::move(folded));
+        return true;
+    };
+    auto continues = [&] {
+        return joined.size() >= 2 && joined.compare(joined.size() - 2, 2, "\\\n") == 0 &&
+               joined.find("=hex") != std::string::npos;
+    };
+    while (reader.next(line, offset, error)) {
+        ++number;
+        if (continuing) {
+            const size_t lead = line.find_first_not_of(" \t");
+            if (lead == std::string_view::npos) return fail(number, "broken continuation");
+            joined.resize(joined.size() - 2);
+            joined.append(line.substr(lead));
+            if (!continues()) {
+                continuing = false;
+                if (!endValue()) return false;
             }
+            continue;
         }
-        WineKey* key = &file->root_;
-        for (const auto& name : names) {
-            auto it = key->children.find(foldName(name));
-            key = it != key->children.end() ? it->second.get() : file->insertKey(*key, name);
+        if (line[0] == '[') {
+            if (key) key->size = static_cast<uint32_t>(offset - key->offset);
+            const char* why = nullptr;
+            if (!headerNames(line, names, decoded, why)) return fail(number, why);
+            size_t same = 0;
+            while (same < names.size() && same < chainNames.size() && chainNames[same] == names[same]) ++same;
+            chain.resize(same);
+            chainNames.resize(same);
+            key = same ? chain.back() : root_;
+            for (size_t i = same; i < names.size(); ++i) {
+                key = insertKey(*key, names[i]);
+                chain.push_back(key);
+                chainNames.emplace_back(names[i]);
+            }
+            if (key->hasSection) return fail(number, "key listed twice");
+            key->hasSection = true;
+            key->offset = static_cast<uint32_t>(offset);
+            order_.push_back(key);
+            seen.clear();
+            timeNext = true;
+            continue;
         }
-        if (key->hasSection) return fail(i, "key listed twice");
-        key->hasSection = true;
-        key->header = head;
-        file->order_.push_back(key);
-        ++i;
-        if (i < lines.size() && lines[i].starts_with("#time=")) key->header += lines[i++];
-        std::unordered_set<std::string> seen;  // folded value names of this key
-        while (i < lines.size() && (lines[i].empty() || lines[i][0] != '[')) {
-            const std::string_view line = lines[i];
-            if (line == "\n") {
-                key->trailer += line;
-                ++i;
-                continue;
-            }
-            if (!key->trailer.empty()) return fail(i, "text after a blank line inside a key");
-            if (line[0] == '#') {
-                key->meta.emplace_back(line);
-                ++i;
-                continue;
-            }
-            if (line[0] != '"' && line[0] != '@') return fail(i, "not a value");
-            WineValue v;
-            v.raw = line;
-            std::string joined(line);
-            const size_t first = i++;
-            while (joined.size() >= 2 && joined.compare(joined.size() - 2, 2, "\\\n") == 0 &&
-                   joined.find("=hex") != std::string::npos && i < lines.size()) {
-                joined.resize(joined.size() - 2);
-                size_t lead = lines[i].find_first_not_of(" \t");
-                if (lead == std::string::npos) return fail(i, "broken continuation");
-                joined += lines[i].substr(lead);
-                v.raw += lines[i++];
-            }
-            if (!joined.empty() && joined.back() == '\n') joined.pop_back();
-            if (!parseValue(joined, v)) return fail(first, "value not understood");
-            if (!seen.insert(foldName(v.name)).second) return fail(first, "value listed twice");
-            key->values.push_back(std::move(v));
+        if (!key) {
+            preamble_ += line;
+            continue;
         }
+        if (timeNext) {
+            timeNext = false;
+            if (line.starts_with("#time=")) continue;
+        }
+        if (line == "\n") {
+            key->trailer = true;
+            continue;
+        }
+        if (key->trailer) return fail(number, "text after a blank line inside a key");
+        if (line[0] == '#') {
+            if (isLinkLine(line)) key->link = true;
+            continue;
+        }
+        if (line[0] != '"' && line[0] != '@') return fail(number, "not a value");
+        joined.assign(line);
+        valueLine = number;
+        continuing = continues();
+        if (!continuing && !endValue()) return false;
+    }
+    if (!error.empty()) return false;
+    if (continuing && !endValue()) return false;
+    if (key) key->size = static_cast<uint32_t>(reader.end() - key->offset);
+    return true;
+}
+
+std::unique_ptr<WineRegistryFile> WineRegistryFile::parse(std::string text, std::string& error) {
+    auto file = std::make_unique<WineRegistryFile>();
+    file->text_ = std::move(text);
+    Reader reader(file->text_);
+    if (!file->build(reader, error)) return nullptr;
+    return file;
+}
+
+std::unique_ptr<WineRegistryFile> WineRegistryFile::open(const std::string& path, std::string& error,
+                                                         struct stat* identity) {
+    uint64_t size = 0;
+    const int fd = openBoundedFile(path, readLimits::kRegistryFile, size, &error);
+    if (fd < 0) return nullptr;
+    auto file = std::make_unique<WineRegistryFile>();
+    file->fd_ = fd;
+    file->path_ = path;
+    if (identity && ::fstat(fd, identity) != 0) {
+        error = path + ": cannot be read (" + std::strerror(errno) + ")";
+        return nullptr;
+    }
+    Reader reader(fd);
+    std::string why;
+    if (!file->build(reader, why)) {
+        error = path + ": " + why;
+        return nullptr;
     }
     return file;
 }
 
-std::string WineRegistryFile::serialize() const {
-    std::string out = preamble_;
-    for (size_t n = 0; n < order_.size(); ++n) {
-        const WineKey& key = *order_[n];
-        out += key.header;
-        for (const auto& m : key.meta) out += m;
-        for (const auto& v : key.values) out += v.raw.empty() ? wineValueText(v) : v.raw;
-        if (key.trailer.empty() && n + 1 < order_.size())
-            out += '\n';
-        else
-            out += key.trailer;
+bool WineRegistryFile::readRange(uint64_t offset, uint64_t size, std::string& out, std::string& error) const {
+    if (fd_ < 0) {
+        out.append(text_, offset, size);
+        return true;
     }
-    return out;
+    const size_t start = out.size();
+    out.resize(start + size);
+    for (uint64_t done = 0; done < size;) {
+        const ssize_t n = ::pread(fd_, out.data() + start + done, size - done, static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            out.resize(start);
+            error = path_ + ": cannot be read again (" +
+                    (n < 0 ? std::string(std::strerror(errno)) : std::string("it was cut short meanwhile")) + ")";
+            return false;
+        }
+        done += static_cast<uint64_t>(n);
+    }
+    return true;
 }
 
-WineKey* WineRegistryFile::find(const std::vector<std::string>& names) {
-    WineKey* key = &root_;
-    for (const auto& name : names) {
-        auto it = key->children.find(foldName(name));
-        if (it == key->children.end()) return nullptr;
-        key = it->second.get();
+bool WineRegistryFile::decode(const WineKey& key, WineSection& out, std::string& error) const {
+    out = {};
+    if (!key.hasSection) return true;
+    std::string text;
+    if (!readRange(key.offset, key.size, text, error)) return false;
+    Reader reader(text);
+    std::string_view line;
+    uint64_t offset = 0;
+    reader.next(line, offset, error);
+    out.header.assign(line);
+    bool first = true;
+    std::string joined;
+    while (reader.next(line, offset, error)) {
+        if (first && line.starts_with("#time=")) {
+            out.header += line;
+            first = false;
+            continue;
+        }
+        first = false;
+        if (line == "\n") {
+            out.trailer += line;
+            continue;
+        }
+        if (line[0] == '#') {
+            out.meta.emplace_back(line);
+            continue;
+        }
+        WineValue v;
+        v.raw.assign(line);
+        joined.assign(line);
+        while (joined.size() >= 2 && joined.compare(joined.size() - 2, 2, "\\\n") == 0 &&
+               joined.find("=hex") != std::string::npos && reader.next(line, offset, error)) {
+            const size_t lead = line.find_first_not_of(" \t");
+            if (lead == std::string_view::npos) break;
+            joined.resize(joined.size() - 2);
+            joined.append(line.substr(lead));
+            v.raw += line;
+        }
+        if (!joined.empty() && joined.back() == '\n') joined.pop_back();
+        if (!parseValue(joined, v)) {
+            error = path_ + ": changed while it was read";
+            return false;
+        }
+        out.values.push_back(std::move(v));
     }
+    return true;
+}
+
+bool WineRegistryFile::serialize(std::string& out, std::string& error) const {
+    out = preamble_;
+    for (size_t n = 0; n < order_.size();) {
+        const WineKey& key = *order_[n];
+        if (key.section) {
+            const WineSection& s = *key.section;
+            out += s.header;
+            for (const auto& m : s.meta) out += m;
+            for (const auto& v : s.values) out += v.raw.empty() ? wineValueText(v) : v.raw;
+            if (s.trailer.empty() && n + 1 < order_.size())
+                out += '\n';
+            else
+                out += s.trailer;
+            ++n;
+            continue;
+        }
+        // Untouched sections that follow each other in the file are copied at once.
+        size_t m = n + 1;
+        uint64_t end = uint64_t{key.offset} + key.size;
+        while (m < order_.size() && !order_[m]->section && order_[m - 1]->trailer && order_[m]->offset == end)
+            end += order_[m++]->size;
+        if (!readRange(key.offset, end - key.offset, out, error)) return false;
+        if (!order_[m - 1]->trailer && m < order_.size()) out += '\n';
+        n = m;
+    }
+    return true;
+}
+
+WineKey* WineRegistryFile::child(const WineKey& key, std::string_view name) const {
+    const auto it = std::lower_bound(key.children.begin(), key.children.end(), name,
+                                     [](const WineKey* k, std::string_view n) { return compareFolded(k->name, n) < 0; });
+    return it != key.children.end() && compareFolded((*it)->name, name) == 0 ? *it : nullptr;
+}
+
+WineKey* WineRegistryFile::find(const std::vector<std::string>& names) const {
+    WineKey* key = root_;
+    for (const auto& name : names)
+        if (!(key = child(*key, name))) return nullptr;
     return key;
 }
 
-WineKey* WineRegistryFile::insertKey(WineKey& parent, const std::string& name) {
-    auto child = std::make_unique<WineKey>();
-    child->name = name;
-    child->parent = &parent;
-    WineKey* raw = child.get();
-    parent.children.emplace(foldName(name), std::move(child));
-    return raw;
+// The subkey of that name, made when there is none. Wine writes the keys of a
+// file in an order close to that of their folded names, so a new one mostly
+// goes last.
+WineKey* WineRegistryFile::insertKey(WineKey& parent, std::string_view name) {
+    auto& kids = parent.children;
+    auto at = kids.end();
+    if (!kids.empty()) {
+        const int last = compareFolded(kids.back()->name, name);
+        if (last == 0) return kids.back();
+        if (last > 0) {
+            at = std::lower_bound(kids.begin(), kids.end(), name,
+                                  [](const WineKey* k, std::string_view n) { return compareFolded(k->name, n) < 0; });
+            if (compareFolded((*at)->name, name) == 0) return *at;
+        }
+    }
+    WineKey& made = keys_.emplace_back();
+    made.name = name;
+    made.parent = &parent;
+    kids.insert(at, &made);
+    return &made;
 }
 
 WineKey* WineRegistryFile::create(const std::vector<std::string>& names, bool* created) {
-    WineKey* key = &root_;
+    WineKey* key = root_;
     bool made = false;
     for (const auto& name : names) {
-        auto it = key->children.find(foldName(name));
-        if (it != key->children.end()) {
-            key = it->second.get();
+        if (WineKey* found = child(*key, name)) {
+            key = found;
             made = false;
             continue;
         }
@@ -477,13 +859,30 @@ WineKey* WineRegistryFile::create(const std::vector<std::string>& names, bool* c
         made = true;
     }
     // A new key without subkeys must have a section, or Wine would not see it.
-    if (made) touch(*key);
+    std::string ignored;  // a new key's section is made, not read
+    if (made) touch(*key, ignored);
     if (created) *created = made;
     return key;
 }
 
-void WineRegistryFile::touch(WineKey& key) {
-    if (!key.parent) return;
+const WineSection* WineRegistryFile::view(const WineKey& key, WineSection& scratch, std::string& error) const {
+    if (key.section) return key.section.get();
+    return decode(key, scratch, error) ? &scratch : nullptr;
+}
+
+WineSection* WineRegistryFile::edit(WineKey& key, std::string& error) {
+    if (!key.section) {
+        auto section = std::make_unique<WineSection>();
+        if (!decode(key, *section, error)) return nullptr;
+        key.section = std::move(section);
+    }
+    return key.section.get();
+}
+
+bool WineRegistryFile::touch(WineKey& key, std::string& error) {
+    if (!key.parent) return true;
+    WineSection* section = edit(key, error);
+    if (!section) return false;
     // FILETIME: 100 ns ticks since 1601.
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
@@ -493,13 +892,14 @@ void WineRegistryFile::touch(WineKey& key) {
     std::snprintf(buf, sizeof buf, "] %u\n#time=%x%08x\n",
                   static_cast<unsigned>(now.tv_sec), static_cast<unsigned>(ticks >> 32),
                   static_cast<unsigned>(ticks & 0xFFFFFFFFu));
-    key.header = "[" + wineEscape(keyPath(key), true) + buf;
+    section->header = "[" + wineEscape(keyPath(key), true) + buf;
     key.changed = true;
     if (!key.hasSection) {
         key.hasSection = true;
-        key.trailer = "\n";
+        section->trailer = "\n";
         place(key);
     }
+    return true;
 }
 
 void WineRegistryFile::place(WineKey& key) {
@@ -520,8 +920,10 @@ void WineRegistryFile::remove(WineKey& key) {
     WineKey* parent = key.parent;
     if (!parent) return;
     order_.erase(std::remove(order_.begin(), order_.end(), &key), order_.end());
-    parent->children.erase(foldName(key.name));
-    if (parent->parent && parent->children.empty() && !parent->hasSection) touch(*parent);
+    auto& kids = parent->children;
+    kids.erase(std::remove(kids.begin(), kids.end(), &key), kids.end());
+    std::string ignored;  // a key without a section gets a new one, nothing is read
+    if (parent->parent && kids.empty() && !parent->hasSection) touch(*parent, ignored);
 }
 
 }  // namespace vornak::platform::posix

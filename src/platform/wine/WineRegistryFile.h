@@ -1,13 +1,23 @@
 // One of a Wine prefix's registry files (system.reg, user.reg, userdef.reg) in
-// Wine's own text format. Every key section and value keeps the text it was
-// read from, and only what the program changes is written anew, so a file
-// saved without changes is the file Wine wrote, byte for byte.
+// Wine's own text format.
+//
+// A big prefix's system.reg holds hundreds of thousands of keys of which the
+// program looks inside a few dozen, so reading it builds only the tree of key
+// names with where each key's section lies in the file; the file stays open,
+// and a section is decoded from it when the program first looks inside that
+// key. Every line is still checked on reading, so a damaged file is known as
+// one at once. Only what the program changes is written anew: the other
+// sections are copied from the file as they stand, so a file saved without
+// changes is the file Wine wrote, byte for byte.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstdint>
-#include <map>
+#include <deque>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vornak::platform::posix {
@@ -19,44 +29,83 @@ struct WineValue {
     std::string raw;   // the text Wine wrote for it; empty once changed
 };
 
-struct WineKey {
-    std::string name;  // case preserved
-    WineKey* parent = nullptr;
-    std::map<std::string, std::unique_ptr<WineKey>> children;  // by folded name
-    // Wine writes a section only for a key with values, without subkeys, with a
-    // class or a link; the others exist through their subkeys.
-    bool hasSection = false;
-    bool changed = false;            // section is written anew
+// A key's section, decoded.
+struct WineSection {
     std::string header;              // "[path] secs\n#time=...\n" as read
     std::vector<std::string> meta;   // other '#' lines (#link, #class=...) as read
     std::vector<WineValue> values;   // creation order
     std::string trailer;             // blank lines after the section as read
 };
 
+struct WineKey {
+    std::string name;  // case preserved
+    WineKey* parent = nullptr;
+    // In the order of their folded names; the file owns them.
+    std::vector<WineKey*> children;
+    // Wine writes a section only for a key with values, without subkeys, with a
+    // class or a link; the others exist through their subkeys.
+    bool hasSection = false;
+    bool changed = false;   // its section is written anew
+    bool link = false;      // its section has a "#link" line
+    bool trailer = false;   // a blank line follows its section in the file
+    uint32_t offset = 0;    // where its section's text lies in the file read
+    uint32_t size = 0;
+    // Decoded for a change (or made for a new section); written from here.
+    std::unique_ptr<WineSection> section;
+};
+
 class WineRegistryFile {
 public:
+    WineRegistryFile();
+    ~WineRegistryFile();
+    WineRegistryFile(const WineRegistryFile&) = delete;
+    WineRegistryFile& operator=(const WineRegistryFile&) = delete;
+
     // Parses `text`; on failure returns null and says where in `error`.
-    static std::unique_ptr<WineRegistryFile> parse(const std::string& text, std::string& error);
+    static std::unique_ptr<WineRegistryFile> parse(std::string text, std::string& error);
+    // Reads the file at `path` (a regular file of a registry file's size at
+    // most) and keeps it open; `identity` gets the status of the file read.
+    // On failure null, and `error` names the file and says why.
+    static std::unique_ptr<WineRegistryFile> open(const std::string& path, std::string& error,
+                                                  struct stat* identity = nullptr);
 
-    std::string serialize() const;
+    // The whole text; false with the reason when the file read cannot be read again.
+    bool serialize(std::string& out, std::string& error) const;
 
-    WineKey& root() { return root_; }
+    WineKey& root() { return *root_; }
+    // The subkey of that name in any letter case, or null.
+    WineKey* child(const WineKey& key, std::string_view name) const;
     // The key at the path below the root (names in any letter case), or null.
-    WineKey* find(const std::vector<std::string>& names);
+    WineKey* find(const std::vector<std::string>& names) const;
     // Creates missing keys (without sections until they get values).
     WineKey* create(const std::vector<std::string>& names, bool* created);
+
+    // The key's section as it stands: the one decoded for a change, else
+    // decoded into `scratch` (an empty one for a key without a section).
+    // Null when the file read cannot be read again, with the reason in `error`.
+    const WineSection* view(const WineKey& key, WineSection& scratch, std::string& error) const;
+    // The key's section, decoded to be changed and kept for writing.
+    WineSection* edit(WineKey& key, std::string& error);
     // Gives the key a section of its own, written anew with the current time.
-    void touch(WineKey& key);
+    bool touch(WineKey& key, std::string& error);
     // Removes a key without subkeys; its parent keeps existing.
     void remove(WineKey& key);
 
 private:
-    WineKey* insertKey(WineKey& parent, const std::string& name);
+    class Reader;
+    bool build(Reader& reader, std::string& error);
+    WineKey* insertKey(WineKey& parent, std::string_view name);
     void place(WineKey& key);
+    bool readRange(uint64_t offset, uint64_t size, std::string& out, std::string& error) const;
+    bool decode(const WineKey& key, WineSection& out, std::string& error) const;
 
     std::string preamble_;
-    WineKey root_;
+    std::deque<WineKey> keys_;  // every key, the root first
+    WineKey* root_ = nullptr;
     std::vector<WineKey*> order_;  // sections in file order
+    std::string text_;             // the text parsed, when not read from a file
+    int fd_ = -1;                  // the file read, when read from one
+    std::string path_;
 };
 
 // Wine's string escaping (UTF-8 in, the file's ASCII text out) for value text

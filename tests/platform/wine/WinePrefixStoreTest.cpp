@@ -100,16 +100,21 @@ TEST_F(WinePrefixStoreTest, FreshPrefixFilesComeBackByteForByteAndValuesAsWineWr
         std::string error;
         auto file = posix::WineRegistryFile::parse(text, error);
         ASSERT_TRUE(file) << name << ": " << error;
-        EXPECT_EQ(firstDifference(file->serialize(), text), "") << name;
+        std::string out;
+        ASSERT_TRUE(file->serialize(out, error)) << error;
+        EXPECT_EQ(firstDifference(out, text), "") << name;
         // Every value written anew must read as Wine wrote it.
         std::vector<posix::WineKey*> stack{&file->root()};
         while (!stack.empty()) {
             posix::WineKey* k = stack.back();
             stack.pop_back();
-            for (auto& v : k->values) v.raw.clear();
-            for (auto& c : k->children) stack.push_back(c.second.get());
+            posix::WineSection* section = file->edit(*k, error);
+            ASSERT_TRUE(section) << error;
+            for (auto& v : section->values) v.raw.clear();
+            for (posix::WineKey* c : k->children) stack.push_back(c);
         }
-        EXPECT_EQ(firstDifference(file->serialize(), text), "") << name;
+        ASSERT_TRUE(file->serialize(out, error)) << error;
+        EXPECT_EQ(firstDifference(out, text), "") << name;
     }
 }
 
@@ -294,6 +299,75 @@ TEST(WinePrefixWriteTest, OthersWaitForATransactionAndReadOnlyFilesStayAsTheyAre
     fs::permissions(tmp.str() + "/pfx/system.reg", fs::perms::owner_read | fs::perms::group_read);
     EXPECT_EQ(b->setValue(*kb, "more", kRegSz, std::string("c\0", 2)), RegStatus::AccessDenied);
     EXPECT_EQ(tmp.read("pfx/system.reg"), text);
+}
+
+// A file of keys out of name order, a continued value, escaped and non-ASCII
+// names and a last section without a blank line or a line break.
+const char kHandMade[] =
+    "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\Machine\n\n#arch=win64\n\n"
+    "[Soft\\\\b] 1\n#time=1\n\"v\"=\"one\"\n\n"
+    "[Soft\\\\A_x] 2\n#link\n\"SymbolicLinkValue\"=hex(6):41,00\n\n"
+    "[Soft\\\\a\\\\Caf\\x00e9] 3\n\"Blob\"=hex:00,01,02,\\\n  03,04\n\"q\\\"\"=dword:0000002a\n\n"
+    "[Soft\\\\Z] 4\n@=str(2):\"%x%\"";
+
+TEST(WineRegistryFileTest, ReadsSectionsWhenLookedIntoAndCopiesTheUntouchedOnesAsTheyStand) {
+    test::TempDir tmp;
+    tmp.write("system.reg", kHandMade);
+    std::string error;
+    struct stat identity {};
+    auto file = posix::WineRegistryFile::open(tmp.str() + "/system.reg", error, &identity);
+    ASSERT_TRUE(file) << error;
+    posix::WineKey* soft = file->find({"SOFT"});
+    ASSERT_TRUE(soft);
+    std::vector<std::string> names;
+    for (const auto* k : soft->children) names.push_back(k->name);
+    EXPECT_EQ(names, (std::vector<std::string>{"a", "A_x", "b", "Z"}));  // folded order
+    ASSERT_TRUE(file->find({"soft", "A", "CAF\xc3\x89"}));
+    EXPECT_TRUE(file->find({"Soft", "a_X"})->link);
+    posix::WineSection scratch;
+    const posix::WineSection* cafe = file->view(*file->find({"Soft", "a", "caf\xc3\xa9"}), scratch, error);
+    ASSERT_TRUE(cafe) << error;
+    ASSERT_EQ(cafe->values.size(), 2u);
+    EXPECT_EQ(cafe->values[0].data, std::string("\0\1\2\3\4", 5));
+    EXPECT_EQ(cafe->values[1].name, "q\"");
+
+    // Another program replaces the file; what was read stays what is written.
+    tmp.write("new.reg", "WINE REGISTRY Version 2\n");
+    fs::rename(tmp.str() + "/new.reg", tmp.str() + "/system.reg");
+    posix::WineKey* b = file->find({"Soft", "B"});
+    posix::WineSection* section = file->edit(*b, error);
+    ASSERT_TRUE(section) << error;
+    section->values[0] = {"v", kRegSz, std::string("two\0", 4), {}};
+    ASSERT_TRUE(file->touch(*b, error));
+    bool created = false;
+    file->create({"Soft", "a", "New"}, &created);
+    EXPECT_TRUE(created);
+    std::string out;
+    ASSERT_TRUE(file->serialize(out, error)) << error;
+    std::string want = kHandMade;
+    const std::string header = "[Soft\\\\b] 1\n#time=1\n";
+    want.replace(want.find(header), header.size(), section->header);
+    want.replace(want.find("\"one\""), 5, "\"two\"");
+    const size_t z = want.find("[Soft\\\\Z]");
+    want.insert(z, out.substr(out.find("[Soft\\\\a\\\\New]"), out.find("[Soft\\\\Z]") - out.find("[Soft\\\\a\\\\New]")));
+    EXPECT_EQ(firstDifference(out, want), "");
+    EXPECT_NE(out.find("\n\n[Soft\\\\a\\\\New] "), std::string::npos) << out;
+
+    // Damage anywhere is known on reading, not when the key is first looked into.
+    const std::pair<const char*, const char*> damaged[] = {
+        {"\n\n[Soft\\\\c] 5\n\"x\"=what:1\n", "line 23: value not understood"},
+        {"\n\n[Soft\\\\c] 5\n\"X\\x41\"=\"1\"\n\"xa\"=\"2\"\n", "line 24: value listed twice"},
+        {"\n\n[SOFT\\\\B] 5\n", "line 22: key listed twice"},
+        {"\n\n[Soft\\\\c] 5\n\n\"x\"=\"1\"\n", "line 24: text after a blank line inside a key"},
+        {"\n\n[Soft\\\\\\\\c] 5\n", "line 22: empty key name"},
+        {"\n\n[Soft\\\\c\n", "line 22: key name not closed"},
+    };
+    for (const auto& [tail, why] : damaged) {
+        tmp.write("system.reg", std::string(kHandMade) + tail);
+        EXPECT_FALSE(posix::WineRegistryFile::open(tmp.str() + "/system.reg", error)) << tail;
+        EXPECT_NE(error.find(why), std::string::npos) << error;
+        EXPECT_FALSE(posix::WineRegistryFile::parse(std::string(kHandMade) + tail, error)) << tail;
+    }
 }
 
 // Steam names every prefix "pfx": the folder name alone would mix their files.
