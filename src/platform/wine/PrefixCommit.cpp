@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -88,14 +89,54 @@ int writeAll(int fd, std::string_view text) {
     return 0;
 }
 
+// Bytes of the file `from` appended to `fd`: by the kernel without a copy
+// through this process where the file systems allow, else read and written.
+int copyRange(int from, uint64_t offset, uint64_t size, int fd) {
+    auto at = static_cast<off_t>(offset);
+    while (size > 0) {
+        const ssize_t n = ::copy_file_range(from, &at, fd, nullptr, size, 0);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n > 0) {
+            size -= static_cast<uint64_t>(n);
+            continue;
+        }
+        if (n == 0)
+            return EIO;  // the file was cut short meanwhile
+        if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP)
+            return errno;
+        std::string buffer(std::min<uint64_t>(size, uint64_t{4} << 20), '\0');
+        while (size > 0) {
+            const ssize_t r = ::pread(from, buffer.data(), std::min<uint64_t>(size, buffer.size()), at);
+            if (r < 0 && errno == EINTR)
+                continue;
+            if (r <= 0)
+                return r < 0 ? errno : EIO;
+            if (const int why = writeAll(fd, std::string_view(buffer.data(), static_cast<size_t>(r))))
+                return why;
+            at += r;
+            size -= static_cast<uint64_t>(r);
+        }
+    }
+    return 0;
+}
+
+int writePieces(int fd, const std::vector<FilePiece>& pieces) {
+    for (const auto& piece : pieces)
+        if (const int why = piece.from >= 0 ? copyRange(piece.from, piece.offset, piece.size, fd)
+                                            : writeAll(fd, piece.text))
+            return why;
+    return 0;
+}
+
 // A complete, synced file; 0 or the errno of what failed (the file is then gone).
-int writeSynced(const std::string& path, std::string_view text, mode_t mode, uid_t owner,
-                gid_t group, bool keepOwner) {
+int writeSynced(const std::string& path, const std::vector<FilePiece>& pieces, mode_t mode,
+                uid_t owner, gid_t group, bool keepOwner) {
     const int fd =
         ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0)
         return errno;
-    int error = writeAll(fd, text);
+    int error = writePieces(fd, pieces);
     // The umask must not change what Wine's file allowed; nor should writing
     // as root hand the user's prefix to root.
     if (error == 0 && keepOwner && ::geteuid() == 0 && ::fchown(fd, owner, group) != 0)
@@ -232,7 +273,7 @@ bool commitPrefixFiles(const std::string& prefixDir, const std::vector<NewPrefix
     for (const auto& f : files) {
         RecordEntry e{newFileName(f.name), f.name};
         if (const int why =
-                writeSynced(prefixDir + "/" + e.newName, f.text, f.mode, f.owner, f.group, true);
+                writeSynced(prefixDir + "/" + e.newName, f.pieces, f.mode, f.owner, f.group, true);
             why != 0) {
             removeNewFiles();
             error = prefixDir + "/" + f.name + ": cannot be written (" + systemText(why) +
@@ -248,7 +289,7 @@ bool commitPrefixFiles(const std::string& prefixDir, const std::vector<NewPrefix
             record += e.newName + "\t" + e.target + "\n";
         record += std::string(kRecordEnd) + "\n";
         const std::string newRecord = prefixDir + "/" + kRecordNewName;
-        int why = writeSynced(newRecord, record, 0644, 0, 0, false);
+        int why = writeSynced(newRecord, {FilePiece{record}}, 0644, 0, 0, false);
         if (why == 0 && ::rename(newRecord.c_str(), (prefixDir + "/" + kRecordName).c_str()) != 0)
             why = errno;
         if (why == 0)

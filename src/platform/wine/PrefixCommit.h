@@ -10,6 +10,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -38,9 +39,18 @@ class PrefixWriteLock {
     bool held_ = false;
 };
 
+// A part of a new file: the text given, or, when `from` is an open file,
+// `size` bytes of it at `offset` (copied by the kernel where it can).
+struct FilePiece {
+    std::string text;
+    int from = -1;
+    uint64_t offset = 0;
+    uint64_t size = 0;
+};
+
 struct NewPrefixFile {
     std::string name;  // system.reg, user.reg or userdef.reg
-    std::string text;
+    std::vector<FilePiece> pieces;  // the new text, one after another
     // Of the file it replaces, kept by the new one.
     mode_t mode = 0644;
     uid_t owner = 0;

@@ -124,9 +124,7 @@ public:
                 error = f.path + ": changed by another program meanwhile; nothing was changed";
                 return false;
             }
-            std::string text;
-            if (!f.model->serialize(text, error)) return false;
-            out.push_back({kFileNames[i], std::move(text), now.st_mode, now.st_uid, now.st_gid});
+            out.push_back({kFileNames[i], f.model->pieces(), now.st_mode, now.st_uid, now.st_gid});
             written.push_back(i);
         }
         if (!commitPrefixFiles(prefix_, out, error)) return false;

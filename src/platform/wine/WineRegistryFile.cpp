@@ -4,11 +4,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <string_view>
+#include <thread>
 #include <unordered_set>
 
 #include "platform/BoundedRead.h"
@@ -77,11 +79,16 @@ bool isStringType(uint32_t type) {
     return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz;
 }
 
+constexpr std::array<int8_t, 256> kHexDigits = [] {
+    std::array<int8_t, 256> t{};
+    for (auto& d : t) d = -1;
+    for (int c = 0; c < 10; ++c) t['0' + c] = static_cast<int8_t>(c);
+    for (int c = 0; c < 6; ++c) t['a' + c] = t['A' + c] = static_cast<int8_t>(10 + c);
+    return t;
+}();
+
 int hexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
+    return kHexDigits[static_cast<unsigned char>(c)];
 }
 
 // Reads escaped text up to the unescaped `end` character; `pos` is left after it.
@@ -279,17 +286,20 @@ bool parseValue(const std::string& joined, WineValue& v) {
 }
 
 // Whether escaped text runs from `pos` to an unescaped `end` as unescape()
-// reads it, without decoding it; `pos` is left after it.
+// reads it, without decoding it; `pos` is left after it. The text is one
+// value's, which holds no line break.
 bool skipEscaped(std::string_view s, size_t& pos, char end) {
     while (pos < s.size()) {
-        const char c = s[pos];
-        if (c == end) {
-            ++pos;
-            return true;
+        const char* from = s.data() + pos;
+        const size_t left = s.size() - pos;
+        const auto* closing = static_cast<const char*>(std::memchr(from, end, left));
+        const size_t plain = closing ? static_cast<size_t>(closing - from) : left;
+        const auto* escape = static_cast<const char*>(std::memchr(from, '\\', plain));
+        if (!escape) {
+            pos += plain + 1;
+            return closing != nullptr;
         }
-        if (c == '\n') return false;
-        ++pos;
-        if (c != '\\') continue;
+        pos += static_cast<size_t>(escape - from) + 1;
         if (pos >= s.size()) return false;
         if (s[pos++] == 'x' && (pos >= s.size() || hexDigit(s[pos]) < 0)) return false;
     }
@@ -353,9 +363,8 @@ bool checkValue(std::string_view s, std::string_view& name, bool& named) {
 }
 
 // The folded name of a value from its escaped text.
-std::string foldedValueName(std::string_view escaped, bool named) {
-    if (!named) return {};
-    std::string out(escaped);
+void foldValueName(std::string_view escaped, bool named, std::string& out) {
+    out.assign(named ? escaped : std::string_view());
     for (char& c : out) {
         if (c == '\\' || static_cast<unsigned char>(c) >= 0x80) {
             std::string quoted(escaped);
@@ -363,12 +372,39 @@ std::string foldedValueName(std::string_view escaped, bool named) {
             size_t pos = 0;
             Units u;
             unescape(quoted, pos, '"', u);
-            return foldName(fromUnits(u));
+            out = foldName(fromUnits(u));
+            return;
         }
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     }
-    return out;
 }
+
+// The folded value names of one section, to find a name listed twice.
+class SeenNames {
+public:
+    void clear() {
+        pool_.clear();
+        ends_.clear();
+        many_.clear();
+    }
+    // False when the name was there already.
+    bool add(const std::string& folded) {
+        if (ends_.size() >= 64) return many_.insert(folded).second;
+        for (size_t i = 0, start = 0; i < ends_.size(); start = ends_[i++])
+            if (std::string_view(pool_).substr(start, ends_[i] - start) == folded) return false;
+        pool_ += folded;
+        ends_.push_back(pool_.size());
+        if (ends_.size() == 64)
+            for (size_t i = 0, start = 0; i < ends_.size(); start = ends_[i++])
+                many_.insert(pool_.substr(start, ends_[i] - start));
+        return true;
+    }
+
+private:
+    std::string pool_;
+    std::vector<size_t> ends_;
+    std::unordered_set<std::string> many_;
+};
 
 // The order of folded names, as comparing foldName() of both gives it, without
 // folding names that are plain ASCII.
@@ -395,21 +431,20 @@ bool isLinkLine(std::string_view line) {
 bool headerNames(std::string_view head, std::vector<std::string_view>& names, std::string& decoded,
                  const char*& why) {
     names.clear();
-    size_t pos = 1;
-    bool plain = true;
-    for (; pos < head.size() && head[pos] != ']'; ++pos) {
-        const auto c = static_cast<unsigned char>(head[pos]);
-        if (c == '\\' && pos + 1 < head.size() && head[pos + 1] == '\\') {
-            ++pos;
-        } else if (c == '\\' || c == '\n' || c >= 0x80) {
-            plain = false;
-            break;
-        }
+    // A line holds one line break, at its end, so the first ']' ends a plain path.
+    const size_t close = head.find(']', 1);
+    bool plain = close != std::string_view::npos;
+    if (plain) {
+        unsigned char bits = 0;
+        for (size_t i = 1; i < close; ++i) bits |= static_cast<unsigned char>(head[i]);
+        plain = bits < 0x80;
+        for (size_t at = head.find('\\', 1); plain && at < close; at = head.find('\\', at + 2))
+            plain = head[at + 1] == '\\';
     }
     std::string_view path;
     std::string_view separator = "\\\\";
-    if (plain && pos < head.size()) {
-        path = head.substr(1, pos - 1);
+    if (plain) {
+        path = head.substr(1, close - 1);
     } else {
         Units units;
         size_t at = 1;
@@ -508,13 +543,17 @@ std::string wineValueText(const WineValue& v) {
 }
 
 
-// Lines of the text or of the file, each with its line break (the last may
-// have none) and where it starts. A line from the file stays valid until the
-// next one is asked for.
-class WineRegistryFile::Reader {
+namespace {
+
+// Lines of the text or of the open file between two offsets, each with its
+// line break (the last may have none) and where it starts. A line from the
+// file stays valid until the next one is asked for.
+class LineReader {
 public:
-    explicit Reader(std::string_view text) : text_(text) {}
-    explicit Reader(int fd) : fd_(fd), buffer_(size_t{1} << 20, '\0') {}
+    LineReader(std::string_view text, uint64_t begin, uint64_t end)
+        : text_(text.substr(0, end)), pos_(begin) {}
+    LineReader(int fd, uint64_t begin, uint64_t end)
+        : fd_(fd), buffer_(size_t{1} << 20, '\0'), base_(begin), limit_(end) {}
 
     bool next(std::string_view& line, uint64_t& offset, std::string& error) {
         if (fd_ < 0) {
@@ -543,11 +582,12 @@ public:
             filled_ -= pos_;
             pos_ = 0;
             if (filled_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);
-            ssize_t n;
-            do {
-                n = ::pread(fd_, buffer_.data() + filled_, buffer_.size() - filled_,
-                            static_cast<off_t>(base_ + filled_));
-            } while (n < 0 && errno == EINTR);
+            const uint64_t want = std::min<uint64_t>(buffer_.size() - filled_, limit_ - (base_ + filled_));
+            ssize_t n = 0;
+            while (want > 0 &&
+                   (n = ::pread(fd_, buffer_.data() + filled_, want, static_cast<off_t>(base_ + filled_))) < 0 &&
+                   errno == EINTR) {
+            }
             if (n < 0) {
                 error = std::strerror(errno);
                 return false;
@@ -565,9 +605,117 @@ private:
     int fd_ = -1;
     std::string buffer_;
     uint64_t base_ = 0;  // where the buffer's first byte lies in the file
+    uint64_t limit_ = 0;
     size_t pos_ = 0, filled_ = 0;
     bool eof_ = false;
 };
+
+// The first fault of a part of the file: its line, counted from the part's
+// first, and why; line 0 for a read error.
+struct Fault {
+    size_t line = 0;
+    std::string why;
+};
+
+// Checks the lines of one part of the file as the format wants them. A part
+// begins at the file's start (the lines before the first section then go to
+// `preamble`) or at a section's header. `onHeader(line, offset, number)` gets
+// each header line and gives null or why it is not one; `onEnd(size, link,
+// trailer)` gets the end of each section. False at the first fault.
+template <class OnHeader, class OnEnd>
+bool scanPart(LineReader& reader, std::string* preamble, OnHeader onHeader, OnEnd onEnd, size_t& lines,
+              Fault& fault) {
+    std::string_view line;
+    uint64_t offset = 0;
+    size_t number = 0;
+    auto fail = [&](size_t at, const char* why) {
+        fault = {at, why};
+        return false;
+    };
+    bool inSection = false, timeNext = false, link = false, trailer = false;
+    uint64_t start = 0;
+    // A value line and those that continue it.
+    std::string joined;
+    bool continuing = false;
+    size_t valueLine = 0;
+    SeenNames seen;
+    std::string folded;
+    auto endValue = [&](std::string_view v) {
+        if (!v.empty() && v.back() == '\n') v.remove_suffix(1);
+        std::string_view name;
+        bool named = false;
+        if (!checkValue(v, name, named)) return fail(valueLine, "value not understood");
+        foldValueName(name, named, folded);
+        if (!seen.add(folded)) return fail(valueLine, "value listed twice");
+        return true;
+    };
+    auto continues = [](std::string_view v) {
+        return v.ends_with("\\\n") && v.find("=hex") != std::string_view::npos;
+    };
+    std::string readError;
+    while (reader.next(line, offset, readError)) {
+        ++number;
+        if (continuing) {
+            const size_t lead = line.find_first_not_of(" \t");
+            if (lead == std::string_view::npos) return fail(number, "broken continuation");
+            joined.resize(joined.size() - 2);
+            joined.append(line.substr(lead));
+            if (!continues(joined)) {
+                continuing = false;
+                if (!endValue(joined)) return false;
+            }
+            continue;
+        }
+        if (line[0] == '[') {
+            if (inSection) onEnd(offset - start, link, trailer);
+            if (const char* why = onHeader(line, offset, number)) return fail(number, why);
+            inSection = timeNext = true;
+            link = trailer = false;
+            start = offset;
+            seen.clear();
+            continue;
+        }
+        if (!inSection) {
+            if (preamble) *preamble += line;
+            continue;
+        }
+        if (timeNext) {
+            timeNext = false;
+            if (line.starts_with("#time=")) continue;
+        }
+        if (line == "\n") {
+            trailer = true;
+            continue;
+        }
+        if (trailer) return fail(number, "text after a blank line inside a key");
+        if (line[0] == '#') {
+            if (isLinkLine(line)) link = true;
+            continue;
+        }
+        if (line[0] != '"' && line[0] != '@') return fail(number, "not a value");
+        valueLine = number;
+        if (continues(line)) {
+            joined.assign(line);
+            continuing = true;
+        } else if (!endValue(line)) {
+            return false;
+        }
+    }
+    lines = number;
+    if (!readError.empty()) {
+        fault = {0, readError};
+        return false;
+    }
+    if (continuing && !endValue(joined)) return false;
+    if (inSection) onEnd(reader.end() - start, link, trailer);
+    return true;
+}
+
+// Below this size a file is read in one go; above, its second half is
+// checked by a thread of its own meanwhile.
+constexpr uint64_t kSplitFrom = uint64_t{1} << 20;
+
+}  // namespace
 
 WineRegistryFile::WineRegistryFile() {
     keys_.emplace_back();
@@ -578,118 +726,126 @@ WineRegistryFile::~WineRegistryFile() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-bool WineRegistryFile::build(Reader& reader, std::string& error) {
-    std::string_view line;
-    uint64_t offset = 0;
-    size_t number = 0;  // of the line read last
-    auto fail = [&](size_t at, const char* why) {
-        error = "line " + std::to_string(at) + ": " + why;
-        return false;
-    };
-    if (!reader.next(line, offset, error) || line != "WINE REGISTRY Version 2\n") {
-        if (error.empty()) error = "not a Wine registry file (no \"WINE REGISTRY Version 2\" header)";
-        return false;
+// The section whose header line begins first at or after `from`; `size` when none does.
+uint64_t WineRegistryFile::sectionAfter(uint64_t from, uint64_t size) const {
+    std::string window;
+    std::string ignored;
+    for (uint64_t at = from > 0 ? from - 1 : 0; at + 1 < size; at += window.size() - 1) {
+        window.clear();
+        if (!readRange(at, std::min<uint64_t>(size - at, 1 << 16), window, ignored) || window.size() < 2)
+            return size;
+        if (const size_t found = window.find("\n["); found != std::string::npos) return at + found + 1;
     }
-    preamble_.assign(line);
-    number = 1;
-    WineKey* key = nullptr;  // whose section is being read
-    bool timeNext = false;
-    // A value line and those that continue it.
-    std::string joined;
-    bool continuing = false;
-    size_t valueLine = 0;
-    std::vector<std::string> seen;  // folded value names of the section
+    return size;
+}
+
+bool WineRegistryFile::build(uint64_t size, uint64_t splitFrom, std::string& error) {
+    auto reader = [&](uint64_t begin, uint64_t end) {
+        return fd_ >= 0 ? LineReader(fd_, begin, end) : LineReader(text_, begin, end);
+    };
     // The keys of the header before, so that a path that shares its beginning
     // with it is not looked up again from the root.
     std::vector<WineKey*> chain;
     std::vector<std::string> chainNames;
     std::vector<std::string_view> names;
     std::string decoded;
-    auto endValue = [&] {
-        std::string_view v = joined;
-        if (!v.empty() && v.back() == '\n') v.remove_suffix(1);
-        std::string_view name;
-        bool named = false;
-        if (!checkValue(v, name, named)) return fail(valueLine, "value not understood");
-        std::string folded = foldedValueName(name, named);
-        if (std::find(seen.begin(), seen.end(), folded) != seen.end())
-            return fail(valueLine, "value listed twice");
-        seen.push_back(std::move(folded));
-        return true;
+    WineKey* key = nullptr;
+    auto addSection = [&](std::string_view line, uint64_t offset) -> const char* {
+        const char* why = nullptr;
+        if (!headerNames(line, names, decoded, why)) return why;
+        size_t same = 0;
+        while (same < names.size() && same < chainNames.size() && chainNames[same] == names[same]) ++same;
+        chain.resize(same);
+        chainNames.resize(same);
+        key = same ? chain.back() : root_;
+        for (size_t i = same; i < names.size(); ++i) {
+            key = insertKey(*key, names[i]);
+            chain.push_back(key);
+            chainNames.emplace_back(names[i]);
+        }
+        if (key->hasSection) return "key listed twice";
+        key->hasSection = true;
+        key->offset = static_cast<uint32_t>(offset);
+        order_.push_back(key);
+        return nullptr;
     };
-    auto continues = [&] {
-        return joined.size() >= 2 && joined.compare(joined.size() - 2, 2, "\\\n") == 0 &&
-               joined.find("=hex") != std::string::npos;
+    auto endSection = [&](uint64_t bytes, bool link, bool trailer) {
+        key->size = static_cast<uint32_t>(bytes);
+        key->link = link;
+        key->trailer = trailer;
     };
-    while (reader.next(line, offset, error)) {
-        ++number;
-        if (continuing) {
-            const size_t lead = line.find_first_not_of(" \t");
-            if (lead == std::string_view::npos) return fail(number, "broken continuation");
-            joined.resize(joined.size() - 2);
-            joined.append(line.substr(lead));
-            if (!continues()) {
-                continuing = false;
-                if (!endValue()) return false;
-            }
-            continue;
-        }
-        if (line[0] == '[') {
-            if (key) key->size = static_cast<uint32_t>(offset - key->offset);
-            const char* why = nullptr;
-            if (!headerNames(line, names, decoded, why)) return fail(number, why);
-            size_t same = 0;
-            while (same < names.size() && same < chainNames.size() && chainNames[same] == names[same]) ++same;
-            chain.resize(same);
-            chainNames.resize(same);
-            key = same ? chain.back() : root_;
-            for (size_t i = same; i < names.size(); ++i) {
-                key = insertKey(*key, names[i]);
-                chain.push_back(key);
-                chainNames.emplace_back(names[i]);
-            }
-            if (key->hasSection) return fail(number, "key listed twice");
-            key->hasSection = true;
-            key->offset = static_cast<uint32_t>(offset);
-            order_.push_back(key);
-            seen.clear();
-            timeNext = true;
-            continue;
-        }
-        if (!key) {
-            preamble_ += line;
-            continue;
-        }
-        if (timeNext) {
-            timeNext = false;
-            if (line.starts_with("#time=")) continue;
-        }
-        if (line == "\n") {
-            key->trailer = true;
-            continue;
-        }
-        if (key->trailer) return fail(number, "text after a blank line inside a key");
-        if (line[0] == '#') {
-            if (isLinkLine(line)) key->link = true;
-            continue;
-        }
-        if (line[0] != '"' && line[0] != '@') return fail(number, "not a value");
-        joined.assign(line);
-        valueLine = number;
-        continuing = continues();
-        if (!continuing && !endValue()) return false;
+
+    // The second half, from a section's header on, is checked by a thread of
+    // its own, which keeps its headers for the tree built here afterwards.
+    const uint64_t middle = size >= splitFrom ? sectionAfter(size / 2, size) : size;
+    struct Section {
+        uint64_t offset, header;  // in the file; in `headers`
+        size_t line, headerSize;
+        uint64_t size = 0;
+        bool link = false, trailer = false;
+    };
+    struct Half {
+        std::vector<Section> sections;
+        std::string headers;
+        size_t lines = 0;
+        Fault fault;
+        bool ok = true;
+    } second;
+    std::thread worker;
+    if (middle < size)
+        worker = std::thread([&] {
+            LineReader lines = reader(middle, size);
+            second.ok = scanPart(
+                lines, nullptr,
+                [&](std::string_view line, uint64_t offset, size_t number) -> const char* {
+                    second.sections.push_back({offset, second.headers.size(), number, line.size()});
+                    second.headers += line;
+                    return nullptr;
+                },
+                [&](uint64_t bytes, bool link, bool trailer) {
+                    Section& s = second.sections.back();
+                    s.size = bytes;
+                    s.link = link;
+                    s.trailer = trailer;
+                },
+                second.lines, second.fault);
+        });
+    LineReader first = reader(0, middle);
+    size_t lines = 0;
+    Fault fault;
+    std::string_view line;
+    uint64_t offset = 0;
+    bool ok = first.next(line, offset, fault.why) && line == "WINE REGISTRY Version 2\n";
+    if (ok) {
+        preamble_.assign(line);
+        ok = scanPart(first, &preamble_, [&](std::string_view l, uint64_t at, size_t) { return addSection(l, at); },
+                      endSection, lines, fault);
+        if (fault.line) ++fault.line;  // the first line was read before
+        ++lines;
+    } else if (fault.why.empty()) {
+        fault.why = "not a Wine registry file (no \"WINE REGISTRY Version 2\" header)";
     }
-    if (!error.empty()) return false;
-    if (continuing && !endValue()) return false;
-    if (key) key->size = static_cast<uint32_t>(reader.end() - key->offset);
+    if (worker.joinable()) worker.join();
+    auto failed = [&](const Fault& f, size_t before) {
+        error = f.line ? "line " + std::to_string(before + f.line) + ": " + f.why : f.why;
+        return false;
+    };
+    if (!ok) return failed(fault, 0);
+    for (const Section& s : second.sections) {
+        // Up to the first fault the thread met: the file's first is told.
+        if (!second.ok && second.fault.line && second.fault.line < s.line) break;
+        if (const char* why = addSection(std::string_view(second.headers).substr(s.header, s.headerSize), s.offset))
+            return failed({s.line, why}, lines);
+        endSection(s.size, s.link, s.trailer);
+    }
+    if (!second.ok) return failed(second.fault, lines);
     return true;
 }
 
-std::unique_ptr<WineRegistryFile> WineRegistryFile::parse(std::string text, std::string& error) {
+std::unique_ptr<WineRegistryFile> WineRegistryFile::parse(std::string text, std::string& error, uint64_t splitFrom) {
     auto file = std::make_unique<WineRegistryFile>();
     file->text_ = std::move(text);
-    Reader reader(file->text_);
-    if (!file->build(reader, error)) return nullptr;
+    if (!file->build(file->text_.size(), splitFrom, error)) return nullptr;
     return file;
 }
 
@@ -705,9 +861,8 @@ std::unique_ptr<WineRegistryFile> WineRegistryFile::open(const std::string& path
         error = path + ": cannot be read (" + std::strerror(errno) + ")";
         return nullptr;
     }
-    Reader reader(fd);
     std::string why;
-    if (!file->build(reader, why)) {
+    if (!file->build(size, kSplitFrom, why)) {
         error = path + ": " + why;
         return nullptr;
     }
@@ -740,7 +895,7 @@ bool WineRegistryFile::decode(const WineKey& key, WineSection& out, std::string&
     if (!key.hasSection) return true;
     std::string text;
     if (!readRange(key.offset, key.size, text, error)) return false;
-    Reader reader(text);
+    LineReader reader(text, 0, text.size());
     std::string_view line;
     uint64_t offset = 0;
     reader.next(line, offset, error);
@@ -783,31 +938,49 @@ bool WineRegistryFile::decode(const WineKey& key, WineSection& out, std::string&
     return true;
 }
 
-bool WineRegistryFile::serialize(std::string& out, std::string& error) const {
-    out = preamble_;
+std::vector<FilePiece> WineRegistryFile::pieces() const {
+    std::vector<FilePiece> out{FilePiece{preamble_}};
+    auto text = [&]() -> std::string& {
+        if (out.back().from >= 0) out.emplace_back();
+        return out.back().text;
+    };
     for (size_t n = 0; n < order_.size();) {
         const WineKey& key = *order_[n];
         if (key.section) {
             const WineSection& s = *key.section;
-            out += s.header;
-            for (const auto& m : s.meta) out += m;
-            for (const auto& v : s.values) out += v.raw.empty() ? wineValueText(v) : v.raw;
+            std::string& t = text();
+            t += s.header;
+            for (const auto& m : s.meta) t += m;
+            for (const auto& v : s.values) t += v.raw.empty() ? wineValueText(v) : v.raw;
             if (s.trailer.empty() && n + 1 < order_.size())
-                out += '\n';
+                t += '\n';
             else
-                out += s.trailer;
+                t += s.trailer;
             ++n;
             continue;
         }
-        // Untouched sections that follow each other in the file are copied at once.
+        // Untouched sections that follow each other in the file go as one piece.
         size_t m = n + 1;
         uint64_t end = uint64_t{key.offset} + key.size;
         while (m < order_.size() && !order_[m]->section && order_[m - 1]->trailer && order_[m]->offset == end)
             end += order_[m++]->size;
-        if (!readRange(key.offset, end - key.offset, out, error)) return false;
-        if (!order_[m - 1]->trailer && m < order_.size()) out += '\n';
+        if (fd_ >= 0)
+            out.push_back({{}, fd_, key.offset, end - key.offset});
+        else
+            text().append(text_, key.offset, end - key.offset);
+        if (!order_[m - 1]->trailer && m < order_.size()) text() += '\n';
         n = m;
     }
+    return out;
+}
+
+bool WineRegistryFile::serialize(std::string& out, std::string& error) const {
+    out.clear();
+    for (const FilePiece& piece : pieces())
+        if (piece.from < 0)
+            out += piece.text;
+        else if (!readRange(piece.offset, piece.size, out, error))
+            return false;
     return true;
 }
 

@@ -20,6 +20,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/wine/PrefixCommit.h"
+
 namespace vornak::platform::posix {
 
 struct WineValue {
@@ -61,14 +63,19 @@ public:
     WineRegistryFile(const WineRegistryFile&) = delete;
     WineRegistryFile& operator=(const WineRegistryFile&) = delete;
 
-    // Parses `text`; on failure returns null and says where in `error`.
-    static std::unique_ptr<WineRegistryFile> parse(std::string text, std::string& error);
+    // Parses `text`; on failure returns null and says where in `error`. A
+    // text of `splitFrom` bytes or more is checked in two halves at once.
+    static std::unique_ptr<WineRegistryFile> parse(std::string text, std::string& error,
+                                                   uint64_t splitFrom = uint64_t{1} << 20);
     // Reads the file at `path` (a regular file of a registry file's size at
     // most) and keeps it open; `identity` gets the status of the file read.
     // On failure null, and `error` names the file and says why.
     static std::unique_ptr<WineRegistryFile> open(const std::string& path, std::string& error,
                                                   struct stat* identity = nullptr);
 
+    // The whole text, as the pieces of a new file: sections untouched since
+    // reading are ranges of the file read (while it is open), the rest text.
+    std::vector<FilePiece> pieces() const;
     // The whole text; false with the reason when the file read cannot be read again.
     bool serialize(std::string& out, std::string& error) const;
 
@@ -92,8 +99,8 @@ public:
     void remove(WineKey& key);
 
 private:
-    class Reader;
-    bool build(Reader& reader, std::string& error);
+    bool build(uint64_t size, uint64_t splitFrom, std::string& error);
+    uint64_t sectionAfter(uint64_t from, uint64_t size) const;
     WineKey* insertKey(WineKey& parent, std::string_view name);
     void place(WineKey& key);
     bool readRange(uint64_t offset, uint64_t size, std::string& out, std::string& error) const;

@@ -317,6 +317,11 @@ TEST(WineRegistryFileTest, ReadsSectionsWhenLookedIntoAndCopiesTheUntouchedOnesA
     struct stat identity {};
     auto file = posix::WineRegistryFile::open(tmp.str() + "/system.reg", error, &identity);
     ASSERT_TRUE(file) << error;
+    auto halves = posix::WineRegistryFile::parse(kHandMade, error, 1);
+    ASSERT_TRUE(halves) << error;
+    std::string whole;
+    ASSERT_TRUE(halves->serialize(whole, error));
+    EXPECT_EQ(whole, kHandMade);
     posix::WineKey* soft = file->find({"SOFT"});
     ASSERT_TRUE(soft);
     std::vector<std::string> names;
@@ -366,7 +371,9 @@ TEST(WineRegistryFileTest, ReadsSectionsWhenLookedIntoAndCopiesTheUntouchedOnesA
         tmp.write("system.reg", std::string(kHandMade) + tail);
         EXPECT_FALSE(posix::WineRegistryFile::open(tmp.str() + "/system.reg", error)) << tail;
         EXPECT_NE(error.find(why), std::string::npos) << error;
-        EXPECT_FALSE(posix::WineRegistryFile::parse(std::string(kHandMade) + tail, error)) << tail;
+        // Also when its second half is checked by a thread of its own.
+        EXPECT_FALSE(posix::WineRegistryFile::parse(std::string(kHandMade) + tail, error, 1)) << tail;
+        EXPECT_NE(error.find(why), std::string::npos) << error;
     }
 }
 
