@@ -5,6 +5,7 @@
 #include <iterator>
 #include <numeric>
 #include <stdexcept>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -26,13 +27,6 @@ const char* const kCrapMarker = "{!-CRAP-!}";
 namespace {
 
 const char* const kHiddenFileName = "hidden.dat";
-
-std::string asciiLower(const std::string& text) {
-    std::string out = text;
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return out;
-}
 
 // Calls the view's redraw once when the scope ends, also when a silent abort
 // leaves the lists half built, so the window never shows stale rows.
@@ -160,22 +154,33 @@ int CompareListRows(const UninstallEntry& a, const UninstallEntry& b, int column
 
 int ClassifyUninstallCommand(const std::string& command, const std::string& rootCode,
                              platform::FileLookup& files) {
-    std::string unquoted;
-    unquoted.reserve(command.size());
-    for (char c : command)
-        if (c != '"') unquoted.push_back(c);
+    // Every row of the list passes here: the texts are compared in place.
+    auto lowerAt = [](const std::string& text, size_t at) {
+        const char c = text[at];
+        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    };
+    auto startsWith = [&](const std::string& text, std::string_view prefix, size_t from = 0) {
+        if (text.size() - from < prefix.size()) return false;
+        for (size_t i = 0; i < prefix.size(); ++i)
+            if (lowerAt(text, from + i) != prefix[i]) return false;
+        return true;
+    };
 
-    const size_t exe = asciiLower(unquoted).find(".exe");
-    const std::string candidate =
-        exe == std::string::npos ? unquoted.substr(0, 3) : unquoted.substr(0, exe + 4);
+    std::string candidate;
+    candidate.reserve(command.size());
+    for (char c : command)
+        if (c != '"') candidate.push_back(c);
+    size_t exe = 0;
+    while (exe < candidate.size() && !startsWith(candidate, ".exe", exe)) ++exe;
+    candidate.resize(exe < candidate.size() ? exe + 4 : std::min<size_t>(candidate.size(), 3));
     if (!candidate.empty() && files.fileExists(candidate)) return 0;
 
     // System tools that carry the uninstall logic themselves need no file of their own.
-    const std::string lower = asciiLower(command);
-    auto startsWith = [&](const char* prefix) { return lower.rfind(prefix, 0) == 0; };
-    const bool cu = asciiLower(rootCode) == "cu";
-    if (startsWith(cu ? "msiexec.exe" : "msiexec")) return 0;
-    if (startsWith("rundll32") || startsWith("regsvr32") || startsWith("rundll.exe")) return 0;
+    const bool cu = rootCode.size() == 2 && startsWith(rootCode, "cu");
+    if (startsWith(command, cu ? "msiexec.exe" : "msiexec")) return 0;
+    if (startsWith(command, "rundll32") || startsWith(command, "regsvr32") ||
+        startsWith(command, "rundll.exe"))
+        return 0;
     return 1;
 }
 
