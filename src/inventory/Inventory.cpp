@@ -63,7 +63,7 @@ public:
     // The registration `keyName` as read; nullptr when it had gone by then.
     // The names come in the order of the reading, so they are looked up in
     // passing; one that went or came meanwhile sends the look-up to an index.
-    const platform::SubkeyValues* find(const std::string& keyName) {
+    platform::SubkeyValues* find(const std::string& keyName) {
         if (next_ < rows_.size() && rows_[next_].name == keyName) return &rows_[next_++];
         if (index_.empty())
             for (size_t i = 0; i < rows_.size(); ++i) index_.emplace(rows_[i].name, i);
@@ -74,12 +74,14 @@ public:
     }
 
     // A value of a registration as ReadRegString gives it: the empty text when
-    // it is missing or is no text.
-    static std::string text(const platform::SubkeyValues& row, size_t which) {
-        const auto& value = row.values[which];
+    // it is missing or is no text. Each is taken once, so it is moved out.
+    static std::string take(platform::SubkeyValues& row, size_t which) {
+        auto& value = row.values[which];
         if (!value || (value->type != platform::kRegSz && value->type != platform::kRegExpandSz))
             return {};
-        return value->data.substr(0, value->data.find('\0'));
+        std::string text = std::move(value->data);
+        text.resize(std::min(text.find('\0'), text.size()));
+        return text;
     }
     static constexpr size_t kCommand = 0, kDisplayName = 1;
 
@@ -286,11 +288,11 @@ void Inventory::RefreshInventory() {
             // One registration with a value that is not text must not cost the
             // user the rest of the list: without a readable command it gives no
             // row, without a readable name it is listed under its key name.
-            const platform::SubkeyValues* values = readers[s]->find(keyName);
+            platform::SubkeyValues* values = readers[s]->find(keyName);
             if (!values) continue;
-            std::string command = RegistrationReader::text(*values, RegistrationReader::kCommand);
+            std::string command = RegistrationReader::take(*values, RegistrationReader::kCommand);
             if (command.empty()) continue;
-            std::string caption = RegistrationReader::text(*values, RegistrationReader::kDisplayName);
+            std::string caption = RegistrationReader::take(*values, RegistrationReader::kDisplayName);
             // Only leading blanks go; tabs and trailing blanks stay.
             caption.erase(0, std::min(caption.find_first_not_of(' '), caption.size()));
             if (caption.empty()) caption = keyName + " ***";
