@@ -4,6 +4,7 @@
 #include <cstring>
 #include <iterator>
 #include <numeric>
+#include <optional>
 #include <stdexcept>
 #include <string_view>
 #include <unordered_map>
@@ -85,12 +86,13 @@ public:
     }
     static constexpr size_t kCommand = 0, kDisplayName = 1;
 
-    // The names of the registrations there now.
-    std::unordered_set<std::string> namesNow() const {
-        std::unordered_set<std::string> names;
+    // The names of the registrations there now; nothing when they cannot be read.
+    std::optional<std::unordered_set<std::string>> namesNow() const {
         std::vector<platform::SubkeyValues> rows;
-        if (parent_ && accessor_->readSubkeyValues(*parent_, {}, rows) == platform::RegStatus::Ok)
-            for (auto& row : rows) names.insert(std::move(row.name));
+        if (!parent_ || accessor_->readSubkeyValues(*parent_, {}, rows) != platform::RegStatus::Ok)
+            return std::nullopt;
+        std::unordered_set<std::string> names;
+        for (auto& row : rows) names.insert(std::move(row.name));
         return names;
     }
 
@@ -311,7 +313,8 @@ void Inventory::RefreshInventory() {
     // registration that was read already: one that has gone by the end of the
     // reading is left out, as it would be had it been read after.
     if (stepping && !master_.empty()) {
-        std::unordered_set<std::string> present[std::size(sources)];
+        // A source that cannot be listed again keeps its rows.
+        std::optional<std::unordered_set<std::string>> present[std::size(sources)];
         for (size_t s = 0; s < std::size(sources); ++s)
             if (readers[s]) present[s] = readers[s]->namesNow();
         size_t kept = 0;
@@ -319,7 +322,7 @@ void Inventory::RefreshInventory() {
             const size_t s = rowSource[i];
             const std::string keyName =
                 master_[i].keyPath.substr(std::strlen(sources[s].keyPath) + 1);
-            if (present[s].count(keyName) == 0) continue;
+            if (present[s] && present[s]->count(keyName) == 0) continue;
             if (kept != i) master_[kept] = std::move(master_[i]);
             ++kept;
         }
