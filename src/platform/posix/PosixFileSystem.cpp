@@ -62,8 +62,6 @@ std::string joinHost(const std::string& dir, const std::string& name) {
     return dir + "/" + name;
 }
 
-// Whether two names are the same name to Windows: equal once every character is
-// upper-cased. Bytes that are not UTF-8 compare as they are, ASCII letters aside.
 bool isAscii(std::string_view text) {
     for (char c : text)
         if (static_cast<unsigned char>(c) >= 0x80) return false;
@@ -74,6 +72,8 @@ char asciiUpper(char c) {
     return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
+// Whether two names are the same name to Windows: equal once every character is
+// upper-cased. Bytes that are not UTF-8 compare as they are, ASCII letters aside.
 bool sameNameIgnoringCase(const std::string& a, const std::string& b) {
     // Between ASCII names only the 26 letters have another case.
     if (isAscii(a) && isAscii(b)) {
