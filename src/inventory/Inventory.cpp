@@ -174,9 +174,10 @@ int ClassifyUninstallCommand(const std::string& command, const std::string& root
     candidate.reserve(command.size());
     for (char c : command)
         if (c != '"') candidate.push_back(c);
-    size_t exe = 0;
-    while (exe < candidate.size() && !startsWith(candidate, ".exe", exe)) ++exe;
-    candidate.resize(exe < candidate.size() ? exe + 4 : std::min<size_t>(candidate.size(), 3));
+    size_t exe = candidate.find('.');
+    while (exe != std::string::npos && !startsWith(candidate, ".exe", exe))
+        exe = candidate.find('.', exe + 1);
+    candidate.resize(exe != std::string::npos ? exe + 4 : std::min<size_t>(candidate.size(), 3));
     if (!candidate.empty() && files.fileExists(candidate)) return 0;
 
     // System tools that carry the uninstall logic themselves need no file of their own.
