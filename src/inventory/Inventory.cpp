@@ -1,8 +1,13 @@
 #include "inventory/Inventory.h"
 
 #include <algorithm>
+#include <cstring>
+#include <iterator>
 #include <numeric>
+#include <optional>
 #include <stdexcept>
+#include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "language/MessageCatalogue.h"
@@ -24,13 +29,6 @@ namespace {
 
 const char* const kHiddenFileName = "hidden.dat";
 
-std::string asciiLower(const std::string& text) {
-    std::string out = text;
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return out;
-}
-
 // Calls the view's redraw once when the scope ends, also when a silent abort
 // leaves the lists half built, so the window never shows stale rows.
 class RedrawOnExit {
@@ -46,44 +44,64 @@ private:
     InventoryView* view_;
 };
 
-// The registrations below one uninstall key, read through one accessor for the
-// whole refresh: the list is rebuilt after every uninstall and edit, and a
-// connection and key look-up per value cost ten times the reading itself.
+// The command and display name of every registration below one uninstall key,
+// read at once: the list is rebuilt after every uninstall and edit, and a key
+// look-up and a query per value cost several times the reading itself.
 class RegistrationReader {
 public:
     RegistrationReader(platform::RegistryAccessor* accessor, platform::RegRoot root,
                        const char* keyPath)
         : accessor_(accessor) {
+        // The key is opened, not made: listing must not write.
         if (accessor_ &&
-            accessor_->openKey(root, keyPath + 1, platform::RegAccess::Read, parent_) !=
+            accessor_->openKey(root, keyPath + 1, platform::RegAccess::Read, parent_) ==
+                platform::RegStatus::Ok &&
+            accessor_->readSubkeyValues(*parent_, {"UninstallString", "DisplayName"}, rows_) !=
                 platform::RegStatus::Ok)
-            parent_.reset();
+            rows_.clear();
     }
 
-    // Opens the registration `keyName`; false when it has gone meanwhile (it is
-    // not made again: listing must not write).
-    bool open(const std::string& keyName) {
-        key_.reset();
-        return parent_ && accessor_->openSubKey(*parent_, keyName, platform::RegAccess::Read,
-                                                key_) == platform::RegStatus::Ok;
+    // The registration `keyName` as read; nullptr when it had gone by then.
+    // The names come in the order of the reading, so they are looked up in
+    // passing; one that went or came meanwhile sends the look-up to an index.
+    platform::SubkeyValues* find(const std::string& keyName) {
+        if (next_ < rows_.size() && rows_[next_].name == keyName) return &rows_[next_++];
+        if (index_.empty())
+            for (size_t i = 0; i < rows_.size(); ++i) index_.emplace(rows_[i].name, i);
+        const auto it = index_.find(keyName);
+        if (it == index_.end()) return nullptr;
+        next_ = it->second + 1;
+        return &rows_[it->second];
     }
 
-    // A value of the open registration, as ReadRegString gives it; the empty
-    // text when it is missing or cannot be read as text.
-    std::string text(const char* name) {
-        platform::RegValue value;
-        if (accessor_->queryValue(*key_, name, value) != platform::RegStatus::Ok ||
-            (value.type != platform::kRegSz && value.type != platform::kRegExpandSz))
+    // A value of a registration as ReadRegString gives it: the empty text when
+    // it is missing or is no text. Each is taken once, so it is moved out.
+    static std::string take(platform::SubkeyValues& row, size_t which) {
+        auto& value = row.values[which];
+        if (!value || (value->type != platform::kRegSz && value->type != platform::kRegExpandSz))
             return {};
-        const size_t nul = value.data.find('\0');
-        if (nul != std::string::npos) value.data.resize(nul);
-        return std::move(value.data);
+        std::string text = std::move(value->data);
+        text.resize(std::min(text.find('\0'), text.size()));
+        return text;
+    }
+    static constexpr size_t kCommand = 0, kDisplayName = 1;
+
+    // The names of the registrations there now; nothing when they cannot be read.
+    std::optional<std::unordered_set<std::string>> namesNow() const {
+        std::vector<platform::SubkeyValues> rows;
+        if (!parent_ || accessor_->readSubkeyValues(*parent_, {}, rows) != platform::RegStatus::Ok)
+            return std::nullopt;
+        std::unordered_set<std::string> names;
+        for (auto& row : rows) names.insert(std::move(row.name));
+        return names;
     }
 
 private:
     platform::RegistryAccessor* accessor_;
     std::unique_ptr<platform::RegKey> parent_;
-    std::unique_ptr<platform::RegKey> key_;
+    std::vector<platform::SubkeyValues> rows_;
+    std::unordered_map<std::string, size_t> index_;
+    size_t next_ = 0;
 };
 
 bool isMarker(const std::string& text) { return text == kDeadMarker || text == kCrapMarker; }
@@ -140,22 +158,34 @@ int CompareListRows(const UninstallEntry& a, const UninstallEntry& b, int column
 
 int ClassifyUninstallCommand(const std::string& command, const std::string& rootCode,
                              platform::FileLookup& files) {
-    std::string unquoted;
-    unquoted.reserve(command.size());
-    for (char c : command)
-        if (c != '"') unquoted.push_back(c);
+    // Every row of the list passes here: the texts are compared in place.
+    auto lowerAt = [](const std::string& text, size_t at) {
+        const char c = text[at];
+        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    };
+    auto startsWith = [&](const std::string& text, std::string_view prefix, size_t from = 0) {
+        if (text.size() - from < prefix.size()) return false;
+        for (size_t i = 0; i < prefix.size(); ++i)
+            if (lowerAt(text, from + i) != prefix[i]) return false;
+        return true;
+    };
 
-    const size_t exe = asciiLower(unquoted).find(".exe");
-    const std::string candidate =
-        exe == std::string::npos ? unquoted.substr(0, 3) : unquoted.substr(0, exe + 4);
+    std::string candidate;
+    candidate.reserve(command.size());
+    for (char c : command)
+        if (c != '"') candidate.push_back(c);
+    size_t exe = candidate.find('.');
+    while (exe != std::string::npos && !startsWith(candidate, ".exe", exe))
+        exe = candidate.find('.', exe + 1);
+    candidate.resize(exe != std::string::npos ? exe + 4 : std::min<size_t>(candidate.size(), 3));
     if (!candidate.empty() && files.fileExists(candidate)) return 0;
 
     // System tools that carry the uninstall logic themselves need no file of their own.
-    const std::string lower = asciiLower(command);
-    auto startsWith = [&](const char* prefix) { return lower.rfind(prefix, 0) == 0; };
-    const bool cu = asciiLower(rootCode) == "cu";
-    if (startsWith(cu ? "msiexec.exe" : "msiexec")) return 0;
-    if (startsWith("rundll32") || startsWith("regsvr32") || startsWith("rundll.exe")) return 0;
+    const bool cu = rootCode.size() == 2 && startsWith(rootCode, "cu");
+    if (startsWith(command, cu ? "msiexec.exe" : "msiexec")) return 0;
+    if (startsWith(command, "rundll32") || startsWith(command, "regsvr32") ||
+        startsWith(command, "rundll.exe"))
+        return 0;
     return 1;
 }
 
@@ -243,21 +273,29 @@ void Inventory::RefreshInventory() {
         const char* keyPath;
         const NameList& names;
     };
-    for (const Source& source : {Source{"LM", kUninstallKeyPath, lmNames},
-                                 Source{"LM", kUninstallKeyPath32, lm32Names},
-                                 Source{"CU", kUninstallKeyPath, cuNames}}) {
+    const Source sources[] = {Source{"LM", kUninstallKeyPath, lmNames},
+                              Source{"LM", kUninstallKeyPath32, lm32Names},
+                              Source{"CU", kUninstallKeyPath, cuNames}};
+    std::unique_ptr<RegistrationReader> readers[std::size(sources)];
+    std::vector<size_t> rowSource;  // which source each row of master_ came from
+    rowSource.reserve(total);
+    const bool stepping = !startupDone_ && view_;
+    for (size_t s = 0; s < std::size(sources); ++s) {
+        const Source& source = sources[s];
         const char* rootCode = source.rootCode;
         const std::string prefix = std::string(source.keyPath) + "\\";
         if (source.names.empty()) continue;
-        RegistrationReader reader(accessor.get(), *rootFromCode(rootCode), source.keyPath);
+        readers[s] = std::make_unique<RegistrationReader>(accessor.get(), *rootFromCode(rootCode),
+                                                          source.keyPath);
         for (const std::string& keyName : source.names) {
             // One registration with a value that is not text must not cost the
             // user the rest of the list: without a readable command it gives no
             // row, without a readable name it is listed under its key name.
-            if (!reader.open(keyName)) continue;
-            std::string command = reader.text("UninstallString");
+            platform::SubkeyValues* values = readers[s]->find(keyName);
+            if (!values) continue;
+            std::string command = RegistrationReader::take(*values, RegistrationReader::kCommand);
             if (command.empty()) continue;
-            std::string caption = reader.text("DisplayName");
+            std::string caption = RegistrationReader::take(*values, RegistrationReader::kDisplayName);
             // Only leading blanks go; tabs and trailing blanks stay.
             caption.erase(0, std::min(caption.find_first_not_of(' '), caption.size()));
             if (caption.empty()) caption = keyName + " ***";
@@ -267,8 +305,29 @@ void Inventory::RefreshInventory() {
             row.uninstallCommand = std::move(command);
             row.keyPath = prefix + keyName;
             row.rootCode = rootCode;
-            if (!startupDone_ && view_) view_->stepSplash();
+            rowSource.push_back(s);
+            if (stepping) view_->stepSplash();
         }
+    }
+
+    // A splash step lets the window run, and what runs meanwhile may remove a
+    // registration that was read already: one that has gone by the end of the
+    // reading is left out, as it would be had it been read after.
+    if (stepping && !master_.empty()) {
+        // A source that cannot be listed again keeps its rows.
+        std::optional<std::unordered_set<std::string>> present[std::size(sources)];
+        for (size_t s = 0; s < std::size(sources); ++s)
+            if (readers[s]) present[s] = readers[s]->namesNow();
+        size_t kept = 0;
+        for (size_t i = 0; i < master_.size(); ++i) {
+            const size_t s = rowSource[i];
+            const std::string keyName =
+                master_[i].keyPath.substr(std::strlen(sources[s].keyPath) + 1);
+            if (present[s] && present[s]->count(keyName) == 0) continue;
+            if (kept != i) master_[kept] = std::move(master_[i]);
+            ++kept;
+        }
+        master_.resize(kept);
     }
 
     // Its snapshot of the store is not kept past the reading.

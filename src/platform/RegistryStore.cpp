@@ -137,4 +137,29 @@ bool isValidValueName(std::string_view name) {
     return name.size() <= kMaxValueNameLength && name.find('\0') == std::string_view::npos;
 }
 
+RegStatus RegistryAccessor::readSubkeyValues(const RegKey& key,
+                                             const std::vector<std::string>& names,
+                                             std::vector<SubkeyValues>& out) {
+    out.clear();
+    for (const auto& name : names)
+        if (!isValidValueName(name)) return RegStatus::InvalidName;
+    RegKeyInfo info;
+    if (const RegStatus status = queryInfo(key, info); status != RegStatus::Ok) return status;
+    out.reserve(info.subkeyCount);
+    for (uint32_t i = 0; i < info.subkeyCount; ++i) {
+        SubkeyValues row;
+        std::unique_ptr<RegKey> sub;
+        if (enumKey(key, i, row.name) != RegStatus::Ok ||
+            openSubKey(key, row.name, RegAccess::Read, sub) != RegStatus::Ok)
+            continue;
+        row.values.resize(names.size());
+        for (size_t n = 0; n < names.size(); ++n) {
+            RegValue value;
+            if (queryValue(*sub, names[n], value) == RegStatus::Ok) row.values[n] = std::move(value);
+        }
+        out.push_back(std::move(row));
+    }
+    return RegStatus::Ok;
+}
+
 }  // namespace vornak::platform

@@ -59,6 +59,13 @@ struct RegValue {
     std::string data;  // the exact bytes
 };
 
+// One subkey as RegistryAccessor::readSubkeyValues gives it: its name and the
+// values asked for, in the order asked, each empty where the subkey has none.
+struct SubkeyValues {
+    std::string name;
+    std::vector<std::optional<RegValue>> values;
+};
+
 // Raised for a store that cannot be used at all (not a database, damaged,
 // unreadable). The message names the file.
 class RegistryStoreError : public std::runtime_error {
@@ -133,6 +140,15 @@ public:
     virtual RegStatus enumValue(const RegKey& key, uint32_t index, RegValue& value) = 0;
     // RegQueryValueEx. The empty name is the default value.
     virtual RegStatus queryValue(const RegKey& key, const std::string& name, RegValue& value) = 0;
+    // The values named `names` of every subkey of `key`, the subkeys in enumKey's
+    // order. A list of thousands of keys that needs a few values of each (the
+    // installed programs) would otherwise pay an open and a query per key and
+    // value, more than the values themselves cost. A subkey that cannot be
+    // opened is left out; a value that cannot be read counts as missing. The
+    // default asks queryInfo, enumKey, openSubKey and queryValue; a store that
+    // can answer it whole does so.
+    virtual RegStatus readSubkeyValues(const RegKey& key, const std::vector<std::string>& names,
+                                       std::vector<SubkeyValues>& out);
     // RegSetValueEx; needs a key opened with full access. Replacing a value keeps
     // its place in the enumeration (and the letter case of its name).
     virtual RegStatus setValue(const RegKey& key, const std::string& name, uint32_t type,

@@ -300,6 +300,9 @@ TEST(Files, LookupOfManyPathsAnswersAsFileExists) {
     tmp.write("c/Ærø/Øl.exe", "x");
     tmp.write("c/Folder.exe/inside", "");
     tmp.write("c/Locked/Listed/u.exe", "");
+    tmp.write("c/Case/X.EXE/inside", "");
+    tmp.write("c/Case/x.Exe", "");
+    tmp.write("c/Case/ſetup.exe", "");  // a long s, whose upper case is S
     const std::string c = tmp.str() + "/c";
     std::filesystem::create_symlink(c + "/Program Files/Acme/Uninstall.exe", c + "/Link.exe");
     std::filesystem::create_symlink(c + "/Folder.exe", c + "/FolderLink.exe");
@@ -318,7 +321,8 @@ TEST(Files, LookupOfManyPathsAnswersAsFileExists) {
         "C:\\Locked\\Listed\\U.EXE", "C:\\Program Files\\..\\Link.exe",
         "C:\\PROGRAM FILES\\..\\Link.exe", "C:\\Prog",
         "C:\\Program Files\\Acme\\", "C:\\", "Q:\\x.exe",
-        "C:\\Program Files\\Acme\\Uninstall.exe\\"};
+        "C:\\Program Files\\Acme\\Uninstall.exe\\", "C:\\Case\\x.exe", "C:\\case\\X.eXe",
+        "C:\\Case\\SETUP.EXE", "C:\\Case\\setup.exe"};
     // Twice through one lookup: the second time from what the first has seen.
     const auto lookup = fs->fileLookup();
     for (int round = 0; round < 2; ++round)
@@ -326,6 +330,9 @@ TEST(Files, LookupOfManyPathsAnswersAsFileExists) {
             EXPECT_EQ(lookup->fileExists(path), fs->fileExists(path)) << path << " round " << round;
     EXPECT_TRUE(lookup->fileExists("C:\\program files\\acme\\UNINSTALL.exe"));
     EXPECT_FALSE(lookup->fileExists("C:\\Program Files\\Twins\\b.exe")) << "the exact folder wins";
+    EXPECT_FALSE(lookup->fileExists("C:\\Case\\x.exe"))
+        << "of the names in other letters, the first in byte order (a folder)";
+    EXPECT_TRUE(lookup->fileExists("C:\\Case\\SETUP.exe")) << "a letter beyond ASCII";
     EXPECT_TRUE(fs->fileExists("C:\\PROGRAM FILES\\..\\Link.exe"))
         << "a folder up after a folder in other letters";
     ::chmod((c + "/Locked").c_str(), 0755);

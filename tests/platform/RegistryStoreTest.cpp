@@ -2,6 +2,8 @@
 // handles and groups of changes.
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "RegistryStoreTestSupport.h"
 
 using namespace vornak::platform;
@@ -102,6 +104,77 @@ TEST_F(RegistryStoreTest, SubkeysInCaseInsensitiveOrderValuesInCreationOrder) {
     EXPECT_EQ(listed[last].name, "Second");
     EXPECT_EQ(acc->deleteValue(*key, "second"), RegStatus::Ok);
     EXPECT_EQ(acc->deleteValue(*key, "second"), RegStatus::NotFound);
+}
+
+// A subkey and the values asked of it as one line: "-" for a missing value.
+std::string subkeyLine(const std::string& name, const std::vector<std::optional<RegValue>>& values) {
+    std::string line = name + ":";
+    for (const auto& value : values)
+        line += value ? " " + value->name + "/" + std::to_string(value->type) + "/" + value->data
+                      : std::string(" -");
+    return line;
+}
+
+TEST_F(RegistryStoreTest, SubkeyValuesReadAtOnceAsKeyByKey) {
+    // The store's own reading, and (off Windows) the general one that the
+    // merged classes view falls back on.
+    std::vector<RegRoot> roots{RegRoot::CurrentUser};
+#ifndef _WIN32
+    roots.push_back(RegRoot::ClassesRoot);
+#endif
+    Strings many;
+    for (int i = 0; i < 40; ++i)
+        many.push_back("v" + std::to_string(i));
+    for (RegRoot root : roots) {
+        SCOPED_TRACE(rootShortName(root));
+        auto parent = mustCreate(*acc, root, "Bulk");
+        std::vector<SubkeyValues> rows{SubkeyValues{"stale", {}}};
+        EXPECT_EQ(acc->readSubkeyValues(*parent, {"a"}, rows), RegStatus::Ok);
+        EXPECT_TRUE(rows.empty());
+
+        for (const char* sub : {"beta", "Alpha", "Émile", "Empty"})
+            mustCreate(*acc, root, std::string("Bulk\\") + sub);
+        auto set = [&](const char* sub, const char* name, uint32_t type, const std::string& data) {
+            auto key = mustCreate(*acc, root, std::string("Bulk\\") + sub);
+            ASSERT_EQ(acc->setValue(*key, name, type, data), RegStatus::Ok);
+        };
+        set("Alpha", "DisplayName", kRegSz, std::string("Alpha\0", 6));
+        set("Alpha", "UninstallString", kRegExpandSz, "%u%");
+        set("beta", "DISPLAYNAME", kRegDword, std::string("\1\0\0\0", 4));
+        set("beta", "v39", kRegBinary, "");
+        set("Émile", "", kRegSz, "default");
+        set("Émile", "v3", kRegQword, std::string(8, '\xff'));
+
+        for (const Strings& asked :
+             {Strings{"displayname", "UninstallString", "", "Missing"}, many, Strings{}}) {
+            ASSERT_EQ(acc->readSubkeyValues(*parent, asked, rows), RegStatus::Ok);
+            Strings got, expected;
+            for (const auto& row : rows)
+                got.push_back(subkeyLine(row.name, row.values));
+            for (const auto& name : subkeyNames(*acc, *parent)) {
+                std::unique_ptr<RegKey> sub;
+                ASSERT_EQ(acc->openSubKey(*parent, name, RegAccess::Read, sub), RegStatus::Ok);
+                std::vector<std::optional<RegValue>> values;
+                for (const auto& valueName : asked) {
+                    RegValue value;
+                    values.push_back(acc->queryValue(*sub, valueName, value) == RegStatus::Ok
+                                         ? std::optional(value)
+                                         : std::nullopt);
+                }
+                expected.push_back(subkeyLine(name, values));
+            }
+            EXPECT_EQ(got, expected);
+            EXPECT_EQ(rows.size(), 4u);
+        }
+        EXPECT_EQ(acc->readSubkeyValues(*parent, {std::string("a\0b", 3)}, rows),
+                  RegStatus::InvalidName);
+
+        auto top = tryOpen(*acc, root, "", RegAccess::Full, RegStatus::Ok);
+        for (const char* sub : {"beta", "Alpha", "Émile", "Empty"})
+            ASSERT_EQ(acc->deleteKey(*top, std::string("Bulk\\") + sub), RegStatus::Ok);
+        ASSERT_EQ(acc->deleteKey(*top, "Bulk"), RegStatus::Ok);
+        EXPECT_EQ(acc->readSubkeyValues(*parent, {"a"}, rows), RegStatus::NotFound);
+    }
 }
 
 TEST_F(RegistryStoreTest, QueryInfoCountsAndLongestNamesInBytes) {

@@ -149,6 +149,15 @@ public:
         return RegStatus::NotFound;
     }
 
+    // A merged key is read through the merging calls above.
+    RegStatus readSubkeyValues(const RegKey& key, const std::vector<std::string>& names,
+                               std::vector<SubkeyValues>& out) override {
+        if (mine(key)) return RegistryAccessor::readSubkeyValues(key, names, out);
+        out.clear();
+        return key.root() == RegRoot::ClassesRoot ? RegStatus::InvalidName
+                                                  : inner_->readSubkeyValues(key, names, out);
+    }
+
     RegStatus setValue(const RegKey& key, const std::string& name, uint32_t type,
                        const std::string& data) override {
         ClassesKey* k = mine(key);

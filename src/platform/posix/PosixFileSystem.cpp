@@ -14,7 +14,9 @@
 #include <cstring>
 #include <memory>
 #include <random>
+#include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "platform/FileSystem.h"
 #include "platform/WinePrefix.h"
@@ -60,9 +62,26 @@ std::string joinHost(const std::string& dir, const std::string& name) {
     return dir + "/" + name;
 }
 
+bool isAscii(std::string_view text) {
+    for (char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+}
+
+char asciiUpper(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
 // Whether two names are the same name to Windows: equal once every character is
 // upper-cased. Bytes that are not UTF-8 compare as they are, ASCII letters aside.
 bool sameNameIgnoringCase(const std::string& a, const std::string& b) {
+    // Between ASCII names only the 26 letters have another case.
+    if (isAscii(a) && isAscii(b)) {
+        if (a.size() != b.size()) return false;
+        for (size_t i = 0; i < a.size(); ++i)
+            if (asciiUpper(a[i]) != asciiUpper(b[i])) return false;
+        return true;
+    }
     const auto* x = reinterpret_cast<const uint8_t*>(a.data());
     const auto* y = reinterpret_cast<const uint8_t*>(b.data());
     const int32_t xn = static_cast<int32_t>(a.size()), yn = static_cast<int32_t>(b.size());
@@ -96,8 +115,7 @@ bool sameNameIgnoringCase(const std::string& a, const std::string& b) {
 // `name` only in letter case (of several, always the same one: the first in
 // byte order; empty when none does).
 struct DirectProbe {
-    bool has(const std::string& /*folder*/, const std::string& /*name*/,
-             const std::string& joined) {
+    bool has(std::string_view /*folder*/, const std::string& /*name*/, const std::string& joined) {
         struct stat st {};
         return ::lstat(joined.c_str(), &st) == 0;
     }
@@ -141,16 +159,18 @@ Resolved resolveLetterCase(const std::string& root, const std::string& rest, Pro
             at = end + 1;
             continue;
         }
-        std::string exact =
-            current.empty() || current.back() == '/' ? current + name : current + "/" + name;
-        if (probe.has(current, name, exact)) {
-            current = std::move(exact);
-        } else {
-            const std::string found = probe.caseless(current, name);
+        // The name as written is tried in place: `current` becomes the path
+        // to it, and loses it again for the name found in its stead.
+        const size_t folderSize = current.size();
+        if (!current.empty() && current.back() != '/')
+            current += '/';
+        current += name;
+        if (!probe.has(std::string_view(current).substr(0, folderSize), name, current)) {
+            const std::string found = probe.caseless(current.substr(0, folderSize), name);
             if (found.empty())
-                return {exact + rest.substr(end), true};
-            current =
-                current.empty() || current.back() == '/' ? current + found : current + "/" + found;
+                return {current + rest.substr(end), true};
+            current.resize(current.size() - name.size());
+            current += found;
         }
         if (slash == std::string::npos)
             return {current};
@@ -177,9 +197,9 @@ std::string resolveLetterCase(const std::string& root, const std::string& rest) 
 // directly, as without the memory.
 class ListingProbe {
   public:
-    bool has(const std::string& folder, const std::string& name, const std::string& joined) {
+    bool has(std::string_view folder, const std::string& name, const std::string& joined) {
         if (const Listing* listing = listed(folder))
-            return listing->types.count(name) != 0;
+            return listing->types.find(name) != listing->types.end();
         auto [it, fresh] = seen_.try_emplace(joined, DT_UNKNOWN);
         if (fresh) {
             struct stat st {};
@@ -193,13 +213,27 @@ class ListingProbe {
         return it->second != kMissing;
     }
     std::string caseless(const std::string& folder, const std::string& name) {
-        const Listing& listing = listingOf(folder);
+        Listing& listing = listingOf(folder);
         if (!listing.listed)
             return direct_.caseless(folder, name);
-        const std::string* found = nullptr;
-        for (const auto& [candidate, type] : listing.types)
-            if (sameNameIgnoringCase(candidate, name) && (!found || candidate < *found))
-                found = &candidate;
+        if (!isAscii(name)) {
+            const std::string* found = nullptr;
+            for (const auto& [candidate, type] : listing.types)
+                if (sameNameIgnoringCase(candidate, name) && (!found || candidate < *found))
+                    found = &candidate;
+            return found ? *found : std::string();
+        }
+        // An ASCII name: its ASCII matches by their upper case, the others one
+        // by one (a few letters beyond ASCII have an ASCII upper case).
+        listing.index();
+        std::string upper = name;
+        for (char& c : upper)
+            c = asciiUpper(c);
+        const auto hit = listing.byAsciiUpper.find(upper);
+        const std::string* found = hit == listing.byAsciiUpper.end() ? nullptr : hit->second;
+        for (const std::string* candidate : listing.notAscii)
+            if (sameNameIgnoringCase(*candidate, name) && (!found || *candidate < *found))
+                found = candidate;
         return found ? *found : std::string();
     }
     // What is known of the last name of `path`: DT_REG, DT_DIR, or DT_UNKNOWN
@@ -210,10 +244,11 @@ class ListingProbe {
         const size_t slash = path.rfind('/');
         if (slash == std::string::npos || slash + 1 == path.size())
             return DT_UNKNOWN;
-        const auto folder = listings_.find(path.substr(0, slash == 0 ? 1 : slash));
+        const std::string_view view(path);
+        const auto folder = listings_.find(view.substr(0, slash == 0 ? 1 : slash));
         if (folder == listings_.end() || !folder->second.listed)
             return DT_UNKNOWN;
-        const auto entry = folder->second.types.find(path.substr(slash + 1));
+        const auto entry = folder->second.types.find(view.substr(slash + 1));
         if (entry == folder->second.types.end() ||
             (entry->second != DT_REG && entry->second != DT_DIR))
             return DT_UNKNOWN;
@@ -222,21 +257,52 @@ class ListingProbe {
 
   private:
     static constexpr unsigned char kMissing = 0xff;
+    // Looked up by views of the paths and names being resolved, without copies.
+    struct TextHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+    };
+    template <typename Value>
+    using TextMap = std::unordered_map<std::string, Value, TextHash, std::equal_to<>>;
+
     struct Listing {
         bool listed = false;
-        std::unordered_map<std::string, unsigned char> types;
+        TextMap<unsigned char> types;
+        // For caseless(), made on its first use: the ASCII names by their upper
+        // case (the first in byte order of each), and the names beyond ASCII.
+        bool indexed = false;
+        TextMap<const std::string*> byAsciiUpper;
+        std::vector<const std::string*> notAscii;
+
+        void index() {
+            if (indexed)
+                return;
+            indexed = true;
+            for (const auto& [candidate, type] : types) {
+                if (!isAscii(candidate)) {
+                    notAscii.push_back(&candidate);
+                    continue;
+                }
+                std::string upper = candidate;
+                for (char& c : upper)
+                    c = asciiUpper(c);
+                auto [it, fresh] = byAsciiUpper.try_emplace(std::move(upper), &candidate);
+                if (!fresh && candidate < *it->second)
+                    it->second = &candidate;
+            }
+        }
     };
 
-    static std::string keyOf(const std::string& folder) {
+    static std::string_view keyOf(std::string_view folder) {
         return folder.size() > 1 && folder.back() == '/' ? folder.substr(0, folder.size() - 1)
                                                          : folder;
     }
-    const Listing* listed(const std::string& folder) const {
+    const Listing* listed(std::string_view folder) const {
         const auto it = listings_.find(keyOf(folder));
         return it != listings_.end() && it->second.listed ? &it->second : nullptr;
     }
-    const Listing& listingOf(const std::string& folder) {
-        const std::string key = keyOf(folder);
+    Listing& listingOf(const std::string& folder) {
+        const std::string key(keyOf(folder));
         auto [it, fresh] = listings_.try_emplace(key);
         if (fresh) {
             if (DIR* raw = ::opendir(key.empty() ? "." : key.c_str())) {
@@ -250,8 +316,8 @@ class ListingProbe {
     }
 
     DirectProbe direct_;
-    std::unordered_map<std::string, Listing> listings_;
-    std::unordered_map<std::string, unsigned char> seen_;  // lstat's answer by path
+    TextMap<Listing> listings_;
+    TextMap<unsigned char> seen_;  // lstat's answer by path
 };
 
 std::string executableFolder() {

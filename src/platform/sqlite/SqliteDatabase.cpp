@@ -36,9 +36,13 @@ Connection::~Connection() {
     sqlite3_close_v2(db_);
 }
 
-sqlite3_stmt* Connection::statement(size_t slot, const char* sql) {
+sqlite3_stmt* Connection::statement(size_t slot, const char* sql, bool textVaries) {
     if (slot >= statements_.size())
         statements_.resize(slot + 1, nullptr);
+    if (textVaries && statements_[slot] && std::strcmp(sqlite3_sql(statements_[slot]), sql) != 0) {
+        sqlite3_finalize(statements_[slot]);
+        statements_[slot] = nullptr;
+    }
     if (!statements_[slot]) {
         sqlite3_stmt* stmt = nullptr;
         if (sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr) !=
@@ -55,8 +59,8 @@ int Connection::exec(const char* sql) {
     return sqlite3_exec(db_, sql, nullptr, nullptr, nullptr);
 }
 
-Query::Query(Connection& connection, size_t slot, const char* sql)
-    : connection_(connection), stmt_(connection.statement(slot, sql)) {
+Query::Query(Connection& connection, size_t slot, const char* sql, bool textVaries)
+    : connection_(connection), stmt_(connection.statement(slot, sql, textVaries)) {
     prepareResult_ = stmt_ ? SQLITE_OK : sqlite3_extended_errcode(connection.handle());
     if (prepareResult_ == SQLITE_OK && stmt_ == nullptr)
         prepareResult_ = SQLITE_ERROR;

@@ -37,7 +37,9 @@ class Connection {
 
     // The statement cached in `slot`, prepared from `sql` on first use; nullptr
     // when it cannot be prepared. Slots below kFirstFreeSlot belong to this class.
-    sqlite3_stmt* statement(size_t slot, const char* sql);
+    // A slot for text built at run time (`textVaries`) is prepared again when
+    // its text changes.
+    sqlite3_stmt* statement(size_t slot, const char* sql, bool textVaries = false);
     // Runs statements without results (pragmas, schema); returns the result code.
     int exec(const char* sql);
 
@@ -64,7 +66,7 @@ class Connection {
 // starts clean and no read transaction stays open behind it.
 class Query {
   public:
-    Query(Connection& connection, size_t slot, const char* sql);
+    Query(Connection& connection, size_t slot, const char* sql, bool textVaries = false);
     ~Query();
     Query(const Query&) = delete;
     Query& operator=(const Query&) = delete;

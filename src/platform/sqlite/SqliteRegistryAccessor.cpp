@@ -65,6 +65,7 @@ enum Slot : size_t {
     kPendingIds,
     kUndoOfChange,
     kChangeDone,
+    kSubkeyValues,
 };
 
 constexpr const char* kFindKeySql = "SELECT id FROM keys WHERE path = ?1";
@@ -92,6 +93,21 @@ constexpr const char* kPendingIdsSql = "SELECT txid FROM change_intents";
 constexpr const char* kUndoOfChangeSql =
     "SELECT sql FROM change_undo WHERE txid = ?1 ORDER BY seq DESC";
 constexpr const char* kChangeDoneSql = "SELECT 1 FROM change_done WHERE txid = ?1";
+
+// readSubkeyValues: one row per subkey, in the order of kSubkeysSql, with one
+// outer join per value asked for (SQLite joins at most 64 tables).
+constexpr size_t kMaxJoinedValues = 32;
+
+std::string subkeyValuesSql(size_t count) {
+    std::string columns = "SELECT k.name", joins;
+    for (size_t i = 0; i < count; ++i) {
+        const std::string v = "v" + std::to_string(i);
+        columns += ", " + v + ".name, " + v + ".type, " + v + ".data";
+        joins += " LEFT JOIN vals " + v + " ON " + v + ".key = k.id AND " + v +
+                 ".folded = ?" + std::to_string(i + 2);
+    }
+    return columns + " FROM keys k" + joins + " WHERE k.parent = ?1 ORDER BY k.folded";
+}
 
 // A group of changes that spans both files commits machine.db first and user.db
 // second, and the second commit decides. Inside the group, every change of a
@@ -372,6 +388,46 @@ class SqliteAccessor final : public RegistryAccessor {
         value.type = static_cast<uint32_t>(q.columnInt(1));
         value.data = q.columnBlob(2);
         return RegStatus::Ok;
+    }
+
+    RegStatus readSubkeyValues(const RegKey& key, const std::vector<std::string>& names,
+                               std::vector<SubkeyValues>& out) override {
+        out.clear();
+        const SqliteKey* k = own(key);
+        if (!k || !std::all_of(names.begin(), names.end(),
+                               [](const std::string& name) { return isValidValueName(name); }))
+            return RegStatus::InvalidName;
+        if (names.size() > kMaxJoinedValues)
+            return RegistryAccessor::readSubkeyValues(key, names, out);
+        RegStatus status;
+        Connection* c = connect(k->fileIndex, status);
+        if (!c)
+            return status;
+        const std::string sql = subkeyValuesSql(names.size());
+        Query q(*c, kSubkeyValues, sql.c_str(), true);
+        q.bind(1, k->id);
+        for (size_t i = 0; i < names.size(); ++i)
+            q.bindText(static_cast<int>(i + 2), foldName(names[i]));
+        int rc;
+        while ((rc = q.step()) == SQLITE_ROW) {
+            SubkeyValues& row = out.emplace_back();
+            row.name = q.columnText(0);
+            row.values.resize(names.size());
+            for (size_t i = 0; i < names.size(); ++i) {
+                const int column = static_cast<int>(1 + 3 * i);
+                if (!q.columnIsNull(column))
+                    row.values[i] =
+                        RegValue{q.columnText(column),
+                                 static_cast<uint32_t>(q.columnInt(column + 1)),
+                                 q.columnBlob(column + 2)};
+            }
+        }
+        if (rc != SQLITE_DONE) {
+            out.clear();
+            return statusOf(rc);
+        }
+        // No subkeys, or no key: enumKey tells them apart the same way.
+        return out.empty() ? keyExists(*c, k->id) : RegStatus::Ok;
     }
 
     // What every change of a value checks first: a key of ours, a valid name,
