@@ -96,50 +96,43 @@ public:
 
     std::array<uint8_t, 128> asciiRanks() const override {
         std::array<uint8_t, 128> ranks{};
-        // Characters that take part in a contraction or an expansion weigh
-        // with their neighbours or as several: they get no rank.
+        // Characters that form a contraction weigh with their neighbours: they
+        // get no rank. The root collation has no contraction of such bytes
+        // alone (the tests hold it to that); a locale's own are in its
+        // tailoring, which is quick to list where listing every contraction
+        // is not.
         bool single[128];
         std::fill(std::begin(single), std::end(single), true);
         UErrorCode status = U_ZERO_ERROR;
-        USet* contractions = uset_openEmpty();
-        USet* expansions = uset_openEmpty();
-        ucol_getContractionsAndExpansions(collator_, contractions, expansions, true, &status);
-        if (U_FAILURE(status)) {
-            uset_close(contractions);
-            uset_close(expansions);
+        USet* tailored = ucol_getTailoredSet(collator_, &status);
+        if (U_FAILURE(status))
             return ranks;
-        }
-        for (UChar32 c = 1; c < 128; ++c)
-            if (uset_contains(expansions, c))
-                single[c] = false;
         std::vector<UChar> text(64);
-        for (int32_t i = 0; i < uset_getItemCount(contractions); ++i) {
+        for (int32_t i = 0; i < uset_getItemCount(tailored); ++i) {
             UChar32 start = 0, end = 0;
             status = U_ZERO_ERROR;
-            int32_t length = uset_getItem(contractions, i, &start, &end, text.data(),
+            int32_t length = uset_getItem(tailored, i, &start, &end, text.data(),
                                           static_cast<int32_t>(text.size()), &status);
             if (status == U_BUFFER_OVERFLOW_ERROR) {
                 text.resize(static_cast<size_t>(length));
                 status = U_ZERO_ERROR;
-                length = uset_getItem(contractions, i, &start, &end, text.data(),
+                length = uset_getItem(tailored, i, &start, &end, text.data(),
                                       static_cast<int32_t>(text.size()), &status);
             }
-            if (U_FAILURE(status))
-                continue;
+            if (U_FAILURE(status) || length < 2)
+                continue;  // a character of its own is weighed below
             // One that holds any other character never forms in a text of
             // these bytes alone.
             const bool ascii = std::all_of(text.begin(), text.begin() + length,
                                            [](UChar c) { return c < 128; });
             for (int32_t k = 0; ascii && k < length; ++k)
                 single[text[k]] = false;
-            for (UChar32 c = start; length == 0 && c <= end && c < 128; ++c)
-                single[c] = false;
         }
-        uset_close(contractions);
-        uset_close(expansions);
+        uset_close(tailored);
 
         // One primary weight and the common secondary weight (that of "a"):
-        // the key is primary bytes, 01, secondary bytes.
+        // the key is primary bytes, 01, secondary bytes. An expansion has
+        // several secondary weights, which make other secondary bytes.
         auto split = [this](char c, std::string& primary, std::string& secondary) {
             std::string key;
             sortKey(std::string_view(&c, 1), key);
