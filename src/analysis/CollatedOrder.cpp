@@ -145,7 +145,10 @@ std::vector<uint32_t> collatedOrder(uint32_t count, const LineAt& lineAt, unsign
 }
 
 int compareCollated(std::string_view a, std::string_view b) {
-    const int c = platform::threadCollation().compare(a, b);
+    thread_local const Ranks ranks = platform::threadCollation().asciiRanks();
+    const int c = isRanked(a, ranks) && isRanked(b, ranks)
+                      ? compareRanked(a, b, ranks)
+                      : platform::threadCollation().compare(a, b);
     if (c != 0)
         return c < 0 ? -1 : 1;
     return compareBytes(a, b);
