@@ -14,10 +14,12 @@ namespace vornak::analysis {
 using LineAt = std::function<std::string_view(uint32_t)>;
 
 // The indices 0..count-1 of distinct lines, in that order; of several
-// byte-identical lines the first index is kept. Sort keys are made once per
-// line; with `threads` > 1 the work is split between that many threads, each
-// with its own collation. 0 means as many as the machine has cores (up to 2,
-// below a size where threads pay off: 1).
+// byte-identical lines the first index is kept. Lines of bytes the collation
+// ranks one by one are compared by those ranks, the others by the collation;
+// the views `lineAt` gives must stay valid during the call. With `threads` > 1
+// the work is split between that many threads, each with its own collation.
+// 0 means as many as the machine has cores (up to 2, below a size where
+// threads pay off: 1).
 std::vector<uint32_t> collatedOrder(uint32_t count, const LineAt& lineAt, unsigned threads = 0);
 
 // The same comparison for two single lines: negative, zero (byte-identical)

@@ -1,5 +1,7 @@
 #include "analysis/RegDumpThread.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cstring>
 #include <exception>
 #include <mutex>
@@ -16,15 +18,22 @@ namespace {
 
 using platform::RegStatus;
 
+// Plain loops: find_first_of searches the set once for every character.
 bool hasLineBreak(std::string_view text) {
-    return text.find_first_of("\r\n") != std::string_view::npos;
+    for (char c : text)
+        if (c == '\r' || c == '\n')
+            return true;
+    return false;
 }
 
 // A name that cannot stand in a line: a line break would split it, and a tab
 // would read back as the end of the key path or of the value name, so the
 // removal would act on another key or value.
 bool isUnwritableName(std::string_view name) {
-    return name.find_first_of("\r\n\t") != std::string_view::npos;
+    for (char c : name)
+        if (c == '\r' || c == '\n' || c == '\t')
+            return true;
+    return false;
 }
 
 bool equalsNoCase(std::string_view a, std::string_view b) {
@@ -86,7 +95,47 @@ bool isWineRewrittenDefault(std::string_view keyPath, std::string_view valueName
     return false;
 }
 
-class Walk {
+std::string_view textUpToNul(std::string_view data) {
+    return data.substr(0, data.find('\0'));
+}
+
+// TAB and the value line's data field (valueDataField), when it has one.
+void appendValueData(std::string& out, uint32_t type, std::string_view data) {
+    switch (type) {
+        case platform::kRegSz:
+        case platform::kRegExpandSz: {
+            const std::string_view text = textUpToNul(data);
+            if (hasLineBreak(text))
+                return;
+            if (type == platform::kRegSz) {
+                out += "\t\"";
+                out += text;
+                out += '"';
+            } else {
+                out += "\texp:";
+                out += text;
+            }
+            return;
+        }
+        case platform::kRegDword: {
+            unsigned char bytes[4] = {0, 0, 0, 0};
+            std::memcpy(bytes, data.data(), std::min<size_t>(data.size(), 4));
+            const uint32_t bits = uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 |
+                                  uint32_t{bytes[2]} << 16 | uint32_t{bytes[3]} << 24;
+            char number[16];
+            const auto end =
+                std::to_chars(number, number + sizeof number, static_cast<int32_t>(bits)).ptr;
+            out += "\tint:";
+            out.append(number, end);
+            return;
+        }
+        default:
+            return;
+    }
+}
+
+// The snapshot lines of one root, made as the store's walk reports its keys.
+class Walk final : public platform::RegWalkVisitor {
   public:
     Walk(platform::RegistryAccessor& registry, int rootIndex, std::atomic<int32_t>& entries,
          RegistryWalkStats& stats, const std::function<void(std::string_view)>& sink,
@@ -105,45 +154,77 @@ class Walk {
         // Every root exists, so a root that cannot be opened means a store that
         // cannot be read; passed over, it would look like an empty root.
         if (registry_.openKey(root_, "", platform::RegAccess::Read, rootKey) != RegStatus::Ok) {
-            rootKey.reset();
             ++stats_.failedKeys;
-        }
-        visit("\\", "", std::move(rootKey));
-        while (!stack_.empty()) {
-            Frame& top = stack_.back();
-            if (top.next == top.children.size()) {
-                stack_.pop_back();
-                continue;
-            }
-            const std::string& child = top.children[top.next++];
-            std::string currentPath =
-                top.currentPath.empty() ? std::string() : top.currentPath + "\\";
-            currentPath += child;
-            std::string queuePath = top.currentPath.empty() ? "\\" + currentPath : currentPath;
-            std::unique_ptr<platform::RegKey> key;
-            // A key the user may not read shows only its own line, alike in
-            // both snapshots; a store that fails is another matter.
-            const RegStatus opened =
-                registry_.openSubKey(*top.key, child, platform::RegAccess::Read, key);
-            if (opened != RegStatus::Ok) {
-                key.reset();
-                if (opened == RegStatus::StoreFailure)
-                    ++stats_.failedKeys;
-            }
-            // `top` may move when visit() grows the stack; nothing of it is used after.
-            visit(queuePath, currentPath, std::move(key));
+            keyLine({});
+        } else {
+            registry_.walk(*rootKey, *this);
         }
         flushCount();
         flushText();
     }
 
+    void key(std::string_view path, RegStatus status, bool) override {
+        keyLine(path);
+        // A key the user may not read shows only its own line, alike in both
+        // snapshots; a store that fails is another matter.
+        if (status == RegStatus::StoreFailure)
+            ++stats_.failedKeys;
+        keyPath_ = path;
+    }
+
+    void value(std::string_view name, uint32_t type, std::string_view data) override {
+        if (isUnwritableName(name)) {
+            ++stats_.skippedNames;
+            return;
+        }
+        if (winePrefix_ && isWineRewrittenDefault(keyPath_, name))
+            return;
+        out_ += name_;
+        out_ += '\t';
+        appendQueuePath(keyPath_);
+        out_ += '\t';
+        out_ += name;
+        appendValueData(out_, type, data);
+        out_ += "\r\n";
+        countLine();
+    }
+
+    bool wantSubkey(std::string_view path, std::string_view name) override {
+        if (name.empty() || isExcluded(name_, path, name))
+            return false;
+        if (winePrefix_) {
+            std::string full(path);
+            full += '\\';
+            full += name;
+            if (isWineRebuiltKey(full))
+                return false;
+        }
+        if (isUnwritableName(name)) {
+            ++stats_.skippedNames;
+            return false;
+        }
+        return true;
+    }
+
+    void listingFailed(RegStatus) override { ++stats_.failedKeys; }
+
   private:
-    struct Frame {
-        std::unique_ptr<platform::RegKey> key;
-        std::string currentPath;
-        std::vector<std::string> children;
-        size_t next = 0;
-    };
+    // A first-level key's path begins with a backslash, and so does the root's
+    // (a lone backslash); deeper ones do not.
+    void appendQueuePath(std::string_view path) {
+        if (path.find('\\') == std::string_view::npos)
+            out_ += '\\';
+        out_ += path;
+    }
+
+    void keyLine(std::string_view path) {
+        out_ += '\t';
+        out_ += name_;
+        out_ += '\t';
+        appendQueuePath(path);
+        out_ += "\r\n";
+        countLine();
+    }
 
     void countLine() {
         ++stats_.lines;
@@ -162,73 +243,6 @@ class Walk {
         pending_ = 0;
     }
 
-    void visit(const std::string& queuePath, const std::string& currentPath,
-               std::unique_ptr<platform::RegKey> key) {
-        out_ += '\t';
-        out_ += name_;
-        out_ += '\t';
-        out_ += queuePath;
-        out_ += "\r\n";
-        countLine();
-        if (!key)
-            return;  // a key that cannot be opened shows no values and no subkeys
-        // A link key shows its own line only: what it leads to is walked where it lives.
-        if (key->isLink())
-            return;
-
-        platform::RegValue value;
-        for (uint32_t i = 0;; ++i) {
-            const RegStatus status = registry_.enumValue(*key, i, value);
-            if (status == RegStatus::NotFound)
-                break;
-            if (status != RegStatus::Ok) {
-                ++stats_.failedKeys;
-                break;
-            }
-            if (isUnwritableName(value.name)) {
-                ++stats_.skippedNames;
-                continue;
-            }
-            if (winePrefix_ && isWineRewrittenDefault(currentPath, value.name))
-                continue;
-            out_ += name_;
-            out_ += '\t';
-            out_ += queuePath;
-            out_ += '\t';
-            out_ += value.name;
-            const std::string data = valueDataField(value.type, value.data);
-            if (!data.empty()) {
-                out_ += '\t';
-                out_ += data;
-            }
-            out_ += "\r\n";
-            countLine();
-        }
-
-        Frame frame{std::move(key), currentPath, {}, 0};
-        std::string child;
-        for (uint32_t i = 0;; ++i) {
-            const RegStatus status = registry_.enumKey(*frame.key, i, child);
-            if (status == RegStatus::NotFound)
-                break;
-            if (status != RegStatus::Ok) {
-                ++stats_.failedKeys;
-                break;
-            }
-            if (child.empty() || isExcluded(name_, currentPath, child))
-                continue;
-            if (winePrefix_ && isWineRebuiltKey(currentPath + "\\" + child))
-                continue;
-            if (isUnwritableName(child)) {
-                ++stats_.skippedNames;
-                continue;
-            }
-            frame.children.push_back(child);
-        }
-        if (!frame.children.empty())
-            stack_.push_back(std::move(frame));
-    }
-
     static constexpr size_t kFlushAt = 1 << 20;
     const bool winePrefix_;
     const std::function<void(std::string_view)>& sink_;
@@ -238,41 +252,16 @@ class Walk {
     std::atomic<int32_t>& entries_;
     RegistryWalkStats& stats_;
     int32_t pending_ = 0;
-    std::vector<Frame> stack_;
+    std::string keyPath_;  // of the key whose values come now
     std::string out_;
 };
-
-std::string_view textUpToNul(const std::string& data) {
-    std::string_view text(data);
-    return text.substr(0, text.find('\0'));
-}
 
 }  // namespace
 
 std::string valueDataField(uint32_t type, const std::string& data) {
-    switch (type) {
-        case platform::kRegSz: {
-            const std::string_view text = textUpToNul(data);
-            if (hasLineBreak(text))
-                return {};
-            return "\"" + std::string(text) + "\"";
-        }
-        case platform::kRegExpandSz: {
-            const std::string_view text = textUpToNul(data);
-            if (hasLineBreak(text))
-                return {};
-            return "exp:" + std::string(text);
-        }
-        case platform::kRegDword: {
-            unsigned char bytes[4] = {0, 0, 0, 0};
-            std::memcpy(bytes, data.data(), std::min<size_t>(data.size(), 4));
-            const uint32_t bits = uint32_t{bytes[0]} | uint32_t{bytes[1]} << 8 |
-                                  uint32_t{bytes[2]} << 16 | uint32_t{bytes[3]} << 24;
-            return "int:" + std::to_string(static_cast<int32_t>(bits));
-        }
-        default:
-            return {};
-    }
+    std::string field;
+    appendValueData(field, type, data);
+    return field.empty() ? field : field.substr(1);
 }
 
 void writeRegistrySnapshot(platform::RegistryAccessor& registry, int rootIndex,

@@ -1,5 +1,6 @@
 #include "analysis/SnapshotSeal.h"
 
+#include <bit>
 #include <charconv>
 #include <cstring>
 
@@ -88,8 +89,12 @@ void SealHasher::update(std::string_view bytes) {
     }
     for (; end - p >= 8; p += 8) {
         uint64_t word = 0;
-        for (int i = 7; i >= 0; --i)
-            word = (word << 8) | static_cast<unsigned char>(p[i]);
+        if constexpr (std::endian::native == std::endian::little) {
+            std::memcpy(&word, p, 8);  // the same word as the loop below makes
+        } else {
+            for (int i = 7; i >= 0; --i)
+                word = (word << 8) | static_cast<unsigned char>(p[i]);
+        }
         mix(word);
     }
     for (; p != end; ++p)

@@ -7,6 +7,8 @@
 // character: Windows puts space, '\'' and '-' before it.
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -20,6 +22,13 @@ public:
     virtual int compare(std::string_view a, std::string_view b) const = 0;
     // A byte string whose memcmp order equals compare()'s order. Appends to `out`.
     virtual void sortKey(std::string_view text, std::string& out) const = 0;
+    // For ordering many texts without a sort key each: a rank for every byte
+    // below 0x80 that the collation weighs on its own, with one weight that
+    // only letter case shares, and 0 for the others (ignorable characters,
+    // parts of contractions or expansions). Two texts made only of ranked
+    // bytes compare as their rank sequences do, a shorter prefix first. The
+    // default ranks none.
+    virtual std::array<uint8_t, 128> asciiRanks() const { return {}; }
     // Upper-cases with the rules of the locale (used by caption matching).
     virtual std::string toUpper(std::string_view text) const = 0;
     // Case-folded form for caseless identity (registry names, root codes).

@@ -112,6 +112,67 @@ void setSettingsRegistryStore(std::shared_ptr<RegistryStore> store) {
     g_settings = std::move(store);
 }
 
+void RegistryAccessor::walk(const RegKey& start, RegWalkVisitor& visitor) {
+    struct Frame {
+        std::unique_ptr<RegKey> owned;  // empty for the key the walk began at
+        const RegKey* key;
+        std::string path;
+        std::vector<std::string> subkeys;  // those to go into
+        size_t next = 0;
+    };
+    std::vector<Frame> stack;
+    auto visit = [&](const RegKey& key, std::unique_ptr<RegKey> owned, std::string path) {
+        visitor.key(path, RegStatus::Ok, key.isLink());
+        if (key.isLink())
+            return;
+        RegValue value;
+        for (uint32_t i = 0;; ++i) {
+            const RegStatus status = enumValue(key, i, value);
+            if (status == RegStatus::NotFound)
+                break;
+            if (status != RegStatus::Ok) {
+                visitor.listingFailed(status);
+                break;
+            }
+            visitor.value(value.name, value.type, value.data);
+        }
+        Frame frame{std::move(owned), &key, std::move(path), {}, 0};
+        std::string name;
+        for (uint32_t i = 0;; ++i) {
+            const RegStatus status = enumKey(key, i, name);
+            if (status == RegStatus::NotFound)
+                break;
+            if (status != RegStatus::Ok) {
+                visitor.listingFailed(status);
+                break;
+            }
+            if (visitor.wantSubkey(frame.path, name))
+                frame.subkeys.push_back(name);
+        }
+        if (!frame.subkeys.empty())
+            stack.push_back(std::move(frame));
+    };
+    visit(start, nullptr, {});
+    while (!stack.empty()) {
+        Frame& top = stack.back();
+        if (top.next == top.subkeys.size()) {
+            stack.pop_back();
+            continue;
+        }
+        const std::string& name = top.subkeys[top.next++];
+        std::string path = top.path.empty() ? name : top.path + "\\" + name;
+        std::unique_ptr<RegKey> key;
+        const RegStatus opened = openSubKey(*top.key, name, RegAccess::Read, key);
+        if (opened != RegStatus::Ok) {
+            visitor.key(path, opened, false);
+            continue;
+        }
+        // `top` may move as the stack grows; nothing of it is used after this.
+        const RegKey& open = *key;
+        visit(open, std::move(key), std::move(path));
+    }
+}
+
 bool splitKeyPath(std::string_view path, std::vector<std::string_view>& names) {
     names.clear();
     if (path.empty())

@@ -104,6 +104,27 @@ public:
 bool splitKeyPath(std::string_view path, std::vector<std::string_view>& names);
 bool isValidValueName(std::string_view name);
 
+// What a walk over a subtree (RegistryAccessor::walk) reports: each key,
+// then its values, then which of its subkeys to go into; those follow in
+// enumKey order, each with everything below it.
+class RegWalkVisitor {
+public:
+    virtual ~RegWalkVisitor() = default;
+    // A key reached. `path` is its place below the key the walk began at,
+    // names joined by backslashes (empty for that key). Nothing more of it
+    // follows when `status` is not Ok (it could not be opened) or it is a link.
+    virtual void key(std::string_view path, RegStatus status, bool isLink) = 0;
+    // A value of the last key reached, in enumValue order. The views last
+    // until the call returns.
+    virtual void value(std::string_view name, uint32_t type, std::string_view data) = 0;
+    // Whether to walk the subkey `name` of the key at `path`. Asked for every
+    // subkey in order, after the key's values and before the first subkey.
+    virtual bool wantSubkey(std::string_view path, std::string_view name) = 0;
+    // A listing of the last key reached could not be finished; what it gave
+    // before stands.
+    virtual void listingFailed(RegStatus status) = 0;
+};
+
 // One accessor: owns one connection to the store, used by one thread at a time.
 // Off Windows its reads may come from a snapshot up to 20 ms old as far as other
 // processes' changes go; changes committed in this process are always seen.
@@ -157,6 +178,11 @@ public:
     // RegDeleteKey: deletes the subkey `subPath` of `key`; fails with HasSubkeys
     // when it still has subkeys (its values go with it).
     virtual RegStatus deleteKey(const RegKey& key, const std::string& subPath) = 0;
+
+    // Everything below `key` and the key itself, parents before children, as
+    // openSubKey, enumValue and enumKey would give it key by key. A store that
+    // can read a subtree in fewer round trips does so.
+    virtual void walk(const RegKey& key, RegWalkVisitor& visitor);
 
     // Several changes made all-or-nothing (import of a registry file): after
     // beginTransaction the operations commit nothing on their own (a failed one

@@ -93,6 +93,8 @@ TEST(FindFiles, AttributeFilterFollowsWindowsRules) {
     // Wildcards match without regard to case.
     EXPECT_EQ(names(*fs, "C:\\*.TXT", 0x2F), (std::set<std::string>{"plain.txt"}));
     EXPECT_FALSE(fs->findFiles("C:\\missing\\*.*", 0x2F, [](const DirEntry&) {}));
+    // A folder named in another letter case than the host's is listed all the same.
+    EXPECT_EQ(names(*fs, "C:\\vISIBLE\\*.*", 0x2F), (std::set<std::string>{"a.txt"}));
 }
 
 TEST(FindFiles, LinksAreFilesAndKernelFoldersAreSystem) {

@@ -454,3 +454,59 @@ TEST_F(RegistryStoreTest, CommitMakesTheGroupVisibleAtOnce) {
     }
     tryOpen(*other, RegRoot::LocalMachine, "Abandoned", RegAccess::Read, RegStatus::NotFound);
 }
+
+namespace {
+
+// A walk as text; nothing below a key named "Skip" is gone into.
+struct WalkRecord final : RegWalkVisitor {
+    std::string text;
+    void key(std::string_view path, RegStatus status, bool link) override {
+        text += "key " + std::string(path) + " " + std::to_string(static_cast<int>(status)) +
+                (link ? " link\n" : "\n");
+    }
+    void value(std::string_view name, uint32_t type, std::string_view data) override {
+        text += "value " + std::string(name) + " " + std::to_string(type) + " " +
+                std::string(data) + "\n";
+    }
+    bool wantSubkey(std::string_view path, std::string_view name) override {
+        text += "subkey " + std::string(path) + " | " + std::string(name) + "\n";
+        return name != "Skip";
+    }
+    void listingFailed(RegStatus status) override {
+        text += "failed " + std::to_string(static_cast<int>(status)) + "\n";
+    }
+};
+
+}  // namespace
+
+// However a store walks, it reports what the key-by-key calls give.
+TEST_F(RegistryStoreTest, WalkReportsWhatTheKeyByKeyCallsGive) {
+    for (const char* path : {"Software\\b", "Software\\A\\x", "Software\\a b\\y\\z",
+                             "Software\\Skip\\Below", "Software\\Ärger", "Software\\!x\\.y",
+                             "Software\\Classes\\.txt"})
+        mustCreate(*acc, RegRoot::LocalMachine, path);
+    mustCreate(*acc, RegRoot::CurrentUser, "Software\\Classes\\.mine");
+    auto key = mustCreate(*acc, RegRoot::LocalMachine, "Software\\A");
+    ASSERT_EQ(acc->setValue(*key, "z", kRegSz, std::string("last\0", 5)), RegStatus::Ok);
+    ASSERT_EQ(acc->setValue(*key, "", kRegDword, "\x01\0\0\0"), RegStatus::Ok);
+    ASSERT_EQ(acc->setValue(*key, "Bin", kRegBinary, std::string("\0\x01", 2)), RegStatus::Ok);
+    ASSERT_EQ(acc->setValue(*key, "Z", kRegExpandSz, "again"), RegStatus::Ok);  // keeps its place
+    key = mustCreate(*acc, RegRoot::LocalMachine, "Software\\a b\\y\\z");
+    ASSERT_EQ(acc->setValue(*key, "deep", kRegSz, "v"), RegStatus::Ok);
+
+    const struct {
+        RegRoot root;
+        const char* path;
+    } starts[] = {{RegRoot::LocalMachine, ""},       {RegRoot::LocalMachine, "software"},
+                  {RegRoot::LocalMachine, "Software\\A"}, {RegRoot::CurrentUser, ""},
+                  {RegRoot::ClassesRoot, ""},        {RegRoot::CurrentConfig, ""}};
+    for (const auto& start : starts) {
+        auto from = tryOpen(*acc, start.root, start.path, RegAccess::Read, RegStatus::Ok);
+        ASSERT_TRUE(from) << start.path;
+        WalkRecord walked, byKey;
+        acc->walk(*from, walked);
+        acc->RegistryAccessor::walk(*from, byKey);
+        EXPECT_EQ(walked.text, byKey.text) << start.path;
+        EXPECT_EQ(walked.text.find("Below"), std::string::npos) << start.path;
+    }
+}

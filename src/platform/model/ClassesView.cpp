@@ -137,6 +137,14 @@ public:
         return RegStatus::Ok;
     }
 
+    void walk(const RegKey& key, RegWalkVisitor& visitor) override {
+        // The merged keys go key by key; the others as their store walks them.
+        if (mine(key) || key.root() == RegRoot::ClassesRoot)
+            RegistryAccessor::walk(key, visitor);
+        else
+            inner_->walk(key, visitor);
+    }
+
     RegStatus queryValue(const RegKey& key, const std::string& name, RegValue& value) override {
         ClassesKey* k = mine(key);
         if (!k) return key.root() == RegRoot::ClassesRoot ? RegStatus::InvalidName

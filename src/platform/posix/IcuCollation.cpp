@@ -2,9 +2,11 @@
 // accents count, and whitespace and punctuation keep their weights, so a tab
 // sorts before every printable character.
 #include <unicode/ucasemap.h>
+#include <unicode/uset.h>
 #include <unicode/ucol.h>
 #include <unicode/ustring.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <stdexcept>
 #include <vector>
@@ -90,6 +92,72 @@ public:
         }
         // The key ends with a NUL that memcmp order does not need.
         out.resize(start + static_cast<size_t>(needed > 0 ? needed - 1 : 0));
+    }
+
+    std::array<uint8_t, 128> asciiRanks() const override {
+        std::array<uint8_t, 128> ranks{};
+        // Characters that form a contraction weigh with their neighbours: they
+        // get no rank. The root collation has no contraction of such bytes
+        // alone (the tests hold it to that); a locale's own are in its
+        // tailoring, which is quick to list where listing every contraction
+        // is not.
+        bool single[128];
+        std::fill(std::begin(single), std::end(single), true);
+        UErrorCode status = U_ZERO_ERROR;
+        USet* tailored = ucol_getTailoredSet(collator_, &status);
+        if (U_FAILURE(status))
+            return ranks;
+        std::vector<UChar> text(64);
+        for (int32_t i = 0; i < uset_getItemCount(tailored); ++i) {
+            UChar32 start = 0, end = 0;
+            status = U_ZERO_ERROR;
+            int32_t length = uset_getItem(tailored, i, &start, &end, text.data(),
+                                          static_cast<int32_t>(text.size()), &status);
+            if (status == U_BUFFER_OVERFLOW_ERROR) {
+                text.resize(static_cast<size_t>(length));
+                status = U_ZERO_ERROR;
+                length = uset_getItem(tailored, i, &start, &end, text.data(),
+                                      static_cast<int32_t>(text.size()), &status);
+            }
+            if (U_FAILURE(status) || length < 2)
+                continue;  // a character of its own is weighed below
+            // One that holds any other character never forms in a text of
+            // these bytes alone.
+            const bool ascii = std::all_of(text.begin(), text.begin() + length,
+                                           [](UChar c) { return c < 128; });
+            for (int32_t k = 0; ascii && k < length; ++k)
+                single[text[k]] = false;
+        }
+        uset_close(tailored);
+
+        // One primary weight and the common secondary weight (that of "a"):
+        // the key is primary bytes, 01, secondary bytes. An expansion has
+        // several secondary weights, which make other secondary bytes.
+        auto split = [this](char c, std::string& primary, std::string& secondary) {
+            std::string key;
+            sortKey(std::string_view(&c, 1), key);
+            const size_t separator = key.find('\x01');
+            primary = key.substr(0, separator);
+            secondary = separator == std::string::npos ? std::string() : key.substr(separator + 1);
+        };
+        std::string primary, secondary, common;
+        split('a', primary, common);
+        std::vector<std::pair<std::string, char>> weighed;
+        for (int c = 1; c < 128; ++c) {
+            if (!single[c])
+                continue;
+            split(static_cast<char>(c), primary, secondary);
+            if (!primary.empty() && secondary == common)
+                weighed.emplace_back(primary, static_cast<char>(c));
+        }
+        std::sort(weighed.begin(), weighed.end());
+        uint8_t rank = 0;
+        for (size_t i = 0; i < weighed.size(); ++i) {
+            if (i == 0 || weighed[i].first != weighed[i - 1].first)
+                ++rank;
+            ranks[static_cast<unsigned char>(weighed[i].second)] = rank;
+        }
+        return ranks;
     }
 
     std::string toUpper(std::string_view text) const override {

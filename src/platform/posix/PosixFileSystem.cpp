@@ -362,17 +362,28 @@ public:
         const size_t sep = pattern.find_last_of("\\/");
         const std::string folder = sep == std::string::npos ? std::string() : pattern.substr(0, sep);
         const std::string wildcard = sep == std::string::npos ? pattern : pattern.substr(sep + 1);
-        std::string hostDir = folder.empty() ? std::string(".") : toHostPath(folder + "\\");
+        // The folder as written first: a walk lists folders as the host
+        // spells them, and looking for another letter case costs a look-up
+        // of the whole path per folder.
+        std::string hostDir = folder.empty() ? std::string(".") : hostPathAsWritten(folder + "\\");
         if (hostDir.empty()) return false;
         if (hostDir.size() > 1 && hostDir.back() == '/') hostDir.pop_back();
-
         DirHandle dir(::opendir(hostDir.c_str()));
+        if (!dir && !folder.empty() && (errno == ENOENT || errno == ENOTDIR)) {
+            hostDir = toHostPath(folder + "\\");
+            if (hostDir.empty()) return false;
+            if (hostDir.size() > 1 && hostDir.back() == '/') hostDir.pop_back();
+            dir.reset(::opendir(hostDir.c_str()));
+        }
         if (!dir) return false;
         const int dirFd = ::dirfd(dir.get());
+        // Asked only when an entry needs it: most folders hold files alone.
         struct stat parent {};
-        if (::fstat(dirFd, &parent) != 0) return false;
+        bool haveParent = false;
 
         DirEntry entry;
+        // What matchesWildcard lets through at once, asked once, not per name.
+        const bool everything = wildcard == "*" || wildcard == "*.*";
         while (dirent* de = ::readdir(dir.get())) {
             const char* name = de->d_name;
             if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
@@ -388,6 +399,10 @@ public:
                 if (S_ISDIR(st.st_mode)) {
                     isDir = true;
                     attrs = kAttrDirectory;
+                    if (!haveParent) {
+                        if (::fstat(dirFd, &parent) != 0) return false;
+                        haveParent = true;
+                    }
                     // Another mounted file system, or a kernel view: never walked into.
                     if (st.st_dev != parent.st_dev ||
                         isPseudoFileSystem(joinHost(hostDir, name)))
@@ -402,7 +417,7 @@ public:
             (void)isDir;
             if (name[0] == '.') attrs |= kAttrHidden;
             if (!passesAttributeFilter(attrs, wanted)) continue;
-            if (!matchesWildcard(name, wildcard)) continue;
+            if (!everything && !matchesWildcard(name, wildcard)) continue;
             entry.name.assign(name);
             entry.attributes = attrs;
             onEntry(entry);
@@ -614,6 +629,19 @@ public:
         // Windows paths ignore letter case; the host's may not.
         rest.erase(0, std::min(rest.find_first_not_of('/'), rest.size()));
         return resolveLetterCase(host, rest);
+    }
+
+    // toHostPath without the search for another letter case.
+    std::string hostPathAsWritten(const std::string& path) const {
+        std::string host, rest;
+        if (!splitHostPath(path, host, rest))
+            return {};
+        if (host.empty())
+            return rest;
+        if (rest.empty())
+            return host;
+        rest.erase(0, std::min(rest.find_first_not_of('/'), rest.size()));
+        return host.back() == '/' ? host + rest : host + "/" + rest;
     }
 
     std::unique_ptr<FileLookup> fileLookup() const override {

@@ -118,6 +118,20 @@ std::string Query::columnBlob(int column) const {
     return std::string(bytes, static_cast<size_t>(sqlite3_column_bytes(stmt_, column)));
 }
 
+std::string_view Query::columnTextView(int column) const {
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
+    if (!text)
+        return {};
+    return {text, static_cast<size_t>(sqlite3_column_bytes(stmt_, column))};
+}
+
+std::string_view Query::columnBlobView(int column) const {
+    const auto* bytes = static_cast<const char*>(sqlite3_column_blob(stmt_, column));
+    if (!bytes)
+        return {};
+    return {bytes, static_cast<size_t>(sqlite3_column_bytes(stmt_, column))};
+}
+
 Transaction::Transaction(Connection& connection)
     : connection_(connection), nested_(connection.inTransaction()) {
     begin_ = nested_ ? run(kSavepoint, "SAVEPOINT op") : run(kBeginImmediate, "BEGIN IMMEDIATE");

@@ -87,6 +87,9 @@ class Query {
     }
     std::string columnText(int column) const;
     std::string columnBlob(int column) const;
+    // The same without a copy, valid until the next step or the end of the use.
+    std::string_view columnTextView(int column) const;
+    std::string_view columnBlobView(int column) const;
 
   private:
     Connection& connection_;

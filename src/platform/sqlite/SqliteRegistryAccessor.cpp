@@ -66,6 +66,8 @@ enum Slot : size_t {
     kUndoOfChange,
     kChangeDone,
     kSubkeyValues,
+    kAllKeys,
+    kKeyValues,
 };
 
 constexpr const char* kFindKeySql = "SELECT id FROM keys WHERE path = ?1";
@@ -88,6 +90,12 @@ constexpr const char* kSetValueSql =
 constexpr const char* kDeleteValueSql = "DELETE FROM vals WHERE key = ?1 AND folded = ?2";
 constexpr const char* kDeleteValuesSql = "DELETE FROM vals WHERE key = ?1";
 constexpr const char* kDeleteKeySql = "DELETE FROM keys WHERE id = ?1";
+// For a walk: every key of the file grouped by parent, each group in the
+// order of the subkey listing, read from the parent index alone (a
+// recursive query over the subtree costs several times more); then each
+// key's values.
+constexpr const char* kAllKeysSql = "SELECT parent, id, name FROM keys ORDER BY parent, folded";
+constexpr const char* kKeyValuesSql = "SELECT name, type, data FROM vals WHERE key = ?1 ORDER BY id";
 constexpr const char* kPendingAnySql = "SELECT 1 FROM change_intents LIMIT 1";
 constexpr const char* kPendingIdsSql = "SELECT txid FROM change_intents";
 constexpr const char* kUndoOfChangeSql =
@@ -549,6 +557,72 @@ class SqliteAccessor final : public RegistryAccessor {
         return RegStatus::Ok;
     }
 
+    // The file's keys read in one statement, then each key's values in one
+    // more, all in one read transaction: opening every key by its path and
+    // listing it apart costs four statements a key. The snapshot is kept for
+    // the whole walk, so what it reports is the store of one moment.
+    void walk(const RegKey& key, RegWalkVisitor& visitor) override {
+        const SqliteKey* k = own(key);
+        if (!k) {
+            RegistryAccessor::walk(key, visitor);
+            return;
+        }
+        visitor.key({}, RegStatus::Ok, false);
+        RegStatus status;
+        Connection* c = connect(k->fileIndex, status);
+        KeyTree tree;
+        if (c)
+            status = readKeys(*c, tree);
+        if (status != RegStatus::Ok) {
+            visitor.listingFailed(status);
+            return;
+        }
+        std::string path;
+        auto values = [&](int64_t id) {
+            Query q(*c, kKeyValues, kKeyValuesSql);
+            q.bind(1, id);
+            int rc;
+            while ((rc = q.step()) == SQLITE_ROW)
+                visitor.value(q.columnTextView(0), static_cast<uint32_t>(q.columnInt(1)),
+                              q.columnBlobView(2));
+            if (rc != SQLITE_DONE)
+                visitor.listingFailed(statusOf(rc));
+        };
+        struct Frame {
+            std::vector<uint32_t> subkeys;  // indexes into tree.keys, those to go into
+            size_t next = 0;
+            size_t pathLength = 0;
+        };
+        std::vector<Frame> stack;
+        auto list = [&](int64_t id) {
+            Frame frame{{}, 0, path.size()};
+            for (uint32_t i = tree.firstChild(id); i < tree.keys.size() && tree.keys[i].parent == id;
+                 ++i)
+                if (visitor.wantSubkey(path, tree.name(i)))
+                    frame.subkeys.push_back(i);
+            if (!frame.subkeys.empty())
+                stack.push_back(std::move(frame));
+        };
+        values(k->id);
+        list(k->id);
+        while (!stack.empty()) {
+            Frame& top = stack.back();
+            if (top.next == top.subkeys.size()) {
+                stack.pop_back();
+                continue;
+            }
+            const uint32_t i = top.subkeys[top.next++];
+            path.resize(top.pathLength);
+            if (!path.empty())
+                path += '\\';
+            path += tree.name(i);
+            // `top` may move as the stack grows; nothing of it is used after this.
+            visitor.key(path, RegStatus::Ok, false);
+            values(tree.keys[i].id);
+            list(tree.keys[i].id);
+        }
+    }
+
     void beginTransaction(const std::vector<RegRoot>& roots) override {
         if (grouped_)
             throw std::logic_error("registry transactions do not nest");
@@ -963,6 +1037,40 @@ class SqliteAccessor final : public RegistryAccessor {
             return statusOf(rc);
         id = q.columnInt(0);
         return RegStatus::Ok;
+    }
+
+    // The keys of a file, grouped by parent, each group in enumKey order.
+    struct KeyTree {
+        struct Key {
+            int64_t parent;
+            int64_t id;
+            size_t nameAt;  // in `names`
+            size_t nameLength;
+        };
+        std::vector<Key> keys;
+        std::string names;
+
+        std::string_view name(uint32_t i) const {
+            return {names.data() + keys[i].nameAt, keys[i].nameLength};
+        }
+        uint32_t firstChild(int64_t parent) const {
+            return static_cast<uint32_t>(
+                std::lower_bound(keys.begin(), keys.end(), parent,
+                                 [](const Key& k, int64_t p) { return k.parent < p; }) -
+                keys.begin());
+        }
+    };
+
+    static RegStatus readKeys(Connection& c, KeyTree& tree) {
+        Query q(c, kAllKeys, kAllKeysSql);
+        int rc;
+        while ((rc = q.step()) == SQLITE_ROW) {
+            const std::string_view name = q.columnTextView(2);
+            // The roots' parent is NULL, read as 0: no key has that id.
+            tree.keys.push_back({q.columnInt(0), q.columnInt(1), tree.names.size(), name.size()});
+            tree.names.append(name);
+        }
+        return rc == SQLITE_DONE ? RegStatus::Ok : statusOf(rc);
     }
 
     static RegStatus keyExists(Connection& c, int64_t id) {
