@@ -618,29 +618,36 @@ public:
         ownHost_ = std::move(host);
     }
 
+    // The drive's folder and the path below it without its leading slashes;
+    // `whole` when `host` alone is the answer (a host path, a drive's root).
+    // False when the path has no place on the host.
+    bool hostParts(const std::string& path, std::string& host, std::string& rest, bool& whole) const {
+        if (!splitHostPath(path, host, rest))
+            return false;
+        whole = host.empty() || rest.empty();
+        if (host.empty())
+            host = std::move(rest);
+        rest.erase(0, std::min(rest.find_first_not_of('/'), rest.size()));
+        return true;
+    }
+
     std::string toHostPath(const std::string& path) const override {
         std::string host, rest;
-        if (!splitHostPath(path, host, rest))
+        bool whole = false;
+        if (!hostParts(path, host, rest, whole))
             return {};
-        if (host.empty())
-            return rest;
-        if (rest.empty())
-            return host;
         // Windows paths ignore letter case; the host's may not.
-        rest.erase(0, std::min(rest.find_first_not_of('/'), rest.size()));
-        return resolveLetterCase(host, rest);
+        return whole ? host : resolveLetterCase(host, rest);
     }
 
     // toHostPath without the search for another letter case.
     std::string hostPathAsWritten(const std::string& path) const {
         std::string host, rest;
-        if (!splitHostPath(path, host, rest))
+        bool whole = false;
+        if (!hostParts(path, host, rest, whole))
             return {};
-        if (host.empty())
-            return rest;
-        if (rest.empty())
+        if (whole)
             return host;
-        rest.erase(0, std::min(rest.find_first_not_of('/'), rest.size()));
         return host.back() == '/' ? host + rest : host + "/" + rest;
     }
 
