@@ -792,6 +792,13 @@ bool WineRegistryFile::build(uint64_t size, uint64_t splitFrom, std::string& err
         bool ok = true;
     } second;
     std::thread worker;
+    // Waited for however this function ends.
+    struct Join {
+        std::thread& thread;
+        ~Join() {
+            if (thread.joinable()) thread.join();
+        }
+    } join{worker};
     if (middle < size)
         worker = std::thread([&] {
             LineReader lines = reader(middle, size);
