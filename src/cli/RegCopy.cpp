@@ -56,7 +56,7 @@ RegStatus readValues(platform::RegistryAccessor& acc, const KeyName& name,
     if (st != RegStatus::Ok)
         return st;
     registry::RegFileKey entry{name.root, name.path, {}};
-    if ((st = registry::readKeyValues(acc, *key, entry.values)) != RegStatus::Ok)
+    if ((st = platform::listValues(acc, *key, entry.values)) != RegStatus::Ok)
         return st;
     out.push_back(std::move(entry));
     return RegStatus::Ok;

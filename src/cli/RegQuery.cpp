@@ -101,19 +101,6 @@ std::string join(const std::string& path, const std::string& name) {
     return path.empty() ? name : path + "\\" + name;
 }
 
-RegStatus subkeyNames(platform::RegistryAccessor& acc, const platform::RegKey& key,
-                      std::vector<std::string>& names) {
-    for (uint32_t i = 0;; ++i) {
-        std::string name;
-        const RegStatus st = acc.enumKey(key, i, name);
-        if (st == RegStatus::NotFound)
-            return RegStatus::Ok;
-        if (st != RegStatus::Ok)
-            return st;
-        names.push_back(std::move(name));
-    }
-}
-
 // A key as reg.exe lists it: its name and values, then a blank line, and its
 // subkeys by name (or, with /s, each listed the same way). The key queried
 // itself is named only when it has values; every key below it always is. A
@@ -139,7 +126,7 @@ RegStatus listKey(platform::RegistryAccessor& acc, const KeyName& name, bool rec
         }
         if (!values.empty() || below)
             out += registry::lineSafe(name.full()) + "\n" + values + "\n";
-        st = subkeyNames(acc, *key, names);
+        st = platform::listSubkeyNames(acc, *key, names);
         if (st != RegStatus::Ok)
             return st;
     }
@@ -177,7 +164,7 @@ RegStatus searchValue(platform::RegistryAccessor& acc, const KeyName& name,
         } else if (st != RegStatus::NotFound) {
             return st;
         }
-        st = subkeyNames(acc, *key, names);
+        st = platform::listSubkeyNames(acc, *key, names);
         if (st != RegStatus::Ok)
             return st;
     }

@@ -112,6 +112,26 @@ void setSettingsRegistryStore(std::shared_ptr<RegistryStore> store) {
     g_settings = std::move(store);
 }
 
+RegStatus listSubkeyNames(RegistryAccessor& accessor, const RegKey& key, std::vector<std::string>& out) {
+    for (uint32_t i = 0;; ++i) {
+        std::string name;
+        const RegStatus status = accessor.enumKey(key, i, name);
+        if (status != RegStatus::Ok)
+            return status == RegStatus::NotFound ? RegStatus::Ok : status;
+        out.push_back(std::move(name));
+    }
+}
+
+RegStatus listValues(RegistryAccessor& accessor, const RegKey& key, std::vector<RegValue>& out) {
+    for (uint32_t i = 0;; ++i) {
+        RegValue value;
+        const RegStatus status = accessor.enumValue(key, i, value);
+        if (status != RegStatus::Ok)
+            return status == RegStatus::NotFound ? RegStatus::Ok : status;
+        out.push_back(std::move(value));
+    }
+}
+
 void RegistryAccessor::walk(const RegKey& start, RegWalkVisitor& visitor) {
     struct Frame {
         std::unique_ptr<RegKey> owned;  // empty for the key the walk began at
@@ -125,30 +145,20 @@ void RegistryAccessor::walk(const RegKey& start, RegWalkVisitor& visitor) {
         visitor.key(path, RegStatus::Ok, key.isLink());
         if (key.isLink())
             return;
-        RegValue value;
-        for (uint32_t i = 0;; ++i) {
-            const RegStatus status = enumValue(key, i, value);
-            if (status == RegStatus::NotFound)
-                break;
-            if (status != RegStatus::Ok) {
-                visitor.listingFailed(status);
-                break;
-            }
+        std::vector<RegValue> values;
+        const RegStatus listed = listValues(*this, key, values);
+        for (const RegValue& value : values)
             visitor.value(value.name, value.type, value.data);
-        }
+        if (listed != RegStatus::Ok)
+            visitor.listingFailed(listed);
         Frame frame{std::move(owned), &key, std::move(path), {}, 0};
-        std::string name;
-        for (uint32_t i = 0;; ++i) {
-            const RegStatus status = enumKey(key, i, name);
-            if (status == RegStatus::NotFound)
-                break;
-            if (status != RegStatus::Ok) {
-                visitor.listingFailed(status);
-                break;
-            }
+        std::vector<std::string> names;
+        const RegStatus named = listSubkeyNames(*this, key, names);
+        for (std::string& name : names)
             if (visitor.wantSubkey(frame.path, name))
-                frame.subkeys.push_back(name);
-        }
+                frame.subkeys.push_back(std::move(name));
+        if (named != RegStatus::Ok)
+            visitor.listingFailed(named);
         if (!frame.subkeys.empty())
             stack.push_back(std::move(frame));
     };

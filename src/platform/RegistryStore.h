@@ -214,6 +214,12 @@ public:
     virtual std::string failureReason() const { return {}; }
 };
 
+// Every subkey name / every value of an open key, by index until the store
+// says there are no more, appended to `out`. What was listed before a failure
+// stays in `out`, and the failure is returned.
+RegStatus listSubkeyNames(RegistryAccessor& accessor, const RegKey& key, std::vector<std::string>& out);
+RegStatus listValues(RegistryAccessor& accessor, const RegKey& key, std::vector<RegValue>& out);
+
 // A registry store: where the five roots live. Thread-safe; every thread asks
 // for its own accessor.
 class RegistryStore {

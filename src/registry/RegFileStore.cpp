@@ -38,20 +38,6 @@ std::string valueLabel(const std::string& name) {
     return name.empty() ? "(Default)" : "\"" + lineSafe(name) + "\"";
 }
 
-// The names of an open key's subkeys, by index until the store says there are no more.
-RegStatus subkeyNames(platform::RegistryAccessor& accessor, const RegKey& key,
-                      std::vector<std::string>& names) {
-    for (uint32_t i = 0;; ++i) {
-        std::string name;
-        const RegStatus st = accessor.enumKey(key, i, name);
-        if (st == RegStatus::NotFound)
-            return RegStatus::Ok;
-        if (st != RegStatus::Ok)
-            return st;
-        names.push_back(std::move(name));
-    }
-}
-
 }  // namespace
 
 std::string statusText(RegStatus status) {
@@ -84,7 +70,7 @@ RegStatus deleteKeyTree(platform::RegistryAccessor& accessor, platform::RegRoot 
         RegStatus st = accessor.openKey(root, path, RegAccess::Full, key);
         if (st != RegStatus::Ok)
             return st;
-        if ((st = subkeyNames(accessor, *key, names)) != RegStatus::Ok)
+        if ((st = platform::listSubkeyNames(accessor, *key, names)) != RegStatus::Ok)
             return st;
     }
     for (const auto& name : names) {
@@ -185,19 +171,6 @@ std::string importRegFile(platform::RegistryAccessor& accessor, const std::strin
     return {};
 }
 
-RegStatus readKeyValues(platform::RegistryAccessor& accessor, const RegKey& key,
-                        std::vector<platform::RegValue>& out) {
-    for (uint32_t i = 0;; ++i) {
-        platform::RegValue value;
-        const RegStatus st = accessor.enumValue(key, i, value);
-        if (st == RegStatus::NotFound)
-            return RegStatus::Ok;
-        if (st != RegStatus::Ok)
-            return st;
-        out.push_back(std::move(value));
-    }
-}
-
 namespace {
 
 RegStatus readKeyTreeBelow(platform::RegistryAccessor& accessor, platform::RegRoot root,
@@ -217,10 +190,10 @@ RegStatus readKeyTreeBelow(platform::RegistryAccessor& accessor, platform::RegRo
         RegFileKey entry;
         entry.root = root;
         entry.path = path;
-        if ((st = readKeyValues(accessor, *key, entry.values)) != RegStatus::Ok)
+        if ((st = platform::listValues(accessor, *key, entry.values)) != RegStatus::Ok)
             return st;
         out.push_back(std::move(entry));
-        if ((st = subkeyNames(accessor, *key, names)) != RegStatus::Ok)
+        if ((st = platform::listSubkeyNames(accessor, *key, names)) != RegStatus::Ok)
             return st;
     }
     for (const auto& name : names) {

@@ -59,10 +59,6 @@ std::string readRegFileBytes(const std::string& filePath);
 // RegFileContent::skippedHeader), empty when the file was imported.
 std::string importRegFile(platform::RegistryAccessor& accessor, const std::string& filePath);
 
-// Every value of the open `key`, in the store's order, appended to `out`.
-platform::RegStatus readKeyValues(platform::RegistryAccessor& accessor, const platform::RegKey& key,
-                                  std::vector<platform::RegValue>& out);
-
 // The key and all its subkeys, parent first. Returns NotFound when the key does not
 // exist; other failures of the store come back as their status. A subkey that is
 // listed but cannot be opened (a link whose target is gone, as Wine leaves some,
