@@ -674,7 +674,7 @@ private:
             WineSection scratch;
             const WineSection* section = model->view(*k, scratch, failure_);
             if (!section) return RegStatus::StoreFailure;
-            for (const WineKey* child : k->children) listing_.subkeys.push_back(child->name);
+            for (const WineKey* child : k->children) listing_.subkeys.emplace_back(child->name);
             for (const auto& v : section->values) listing_.values.push_back({v.name, v.type, v.data});
         }
         listing_.valid = true;

@@ -430,42 +430,52 @@ bool isLinkLine(std::string_view line) {
 // in `why` when the header is not one.
 bool headerNames(std::string_view head, std::vector<std::string_view>& names, std::string& decoded,
                  const char*& why) {
+    // A plain path (ASCII, no escapes but the doubled backslash between names)
+    // is cut where it stands, in one pass; a line holds one line break, at its
+    // end, so the first ']' ends it.
     names.clear();
-    // A line holds one line break, at its end, so the first ']' ends a plain path.
-    const size_t close = head.find(']', 1);
-    bool plain = close != std::string_view::npos;
-    if (plain) {
-        unsigned char bits = 0;
-        for (size_t i = 1; i < close; ++i) bits |= static_cast<unsigned char>(head[i]);
-        plain = bits < 0x80;
-        for (size_t at = head.find('\\', 1); plain && at < close; at = head.find('\\', at + 2))
-            plain = head[at + 1] == '\\';
-    }
-    std::string_view path;
-    std::string_view separator = "\\\\";
-    if (plain) {
-        path = head.substr(1, close - 1);
-    } else {
-        Units units;
-        size_t at = 1;
-        if (!unescape(std::string(head), at, ']', units)) {
-            why = "key name not closed";
-            return false;
+    bool plain = true, empty = false;
+    size_t at = 1, start = 1;
+    for (; at < head.size() && head[at] != ']'; ++at) {
+        const char c = head[at];
+        if (static_cast<unsigned char>(c) >= 0x80 || (c == '\\' && (at + 1 >= head.size() || head[at + 1] != '\\'))) {
+            plain = false;
+            break;
         }
-        decoded = fromUnits(units);
-        path = decoded;
-        separator = "\\";
+        if (c == '\\') {
+            empty = empty || at == start;
+            names.push_back(head.substr(start, at - start));
+            start = ++at + 1;
+        }
     }
-    if (path.empty()) return true;
-    for (size_t start = 0;;) {
-        const size_t end = std::min(path.find(separator, start), path.size());
-        if (end == start) {
+    if (plain && at < head.size()) {
+        if (at == 1) return true;  // the root's own section
+        if (empty || at == start) {
             why = "empty key name";
             return false;
         }
-        names.push_back(path.substr(start, end - start));
+        names.push_back(head.substr(start, at - start));
+        return true;
+    }
+    names.clear();
+    Units units;
+    size_t pos = 1;
+    if (!unescape(std::string(head), pos, ']', units)) {
+        why = "key name not closed";
+        return false;
+    }
+    decoded = fromUnits(units);
+    const std::string_view path = decoded;
+    if (path.empty()) return true;
+    for (size_t from = 0;;) {
+        const size_t end = std::min(path.find('\\', from), path.size());
+        if (end == from) {
+            why = "empty key name";
+            return false;
+        }
+        names.push_back(path.substr(from, end - from));
         if (end == path.size()) return true;
-        start = end + separator.size();
+        from = end + 1;
     }
 }
 
@@ -545,55 +555,79 @@ std::string wineValueText(const WineValue& v) {
 
 namespace {
 
-// Lines of the text or of the open file between two offsets, each with its
-// line break (the last may have none) and where it starts. A line from the
-// file stays valid until the next one is asked for.
+// The lines of a text, each with its line break (the last may have none) and
+// where it starts.
 class LineReader {
 public:
-    LineReader(std::string_view text, uint64_t begin, uint64_t end)
-        : text_(text.substr(0, end)), pos_(begin) {}
-    LineReader(int fd, uint64_t begin, uint64_t end)
+    explicit LineReader(std::string_view text) : text_(text) {}
+
+    bool next(std::string_view& line, size_t& offset) {
+        if (pos_ >= text_.size()) return false;
+        size_t end = text_.find('\n', pos_);
+        end = end == std::string_view::npos ? text_.size() : end + 1;
+        line = text_.substr(pos_, end - pos_);
+        offset = pos_;
+        pos_ = end;
+        return true;
+    }
+
+private:
+    std::string_view text_;
+    size_t pos_ = 0;
+};
+
+// The text or the open file between two offsets, in blocks of whole lines (the
+// last line of the range may have no line break). A block from the file stays
+// valid until the next one is asked for.
+class BlockReader {
+public:
+    BlockReader(std::string_view text, uint64_t begin, uint64_t end) : text_(text.substr(0, end)), base_(begin) {}
+    BlockReader(int fd, uint64_t begin, uint64_t end)
         : fd_(fd), buffer_(size_t{1} << 20, '\0'), base_(begin), limit_(end) {}
 
-    bool next(std::string_view& line, uint64_t& offset, std::string& error) {
+    bool next(std::string_view& block, uint64_t& offset, std::string& error) {
         if (fd_ < 0) {
-            if (pos_ >= text_.size()) return false;
-            size_t end = text_.find('\n', pos_);
-            end = end == std::string_view::npos ? text_.size() : end + 1;
-            line = text_.substr(pos_, end - pos_);
-            offset = pos_;
-            pos_ = end;
+            if (base_ >= text_.size()) return false;
+            block = text_.substr(base_);
+            offset = base_;
+            base_ = text_.size();
             return true;
         }
+        // The lines begun in the block given before go first.
+        std::memmove(buffer_.data(), buffer_.data() + given_, filled_ - given_);
+        base_ += given_;
+        filled_ -= given_;
+        given_ = 0;
         for (;;) {
-            const void* found = std::memchr(buffer_.data() + pos_, '\n', filled_ - pos_);
-            if (found || (eof_ && pos_ < filled_)) {
-                const size_t end =
-                    found ? static_cast<size_t>(static_cast<const char*>(found) - buffer_.data()) + 1 : filled_;
-                line = std::string_view(buffer_.data() + pos_, end - pos_);
-                offset = base_ + pos_;
-                pos_ = end;
-                return true;
+            if (!eof_ && filled_ < buffer_.size()) {
+                const uint64_t want = std::min<uint64_t>(buffer_.size() - filled_, limit_ - (base_ + filled_));
+                ssize_t n = 0;
+                while (want > 0 &&
+                       (n = ::pread(fd_, buffer_.data() + filled_, want, static_cast<off_t>(base_ + filled_))) < 0 &&
+                       errno == EINTR) {
+                }
+                if (n < 0) {
+                    error = std::strerror(errno);
+                    return false;
+                }
+                eof_ = n == 0;
+                filled_ += static_cast<size_t>(n);
+                continue;
             }
-            if (eof_) return false;
-            // Keep the line begun and read on; a line longer than the buffer grows it.
-            std::memmove(buffer_.data(), buffer_.data() + pos_, filled_ - pos_);
-            base_ += pos_;
-            filled_ -= pos_;
-            pos_ = 0;
-            if (filled_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);
-            const uint64_t want = std::min<uint64_t>(buffer_.size() - filled_, limit_ - (base_ + filled_));
-            ssize_t n = 0;
-            while (want > 0 &&
-                   (n = ::pread(fd_, buffer_.data() + filled_, want, static_cast<off_t>(base_ + filled_))) < 0 &&
-                   errno == EINTR) {
+            if (filled_ == 0) return false;
+            size_t end = filled_;
+            if (!eof_) {
+                const void* last = ::memrchr(buffer_.data(), '\n', filled_);
+                if (!last) {  // a line longer than the buffer grows it
+                    buffer_.resize(buffer_.size() * 2);
+                    continue;
+                }
+                end = static_cast<size_t>(static_cast<const char*>(last) - buffer_.data()) + 1;
             }
-            if (n < 0) {
-                error = std::strerror(errno);
-                return false;
-            }
-            eof_ = n == 0;
-            filled_ += static_cast<size_t>(n);
+            block = std::string_view(buffer_.data(), end);
+            offset = base_;
+            given_ = end;
+            return true;
         }
     }
 
@@ -606,77 +640,125 @@ private:
     std::string buffer_;
     uint64_t base_ = 0;  // where the buffer's first byte lies in the file
     uint64_t limit_ = 0;
-    size_t pos_ = 0, filled_ = 0;
+    size_t filled_ = 0, given_ = 0;
     bool eof_ = false;
 };
 
-// The first fault of a part of the file: its line, counted from the part's
-// first, and why; line 0 for a read error.
+// The first fault met: where its line starts, and why; no place for a read error.
 struct Fault {
-    size_t line = 0;
+    static constexpr uint64_t kNowhere = ~uint64_t{0};
+    uint64_t offset = kNowhere;
     std::string why;
 };
 
-// Checks the lines of one part of the file as the format wants them. A part
-// begins at the file's start (the lines before the first section then go to
-// `preamble`) or at a section's header. `onHeader(line, offset, number)` gets
-// each header line and gives null or why it is not one; `onEnd(size, link,
+// Finds the sections of one part of the file without reading their values. A
+// part begins at the file's start (the lines before the first section then go
+// to `preamble`) or at a section's header. `onHeader(line, offset)` gets each
+// header line and gives null or why it is not one; `onEnd(size, link,
 // trailer)` gets the end of each section. False at the first fault.
+//
+// Only lines that begin with '[' (a header) or '#' (a "#link" among them) are
+// looked at: a value's text holds no line break, and its continuation lines
+// begin with blanks, so neither can begin a line inside a value.
 template <class OnHeader, class OnEnd>
-bool scanPart(LineReader& reader, std::string* preamble, OnHeader onHeader, OnEnd onEnd, size_t& lines,
-              Fault& fault) {
+bool scanSections(BlockReader& reader, std::string* preamble, OnHeader onHeader, OnEnd onEnd, Fault& fault) {
+    std::string_view block;
+    uint64_t base = 0;
+    bool inSection = false, link = false;
+    uint64_t start = 0;
+    // The last two bytes before the block: a section whose text ends in two
+    // line breaks is followed by a blank line.
+    char last = 0, beforeLast = 0;
+    while (reader.next(block, base, fault.why)) {
+        // The next line at or after `from` that begins with `c`; each block begins a line.
+        auto lineStarting = [&](char c, size_t from) {
+            while (from < block.size()) {
+                const auto* hit = static_cast<const char*>(std::memchr(block.data() + from, c, block.size() - from));
+                if (!hit) break;
+                const size_t at = static_cast<size_t>(hit - block.data());
+                if (at == 0 || block[at - 1] == '\n') return at;
+                from = at + 1;
+            }
+            return std::string_view::npos;
+        };
+        auto byteBefore = [&](size_t at, size_t back) {
+            return at >= back ? block[at - back] : back - at == 1 ? last : beforeLast;
+        };
+        size_t header = lineStarting('[', 0), hash = lineStarting('#', 0);
+        for (size_t pos = 0; pos < block.size();) {
+            if (header < pos) header = lineStarting('[', pos);
+            if (hash < pos) hash = lineStarting('#', pos);
+            const size_t at = std::min(header, hash);
+            if (!inSection && preamble) *preamble += block.substr(pos, at - pos);
+            if (at == std::string_view::npos) break;
+            size_t end = block.find('\n', at);
+            end = end == std::string_view::npos ? block.size() : end + 1;
+            const std::string_view line = block.substr(at, end - at);
+            pos = end;
+            if (at == hash) {
+                if (inSection)
+                    link = link || isLinkLine(line);
+                else if (preamble)
+                    *preamble += line;
+                continue;
+            }
+            if (inSection) onEnd(base + at - start, link, byteBefore(at, 1) == '\n' && byteBefore(at, 2) == '\n');
+            if (const char* why = onHeader(line, base + at)) {
+                fault = {base + at, why};
+                return false;
+            }
+            inSection = true;
+            link = false;
+            start = base + at;
+        }
+        beforeLast = block.size() >= 2 ? block[block.size() - 2] : last;
+        last = block.back();
+    }
+    if (!fault.why.empty()) return false;
+    if (inSection) onEnd(reader.end() - start, link, last == '\n' && beforeLast == '\n');
+    return true;
+}
+
+// Checks the lines of a section (its header, the first, checked before) as
+// the format wants them; false at the first fault, its offset in the text.
+bool checkSection(std::string_view text, Fault& fault) {
+    LineReader reader(text);
     std::string_view line;
-    uint64_t offset = 0;
-    size_t number = 0;
+    size_t offset = 0;
+    reader.next(line, offset);
     auto fail = [&](size_t at, const char* why) {
         fault = {at, why};
         return false;
     };
-    bool inSection = false, timeNext = false, link = false, trailer = false;
-    uint64_t start = 0;
+    bool timeNext = true, trailer = false;
     // A value line and those that continue it.
     std::string joined;
     bool continuing = false;
-    size_t valueLine = 0;
+    size_t valueAt = 0;
     SeenNames seen;
     std::string folded;
     auto endValue = [&](std::string_view v) {
         if (!v.empty() && v.back() == '\n') v.remove_suffix(1);
         std::string_view name;
         bool named = false;
-        if (!checkValue(v, name, named)) return fail(valueLine, "value not understood");
+        if (!checkValue(v, name, named)) return fail(valueAt, "value not understood");
         foldValueName(name, named, folded);
-        if (!seen.add(folded)) return fail(valueLine, "value listed twice");
+        if (!seen.add(folded)) return fail(valueAt, "value listed twice");
         return true;
     };
     auto continues = [](std::string_view v) {
         return v.ends_with("\\\n") && v.find("=hex") != std::string_view::npos;
     };
-    std::string readError;
-    while (reader.next(line, offset, readError)) {
-        ++number;
+    while (reader.next(line, offset)) {
         if (continuing) {
             const size_t lead = line.find_first_not_of(" \t");
-            if (lead == std::string_view::npos) return fail(number, "broken continuation");
+            if (lead == std::string_view::npos) return fail(offset, "broken continuation");
             joined.resize(joined.size() - 2);
             joined.append(line.substr(lead));
             if (!continues(joined)) {
                 continuing = false;
                 if (!endValue(joined)) return false;
             }
-            continue;
-        }
-        if (line[0] == '[') {
-            if (inSection) onEnd(offset - start, link, trailer);
-            if (const char* why = onHeader(line, offset, number)) return fail(number, why);
-            inSection = timeNext = true;
-            link = trailer = false;
-            start = offset;
-            seen.clear();
-            continue;
-        }
-        if (!inSection) {
-            if (preamble) *preamble += line;
             continue;
         }
         if (timeNext) {
@@ -687,13 +769,10 @@ bool scanPart(LineReader& reader, std::string* preamble, OnHeader onHeader, OnEn
             trailer = true;
             continue;
         }
-        if (trailer) return fail(number, "text after a blank line inside a key");
-        if (line[0] == '#') {
-            if (isLinkLine(line)) link = true;
-            continue;
-        }
-        if (line[0] != '"' && line[0] != '@') return fail(number, "not a value");
-        valueLine = number;
+        if (trailer) return fail(offset, "text after a blank line inside a key");
+        if (line[0] == '#') continue;
+        if (line[0] != '"' && line[0] != '@') return fail(offset, "not a value");
+        valueAt = offset;
         if (continues(line)) {
             joined.assign(line);
             continuing = true;
@@ -701,25 +780,19 @@ bool scanPart(LineReader& reader, std::string* preamble, OnHeader onHeader, OnEn
             return false;
         }
     }
-    lines = number;
-    if (!readError.empty()) {
-        fault = {0, readError};
-        return false;
-    }
-    if (continuing && !endValue(joined)) return false;
-    if (inSection) onEnd(reader.end() - start, link, trailer);
-    return true;
+    return !continuing || endValue(joined);
 }
 
 // Below this size a file is read in one go; above, its second half is
-// checked by a thread of its own meanwhile.
+// looked through by a thread of its own meanwhile.
 constexpr uint64_t kSplitFrom = uint64_t{1} << 20;
+
+constexpr std::string_view kFileHeader = "WINE REGISTRY Version 2\n";
 
 }  // namespace
 
 WineRegistryFile::WineRegistryFile() {
-    keys_.emplace_back();
-    root_ = &keys_.front();
+    root_ = &newKey();
 }
 
 WineRegistryFile::~WineRegistryFile() {
@@ -739,29 +812,25 @@ uint64_t WineRegistryFile::sectionAfter(uint64_t from, uint64_t size) const {
     return size;
 }
 
-bool WineRegistryFile::build(uint64_t size, uint64_t splitFrom, std::string& error) {
-    auto reader = [&](uint64_t begin, uint64_t end) {
-        return fd_ >= 0 ? LineReader(fd_, begin, end) : LineReader(text_, begin, end);
-    };
+bool WineRegistryFile::addSections(const WineRegistryFile& source, uint64_t begin, uint64_t end,
+                                   std::string* preamble, uint64_t& faultAt, std::string& why) {
+    BlockReader blocks = source.fd_ >= 0 ? BlockReader(source.fd_, begin, end) : BlockReader(source.text_, begin, end);
     // The keys of the header before, so that a path that shares its beginning
     // with it is not looked up again from the root.
     std::vector<WineKey*> chain;
-    std::vector<std::string> chainNames;
     std::vector<std::string_view> names;
     std::string decoded;
     WineKey* key = nullptr;
     auto addSection = [&](std::string_view line, uint64_t offset) -> const char* {
-        const char* why = nullptr;
-        if (!headerNames(line, names, decoded, why)) return why;
+        const char* bad = nullptr;
+        if (!headerNames(line, names, decoded, bad)) return bad;
         size_t same = 0;
-        while (same < names.size() && same < chainNames.size() && chainNames[same] == names[same]) ++same;
+        while (same < names.size() && same < chain.size() && chain[same]->name == names[same]) ++same;
         chain.resize(same);
-        chainNames.resize(same);
         key = same ? chain.back() : root_;
         for (size_t i = same; i < names.size(); ++i) {
             key = insertKey(*key, names[i]);
             chain.push_back(key);
-            chainNames.emplace_back(names[i]);
         }
         if (key->hasSection) return "key listed twice";
         key->hasSection = true;
@@ -774,21 +843,85 @@ bool WineRegistryFile::build(uint64_t size, uint64_t splitFrom, std::string& err
         key->link = link;
         key->trailer = trailer;
     };
+    Fault fault;
+    const bool ok = scanSections(blocks, preamble, addSection, endSection, fault);
+    faultAt = fault.offset;
+    why = std::move(fault.why);
+    return ok;
+}
 
-    // The second half, from a section's header on, is checked by a thread of
-    // its own, which keeps its headers for the tree built here afterwards.
-    const uint64_t middle = size >= splitFrom ? sectionAfter(size / 2, size) : size;
-    struct Section {
-        uint64_t offset, header;  // in the file; in `headers`
-        size_t line, headerSize;
-        uint64_t size = 0;
-        bool link = false, trailer = false;
+// Moves the subkeys of `from`, a key of the file's second half read on its
+// own, below `into`; a key in both halves keeps the one section it may have.
+// `twice` gets the first offset of a section listed in both halves.
+void WineRegistryFile::adopt(WineKey& into, WineKey& from, uint64_t& twice) {
+    auto& mine = into.children;
+    auto& theirs = from.children;
+    if (theirs.empty()) return;
+    if (!mine.empty() && compareFolded(mine.back()->name, theirs.front()->name) >= 0) {
+        // Names in both: merged in folded order.
+        decltype(into.children) merged(mine.get_allocator());
+        merged.reserve(mine.size() + theirs.size());
+        size_t a = 0, b = 0;
+        while (a < mine.size() || b < theirs.size()) {
+            const int order = a == mine.size()     ? 1
+                              : b == theirs.size() ? -1
+                                                   : compareFolded(mine[a]->name, theirs[b]->name);
+            if (order < 0) {
+                merged.push_back(mine[a++]);
+                continue;
+            }
+            WineKey* other = theirs[b++];
+            if (order > 0) {
+                other->parent = &into;
+                merged.push_back(other);
+                continue;
+            }
+            WineKey* same = mine[a++];
+            merged.push_back(same);
+            if (other->hasSection) {
+                if (same->hasSection) {
+                    twice = std::min<uint64_t>(twice, other->offset);
+                } else {
+                    same->hasSection = true;
+                    same->offset = other->offset;
+                    same->size = other->size;
+                    same->link = other->link;
+                    same->trailer = other->trailer;
+                    other->hasSection = false;
+                    other->parent = same;  // where its place in the order goes
+                }
+            }
+            adopt(*same, *other, twice);
+        }
+        mine = std::move(merged);
+        return;
+    }
+    // The usual case: Wine writes keys in order, so they all come after.
+    for (WineKey* k : theirs) {
+        k->parent = &into;
+        mine.push_back(k);
+    }
+}
+
+bool WineRegistryFile::build(uint64_t size, uint64_t splitFrom, std::string& error) {
+    auto failed = [&](uint64_t at, const std::string& why) {
+        error = at == Fault::kNowhere ? why : "line " + std::to_string(lineAt(at)) + ": " + why;
+        return false;
     };
+    std::string first;
+    if (!readRange(0, std::min<uint64_t>(size, kFileHeader.size()), first, error)) return false;
+    if (first != kFileHeader) {
+        error = "not a Wine registry file (no \"WINE REGISTRY Version 2\" header)";
+        return false;
+    }
+
+    // The second half, from a section's header on, is read by a thread of its
+    // own into a tree of its own, joined to this one afterwards.
+    const uint64_t middle = size >= splitFrom ? sectionAfter(size / 2, size) : size;
     struct Half {
-        std::vector<Section> sections;
-        std::string headers;
-        size_t lines = 0;
-        Fault fault;
+        std::unique_ptr<WineRegistryFile> file;
+        uint64_t faultAt = Fault::kNowhere;
+        std::string why;
         bool ok = true;
     } second;
     std::thread worker;
@@ -799,54 +932,40 @@ bool WineRegistryFile::build(uint64_t size, uint64_t splitFrom, std::string& err
             if (thread.joinable()) thread.join();
         }
     } join{worker};
-    if (middle < size)
-        worker = std::thread([&] {
-            LineReader lines = reader(middle, size);
-            second.ok = scanPart(
-                lines, nullptr,
-                [&](std::string_view line, uint64_t offset, size_t number) -> const char* {
-                    second.sections.push_back({offset, second.headers.size(), number, line.size()});
-                    second.headers += line;
-                    return nullptr;
-                },
-                [&](uint64_t bytes, bool link, bool trailer) {
-                    Section& s = second.sections.back();
-                    s.size = bytes;
-                    s.link = link;
-                    s.trailer = trailer;
-                },
-                second.lines, second.fault);
-        });
-    LineReader first = reader(0, middle);
-    size_t lines = 0;
-    Fault fault;
-    std::string_view line;
-    uint64_t offset = 0;
-    bool ok = first.next(line, offset, fault.why) && line == "WINE REGISTRY Version 2\n";
-    if (ok) {
-        preamble_.assign(line);
-        ok = scanPart(first, &preamble_, [&](std::string_view l, uint64_t at, size_t) { return addSection(l, at); },
-                      endSection, lines, fault);
-        if (fault.line) ++fault.line;  // the first line was read before
-        ++lines;
-    } else if (fault.why.empty()) {
-        fault.why = "not a Wine registry file (no \"WINE REGISTRY Version 2\" header)";
+    if (middle < size) {
+        second.file = std::make_unique<WineRegistryFile>();
+        worker = std::thread(
+            [&] { second.ok = second.file->addSections(*this, middle, size, nullptr, second.faultAt, second.why); });
     }
+    uint64_t faultAt = Fault::kNowhere;
+    std::string why;
+    const bool ok = addSections(*this, 0, middle, &preamble_, faultAt, why);
     if (worker.joinable()) worker.join();
-    auto failed = [&](const Fault& f, size_t before) {
-        error = f.line ? "line " + std::to_string(before + f.line) + ": " + f.why : f.why;
-        return false;
-    };
-    if (!ok) return failed(fault, 0);
-    for (const Section& s : second.sections) {
-        // Up to the first fault the thread met: the file's first is told.
-        if (!second.ok && second.fault.line && second.fault.line < s.line) break;
-        if (const char* why = addSection(std::string_view(second.headers).substr(s.header, s.headerSize), s.offset))
-            return failed({s.line, why}, lines);
-        endSection(s.size, s.link, s.trailer);
-    }
-    if (!second.ok) return failed(second.fault, lines);
+    if (!ok) return failed(faultAt, why);
+    if (!second.file) return true;
+
+    // The first fault in the file's order is the one told.
+    uint64_t twice = Fault::kNowhere;
+    adopt(*root_, second.file->root(), twice);
+    if (twice != Fault::kNowhere) return failed(twice, "key listed twice");
+    if (!second.ok) return failed(second.faultAt, second.why);
+    order_.reserve(order_.size() + second.file->order_.size());
+    for (WineKey* k : second.file->order_) order_.push_back(k->hasSection ? k : k->parent);
+    second.file->order_.clear();
+    halves_.push_back(std::move(second.file));
     return true;
+}
+
+// The number of the line that starts at `offset`; 0 when the file cannot be read again.
+size_t WineRegistryFile::lineAt(uint64_t offset) const {
+    size_t line = 1;
+    std::string chunk, ignored;
+    for (uint64_t at = 0; at < offset; at += chunk.size()) {
+        chunk.clear();
+        if (!readRange(at, std::min<uint64_t>(offset - at, 1 << 20), chunk, ignored)) return 0;
+        line += static_cast<size_t>(std::count(chunk.begin(), chunk.end(), '\n'));
+    }
+    return line;
 }
 
 std::unique_ptr<WineRegistryFile> WineRegistryFile::parse(std::string text, std::string& error, uint64_t splitFrom) {
@@ -902,14 +1021,21 @@ bool WineRegistryFile::decode(const WineKey& key, WineSection& out, std::string&
     if (!key.hasSection) return true;
     std::string text;
     if (!readRange(key.offset, key.size, text, error)) return false;
-    LineReader reader(text, 0, text.size());
+    // A section's values are checked when the program first looks inside it;
+    // one it cannot read is never written anew (the others are copied as they stand).
+    if (Fault fault; !checkSection(text, fault)) {
+        error = (path_.empty() ? std::string() : path_ + ": ") + "line " +
+                std::to_string(lineAt(key.offset + fault.offset)) + ": " + fault.why;
+        return false;
+    }
+    LineReader reader(text);
     std::string_view line;
-    uint64_t offset = 0;
-    reader.next(line, offset, error);
+    size_t offset = 0;
+    reader.next(line, offset);
     out.header.assign(line);
     bool first = true;
     std::string joined;
-    while (reader.next(line, offset, error)) {
+    while (reader.next(line, offset)) {
         if (first && line.starts_with("#time=")) {
             out.header += line;
             first = false;
@@ -928,7 +1054,7 @@ bool WineRegistryFile::decode(const WineKey& key, WineSection& out, std::string&
         v.raw.assign(line);
         joined.assign(line);
         while (joined.size() >= 2 && joined.compare(joined.size() - 2, 2, "\\\n") == 0 &&
-               joined.find("=hex") != std::string::npos && reader.next(line, offset, error)) {
+               joined.find("=hex") != std::string::npos && reader.next(line, offset)) {
             const size_t lead = line.find_first_not_of(" \t");
             if (lead == std::string_view::npos) break;
             joined.resize(joined.size() - 2);
@@ -1019,11 +1145,41 @@ WineKey* WineRegistryFile::insertKey(WineKey& parent, std::string_view name) {
             if (compareFolded((*at)->name, name) == 0) return *at;
         }
     }
-    WineKey& made = keys_.emplace_back();
-    made.name = name;
+    WineKey& made = newKey();
+    auto* text = static_cast<char*>(arena_.allocate(name.size(), 1));
+    std::memcpy(text, name.data(), name.size());
+    made.name = std::string_view(text, name.size());
     made.parent = &parent;
     kids.insert(at, &made);
     return &made;
+}
+
+void* WineArena::allocate(size_t bytes, size_t align) {
+    constexpr size_t kBlock = size_t{256} << 10;
+    size_t skip = (align - reinterpret_cast<uintptr_t>(at_) % align) % align;
+    if (skip + bytes > left_) {
+        const size_t size = std::max(kBlock, bytes + align);
+        // Not value-initialized: what is handed out gets written before it is read.
+        blocks_.emplace_back(new std::byte[size]);
+        at_ = blocks_.back().get();
+        left_ = size;
+        skip = (align - reinterpret_cast<uintptr_t>(at_) % align) % align;
+    }
+    std::byte* const given = at_ + skip;
+    at_ = given + bytes;
+    left_ -= skip + bytes;
+    return given;
+}
+
+WineKey& WineRegistryFile::newKey() {
+    constexpr size_t kBlock = 4096;
+    if (keysLeft_ == 0) {
+        keys_.emplace_back(new WineKey[kBlock]);
+        keysLeft_ = kBlock;
+    }
+    WineKey& key = keys_.back()[kBlock - keysLeft_--];
+    key.children = decltype(key.children)(WineArenaAllocator<WineKey*>(&arena_));
+    return key;
 }
 
 WineKey* WineRegistryFile::create(const std::vector<std::string>& names, bool* created) {

@@ -5,16 +5,19 @@
 // program looks inside a few dozen, so reading it builds only the tree of key
 // names with where each key's section lies in the file; the file stays open,
 // and a section is decoded from it when the program first looks inside that
-// key. Every line is still checked on reading, so a damaged file is known as
-// one at once. Only what the program changes is written anew: the other
-// sections are copied from the file as they stand, so a file saved without
-// changes is the file Wine wrote, byte for byte.
+// key. Reading checks the section headers (a damaged key path or a key listed
+// twice refuses the file); a section's values are checked when it is first
+// looked into, and one that does not read is never written anew. Only what the
+// program changes is written anew: the other sections are copied from the file
+// as they stand, so a file saved without changes is the file Wine wrote, byte
+// for byte, and a damaged line where the program never looked stays as it was.
 #pragma once
 
 #include <sys/stat.h>
 
+#include <cstddef>
 #include <cstdint>
-#include <deque>
+#include <type_traits>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -39,11 +42,39 @@ struct WineSection {
     std::string trailer;             // blank lines after the section as read
 };
 
+// Memory handed out in large blocks and given back only with the arena: a big
+// file's hundreds of thousands of keys, their names and their lists of subkeys
+// cost a few hundred allocations, not a million.
+class WineArena {
+public:
+    void* allocate(size_t bytes, size_t align);
+
+private:
+    std::vector<std::unique_ptr<std::byte[]>> blocks_;
+    std::byte* at_ = nullptr;
+    size_t left_ = 0;
+};
+
+template <class T>
+struct WineArenaAllocator {
+    using value_type = T;
+    using propagate_on_container_move_assignment = std::true_type;
+    WineArena* arena = nullptr;
+    WineArenaAllocator() = default;
+    explicit WineArenaAllocator(WineArena* a) : arena(a) {}
+    template <class U>
+    WineArenaAllocator(const WineArenaAllocator<U>& other) : arena(other.arena) {}
+    T* allocate(size_t n) { return static_cast<T*>(arena->allocate(n * sizeof(T), alignof(T))); }
+    void deallocate(T*, size_t) {}
+    template <class U>
+    bool operator==(const WineArenaAllocator<U>& other) const { return arena == other.arena; }
+};
+
 struct WineKey {
-    std::string name;  // case preserved
+    std::string_view name;  // case preserved; the file keeps the text
     WineKey* parent = nullptr;
     // In the order of their folded names; the file owns them.
-    std::vector<WineKey*> children;
+    std::vector<WineKey*, WineArenaAllocator<WineKey*>> children;
     // Wine writes a section only for a key with values, without subkeys, with a
     // class or a link; the others exist through their subkeys.
     bool hasSection = false;
@@ -64,7 +95,7 @@ public:
     WineRegistryFile& operator=(const WineRegistryFile&) = delete;
 
     // Parses `text`; on failure returns null and says where in `error`. A
-    // text of `splitFrom` bytes or more is checked in two halves at once.
+    // text of `splitFrom` bytes or more is looked through in two halves at once.
     static std::unique_ptr<WineRegistryFile> parse(std::string text, std::string& error,
                                                    uint64_t splitFrom = uint64_t{1} << 20);
     // Reads the file at `path` (a regular file of a registry file's size at
@@ -100,15 +131,25 @@ public:
 
 private:
     bool build(uint64_t size, uint64_t splitFrom, std::string& error);
+    bool addSections(const WineRegistryFile& source, uint64_t begin, uint64_t end, std::string* preamble,
+                     uint64_t& faultAt, std::string& why);
+    void adopt(WineKey& into, WineKey& from, uint64_t& twice);
     uint64_t sectionAfter(uint64_t from, uint64_t size) const;
     WineKey* insertKey(WineKey& parent, std::string_view name);
+    WineKey& newKey();
     void place(WineKey& key);
     bool readRange(uint64_t offset, uint64_t size, std::string& out, std::string& error) const;
     bool decode(const WineKey& key, WineSection& out, std::string& error) const;
+    size_t lineAt(uint64_t offset) const;
 
     std::string preamble_;
-    std::deque<WineKey> keys_;  // every key, the root first
+    WineArena arena_;  // the keys' names and lists of subkeys
+    // Every key, the root first, in blocks that never move.
+    std::vector<std::unique_ptr<WineKey[]>> keys_;
+    size_t keysLeft_ = 0;
     WineKey* root_ = nullptr;
+    // Where the keys of a second half read on its own live.
+    std::vector<std::unique_ptr<WineRegistryFile>> halves_;
     std::vector<WineKey*> order_;  // sections in file order
     std::string text_;             // the text parsed, when not read from a file
     int fd_ = -1;                  // the file read, when read from one

@@ -199,17 +199,34 @@ TEST_F(WinePrefixStoreTest, RefusesWritesWhileTheWineserverRuns) {
     EXPECT_EQ(acc->createKey(RegRoot::CurrentUser, "Software\\New", RegAccess::Full, k), RegStatus::Ok);
 }
 
-TEST_F(WinePrefixStoreTest, AFileItCannotParseIsNeverWritten) {
-    const std::string damaged = readAll(prefix + "/user.reg") + "\n[Broken\\\\Key] 1\n\"v\"=what:1\n";
-    tmp.write("pfx/user.reg", damaged);
+TEST_F(WinePrefixStoreTest, WhatItCannotReadIsNeverWritten) {
+    const std::string original = readAll(prefix + "/user.reg");
+    // A damaged key path: the whole file is refused, and left as it is.
+    const std::string badPath = original + "\n[Broken\\\\\\\\Key] 1\n";
+    tmp.write("pfx/user.reg", badPath);
     EXPECT_THROW(store->check(), RegistryStoreError);
     auto acc = store->accessor();
     std::unique_ptr<RegKey> k;
     EXPECT_EQ(acc->createKey(RegRoot::CurrentUser, "Software\\New", RegAccess::Full, k), RegStatus::StoreFailure);
-    EXPECT_EQ(readAll(prefix + "/user.reg"), damaged);
+    EXPECT_EQ(readAll(prefix + "/user.reg"), badPath);
     // The other files stay usable.
     EXPECT_EQ(acc->openKey(RegRoot::LocalMachine, "Software", RegAccess::Read, k), RegStatus::Ok);
     EXPECT_EQ(acc->openKey(RegRoot::Users, ".DEFAULT\\Software", RegAccess::Read, k), RegStatus::Ok);
+
+    // A damaged value: its key cannot be read or changed, and a change
+    // elsewhere copies its lines as they stand.
+    const std::string damage = "\n[Broken\\\\Key] 1\n\"v\"=what:1\n";
+    tmp.write("pfx/user.reg", original + damage);
+    acc = store->accessor();
+    ASSERT_EQ(acc->openKey(RegRoot::CurrentUser, "Broken\\Key", RegAccess::Full, k), RegStatus::Ok);
+    RegValue v;
+    EXPECT_EQ(acc->queryValue(*k, "v", v), RegStatus::StoreFailure);
+    EXPECT_EQ(acc->setValue(*k, "w", kRegSz, std::string("1\0", 2)), RegStatus::StoreFailure);
+    EXPECT_EQ(readAll(prefix + "/user.reg"), original + damage);
+    ASSERT_EQ(acc->createKey(RegRoot::CurrentUser, "Software\\New", RegAccess::Full, k), RegStatus::Ok);
+    const std::string after = readAll(prefix + "/user.reg");
+    EXPECT_NE(after.find("\n[Software\\\\New] "), std::string::npos);
+    EXPECT_NE(after.find(damage), std::string::npos);
 }
 
 TEST_F(WinePrefixStoreTest, DrivesComeFromDosdevices) {
@@ -325,7 +342,7 @@ TEST(WineRegistryFileTest, ReadsSectionsWhenLookedIntoAndCopiesTheUntouchedOnesA
     posix::WineKey* soft = file->find({"SOFT"});
     ASSERT_TRUE(soft);
     std::vector<std::string> names;
-    for (const auto* k : soft->children) names.push_back(k->name);
+    for (const auto* k : soft->children) names.emplace_back(k->name);
     EXPECT_EQ(names, (std::vector<std::string>{"a", "A_x", "b", "Z"}));  // folded order
     ASSERT_TRUE(file->find({"soft", "A", "CAF\xc3\x89"}));
     EXPECT_TRUE(file->find({"Soft", "a_X"})->link);
@@ -358,23 +375,63 @@ TEST(WineRegistryFileTest, ReadsSectionsWhenLookedIntoAndCopiesTheUntouchedOnesA
     EXPECT_EQ(firstDifference(out, want), "");
     EXPECT_NE(out.find("\n\n[Soft\\\\a\\\\New] "), std::string::npos) << out;
 
-    // Damage anywhere is known on reading, not when the key is first looked into.
-    const std::pair<const char*, const char*> damaged[] = {
-        {"\n\n[Soft\\\\c] 5\n\"x\"=what:1\n", "line 23: value not understood"},
-        {"\n\n[Soft\\\\c] 5\n\"X\\x41\"=\"1\"\n\"xa\"=\"2\"\n", "line 24: value listed twice"},
-        {"\n\n[SOFT\\\\B] 5\n", "line 22: key listed twice"},
-        {"\n\n[Soft\\\\c] 5\n\n\"x\"=\"1\"\n", "line 24: text after a blank line inside a key"},
-        {"\n\n[Soft\\\\\\\\c] 5\n", "line 22: empty key name"},
-        {"\n\n[Soft\\\\c\n", "line 22: key name not closed"},
+    // A damaged key path or a key listed twice refuses the file on reading;
+    // damage inside a section is told when the key is first looked into, and
+    // a change elsewhere copies those lines as they stand.
+    struct Damage {
+        const char* tail;
+        const char* why;
+        bool onReading;
     };
-    for (const auto& [tail, why] : damaged) {
-        tmp.write("system.reg", std::string(kHandMade) + tail);
-        EXPECT_FALSE(posix::WineRegistryFile::open(tmp.str() + "/system.reg", error)) << tail;
-        EXPECT_NE(error.find(why), std::string::npos) << error;
-        // Also when its second half is checked by a thread of its own.
-        EXPECT_FALSE(posix::WineRegistryFile::parse(std::string(kHandMade) + tail, error, 1)) << tail;
-        EXPECT_NE(error.find(why), std::string::npos) << error;
+    const Damage damaged[] = {
+        {"\n\n[Soft\\\\c] 5\n\"x\"=what:1\n", "line 23: value not understood", false},
+        {"\n\n[Soft\\\\c] 5\n\"X\\x41\"=\"1\"\n\"xa\"=\"2\"\n", "line 24: value listed twice", false},
+        {"\n\n[Soft\\\\c] 5\n\n\"x\"=\"1\"\n", "line 24: text after a blank line inside a key", false},
+        {"\n\n[SOFT\\\\B] 5\n", "line 22: key listed twice", true},
+        {"\n\n[Soft\\\\\\\\c] 5\n", "line 22: empty key name", true},
+        {"\n\n[Soft\\\\c\n", "line 22: key name not closed", true},
+    };
+    for (const auto& [tail, why, onReading] : damaged) {
+        const std::string text = std::string(kHandMade) + tail;
+        tmp.write("system.reg", text);
+        // Read whole, and in two halves at once.
+        for (bool split : {false, true}) {
+            auto read = split ? posix::WineRegistryFile::parse(text, error, 1)
+                              : posix::WineRegistryFile::open(tmp.str() + "/system.reg", error);
+            if (onReading) {
+                EXPECT_FALSE(read) << tail;
+                EXPECT_NE(error.find(why), std::string::npos) << error;
+                continue;
+            }
+            ASSERT_TRUE(read) << error;
+            posix::WineKey* c = read->find({"Soft", "c"});
+            ASSERT_TRUE(c);
+            EXPECT_FALSE(read->view(*c, scratch, error)) << tail;
+            EXPECT_NE(error.find(why), std::string::npos) << error;
+            EXPECT_FALSE(read->edit(*c, error));
+            ASSERT_TRUE(read->touch(*read->find({"Soft", "b"}), error)) << error;
+            std::string written;
+            ASSERT_TRUE(read->serialize(written, error)) << error;
+            EXPECT_NE(written.find(tail), std::string::npos) << written;
+        }
     }
+
+    // Halves whose keys meet: a key whose section is in the second half and
+    // subkeys in both, and the subkeys' folded order across them.
+    const std::string meeting =
+        "WINE REGISTRY Version 2\n\n[A\\\\b\\\\x] 1\n\"v\"=\"1\"\n\n[A\\\\B] 2\n\"w\"=\"2\"\n\n[a\\\\a] 3\n";
+    auto met = posix::WineRegistryFile::parse(meeting, error, 1);
+    ASSERT_TRUE(met) << error;
+    std::string again;
+    ASSERT_TRUE(met->serialize(again, error));
+    EXPECT_EQ(again, meeting);
+    posix::WineKey* ab = met->find({"a", "b"});
+    ASSERT_TRUE(ab && ab->hasSection && met->find({"A", "B", "X"}));
+    ASSERT_TRUE(met->view(*ab, scratch, error)) << error;
+    EXPECT_EQ(scratch.values.at(0).name, "w");
+    names.clear();
+    for (const auto* k : met->find({"A"})->children) names.emplace_back(k->name);
+    EXPECT_EQ(names, (std::vector<std::string>{"a", "b"}));
 }
 
 // Steam names every prefix "pfx": the folder name alone would mix their files.
