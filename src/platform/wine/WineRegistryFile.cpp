@@ -1,6 +1,7 @@
 #include "platform/wine/WineRegistryFile.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,6 +12,7 @@
 #include <ctime>
 #include <string_view>
 #include <thread>
+#include <atomic>
 #include <unordered_set>
 
 #include "platform/BoundedRead.h"
@@ -583,7 +585,7 @@ class BlockReader {
 public:
     BlockReader(std::string_view text, uint64_t begin, uint64_t end) : text_(text.substr(0, end)), base_(begin) {}
     BlockReader(int fd, uint64_t begin, uint64_t end)
-        : fd_(fd), buffer_(size_t{1} << 20, '\0'), base_(begin), limit_(end) {}
+        : fd_(fd), buffer_(size_t{256} << 10, '\0'), base_(begin), limit_(end) {}
 
     bool next(std::string_view& block, uint64_t& offset, std::string& error) {
         if (fd_ < 0) {
@@ -783,9 +785,9 @@ bool checkSection(std::string_view text, Fault& fault) {
     return !continuing || endValue(joined);
 }
 
-// Below this size a file is read in one go; above, its second half is
-// looked through by a thread of its own meanwhile.
+// Below this size a file is read in one go; above, in parts by two threads.
 constexpr uint64_t kSplitFrom = uint64_t{1} << 20;
+constexpr size_t kParts = 6;
 
 constexpr std::string_view kFileHeader = "WINE REGISTRY Version 2\n";
 
@@ -797,6 +799,8 @@ WineRegistryFile::WineRegistryFile() {
 
 WineRegistryFile::~WineRegistryFile() {
     if (fd_ >= 0) ::close(fd_);
+    for (auto& [block, made] : keys_)
+        for (size_t i = 0; i < made; ++i) block[i].~WineKey();
 }
 
 // The section whose header line begins first at or after `from`; `size` when none does.
@@ -850,9 +854,9 @@ bool WineRegistryFile::addSections(const WineRegistryFile& source, uint64_t begi
     return ok;
 }
 
-// Moves the subkeys of `from`, a key of the file's second half read on its
-// own, below `into`; a key in both halves keeps the one section it may have.
-// `twice` gets the first offset of a section listed in both halves.
+// Moves the subkeys of `from`, a key of a later part of the file read on its
+// own, below `into`; a key in both keeps the one section it may have. `twice`
+// gets the first offset of a section listed in both.
 void WineRegistryFile::adopt(WineKey& into, WineKey& from, uint64_t& twice) {
     auto& mine = into.children;
     auto& theirs = from.children;
@@ -915,15 +919,32 @@ bool WineRegistryFile::build(uint64_t size, uint64_t splitFrom, std::string& err
         return false;
     }
 
-    // The second half, from a section's header on, is read by a thread of its
-    // own into a tree of its own, joined to this one afterwards.
-    const uint64_t middle = size >= splitFrom ? sectionAfter(size / 2, size) : size;
-    struct Half {
+    // A big file is read in parts, each from a section's header on and into a
+    // tree of its own, by this thread and one more, each taking the next part
+    // left; the trees are joined to this one in the file's order afterwards.
+    // More parts than threads keep both busy where keys lie denser in one half.
+    const size_t count = size >= splitFrom ? kParts : 1;
+    if (count > 1) arena_.holdMany();
+    std::vector<uint64_t> cuts{0};
+    for (size_t n = 1; n < count; ++n) cuts.push_back(std::max(cuts.back(), sectionAfter(size * n / count, size)));
+    cuts.push_back(size);
+    struct Part {
         std::unique_ptr<WineRegistryFile> file;
         uint64_t faultAt = Fault::kNowhere;
         std::string why;
         bool ok = true;
-    } second;
+    };
+    std::vector<Part> parts(count);
+    std::atomic<size_t> next{1};
+    auto readParts = [&] {
+        for (size_t n; (n = next++) < count;) {
+            if (cuts[n] == cuts[n + 1]) continue;
+            Part& part = parts[n];
+            part.file = std::make_unique<WineRegistryFile>();
+            part.file->arena_.holdMany();
+            part.ok = part.file->addSections(*this, cuts[n], cuts[n + 1], nullptr, part.faultAt, part.why);
+        }
+    };
     std::thread worker;
     // Waited for however this function ends.
     struct Join {
@@ -932,27 +953,26 @@ bool WineRegistryFile::build(uint64_t size, uint64_t splitFrom, std::string& err
             if (thread.joinable()) thread.join();
         }
     } join{worker};
-    if (middle < size) {
-        second.file = std::make_unique<WineRegistryFile>();
-        worker = std::thread(
-            [&] { second.ok = second.file->addSections(*this, middle, size, nullptr, second.faultAt, second.why); });
-    }
+    if (count > 1) worker = std::thread(readParts);
     uint64_t faultAt = Fault::kNowhere;
     std::string why;
-    const bool ok = addSections(*this, 0, middle, &preamble_, faultAt, why);
+    const bool ok = addSections(*this, 0, cuts[1], &preamble_, faultAt, why);
+    readParts();
     if (worker.joinable()) worker.join();
     if (!ok) return failed(faultAt, why);
-    if (!second.file) return true;
 
     // The first fault in the file's order is the one told.
-    uint64_t twice = Fault::kNowhere;
-    adopt(*root_, second.file->root(), twice);
-    if (twice != Fault::kNowhere) return failed(twice, "key listed twice");
-    if (!second.ok) return failed(second.faultAt, second.why);
-    order_.reserve(order_.size() + second.file->order_.size());
-    for (WineKey* k : second.file->order_) order_.push_back(k->hasSection ? k : k->parent);
-    second.file->order_.clear();
-    halves_.push_back(std::move(second.file));
+    for (Part& part : parts) {
+        if (!part.file) continue;
+        uint64_t twice = Fault::kNowhere;
+        adopt(*root_, part.file->root(), twice);
+        if (twice != Fault::kNowhere) return failed(twice, "key listed twice");
+        if (!part.ok) return failed(part.faultAt, part.why);
+        order_.reserve(order_.size() + part.file->order_.size());
+        for (WineKey* k : part.file->order_) order_.push_back(k->hasSection ? k : k->parent);
+        part.file->order_.clear();
+        parts_.push_back(std::move(part.file));
+    }
     return true;
 }
 
@@ -1155,14 +1175,30 @@ WineKey* WineRegistryFile::insertKey(WineKey& parent, std::string_view name) {
 }
 
 void* WineArena::allocate(size_t bytes, size_t align) {
-    constexpr size_t kBlock = size_t{256} << 10;
     size_t skip = (align - reinterpret_cast<uintptr_t>(at_) % align) % align;
     if (skip + bytes > left_) {
-        const size_t size = std::max(kBlock, bytes + align);
-        // Not value-initialized: what is handed out gets written before it is read.
-        blocks_.emplace_back(new std::byte[size]);
-        at_ = blocks_.back().get();
-        left_ = size;
+        // A small file's arena stays small; a big one's comes in huge pages,
+        // whose first touch costs one fault instead of five hundred.
+        constexpr size_t kHuge = size_t{2} << 20;
+        Block block{nullptr, std::max<size_t>(size_t{64} << 10, bytes + align), false};
+        if (total_ >= kHuge || big_) {
+            block.size = (bytes + align + kHuge - 1) / kHuge * kHuge;
+            void* raw = ::mmap(nullptr, block.size + kHuge, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+            if (raw != MAP_FAILED) {
+                const uintptr_t start = reinterpret_cast<uintptr_t>(raw);
+                const uintptr_t aligned = (start + kHuge - 1) / kHuge * kHuge;
+                if (aligned > start) ::munmap(raw, aligned - start);
+                if (const size_t tail = start + kHuge - aligned) ::munmap(reinterpret_cast<void*>(aligned + block.size), tail);
+                block.at = reinterpret_cast<void*>(aligned);
+                block.mapped = true;
+                ::madvise(block.at, block.size, MADV_HUGEPAGE);  // only a hint
+            }
+        }
+        if (!block.at) block.at = ::operator new(block.size);
+        blocks_.push_back(block);
+        at_ = static_cast<std::byte*>(block.at);
+        left_ = block.size;
+        total_ += block.size;
         skip = (align - reinterpret_cast<uintptr_t>(at_) % align) % align;
     }
     std::byte* const given = at_ + skip;
@@ -1171,15 +1207,25 @@ void* WineArena::allocate(size_t bytes, size_t align) {
     return given;
 }
 
+WineArena::~WineArena() {
+    for (const Block& b : blocks_)
+        if (b.mapped)
+            ::munmap(b.at, b.size);
+        else
+            ::operator delete(b.at);
+}
+
 WineKey& WineRegistryFile::newKey() {
-    constexpr size_t kBlock = 4096;
+    constexpr size_t kBlock = 1024;
     if (keysLeft_ == 0) {
-        keys_.emplace_back(new WineKey[kBlock]);
+        keys_.emplace_back(static_cast<WineKey*>(arena_.allocate(kBlock * sizeof(WineKey), alignof(WineKey))), 0);
         keysLeft_ = kBlock;
     }
-    WineKey& key = keys_.back()[kBlock - keysLeft_--];
-    key.children = decltype(key.children)(WineArenaAllocator<WineKey*>(&arena_));
-    return key;
+    --keysLeft_;
+    auto& [block, made] = keys_.back();
+    WineKey* key = new (block + made++) WineKey;
+    key->children = decltype(key->children)(WineArenaAllocator<WineKey*>(&arena_));
+    return *key;
 }
 
 WineKey* WineRegistryFile::create(const std::vector<std::string>& names, bool* created) {

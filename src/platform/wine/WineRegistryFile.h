@@ -47,12 +47,24 @@ struct WineSection {
 // cost a few hundred allocations, not a million.
 class WineArena {
 public:
+    WineArena() = default;
+    ~WineArena();
+    WineArena(const WineArena&) = delete;
+    WineArena& operator=(const WineArena&) = delete;
     void* allocate(size_t bytes, size_t align);
+    // Takes huge pages from the start: it will hold a big file's keys.
+    void holdMany() { big_ = true; }
 
 private:
-    std::vector<std::unique_ptr<std::byte[]>> blocks_;
+    struct Block {
+        void* at;
+        size_t size;
+        bool mapped;
+    };
+    std::vector<Block> blocks_;
     std::byte* at_ = nullptr;
-    size_t left_ = 0;
+    size_t left_ = 0, total_ = 0;
+    bool big_ = false;
 };
 
 template <class T>
@@ -95,7 +107,7 @@ public:
     WineRegistryFile& operator=(const WineRegistryFile&) = delete;
 
     // Parses `text`; on failure returns null and says where in `error`. A
-    // text of `splitFrom` bytes or more is looked through in two halves at once.
+    // text of `splitFrom` bytes or more is read in parts by two threads at once.
     static std::unique_ptr<WineRegistryFile> parse(std::string text, std::string& error,
                                                    uint64_t splitFrom = uint64_t{1} << 20);
     // Reads the file at `path` (a regular file of a registry file's size at
@@ -143,13 +155,13 @@ private:
     size_t lineAt(uint64_t offset) const;
 
     std::string preamble_;
-    WineArena arena_;  // the keys' names and lists of subkeys
-    // Every key, the root first, in blocks that never move.
-    std::vector<std::unique_ptr<WineKey[]>> keys_;
+    WineArena arena_;  // the keys, their names and lists of subkeys
+    // Every key made, the root first, by the blocks they were made in.
+    std::vector<std::pair<WineKey*, size_t>> keys_;
     size_t keysLeft_ = 0;
     WineKey* root_ = nullptr;
-    // Where the keys of a second half read on its own live.
-    std::vector<std::unique_ptr<WineRegistryFile>> halves_;
+    // Where the keys of the parts read on their own live.
+    std::vector<std::unique_ptr<WineRegistryFile>> parts_;
     std::vector<WineKey*> order_;  // sections in file order
     std::string text_;             // the text parsed, when not read from a file
     int fd_ = -1;                  // the file read, when read from one
