@@ -912,13 +912,6 @@ bool WineRegistryFile::build(uint64_t size, uint64_t splitFrom, std::string& err
         error = at == Fault::kNowhere ? why : "line " + std::to_string(lineAt(at)) + ": " + why;
         return false;
     };
-    std::string first;
-    if (!readRange(0, std::min<uint64_t>(size, kFileHeader.size()), first, error)) return false;
-    if (first != kFileHeader) {
-        error = "not a Wine registry file (no \"WINE REGISTRY Version 2\" header)";
-        return false;
-    }
-
     // A big file is read in parts, each from a section's header on and into a
     // tree of its own, by this thread and one more, each taking the next part
     // left; the trees are joined to this one in the file's order afterwards.
@@ -959,6 +952,11 @@ bool WineRegistryFile::build(uint64_t size, uint64_t splitFrom, std::string& err
     const bool ok = addSections(*this, 0, cuts[1], &preamble_, faultAt, why);
     readParts();
     if (worker.joinable()) worker.join();
+    if (!ok && faultAt == Fault::kNowhere) return failed(faultAt, why);  // it could not be read
+    if (!preamble_.starts_with(kFileHeader)) {
+        error = "not a Wine registry file (no \"WINE REGISTRY Version 2\" header)";
+        return false;
+    }
     if (!ok) return failed(faultAt, why);
 
     // The first fault in the file's order is the one told.

@@ -17,10 +17,11 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <type_traits>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "platform/wine/PrefixCommit.h"

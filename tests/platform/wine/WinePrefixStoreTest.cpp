@@ -390,9 +390,11 @@ TEST(WineRegistryFileTest, ReadsSectionsWhenLookedIntoAndCopiesTheUntouchedOnesA
         {"\n\n[SOFT\\\\B] 5\n", "line 22: key listed twice", true},
         {"\n\n[Soft\\\\\\\\c] 5\n", "line 22: empty key name", true},
         {"\n\n[Soft\\\\c\n", "line 22: key name not closed", true},
+        {"", "not a Wine registry file", true},
     };
     for (const auto& [tail, why, onReading] : damaged) {
-        const std::string text = std::string(kHandMade) + tail;
+        // The last one has no file header.
+        const std::string text = *tail ? std::string(kHandMade) + tail : std::string(kHandMade).substr(1);
         tmp.write("system.reg", text);
         // Read whole, and in two halves at once.
         for (bool split : {false, true}) {
