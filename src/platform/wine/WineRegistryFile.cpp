@@ -788,6 +788,8 @@ bool checkSection(std::string_view text, Fault& fault) {
 // Below this size a file is read in one go; above, in parts by two threads.
 constexpr uint64_t kSplitFrom = uint64_t{1} << 20;
 constexpr size_t kParts = 6;
+// From this size on, each part's keys take huge pages from the start.
+constexpr uint64_t kManyFrom = uint64_t{16} << 20;
 
 constexpr std::string_view kFileHeader = "WINE REGISTRY Version 2\n";
 
@@ -917,7 +919,8 @@ bool WineRegistryFile::build(uint64_t size, uint64_t splitFrom, std::string& err
     // left; the trees are joined to this one in the file's order afterwards.
     // More parts than threads keep both busy where keys lie denser in one half.
     const size_t count = size >= splitFrom ? kParts : 1;
-    if (count > 1) arena_.holdMany();
+    const bool many = size >= kManyFrom;
+    if (many) arena_.holdMany();
     std::vector<uint64_t> cuts{0};
     for (size_t n = 1; n < count; ++n) cuts.push_back(std::max(cuts.back(), sectionAfter(size * n / count, size)));
     cuts.push_back(size);
@@ -934,7 +937,7 @@ bool WineRegistryFile::build(uint64_t size, uint64_t splitFrom, std::string& err
             if (cuts[n] == cuts[n + 1]) continue;
             Part& part = parts[n];
             part.file = std::make_unique<WineRegistryFile>();
-            part.file->arena_.holdMany();
+            if (many) part.file->arena_.holdMany();
             part.ok = part.file->addSections(*this, cuts[n], cuts[n + 1], nullptr, part.faultAt, part.why);
         }
     };
