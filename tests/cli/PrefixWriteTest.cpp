@@ -96,10 +96,15 @@ class PrefixWriteTest : public ::testing::Test {
     }
 
     pid_t spawnImport(const std::string& file, const std::string& stopAt = {}) const {
+        // The test's own settings replace any the test was started with.
+        const auto own = env();
         std::vector<std::string> vars;
-        for (char** e = environ; *e; ++e)
-            vars.emplace_back(*e);
-        for (const auto& [k, v] : env())
+        for (char** e = environ; *e; ++e) {
+            const std::string_view var = *e;
+            if (!own.count(std::string(var.substr(0, var.find('=')))) && !var.starts_with("VORNAK_TEST_STOP_AT="))
+                vars.emplace_back(var);
+        }
+        for (const auto& [k, v] : own)
             vars.push_back(k + "=" + v);
         if (!stopAt.empty())
             vars.push_back("VORNAK_TEST_STOP_AT=" + stopAt);
