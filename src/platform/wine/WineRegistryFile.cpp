@@ -6,13 +6,13 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <string_view>
 #include <thread>
-#include <atomic>
 #include <unordered_set>
 
 #include "platform/BoundedRead.h"
@@ -440,7 +440,8 @@ bool headerNames(std::string_view head, std::vector<std::string_view>& names, st
     size_t at = 1, start = 1;
     for (; at < head.size() && head[at] != ']'; ++at) {
         const char c = head[at];
-        if (static_cast<unsigned char>(c) >= 0x80 || (c == '\\' && (at + 1 >= head.size() || head[at + 1] != '\\'))) {
+        const bool lone = c == '\\' && (at + 1 >= head.size() || head[at + 1] != '\\');
+        if (static_cast<unsigned char>(c) >= 0x80 || lone) {
             plain = false;
             break;
         }
@@ -1189,7 +1190,8 @@ void* WineArena::allocate(size_t bytes, size_t align) {
                 const uintptr_t start = reinterpret_cast<uintptr_t>(raw);
                 const uintptr_t aligned = (start + kHuge - 1) / kHuge * kHuge;
                 if (aligned > start) ::munmap(raw, aligned - start);
-                if (const size_t tail = start + kHuge - aligned) ::munmap(reinterpret_cast<void*>(aligned + block.size), tail);
+                if (const size_t tail = start + kHuge - aligned)
+                    ::munmap(reinterpret_cast<void*>(aligned + block.size), tail);
                 block.at = reinterpret_cast<void*>(aligned);
                 block.mapped = true;
                 ::madvise(block.at, block.size, MADV_HUGEPAGE);  // only a hint
