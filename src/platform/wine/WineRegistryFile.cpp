@@ -722,70 +722,6 @@ bool scanSections(BlockReader& reader, std::string* preamble, OnHeader onHeader,
     return true;
 }
 
-// Checks the lines of a section (its header, the first, checked before) as
-// the format wants them; false at the first fault, its offset in the text.
-bool checkSection(std::string_view text, Fault& fault) {
-    LineReader reader(text);
-    std::string_view line;
-    size_t offset = 0;
-    reader.next(line, offset);
-    auto fail = [&](size_t at, const char* why) {
-        fault = {at, why};
-        return false;
-    };
-    bool timeNext = true, trailer = false;
-    // A value line and those that continue it.
-    std::string joined;
-    bool continuing = false;
-    size_t valueAt = 0;
-    SeenNames seen;
-    std::string folded;
-    auto endValue = [&](std::string_view v) {
-        if (!v.empty() && v.back() == '\n') v.remove_suffix(1);
-        std::string_view name;
-        bool named = false;
-        if (!checkValue(v, name, named)) return fail(valueAt, "value not understood");
-        foldValueName(name, named, folded);
-        if (!seen.add(folded)) return fail(valueAt, "value listed twice");
-        return true;
-    };
-    auto continues = [](std::string_view v) {
-        return v.ends_with("\\\n") && v.find("=hex") != std::string_view::npos;
-    };
-    while (reader.next(line, offset)) {
-        if (continuing) {
-            const size_t lead = line.find_first_not_of(" \t");
-            if (lead == std::string_view::npos) return fail(offset, "broken continuation");
-            joined.resize(joined.size() - 2);
-            joined.append(line.substr(lead));
-            if (!continues(joined)) {
-                continuing = false;
-                if (!endValue(joined)) return false;
-            }
-            continue;
-        }
-        if (timeNext) {
-            timeNext = false;
-            if (line.starts_with("#time=")) continue;
-        }
-        if (line == "\n") {
-            trailer = true;
-            continue;
-        }
-        if (trailer) return fail(offset, "text after a blank line inside a key");
-        if (line[0] == '#') continue;
-        if (line[0] != '"' && line[0] != '@') return fail(offset, "not a value");
-        valueAt = offset;
-        if (continues(line)) {
-            joined.assign(line);
-            continuing = true;
-        } else if (!endValue(line)) {
-            return false;
-        }
-    }
-    return !continuing || endValue(joined);
-}
-
 // Below this size a file is read in one go; above, in parts by two threads.
 constexpr uint64_t kSplitFrom = uint64_t{1} << 20;
 constexpr size_t kParts = 6;
@@ -1043,20 +979,24 @@ bool WineRegistryFile::decode(const WineKey& key, WineSection& out, std::string&
     if (!key.hasSection) return true;
     std::string text;
     if (!readRange(key.offset, key.size, text, error)) return false;
-    // A section's values are checked when the program first looks inside it;
+    // A section's lines are checked when the program first looks inside it;
     // one it cannot read is never written anew (the others are copied as they stand).
-    if (Fault fault; !checkSection(text, fault)) {
+    auto fail = [&](size_t at, const char* why) {
         error = (path_.empty() ? std::string() : path_ + ": ") + "line " +
-                std::to_string(lineAt(key.offset + fault.offset)) + ": " + fault.why;
+                std::to_string(lineAt(key.offset + at)) + ": " + why;
         return false;
-    }
+    };
+    auto continues = [](std::string_view v) {
+        return v.ends_with("\\\n") && v.find("=hex") != std::string_view::npos;
+    };
     LineReader reader(text);
     std::string_view line;
     size_t offset = 0;
     reader.next(line, offset);
     out.header.assign(line);
     bool first = true;
-    std::string joined;
+    SeenNames seen;
+    std::string joined, folded;
     while (reader.next(line, offset)) {
         if (first && line.starts_with("#time=")) {
             out.header += line;
@@ -1068,26 +1008,31 @@ bool WineRegistryFile::decode(const WineKey& key, WineSection& out, std::string&
             out.trailer += line;
             continue;
         }
+        if (!out.trailer.empty()) return fail(offset, "text after a blank line inside a key");
         if (line[0] == '#') {
             out.meta.emplace_back(line);
             continue;
         }
+        if (line[0] != '"' && line[0] != '@') return fail(offset, "not a value");
+        // A value line and those that continue it.
+        const size_t valueAt = offset;
         WineValue v;
         v.raw.assign(line);
         joined.assign(line);
-        while (joined.size() >= 2 && joined.compare(joined.size() - 2, 2, "\\\n") == 0 &&
-               joined.find("=hex") != std::string::npos && reader.next(line, offset)) {
+        while (continues(joined) && reader.next(line, offset)) {
             const size_t lead = line.find_first_not_of(" \t");
-            if (lead == std::string_view::npos) break;
+            if (lead == std::string_view::npos) return fail(offset, "broken continuation");
             joined.resize(joined.size() - 2);
             joined.append(line.substr(lead));
             v.raw += line;
         }
-        if (!joined.empty() && joined.back() == '\n') joined.pop_back();
-        if (!parseValue(joined, v)) {
-            error = path_ + ": changed while it was read";
-            return false;
-        }
+        if (joined.back() == '\n') joined.pop_back();
+        std::string_view name;
+        bool named = false;
+        if (!checkValue(joined, name, named) || !parseValue(joined, v))
+            return fail(valueAt, "value not understood");
+        foldValueName(name, named, folded);
+        if (!seen.add(folded)) return fail(valueAt, "value listed twice");
         out.values.push_back(std::move(v));
     }
     return true;
